@@ -1,0 +1,293 @@
+#include "platform/core/ConfigStore.h"
+
+#include "platform/core/AppError.h"
+#include "platform/core/DataPaths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace veltry {
+
+namespace {
+QString normaliseKey(QString key)
+{
+    while (key.endsWith(QLatin1Char('\\')))
+        key.chop(1);
+    return key;
+}
+
+QString escape(const QString& text)
+{
+    QString out;
+    out.reserve(text.size() + 2);
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '\\': out += QLatin1String("\\\\"); break;
+        case '"': out += QLatin1String("\\\""); break;
+        case '\n': out += QLatin1String("\\n"); break;
+        case '\r': out += QLatin1String("\\r"); break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+// Reads a quoted text starting after the opening quote; returns the position after the closing one.
+qsizetype unescape(const QString& line, qsizetype i, QString& out)
+{
+    out.clear();
+    while (i < line.size()) {
+        const QChar c = line.at(i++);
+        if (c == QLatin1Char('"'))
+            return i;
+        if (c == QLatin1Char('\\') && i < line.size()) {
+            const QChar e = line.at(i++);
+            out += e == QLatin1Char('n') ? QChar(QLatin1Char('\n')) : e == QLatin1Char('r') ? QChar(QLatin1Char('\r')) : e;
+        } else {
+            out += c;
+        }
+    }
+    return -1;
+}
+} // namespace
+
+ConfigStore::ConfigStore(QString filePath) : m_path(std::move(filePath))
+{
+    reload();
+}
+
+QString ConfigStore::defaultFilePath()
+{
+    return DataPaths::configDirectory() + QStringLiteral("registry.reg");
+}
+
+ConfigStore& ConfigStore::shared()
+{
+    static ConfigStore store(defaultFilePath());
+    return store;
+}
+
+bool ConfigStore::reload(QString* error)
+{
+    m_keys.clear();
+    QFile file(m_path);
+    if (!file.exists())
+        return true;
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    Key* current = nullptr;
+    for (QString line : lines) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
+            const QString name = normaliseKey(line.mid(1, line.size() - 2));
+            createKey(name);
+            current = findKey(name);
+            continue;
+        }
+        if (!current || !line.startsWith(QLatin1Char('"')))
+            continue;
+        QString name;
+        qsizetype i = unescape(line, 1, name);
+        if (i < 0 || i >= line.size() || line.at(i) != QLatin1Char('='))
+            continue;
+        const QString rest = line.mid(i + 1);
+        if (rest.startsWith(QLatin1String("dword:"))) {
+            bool ok = false;
+            const quint32 v = rest.mid(6).toUInt(&ok, 16);
+            if (ok)
+                current->values.emplace_back(name, qint32(v));
+        } else if (rest.startsWith(QLatin1Char('"'))) {
+            QString text;
+            if (unescape(rest, 1, text) >= 0)
+                current->values.emplace_back(name, text);
+        }
+    }
+    return true;
+}
+
+bool ConfigStore::save(QString* error) const
+{
+    QString text = QStringLiteral("; Veltry Professional settings\n");
+    for (const Key& key : m_keys) {
+        text += QLatin1Char('\n') + QLatin1Char('[') + key.name + QLatin1String("]\n");
+        for (const auto& [name, value] : key.values) {
+            text += QLatin1Char('"') + escape(name) + QLatin1String("\"=");
+            if (const auto* i = std::get_if<qint32>(&value))
+                text += QStringLiteral("dword:%1").arg(quint32(*i), 8, 16, QLatin1Char('0'));
+            else
+                text += QLatin1Char('"') + escape(std::get<QString>(value)) + QLatin1Char('"');
+            text += QLatin1Char('\n');
+        }
+    }
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    QSaveFile file(m_path);
+    const QByteArray bytes = text.toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() || !file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+ConfigStore::Key* ConfigStore::findKey(const QString& key)
+{
+    const QString k = normaliseKey(key);
+    for (Key& existing : m_keys)
+        if (existing.name.compare(k, Qt::CaseInsensitive) == 0)
+            return &existing;
+    return nullptr;
+}
+
+const ConfigStore::Key* ConfigStore::findKey(const QString& key) const
+{
+    return const_cast<ConfigStore*>(this)->findKey(key);
+}
+
+bool ConfigStore::hasKey(const QString& key) const
+{
+    return findKey(key) != nullptr;
+}
+
+void ConfigStore::createKey(const QString& key)
+{
+    if (!findKey(key))
+        m_keys.push_back({normaliseKey(key), {}});
+}
+
+std::optional<ConfigStore::Value> ConfigStore::value(const QString& key, const QString& name) const
+{
+    if (const Key* k = findKey(key))
+        for (const auto& [n, v] : k->values)
+            if (n.compare(name, Qt::CaseInsensitive) == 0)
+                return v;
+    return std::nullopt;
+}
+
+void ConfigStore::setValue(const QString& key, const QString& name, const Value& value)
+{
+    createKey(key);
+    Key* k = findKey(key);
+    for (auto& [n, v] : k->values) {
+        if (n.compare(name, Qt::CaseInsensitive) == 0) {
+            v = value;
+            return;
+        }
+    }
+    k->values.emplace_back(name, value);
+}
+
+bool ConfigStore::deleteValue(const QString& key, const QString& name)
+{
+    Key* k = findKey(key);
+    if (!k)
+        return false;
+    for (auto it = k->values.begin(); it != k->values.end(); ++it) {
+        if (it->first.compare(name, Qt::CaseInsensitive) == 0) {
+            k->values.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+QStringList ConfigStore::valueNames(const QString& key) const
+{
+    QStringList names;
+    if (const Key* k = findKey(key))
+        for (const auto& [n, v] : k->values)
+            names << n;
+    return names;
+}
+
+ConfigKey::ConfigKey(ConfigStore& store, const QString& root, const QString& path, bool create)
+    : m_store(store), m_key(root + QLatin1Char('\\') + path)
+{
+    if (create)
+        m_store.createKey(m_key);
+    m_open = m_store.hasKey(m_key);
+}
+
+ConfigKey::~ConfigKey()
+{
+    try {
+        close();
+    } catch (const AppError&) {
+    }
+}
+
+bool ConfigKey::valueExists(const QString& name) const
+{
+    return m_open && m_store.value(m_key, name).has_value();
+}
+
+qint32 ConfigKey::readInteger(const QString& name) const
+{
+    const auto v = m_store.value(m_key, name);
+    if (!v || !std::holds_alternative<qint32>(*v))
+        throw AppError(QStringLiteral("Invalid data type for '%1'").arg(name));
+    return std::get<qint32>(*v);
+}
+
+bool ConfigKey::readBool(const QString& name) const
+{
+    return readInteger(name) != 0;
+}
+
+QString ConfigKey::readString(const QString& name) const
+{
+    const auto v = m_store.value(m_key, name);
+    if (!v || !std::holds_alternative<QString>(*v))
+        throw AppError(QStringLiteral("Invalid data type for '%1'").arg(name));
+    return std::get<QString>(*v);
+}
+
+void ConfigKey::touched(const QString& name)
+{
+    if (m_firstPending.isEmpty())
+        m_firstPending = name;
+}
+
+void ConfigKey::writeBool(const QString& name, bool value)
+{
+    writeInteger(name, value ? 1 : 0);
+}
+
+void ConfigKey::writeInteger(const QString& name, qint32 value)
+{
+    m_store.setValue(m_key, name, value);
+    touched(name);
+}
+
+void ConfigKey::writeString(const QString& name, const QString& value)
+{
+    m_store.setValue(m_key, name, value);
+    touched(name);
+}
+
+bool ConfigKey::deleteValue(const QString& name)
+{
+    const bool removed = m_store.deleteValue(m_key, name);
+    if (removed)
+        touched(name);
+    return removed;
+}
+
+void ConfigKey::close()
+{
+    if (m_firstPending.isEmpty())
+        return;
+    const QString name = m_firstPending;
+    m_firstPending.clear();
+    if (!m_store.save())
+        throw AppError(QStringLiteral("Failed to set data for '%1'").arg(name));
+}
+
+} // namespace veltry

@@ -1,0 +1,83 @@
+#include "platform/core/DataPaths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+namespace veltry::DataPaths {
+
+namespace {
+QString& programOverride()
+{
+    static QString dir;
+    return dir;
+}
+
+QString withSlash(QString dir)
+{
+    if (!dir.endsWith(QLatin1Char('/')))
+        dir += QLatin1Char('/');
+    return dir;
+}
+
+QString xdg(const char* variable, const char* fallback)
+{
+    QString base = qEnvironmentVariable(variable);
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QLatin1Char('/') + QLatin1String(fallback);
+    return withSlash(base) + QStringLiteral("veltry/");
+}
+
+bool writable(const QString& dir)
+{
+    // Access bits alone lie on read-only mounts; only a real file tells.
+    QTemporaryFile probe(dir + QStringLiteral(".veltry-probe-XXXXXX"));
+    return probe.open();
+}
+
+struct Resolved
+{
+    QString dir;
+    bool standIn = false;
+};
+
+Resolved resolve()
+{
+    const QString own = withSlash(programOverride().isEmpty() ? QCoreApplication::applicationDirPath() : programOverride());
+    if (writable(own))
+        return {own, false};
+    const QString standIn = xdg("XDG_DATA_HOME", ".local/share");
+    QDir().mkpath(standIn);
+    return {standIn, true};
+}
+
+Resolved& cached()
+{
+    static Resolved r = resolve();
+    return r;
+}
+} // namespace
+
+QString programDirectory()
+{
+    return cached().dir;
+}
+
+bool usingStandIn()
+{
+    return cached().standIn;
+}
+
+QString configDirectory()
+{
+    return xdg("XDG_CONFIG_HOME", ".config");
+}
+
+void setProgramDirectoryOverride(const QString& dir)
+{
+    programOverride() = dir;
+    cached() = resolve();
+}
+
+} // namespace veltry::DataPaths

@@ -1,0 +1,250 @@
+#include "widgets/core/CellStore.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace veltry {
+
+namespace {
+uint32_t readU32(const char* p)
+{
+    uint32_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+} // namespace
+
+int RowCells::storedCount() const
+{
+    return m_blob ? int(readU32(m_blob.get())) : 0;
+}
+
+QByteArrayView RowCells::cell(int col) const
+{
+    if (!m_blob || col < 0)
+        return {};
+    const char* p = m_blob.get();
+    const uint32_t count = readU32(p);
+    if (uint32_t(col) >= count)
+        return {};
+    const char* data = p + 4 + 4 * size_t(count);
+    const uint32_t begin = col == 0 ? 0 : readU32(p + 4 + 4 * size_t(col - 1));
+    const uint32_t end = readU32(p + 4 + 4 * size_t(col));
+    return QByteArrayView(data + begin, qsizetype(end - begin));
+}
+
+void RowCells::assign(int count, const uint32_t* ends, const char* data)
+{
+    while (count > 0 && (count == 1 ? ends[0] == 0 : ends[count - 1] == ends[count - 2]))
+        --count;  // trailing empty cells are not stored
+    if (count == 0) {
+        m_blob.reset();
+        return;
+    }
+    const uint32_t total = ends[count - 1];
+    const size_t header = 4 + 4 * size_t(count);
+    std::unique_ptr<char[]> blob(new char[header + total]);
+    const uint32_t c = uint32_t(count);
+    std::memcpy(blob.get(), &c, 4);
+    std::memcpy(blob.get() + 4, ends, 4 * size_t(count));
+    if (total)
+        std::memcpy(blob.get() + header, data, total);
+    m_blob = std::move(blob);
+}
+
+void RowCells::setCell(int col, QByteArrayView utf8)
+{
+    const int old = storedCount();
+    if (col >= old && utf8.isEmpty())
+        return;
+    const int count = std::max(old, col + 1);
+    std::vector<uint32_t> ends(static_cast<size_t>(count));
+    std::string data;
+    for (int i = 0; i < count; ++i) {
+        const QByteArrayView text = i == col ? utf8 : cell(i);
+        data.append(text.data(), size_t(text.size()));
+        ends[size_t(i)] = uint32_t(data.size());
+    }
+    assign(count, ends.data(), data.data());
+}
+
+RowCells RowCells::clone() const
+{
+    RowCells copy;
+    if (m_blob) {
+        const uint32_t count = readU32(m_blob.get());
+        const size_t size = 4 + 4 * size_t(count) + readU32(m_blob.get() + 4 * size_t(count));
+        copy.m_blob.reset(new char[size]);
+        std::memcpy(copy.m_blob.get(), m_blob.get(), size);
+    }
+    if (m_images)
+        copy.m_images = std::make_unique<std::vector<std::pair<int, TCellGraphic>>>(*m_images);
+    return copy;
+}
+
+size_t RowCells::memoryUsage() const
+{
+    size_t bytes = 0;
+    if (m_blob) {
+        const uint32_t count = readU32(m_blob.get());
+        bytes += 4 + 4 * size_t(count) + readU32(m_blob.get() + 4 * size_t(count));
+    }
+    if (m_images)
+        bytes += sizeof(*m_images) + m_images->capacity() * sizeof(std::pair<int, TCellGraphic>);
+    return bytes;
+}
+
+const TCellGraphic* RowCells::image(int col) const
+{
+    if (!m_images)
+        return nullptr;
+    for (const auto& [c, g] : *m_images)
+        if (c == col)
+            return &g;
+    return nullptr;
+}
+
+void RowCells::setImage(int col, const TCellGraphic& g)
+{
+    if (!m_images)
+        m_images = std::make_unique<std::vector<std::pair<int, TCellGraphic>>>();
+    for (auto& [c, existing] : *m_images) {
+        if (c == col) {
+            existing = g;
+            return;
+        }
+    }
+    m_images->emplace_back(col, g);
+}
+
+bool RowCells::removeImage(int col)
+{
+    if (!m_images)
+        return false;
+    const auto it = std::find_if(m_images->begin(), m_images->end(), [col](const auto& p) { return p.first == col; });
+    if (it == m_images->end())
+        return false;
+    m_images->erase(it);
+    if (m_images->empty())
+        m_images.reset();
+    return true;
+}
+
+void CellStore::setColumnCount(int n)
+{
+    n = std::clamp(n, 0, kMaxColumns);
+    if (n < m_columns) {
+        // Cells of dropped columns are gone, as with any grid that shrinks.
+        for (auto& r : m_rows) {
+            for (int c = n; c < r.storedCount(); ++c)
+                r.setCell(c, {});
+            for (int c = n; c < m_columns; ++c)
+                r.removeImage(c);
+        }
+    }
+    m_columns = n;
+}
+
+void CellStore::setRowCount(int n)
+{
+    n = std::clamp(n, 0, kMaxRows);
+    m_rows.resize(size_t(n));
+}
+
+QString CellStore::cell(int col, int row) const
+{
+    const QByteArrayView v = cellUtf8(col, row);
+    return v.isEmpty() ? QString() : QString::fromUtf8(v);
+}
+
+QByteArrayView CellStore::cellUtf8(int col, int row) const
+{
+    if (row < 0 || row >= rowCount())
+        return {};
+    return m_rows[size_t(row)].cell(col);
+}
+
+void CellStore::setCell(int col, int row, const QString& text)
+{
+    setCellUtf8(col, row, text.toUtf8());
+}
+
+void CellStore::setCellUtf8(int col, int row, QByteArrayView utf8)
+{
+    if (!inRange(col, row))
+        return;
+    m_rows[size_t(row)].setCell(col, utf8);
+}
+
+const TCellGraphic* CellStore::cellImage(int col, int row) const
+{
+    if (row < 0 || row >= rowCount())
+        return nullptr;
+    return m_rows[size_t(row)].image(col);
+}
+
+void CellStore::setCellImage(int col, int row, const TCellGraphic& g)
+{
+    if (inRange(col, row))
+        m_rows[size_t(row)].setImage(col, g);
+}
+
+void CellStore::removeCellImage(int col, int row)
+{
+    if (row >= 0 && row < rowCount())
+        m_rows[size_t(row)].removeImage(col);
+}
+
+void CellStore::clearRows(int first, int count)
+{
+    const int end = std::min(rowCount(), first + count);
+    for (int r = std::max(0, first); r < end; ++r) {
+        m_rows[size_t(r)].clearTexts();
+        m_rows[size_t(r)].clearImages();
+    }
+}
+
+void CellStore::removeRows(int first, int count)
+{
+    if (first < 0 || count <= 0 || first >= rowCount())
+        return;
+    count = std::min(count, rowCount() - first);
+    m_rows.erase(m_rows.begin() + first, m_rows.begin() + first + count);
+}
+
+void CellStore::insertRows(int first, int count)
+{
+    if (count <= 0)
+        return;
+    first = std::clamp(first, 0, rowCount());
+    count = std::min(count, kMaxRows - rowCount());
+    if (count <= 0)
+        return;
+    std::vector<RowCells> fresh(static_cast<size_t>(count));
+    m_rows.insert(m_rows.begin() + first, std::make_move_iterator(fresh.begin()), std::make_move_iterator(fresh.end()));
+}
+
+void CellStore::swapRows(int a, int b)
+{
+    if (a < 0 || b < 0 || a >= rowCount() || b >= rowCount() || a == b)
+        return;
+    std::swap(m_rows[size_t(a)], m_rows[size_t(b)]);
+}
+
+void CellStore::clearAllCells()
+{
+    for (auto& r : m_rows) {
+        r.clearTexts();
+        r.clearImages();
+    }
+}
+
+size_t CellStore::memoryUsage() const
+{
+    size_t bytes = sizeof(*this) + m_rows.capacity() * sizeof(RowCells);
+    for (const auto& r : m_rows)
+        bytes += r.memoryUsage();
+    return bytes;
+}
+
+} // namespace veltry

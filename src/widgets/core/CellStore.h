@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace veltry {
+
+// A small picture attached to one cell; it travels with its row.
+struct TCellGraphic
+{
+    enum Kind : quint8 { ImageList = 0, Bitmap = 1, TransparentBitmap = 2 };
+    Kind kind = ImageList;
+    qint32 index = 0;
+    quint8 horizontal = 0;  // 0 left, 1 right, 2 centred, 3 left of the text, 4 right after the text
+    quint8 vertical = 0;    // 0 top, 1 bottom, 2 centred, 3 below the text, 4 pushes the text down
+    bool operator==(const TCellGraphic&) const = default;
+};
+
+// One row of cells packed into a single allocation, so that huge lists stay close to the size
+// of their file: [uint32 count][uint32 end offset per cell][UTF-8 text of all cells].
+class RowCells
+{
+public:
+    RowCells() = default;
+    RowCells(RowCells&&) noexcept = default;
+    RowCells& operator=(RowCells&&) noexcept = default;
+    RowCells clone() const;
+
+    int storedCount() const;  // cells beyond it are empty
+    QByteArrayView cell(int col) const;
+    void setCell(int col, QByteArrayView utf8);
+    // Builds the row from `count` cells whose texts end at ends[i] within `data`.
+    void assign(int count, const uint32_t* ends, const char* data);
+    bool isEmpty() const { return !m_blob; }
+    size_t memoryUsage() const;
+
+    const TCellGraphic* image(int col) const;
+    void setImage(int col, const TCellGraphic& g);
+    bool removeImage(int col);
+    bool hasImages() const { return m_images && !m_images->empty(); }
+    void clearImages() { m_images.reset(); }
+    void clearTexts() { m_blob.reset(); }
+
+private:
+    std::unique_ptr<char[]> m_blob;
+    std::unique_ptr<std::vector<std::pair<int, TCellGraphic>>> m_images;
+};
+
+// The cells of a grid: rows by real columns of texts, one optional picture per cell. Knows
+// nothing of how the grid is shown.
+class CellStore
+{
+public:
+    static constexpr int kMaxColumns = 256;
+    static constexpr int kMaxRows = 5'000'000;
+
+    int columnCount() const { return m_columns; }
+    int rowCount() const { return int(m_rows.size()); }
+    void setColumnCount(int n);
+    void setRowCount(int n);
+
+    QString cell(int col, int row) const;
+    QByteArrayView cellUtf8(int col, int row) const;
+    bool isCellEmpty(int col, int row) const { return cellUtf8(col, row).isEmpty(); }
+    void setCell(int col, int row, const QString& text);
+    void setCellUtf8(int col, int row, QByteArrayView utf8);
+
+    const TCellGraphic* cellImage(int col, int row) const;
+    void setCellImage(int col, int row, const TCellGraphic& g);
+    void removeCellImage(int col, int row);
+
+    // Whole-row operations move every real column together with the cell pictures.
+    void clearRows(int first, int count);
+    void removeRows(int first, int count);
+    void insertRows(int first, int count);
+    void swapRows(int a, int b);
+    void clearAllCells();
+
+    RowCells& row(int r) { return m_rows[size_t(r)]; }
+    const RowCells& row(int r) const { return m_rows[size_t(r)]; }
+    std::vector<RowCells>& rows() { return m_rows; }
+
+    size_t memoryUsage() const;
+
+private:
+    bool inRange(int col, int row) const { return col >= 0 && row >= 0 && row < rowCount() && col < m_columns; }
+    int m_columns = 0;
+    std::vector<RowCells> m_rows;
+};
+
+} // namespace veltry

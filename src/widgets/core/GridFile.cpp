@@ -1,0 +1,325 @@
+#include "widgets/core/GridFile.h"
+
+#include "platform/core/AppError.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace veltry::GridFile {
+
+namespace {
+
+// Windows-1252 bytes 0x80..0x9F; the five unassigned ones keep their C1 code points, which is
+// how the system converts them, so every byte survives a round trip.
+constexpr std::array<char16_t, 32> kCp1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+int toCp1252(char32_t u)
+{
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
+        return int(u);
+    for (int i = 0; i < 32; ++i)
+        if (kCp1252High[size_t(i)] == u)
+            return 0x80 + i;
+    return -1;
+}
+
+void appendUtf8(std::string& out, char32_t u)
+{
+    if (u < 0x80) {
+        out.push_back(char(u));
+    } else if (u < 0x800) {
+        out.push_back(char(0xC0 | (u >> 6)));
+        out.push_back(char(0x80 | (u & 0x3F)));
+    } else {
+        out.push_back(char(0xE0 | (u >> 12)));
+        out.push_back(char(0x80 | ((u >> 6) & 0x3F)));
+        out.push_back(char(0x80 | (u & 0x3F)));
+    }
+}
+
+// Decodes one UTF-8 sequence starting at p (the store only ever holds valid UTF-8).
+char32_t nextUtf8(const unsigned char*& p, const unsigned char* end)
+{
+    const unsigned char c = *p++;
+    if (c < 0x80)
+        return c;
+    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
+    char32_t u = c & (0x3F >> extra);
+    while (extra-- > 0 && p < end)
+        u = (u << 6) | (*p++ & 0x3F);
+    return u;
+}
+
+void appendNumber(QByteArray& out, int n)
+{
+    char buf[12];
+    int len = 0;
+    do {
+        buf[len++] = char('0' + n % 10);
+        n /= 10;
+    } while (n);
+    while (len)
+        out.append(buf[--len]);
+}
+
+// Encodes one cell; false when a character cannot be carried by Windows-1252.
+bool appendCellText(QByteArray& out, QByteArrayView utf8, bool asUtf8)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const auto* end = p + utf8.size();
+    while (p < end) {
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+            if (c == '\r')
+                out.append('\t');
+            else if (c == '\n')
+                out.append('\b');
+            else if (c != 0x1A)  // Ctrl-Z would end the file for every reader: leave it out
+                out.append(char(c));
+            continue;
+        }
+        const auto* start = p;
+        const char32_t u = nextUtf8(p, end);
+        if (asUtf8) {
+            out.append(reinterpret_cast<const char*>(start), p - start);
+        } else {
+            const int b = toCp1252(u);
+            if (b < 0)
+                return false;
+            out.append(char(b));
+        }
+    }
+    return true;
+}
+
+bool encodeAs(const CellStore& store, QByteArray& out, bool asUtf8)
+{
+    out.clear();
+    if (asUtf8)
+        out.append("\xEF\xBB\xBF");
+    appendNumber(out, store.columnCount());
+    out.append(',');
+    appendNumber(out, store.rowCount());
+    out.append("\r\n");
+    for (int r = 0; r < store.rowCount(); ++r) {
+        const RowCells& row = store.row(r);
+        const int n = std::min(row.storedCount(), store.columnCount());
+        for (int c = 0; c < n; ++c) {
+            const QByteArrayView text = row.cell(c);
+            if (text.isEmpty())
+                continue;
+            appendNumber(out, c);
+            out.append(',');
+            appendNumber(out, r);
+            out.append(',');
+            if (!appendCellText(out, text, asUtf8))
+                return false;
+            out.append("\r\n");
+        }
+    }
+    return true;
+}
+
+qint64 readIndex(QByteArrayView text)
+{
+    qint64 v = 0;
+    if (!parseInteger(text, v))
+        throw invalidIntegerError(QString::fromLatin1(text));
+    return v;
+}
+
+AppError rangeError(const char* what, qint64 value, int limit)
+{
+    return AppError(QStringLiteral("The file holds %1 %2, which is out of range (0 to %3).")
+                        .arg(QLatin1String(what))
+                        .arg(value)
+                        .arg(limit));
+}
+
+struct CellLine
+{
+    uint32_t col;
+    uint32_t row;
+    uint32_t offset;  // of the text within the file's bytes
+    uint32_t length;
+};
+
+// Appends the decoded text of one cell line to `out`.
+void decodeText(std::string& out, const char* p, uint32_t len, bool utf8)
+{
+    for (uint32_t i = 0; i < len; ++i) {
+        const unsigned char c = static_cast<unsigned char>(p[i]);
+        if (c == '\t')
+            out.push_back('\r');
+        else if (c == '\b')
+            out.push_back('\n');
+        else if (c < 0x80 || utf8)
+            out.push_back(char(c));
+        else if (c < 0xA0)
+            appendUtf8(out, kCp1252High[c - 0x80]);
+        else
+            appendUtf8(out, c);
+    }
+}
+
+void applyLines(CellStore& store, const char* base, std::vector<CellLine>& lines, bool utf8)
+{
+    if (lines.empty())
+        return;
+    // Files written by the program come in row order; others are grouped by row first, keeping
+    // the file order within a row so that a later line for the same cell wins.
+    const bool ordered = std::is_sorted(lines.begin(), lines.end(),
+                                        [](const CellLine& a, const CellLine& b) { return a.row < b.row; });
+    if (!ordered)
+        std::stable_sort(lines.begin(), lines.end(), [](const CellLine& a, const CellLine& b) { return a.row < b.row; });
+
+    const int columns = store.columnCount();
+    std::vector<const CellLine*> byColumn(static_cast<size_t>(columns), nullptr);
+    std::vector<uint32_t> ends(static_cast<size_t>(columns));
+    std::string text;
+    size_t i = 0;
+    while (i < lines.size()) {
+        const uint32_t row = lines[i].row;
+        int used = 0;
+        size_t j = i;
+        for (; j < lines.size() && lines[j].row == row; ++j) {
+            byColumn[lines[j].col] = &lines[j];
+            used = std::max(used, int(lines[j].col) + 1);
+        }
+        text.clear();
+        for (int c = 0; c < used; ++c) {
+            if (const CellLine* l = byColumn[size_t(c)])
+                decodeText(text, base + l->offset, l->length, utf8);
+            ends[size_t(c)] = uint32_t(text.size());
+            byColumn[size_t(c)] = nullptr;
+        }
+        store.row(int(row)).assign(used, ends.data(), text.data());
+        i = j;
+    }
+}
+
+} // namespace
+
+QByteArray encode(const CellStore& store)
+{
+    QByteArray out;
+    out.reserve(1 << 16);
+    if (!encodeAs(store, out, false))
+        encodeAs(store, out, true);
+    return out;
+}
+
+void saveToFile(const CellStore& store, const QString& path)
+{
+    const QByteArray bytes = encode(store);
+    QSaveFile file(path);
+    auto fail = [&](const QString& reason) {
+        return AppError(QStringLiteral("Could not save \"%1\": %2").arg(path, reason));
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        throw fail(file.errorString());
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw fail(reason);
+    }
+    if (!file.commit())
+        throw fail(file.errorString());
+}
+
+void decode(CellStore& store, QByteArrayView bytes)
+{
+    store.clearAllCells();
+    bool utf8 = false;
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        utf8 = true;
+        bytes = bytes.sliced(3);
+    }
+    if (const qsizetype eof = bytes.indexOf('\x1A'); eof >= 0)
+        bytes.truncate(eof);
+    if (bytes.size() > qsizetype(UINT32_MAX))
+        throw AppError(QStringLiteral("The file is too large to be a list."));
+
+    const char* const base = bytes.data();
+    const qsizetype size = bytes.size();
+    qsizetype pos = 0;
+    // A line ends at CR; an LF right after it belongs to the line end, any other LF to the text.
+    auto nextLine = [&](QByteArrayView& line) {
+        if (pos >= size)
+            return false;
+        const void* cr = std::memchr(base + pos, '\r', size_t(size - pos));
+        const qsizetype end = cr ? static_cast<const char*>(cr) - base : size;
+        line = QByteArrayView(base + pos, end - pos);
+        pos = end + 1;
+        if (cr && pos < size && base[pos] == '\n')
+            ++pos;
+        return true;
+    };
+
+    QByteArrayView line;
+    if (!nextLine(line))
+        return;
+    if (!line.isEmpty()) {
+        const qsizetype comma = line.indexOf(',');
+        const qint64 cols = readIndex(comma < 0 ? QByteArrayView() : line.first(comma));
+        const qint64 rows = readIndex(comma < 0 ? line : line.sliced(comma + 1));
+        if (cols < 0 || cols > CellStore::kMaxColumns)
+            throw rangeError("a column count of", cols, CellStore::kMaxColumns);
+        if (rows < 0 || rows > CellStore::kMaxRows)
+            throw rangeError("a row count of", rows, CellStore::kMaxRows);
+        store.setColumnCount(int(cols));
+        store.setRowCount(int(rows));
+    }
+
+    std::vector<CellLine> lines;
+    lines.reserve(size_t(size / 24));
+    try {
+        while (nextLine(line)) {
+            const qsizetype c1 = line.indexOf(',');
+            const QByteArrayView colText = c1 < 0 ? QByteArrayView() : line.first(c1);
+            const QByteArrayView rest = c1 < 0 ? line : line.sliced(c1 + 1);
+            const qsizetype c2 = rest.indexOf(',');
+            const QByteArrayView rowText = c2 < 0 ? rest : rest.first(c2);
+            const QByteArrayView text = c2 < 0 ? QByteArrayView() : rest.sliced(c2 + 1);
+            const qint64 col = readIndex(colText);
+            const qint64 row = readIndex(rowText);
+            if (col < 0 || col >= CellStore::kMaxColumns)
+                throw rangeError("a column index of", col, CellStore::kMaxColumns - 1);
+            if (row < 0 || row >= CellStore::kMaxRows)
+                throw rangeError("a row index of", row, CellStore::kMaxRows - 1);
+            // Lines beyond the header's dimensions widen the grid rather than lose their text.
+            if (col >= store.columnCount())
+                store.setColumnCount(int(col) + 1);
+            if (row >= store.rowCount())
+                store.setRowCount(int(row) + 1);
+            // Empty texts are kept too: a later empty line for a cell empties it.
+            lines.push_back({uint32_t(col), uint32_t(row), uint32_t(text.data() ? text.data() - base : 0),
+                                 uint32_t(text.size())});
+        }
+    } catch (...) {
+        applyLines(store, base, lines, utf8);
+        throw;
+    }
+    applyLines(store, base, lines, utf8);
+}
+
+void loadFromFile(CellStore& store, const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw AppError(QStringLiteral("File ") + path + QStringLiteral(" not found"));
+    const QByteArray bytes = file.readAll();
+    file.close();
+    decode(store, bytes);
+}
+
+} // namespace veltry::GridFile
