@@ -108,13 +108,14 @@ TFlatButton *TestFlatButton::makeButton(int x, int groupIndex, QWidget *parent)
 void TestFlatButton::mouseGestures_data()
 {
     // Each step: 'p' press at the centre, 'o' move off the button, 'i' move back to the centre,
-    // 'r' release where the pointer is.
+    // 'r' release where the pointer is, 'R' a right-button click where the pointer is.
     QTest::addColumn<QString>("steps");
     QTest::addColumn<int>("clicks");
     QTest::newRow("press and release inside") << "pr" << 1;
     QTest::newRow("press, drag off, release") << "por" << 0;
     QTest::newRow("press, drag off and back, release") << "poir" << 1;
     QTest::newRow("two clicks") << "prpr" << 2;
+    QTest::newRow("right button") << "R" << 0;
 }
 
 void TestFlatButton::mouseGestures()
@@ -155,6 +156,9 @@ void TestFlatButton::mouseGestures()
             break;
         case 'r':
             QTest::mouseRelease(handle(), Qt::LeftButton, {}, pointer);
+            break;
+        case 'R':
+            QTest::mouseClick(handle(), Qt::RightButton, {}, pointer);
             break;
         }
     }
