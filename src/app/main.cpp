@@ -1,7 +1,11 @@
+#include "app/VeltryApp.h"
+
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    return 0;
+    veltry::VeltryApp veltryApp;
+    veltryApp.start();
+    return veltryApp.run();
 }

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+#include <memory>
+
+namespace veltry {
+
+class TForm1;
+class TfrmPrefs;
+class TfrmTaskHistory;
+class TfrmToDo;
+class TfrmAddTask;
+class UnixSignals;
+
+// The program's run: the five long-lived windows created in order, the event loop, and their
+// destruction in reverse order with the saves that go with it.
+class VeltryApp final : public QObject
+{
+    Q_OBJECT
+
+public:
+    VeltryApp();
+    ~VeltryApp() override;
+
+    // Creates the windows (each completely before the next).
+    void start();
+    // Runs the event loop, then ends the run; returns the exit code.
+    int run();
+    // Destroys the windows in reverse order: task list and settings, then history, are saved.
+    void shutdown();
+
+    TForm1* form1() const { return m_form1; }
+    TfrmPrefs* prefs() const { return m_prefs; }
+    TfrmTaskHistory* history() const { return m_history; }
+    TfrmToDo* toDo() const { return m_toDo; }
+    TfrmAddTask* addTask() const { return m_addTask; }
+
+private:
+    TForm1* m_form1 = nullptr;
+    TfrmPrefs* m_prefs = nullptr;
+    TfrmTaskHistory* m_history = nullptr;
+    TfrmToDo* m_toDo = nullptr;
+    TfrmAddTask* m_addTask = nullptr;
+    std::unique_ptr<UnixSignals> m_signals;
+    bool m_shutDown = false;
+};
+
+} // namespace veltry

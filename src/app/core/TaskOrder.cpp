@@ -1,0 +1,55 @@
+#include "app/core/TaskOrder.h"
+
+#include "widgets/core/CellStore.h"
+
+#include <algorithm>
+#include <numeric>
+#include <string_view>
+
+namespace veltry {
+
+TSortStyle taskGridFormat(int col, bool dayFirst)
+{
+    if (col == kTaskDueDateColumn)
+        return dayFirst ? ssDateDMY : ssDateMDY;
+    return ssText;
+}
+
+std::vector<int> descriptionOrderWithinPriority(const CellStore& cells, int firstRow, int lastRow)
+{
+    firstRow = std::max(firstRow, 0);
+    lastRow = std::min(lastRow, cells.rowCount() - 1);
+    const int n = lastRow - firstRow + 1;
+    if (n <= 0)
+        return {};
+    std::vector<int> order(static_cast<size_t>(n));
+    std::iota(order.begin(), order.end(), 0);
+
+    auto text = [&](int rel, int col) {
+        const QByteArrayView v = cells.cellUtf8(col, firstRow + rel);
+        return std::string_view(v.data(), size_t(v.size()));
+    };
+    int runStart = 0;
+    while (runStart < n) {
+        const std::string_view priority = text(runStart, kTaskPriorityColumn);
+        int runEnd = runStart + 1;
+        while (runEnd < n && text(runEnd, kTaskPriorityColumn) == priority)
+            ++runEnd;
+        if (runEnd - runStart > 1) {
+            // string_view compares as unsigned bytes, which is the character-code order of UTF-8.
+            std::stable_sort(order.begin() + runStart, order.begin() + runEnd, [&](int a, int b) {
+                return text(a, kTaskDescriptionColumn) < text(b, kTaskDescriptionColumn);
+            });
+        }
+        runStart = runEnd;
+    }
+    return order;
+}
+
+void orderByDescriptionWithinPriority(CellStore& cells, int firstRow, int lastRow, int& currentRow)
+{
+    const std::vector<int> order = descriptionOrderWithinPriority(cells, firstRow, lastRow);
+    applyRowOrder(cells, std::max(firstRow, 0), order, currentRow);
+}
+
+} // namespace veltry

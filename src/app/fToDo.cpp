@@ -1,0 +1,385 @@
+#include "app/fToDo.h"
+
+#include "config/fPrefs2.h"
+#include "history/fHistory.h"
+#include "platform/MessageBox.h"
+#include "platform/core/AppError.h"
+#include "platform/core/Clock.h"
+#include "platform/core/ConfigStore.h"
+#include "platform/core/DataPaths.h"
+#include "platform/core/LocaleFormats.h"
+#include "store/core/Task.h"
+#include "widgets/TextGrid.h"
+#include "widgets/core/GridFile.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPainter>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace veltry {
+
+const QRect TfrmToDo::kDesignedFrame(293, 197, 407, 264);
+
+namespace {
+QPixmap drawCheckMark()
+{
+    QPixmap pm(14, 12);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0, 128, 0), 2));
+    p.drawPolyline(QPolygonF({QPointF(2, 6), QPointF(5, 9.5), QPointF(12, 2)}));
+    return pm;
+}
+
+QPixmap drawNotesMark()
+{
+    QPixmap pm(14, 12);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setPen(QColor(96, 96, 96));
+    p.setBrush(QColor(255, 255, 200));
+    p.drawRect(3, 0, 9, 11);
+    for (int y = 3; y <= 8; y += 2)
+        p.drawLine(5, y, 10, y);
+    return pm;
+}
+} // namespace
+
+TfrmToDo::TfrmToDo(TfrmPrefs* prefs, TfrmTaskHistory* history, QWidget* parent)
+    : QMainWindow(parent), m_prefs(prefs), m_history(history)
+{
+    setObjectName(QStringLiteral("frmToDo"));
+    setWindowTitle(QStringLiteral("Veltry Professional"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    QFont f(QStringLiteral("Arial"));
+    f.setPixelSize(12);
+    setFont(f);
+
+    ImageList2.add(drawCheckMark());
+    ImageList2.add(drawNotesMark());
+    ImageList2.add(QPixmap(14, 12));
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    pnlToolbar = new QWidget(central);
+    pnlToolbar->setObjectName(QStringLiteral("pnlToolbar"));
+    pnlToolbar->setFixedHeight(30);
+    layout->addWidget(pnlToolbar);
+    TaskGrid = new TTextGrid(central);
+    TaskGrid->setObjectName(QStringLiteral("TaskGrid"));
+    layout->addWidget(TaskGrid, 1);
+    setCentralWidget(central);
+
+    QFont statusFont(QStringLiteral("MS Sans Serif"));
+    statusFont.setPixelSize(12);
+    statusBar()->setFont(statusFont);
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->setSizeGripEnabled(false);
+    const int widths[3] = {75, 80, 50};
+    const Qt::Alignment aligns[3] = {Qt::AlignCenter, Qt::AlignCenter, Qt::AlignLeft | Qt::AlignVCenter};
+    for (int i = 0; i < 3; ++i) {
+        auto* panel = new QLabel(statusBar());
+        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        panel->setAlignment(aligns[i]);
+        if (i < 2)
+            panel->setFixedWidth(widths[i]);
+        else
+            panel->setMinimumWidth(widths[i]);
+        statusBar()->addWidget(panel, i == 2 ? 1 : 0);
+        statusPanels[size_t(i)] = panel;
+    }
+    statusPanels[0]->setText(QStringLiteral("Tasks: 0"));
+    statusPanels[1]->setText(QStringLiteral("Alarms: ON"));
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    connect(Timer1, &QTimer::timeout, this, &TfrmToDo::Timer1Timer);
+
+    setupTaskGrid();
+    setGeometry(kDesignedFrame);
+}
+
+TfrmToDo::~TfrmToDo() = default;
+
+void TfrmToDo::setupTaskGrid()
+{
+    TTextGrid* g = TaskGrid;
+    g->setColCount(TaskCol::Count);
+    g->setRowCount(2);
+    g->setFixedCols(0);
+    g->setFixedRows(1);
+    g->setDefaultRowHeight(18);
+    QFont f(QStringLiteral("Arial"));
+    f.setPixelSize(12);
+    g->setFont(f);
+    g->setOptions(TTextGrid::goFixedVertLine | TTextGrid::goFixedHorzLine | TTextGrid::goVertLine
+                  | TTextGrid::goHorzLine | TTextGrid::goColSizing);
+    g->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    g->HintColor = QColor(255, 255, 0);
+    g->EnhTextSize = true;
+    g->SizeWithForm = true;
+    g->Multilinecells = true;
+    g->SortDirection = sdAscendingValue;
+    g->setSortShow(true);
+    g->setSortColumn(0);
+    g->EnableGraphics = true;
+    g->ColumnSize.Save = true;
+    g->ColumnSize.Key = QStringLiteral(" HKEY_LOCAL_MACHINE\\SOFTWARE\\Veltry\\");
+    g->ColumnSize.Section = QStringLiteral("ColumnSize");
+    g->setGridImages(&ImageList2);
+    for (int c = 0; c < TaskCol::Count; ++c)
+        g->setColWidth(c, 64);
+}
+
+QString TfrmToDo::dataDirectory() const
+{
+    return veltry::dataDirectory(m_settings);
+}
+
+bool TfrmToDo::isTaskListEmpty() const
+{
+    return TaskGrid->RowCount() <= 2 && TaskGrid->Cells(TaskCol::Task, 1).isEmpty();
+}
+
+void TfrmToDo::FormCreate()
+{
+    m_editing = false;
+    m_alarmsEnabled = true;
+
+    QStringList settingErrors;
+    m_settings = SettingsIO::load(ConfigStore::shared(), &settingErrors);
+    m_prefs->setCategories(m_settings.Categories);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize screenSize = screen ? screen->size() : QSize(1024, 768);
+    const QRect frame = SettingsIO::windowFrame(m_settings, kDesignedFrame, screenSize);
+    resize(frame.size());
+    move(frame.topLeft());
+    for (const QString& e : settingErrors)
+        MessageBox::showError(this, e);
+
+    for (int i = 0; i < 4; ++i)
+        m_sortKeys[i] = (i == 0) ? 5 : (i == 2) ? 2 : 0;
+    m_dayFirst = LocaleFormats::current().dayFirst();
+    m_programDir = DataPaths::programDirectory();
+
+    loadTaskList();
+    loadHistory();
+    RecordFileTimes();
+    applyColumnSettings();
+    attachTaskImages();
+    UpdateTaskCount();
+
+    Timer1->setInterval(1);
+    if (m_alarmsEnabled)
+        Timer1->start();
+    m_created = true;
+    if (!m_settings.StartMinimized)
+        show();
+}
+
+void TfrmToDo::setupEmptyTaskList()
+{
+    TTextGrid* g = TaskGrid;
+    g->ClearAllCells();
+    g->setRowCount(2);
+    for (int c = 0; c < TaskCol::Count; ++c)
+        g->setCells(c, 0, kTaskTitles[size_t(c)]);
+    const int widths[TaskCol::Count] = {20, 0, 56, 56, 56, 20, 200, 50, 20, 64, 64, 64};
+    for (int c = 0; c < TaskCol::Count; ++c)
+        if (c != TaskCol::Task)
+            g->setColWidth(c, widths[c]);
+    if (centralWidget()->layout())
+        centralWidget()->layout()->activate();
+    g->setColWidth(TaskCol::Task, g->width() - 20 - 56 - 56 - 56 - 20 - 9);
+}
+
+void TfrmToDo::loadTaskList()
+{
+    const QString path = dataDirectory() + kTaskListFileName;
+    if (QFile::exists(path)) {
+        loadGridFile(TaskGrid, path, true);
+    } else {
+        setupEmptyTaskList();
+        SaveTaskList();
+    }
+    // The rest of the program relies on the title row and one placeholder row.
+    if (TaskGrid->RowCount() < 2)
+        TaskGrid->setRowCount(2);
+    if (TaskGrid->RealColCount() < TaskCol::Count)
+        TaskGrid->setColCount(TaskCol::Count - TaskGrid->columnMap().hiddenCount());
+}
+
+void TfrmToDo::loadHistory()
+{
+    const QString path = dataDirectory() + kHistoryFileName;
+    if (QFile::exists(path))
+        loadGridFile(m_history->TaskHistoryGrid, path, true);
+    if (m_history->TaskHistoryGrid->RowCount() < 2)
+        m_history->TaskHistoryGrid->setRowCount(2);
+    m_history->setDataDirectoryProvider([this] { return dataDirectory(); });
+}
+
+bool TfrmToDo::loadGridFile(TTextGrid* grid, const QString& path, bool partialOk)
+{
+    CellStore loaded;
+    loaded.setColumnCount(grid->RealColCount());
+    loaded.setRowCount(grid->RowCount());
+    try {
+        GridFile::loadFromFile(loaded, path);
+    } catch (const AppError& e) {
+        QString text = e.message();
+        if (QFile::exists(path)) {
+            // Whatever is saved next must not replace the only good copy of the user's list.
+            const QFileInfo info(path);
+            const QString copy = info.absolutePath() + QLatin1Char('/') + info.completeBaseName()
+                + QStringLiteral("-unreadable-")
+                + Clock::instance().now().toString(QStringLiteral("yyyyMMdd-HHmmss")) + QLatin1Char('.')
+                + info.suffix();
+            if (QFile::copy(path, copy))
+                text += QStringLiteral("\n\nThe file could not be read completely. An untouched copy of it was kept as \"%1\".")
+                            .arg(copy);
+            else
+                text += QStringLiteral("\n\nThe file could not be read completely, and no copy of it could be made beside it.");
+        }
+        MessageBox::showError(this, text);
+        if (!partialOk)
+            return false;
+    }
+    const int hidden = grid->columnMap().hiddenCount();
+    grid->cellStore() = std::move(loaded);
+    grid->setColCount(grid->RealColCount() - hidden);
+    grid->setRowCount(grid->RowCount());
+    return true;
+}
+
+void TfrmToDo::applyColumnSettings()
+{
+    for (int c = 2; c <= 5; ++c)
+        if (m_settings.colHidden(c))
+            TaskGrid->HideColumn(c);
+    for (int c = 6; c <= 11; ++c)
+        TaskGrid->HideColumn(c);
+}
+
+void TfrmToDo::attachTaskImages()
+{
+    for (int r = 1; r < TaskGrid->RowCount(); ++r) {
+        if (TaskGrid->Cells(TaskCol::Mark, r) == kCheckedMark)
+            TaskGrid->SetCellImage(TaskCol::Mark, r, 0, 0, 0);
+        if (!TaskGrid->Cells(TaskCol::Notes, r).isEmpty())
+            TaskGrid->SetCellImage(TaskCol::Task, r, 1, 1, 0);
+    }
+}
+
+void TfrmToDo::UpdateTaskCount()
+{
+    statusPanels[0]->setText(isTaskListEmpty() ? QStringLiteral("Tasks: 0")
+                                               : QStringLiteral("Tasks: %1").arg(TaskGrid->RowCount() - 1));
+}
+
+bool TfrmToDo::SaveTaskList()
+{
+    try {
+        TaskGrid->SaveToFile(dataDirectory() + kTaskListFileName);
+        return true;
+    } catch (const AppError& e) {
+        MessageBox::showError(this, e.message() + QStringLiteral("\n\nYour tasks are still in the list; they will be saved again with the next change or at exit."));
+        return false;
+    }
+}
+
+void TfrmToDo::RecordFileTimes()
+{
+    m_watch.RecordFileTimes(dataDirectory());
+}
+
+void TfrmToDo::ReloadChangedFiles()
+{
+    const QString dir = dataDirectory();
+    if (m_watch.taskListChanged(dir)) {
+        if (loadGridFile(TaskGrid, dir + kTaskListFileName, false)) {
+            if (TaskGrid->RowCount() < 2)
+                TaskGrid->setRowCount(2);
+            attachTaskImages();
+            UpdateTaskCount();
+        }
+    }
+    if (m_watch.historyChanged(dir)) {
+        TTextGrid* h = m_history->TaskHistoryGrid;
+        if (loadGridFile(h, dir + kHistoryFileName, false) && h->RowCount() < 2)
+            h->setRowCount(2);
+    }
+}
+
+void TfrmToDo::Timer1Timer()
+{
+    Timer1->setInterval(1000);
+    CheckAlarms();
+    if (m_settings.Networkable)
+        ReloadChangedFiles();
+}
+
+void TfrmToDo::setAlarmsEnabled(bool on)
+{
+    m_alarmsEnabled = on;
+    if (on)
+        Timer1->start();
+    else
+        Timer1->stop();
+    statusPanels[1]->setText(on ? QStringLiteral("Alarms: ON") : QStringLiteral("Alarms: OFF"));
+}
+
+void TfrmToDo::saveSettings()
+{
+    SettingsExitState exit;
+    exit.window = QRect(pos(), size());
+    for (int i = 0; i < 4; ++i)
+        exit.sortKeys[i] = m_sortKeys[i];
+    for (int c = 2; c <= 5; ++c)
+        exit.colHidden[c - 2] = TaskGrid->IsHiddenColumn(c);
+    m_settings.Categories = m_prefs->categories();
+    try {
+        SettingsIO::save(ConfigStore::shared(), m_settings, exit);
+    } catch (const AppError& e) {
+        MessageBox::showError(this, e.message());
+    }
+}
+
+void TfrmToDo::saveEverything()
+{
+    if (!m_created)
+        return;
+    SaveTaskList();
+    saveSettings();
+}
+
+void TfrmToDo::FormDestroy()
+{
+    if (!m_created)
+        return;
+    Timer1->stop();
+    SaveTaskList();
+    saveSettings();
+    m_created = false;
+}
+
+void TfrmToDo::closeEvent(QCloseEvent* event)
+{
+    // Until the program lives in the tray, closing the task window ends the program normally.
+    event->accept();
+    QCoreApplication::quit();
+}
+
+} // namespace veltry

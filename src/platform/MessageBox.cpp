@@ -1,0 +1,77 @@
+#include "platform/MessageBox.h"
+
+#include <QApplication>
+#include <deque>
+
+namespace veltry::MessageBox {
+
+namespace {
+struct TestState
+{
+    bool on = false;
+    std::deque<QMessageBox::StandardButton> answers;
+    QStringList shown;
+};
+
+TestState& state()
+{
+    static TestState s;
+    return s;
+}
+} // namespace
+
+QMessageBox::StandardButton show(QWidget* parent, Kind kind, const QString& text,
+                                 QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
+{
+    TestState& s = state();
+    if (s.on) {
+        s.shown.append(text);
+        if (!s.answers.empty()) {
+            const auto answer = s.answers.front();
+            s.answers.pop_front();
+            return answer;
+        }
+        if (defaultButton != QMessageBox::NoButton)
+            return defaultButton;
+        return buttons.testFlag(QMessageBox::Ok) ? QMessageBox::Ok : QMessageBox::Yes;
+    }
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    switch (kind) {
+    case Kind::Information: icon = QMessageBox::Information; break;
+    case Kind::Warning: icon = QMessageBox::Warning; break;
+    case Kind::Error: icon = QMessageBox::Critical; break;
+    case Kind::Plain: break;
+    }
+    QMessageBox box(icon, QApplication::applicationDisplayName(), text, buttons, parent);
+    if (defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(defaultButton);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+void showError(QWidget* parent, const QString& text)
+{
+    show(parent, Kind::Error, text, QMessageBox::Ok);
+}
+
+void setTestMode(bool on)
+{
+    state().on = on;
+    state().answers.clear();
+}
+
+void queueAnswer(QMessageBox::StandardButton answer)
+{
+    state().answers.push_back(answer);
+}
+
+QStringList shownTexts()
+{
+    return state().shown;
+}
+
+void clearShownTexts()
+{
+    state().shown.clear();
+}
+
+} // namespace veltry::MessageBox

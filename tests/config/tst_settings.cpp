@@ -1,0 +1,156 @@
+#include "config/core/Settings.h"
+#include "platform/core/AppError.h"
+#include "platform/core/ConfigStore.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace veltry;
+
+namespace {
+const QString kKeyPath = SettingsIO::kRoot + QLatin1Char('\\') + SettingsIO::kKey;
+
+std::optional<ConfigStore::Value> stored(ConfigStore& store, const char* name)
+{
+    return store.value(kKeyPath, QString::fromLatin1(name));
+}
+} // namespace
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString storePath() const { return m_dir.filePath(QStringLiteral("registry.reg")); }
+
+private Q_SLOTS:
+    void init() { QFile::remove(storePath()); }
+
+    void freshStoreHasDefaultsAndWritesEveryAlwaysValue()
+    {
+        ConfigStore store(storePath());
+        const Settings s = SettingsIO::load(store);
+        QVERIFY(!s.SavePosition && !s.SaveSize && !s.StartMinimized && !s.TaskHints && !s.Networkable);
+        QCOMPARE(s.clOne, 255);
+        QCOMPARE(s.clTwo, 32768);
+        QCOMPARE(s.clThree, 16711680);
+        QCOMPARE(s.clElse, 0);
+        QVERIFY(s.Categories.isEmpty());
+        QCOMPARE(SettingsIO::windowFrame(s, QRect(293, 197, 407, 264), QSize(1920, 1080)), QRect(293, 197, 407, 264));
+
+        SettingsIO::save(store, s, SettingsExitState{QRect(10, 20, 400, 300), {5, 0, 2, 0}, {false, true, false, false}});
+        ConfigStore reread(storePath());
+        const QStringList names = reread.valueNames(kKeyPath);
+        const QStringList always = {"SavePosition", "SaveSize", "StartMinimized", "LogOnStartup", "ShowNotes",
+                                    "NoConfirmations", "ShowDayIcon", "TaskHints", "FloatEditedTask", "StartCalMonday",
+                                    "PKey", "PDir", "SKey", "SDir", "Col2Hidden", "Col3Hidden", "Col4Hidden",
+                                    "Col5Hidden", "UseAltDirPath", "Networkable", "clOne", "clTwo", "clThree",
+                                    "clElse", "VisibleTasks"};
+        QCOMPARE(names, always);  // exactly these, in this order
+        QCOMPARE(std::get<qint32>(*stored(reread, "VisibleTasks")), 8);
+        QCOMPARE(std::get<qint32>(*stored(reread, "PKey")), 5);
+        QCOMPARE(std::get<qint32>(*stored(reread, "SKey")), 2);
+        QCOMPARE(std::get<qint32>(*stored(reread, "Col3Hidden")), 1);
+    }
+
+    void roundTrip()
+    {
+        ConfigStore store(storePath());
+        Settings s;
+        s.SavePosition = s.SaveSize = s.TaskHints = s.StartCalMonday = true;
+        s.clTwo = 0x123456;
+        s.Categories = {QStringLiteral("Home"), QStringLiteral("Work")};
+        s.UseAltDirPath = true;
+        s.AltDirPath = m_dir.path() + QLatin1Char('/');
+        SettingsIO::save(store, s, SettingsExitState{QRect(11, 22, 500, 350), {5, 0, 2, 0}, {true, false, false, true}});
+        ConfigStore reread(storePath());
+        const Settings back = SettingsIO::load(reread);
+        QVERIFY(back.SavePosition && back.SaveSize && back.TaskHints && back.StartCalMonday);
+        QCOMPARE(back.clTwo, 0x123456);
+        QCOMPARE(back.Categories, s.Categories);
+        QCOMPARE(back.AltDirPath, s.AltDirPath);
+        QCOMPARE(SettingsIO::windowFrame(back, QRect(293, 197, 407, 264), QSize(1920, 1080)), QRect(11, 22, 500, 350));
+        QVERIFY(back.colHidden(2) && back.colHidden(5) && !back.colHidden(3));
+    }
+
+    void positionRules()
+    {
+        ConfigStore store(storePath());
+        Settings s;
+        s.SavePosition = true;  // without Left/Top: centred, truncating
+        QCOMPARE(SettingsIO::windowFrame(s, QRect(293, 197, 407, 264), QSize(1025, 769)).topLeft(), QPoint(309, 252));
+        s.SavePosition = false;
+        store.setValue(kKeyPath, QStringLiteral("Left"), qint32(5));
+        store.setValue(kKeyPath, QStringLiteral("Top"), qint32(6));
+        SettingsIO::save(store, s, SettingsExitState{});
+        QVERIFY(!stored(store, "Left") && !stored(store, "Top"));
+    }
+
+    void missingAltDirIsDroppedAndWrittenEmpty()
+    {
+        ConfigStore store(storePath());
+        store.setValue(kKeyPath, QStringLiteral("UseAltDirPath"), qint32(1));
+        store.setValue(kKeyPath, QStringLiteral("AltDirPath"), QStringLiteral("/no/such/folder/"));
+        const Settings s = SettingsIO::load(store);
+        QVERIFY(s.UseAltDirPath);
+        QVERIFY(s.AltDirPath.isEmpty());
+        SettingsIO::save(store, s, SettingsExitState{});
+        QCOMPARE(std::get<QString>(*stored(store, "AltDirPath")), QString());
+    }
+
+    void categoriesWithGaps()
+    {
+        ConfigStore store(storePath());
+        store.setValue(kKeyPath, QStringLiteral("CategoryNum"), qint32(3));
+        store.setValue(kKeyPath, QStringLiteral("Cat0"), QStringLiteral("A"));
+        store.setValue(kKeyPath, QStringLiteral("Cat2"), QStringLiteral("C"));
+        store.setValue(kKeyPath, QStringLiteral("Cat3"), QStringLiteral("ignored"));
+        QCOMPARE(SettingsIO::load(store).Categories, QStringList({"A", "C"}));
+    }
+
+    void wrongKindIsReportedAndOthersStillRead()
+    {
+        ConfigStore store(storePath());
+        store.setValue(kKeyPath, QStringLiteral("TaskHints"), QStringLiteral("yes"));
+        store.setValue(kKeyPath, QStringLiteral("ShowNotes"), qint32(7));
+        QStringList errors;
+        const Settings s = SettingsIO::load(store, &errors);
+        QCOMPARE(errors, QStringList{QStringLiteral("Invalid data type for 'TaskHints'")});
+        QVERIFY(!s.TaskHints);
+        QVERIFY(s.ShowNotes);  // any non-zero integer is true
+    }
+
+    void failedWriteIsReported()
+    {
+        QFile blocker(m_dir.filePath(QStringLiteral("file")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        ConfigStore store(m_dir.filePath(QStringLiteral("file/registry.reg")));
+        try {
+            SettingsIO::save(store, Settings{}, SettingsExitState{});
+            QFAIL("no error");
+        } catch (const AppError& e) {
+            QCOMPARE(e.message(), QStringLiteral("Failed to set data for 'SavePosition'"));
+        }
+    }
+
+    void storeFileFormat()
+    {
+        ConfigStore store(storePath());
+        store.setValue(QStringLiteral("HKEY_CURRENT_USER\\ HKEY_LOCAL_MACHINE\\SOFTWARE\\Veltry\\ColumnSize"),
+                       QStringLiteral("col0"), QStringLiteral("20"));
+        store.setValue(kKeyPath, QStringLiteral("AltDirPath"), QStringLiteral("C:\\a \"b\"\nc"));
+        store.setValue(kKeyPath, QStringLiteral("clOne"), qint32(-1));
+        QVERIFY(store.save());
+        ConfigStore reread(storePath());
+        QCOMPARE(std::get<QString>(*stored(reread, "AltDirPath")), QStringLiteral("C:\\a \"b\"\nc"));
+        QCOMPARE(std::get<qint32>(*stored(reread, "clOne")), -1);
+        QCOMPARE(std::get<QString>(*reread.value(QStringLiteral("HKEY_CURRENT_USER\\ HKEY_LOCAL_MACHINE\\SOFTWARE\\Veltry\\ColumnSize\\"),
+                                                 QStringLiteral("col0"))),
+                 QStringLiteral("20"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "tst_settings.moc"

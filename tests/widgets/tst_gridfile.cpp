@@ -1,0 +1,267 @@
+#include "platform/core/AppError.h"
+#include "widgets/core/CellStore.h"
+#include "widgets/core/GridFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace veltry;
+
+namespace {
+QByteArray crlf(std::initializer_list<const char*> lines)
+{
+    QByteArray out;
+    for (const char* l : lines)
+        out += QByteArray(l) + "\r\n";
+    return out;
+}
+
+CellStore taskStore(int rows)
+{
+    CellStore s;
+    s.setColumnCount(12);
+    s.setRowCount(rows);
+    const char* titles[] = {"", "Task", "Due On", "Due At", "Category", "Pr", "Notes", "Create Date", "Alarm", "Lead Time", "Type", ""};
+    for (int c = 0; c < 12; ++c)
+        s.setCell(c, 0, QString::fromLatin1(titles[c]));
+    return s;
+}
+
+const QByteArray kTitleLines = crlf({"1,0,Task", "2,0,Due On", "3,0,Due At", "4,0,Category", "5,0,Pr", "6,0,Notes",
+                                     "7,0,Create Date", "8,0,Alarm", "9,0,Lead Time", "10,0,Type"});
+} // namespace
+
+class TestGridFile : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void emptyListIsHeaderAndTitles()
+    {
+        CellStore s = taskStore(2);
+        QCOMPARE(GridFile::encode(s), QByteArray("12,2\r\n") + kTitleLines);
+    }
+
+    void exampleTaskBytes()
+    {
+        CellStore s = taskStore(2);
+        s.setCell(0, 1, QStringLiteral(" "));
+        s.setCell(1, 1, QStringLiteral("Call the bank"));
+        s.setCell(5, 1, QString(QChar(0xA0)));
+        s.setCell(6, 1, QStringLiteral("line one\r\nline two"));
+        s.setCell(7, 1, QStringLiteral("12/7/26"));
+        s.setCell(10, 1, QStringLiteral("0"));
+        const QByteArray expected = QByteArray("12,2\r\n") + kTitleLines
+            + crlf({"0,1, ", "1,1,Call the bank", "5,1,\xA0", "6,1,line one\t\bline two", "7,1,12/7/26", "10,1,0"});
+        QCOMPARE(GridFile::encode(s), expected);
+        CellStore back;
+        GridFile::decode(back, expected);
+        QCOMPARE(back.columnCount(), 12);
+        QCOMPARE(back.rowCount(), 2);
+        for (int c = 0; c < 12; ++c)
+            for (int r = 0; r < 2; ++r)
+                QCOMPARE(back.cell(c, r), s.cell(c, r));
+    }
+
+    void cellTexts_data()
+    {
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QString>("readBack");
+        QTest::newRow("commas") << QStringLiteral("a, b,, c,") << QStringLiteral("a, b,, c,");
+        QTest::newRow("cr lf") << QStringLiteral("a\r\nb") << QStringLiteral("a\r\nb");
+        QTest::newRow("tab reads as cr") << QStringLiteral("a\tb") << QStringLiteral("a\rb");
+        QTest::newRow("bs reads as lf") << QStringLiteral("a\bb") << QStringLiteral("a\nb");
+        QTest::newRow("windows-1252") << QStringLiteral("caf\u00e9 \u20ac \u201cq\u201d") << QStringLiteral("caf\u00e9 \u20ac \u201cq\u201d");
+        QTest::newRow("beyond the code page") << QStringLiteral("\u65e5\u672c \u00e9") << QStringLiteral("\u65e5\u672c \u00e9");
+        QTest::newRow("ctrl-z dropped") << QStringLiteral("a\x1A" "b") << QStringLiteral("ab");
+    }
+    void cellTexts()
+    {
+        QFETCH(QString, written);
+        QFETCH(QString, readBack);
+        CellStore s = taskStore(3);
+        s.setCell(1, 1, written);
+        s.setCell(1, 2, QStringLiteral("after"));
+        CellStore back;
+        GridFile::decode(back, GridFile::encode(s));
+        QCOMPARE(back.cell(1, 1), readBack);
+        QCOMPARE(back.cell(1, 2), QStringLiteral("after"));
+    }
+
+    void encodingChoice()
+    {
+        CellStore s = taskStore(2);
+        s.setCell(1, 1, QStringLiteral("\u00e9"));
+        QByteArray bytes = GridFile::encode(s);
+        QVERIFY(!bytes.startsWith("\xEF\xBB\xBF"));
+        QVERIFY(bytes.contains("1,1,\xE9\r\n"));
+        s.setCell(4, 1, QStringLiteral("\u0416"));
+        bytes = GridFile::encode(s);
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF" "12,2\r\n"));
+        QVERIFY(bytes.contains("1,1,\xC3\xA9\r\n"));
+    }
+
+    void lineReading()
+    {
+        CellStore s;
+        // LF alone does not end a line; Ctrl-Z ends the file; a later line for a cell wins.
+        GridFile::decode(s, QByteArray("3,2\r\n1,1,a\nb\r\n0,1,x\r\n0,1,y\r\n1,0,t\x1A\r\n2,1,lost\r\n"));
+        QCOMPARE(s.columnCount(), 3);
+        QCOMPARE(s.rowCount(), 2);
+        QCOMPARE(s.cell(1, 1), QStringLiteral("a\nb"));
+        QCOMPARE(s.cell(0, 1), QStringLiteral("y"));
+        QCOMPARE(s.cell(1, 0), QStringLiteral("t"));
+        QVERIFY(s.cell(2, 1).isEmpty());
+    }
+
+    void lfOnlyFileIsOneLine()
+    {
+        CellStore s;
+        s.setColumnCount(3);
+        s.setRowCount(2);
+        QVERIFY_THROWS_EXCEPTION(AppError, GridFile::decode(s, QByteArray("3,2\n1,1,a\n")));
+    }
+
+    void emptyHeaderKeepsDimensions()
+    {
+        CellStore s;
+        s.setColumnCount(4);
+        s.setRowCount(3);
+        s.setCell(3, 2, QStringLiteral("old"));
+        GridFile::decode(s, QByteArray("\r\n1,1,new\r\n"));
+        QCOMPARE(s.columnCount(), 4);
+        QCOMPARE(s.rowCount(), 3);
+        QCOMPARE(s.cell(1, 1), QStringLiteral("new"));
+        QVERIFY(s.cell(3, 2).isEmpty());  // the grid holds what the file holds
+    }
+
+    void rowsInAnyOrder()
+    {
+        CellStore s;
+        GridFile::decode(s, QByteArray("2,4\r\n1,3,c\r\n1,1,a\r\n0,3,x\r\n1,2,b\r\n1,3,C\r\n"));
+        QCOMPARE(s.cell(1, 1), QStringLiteral("a"));
+        QCOMPARE(s.cell(1, 2), QStringLiteral("b"));
+        QCOMPARE(s.cell(1, 3), QStringLiteral("C"));
+        QCOMPARE(s.cell(0, 3), QStringLiteral("x"));
+    }
+
+    void badNumbers_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("header") << QByteArray("x,2\r\n") << QStringLiteral("'x' is not a valid integer value");
+        QTest::newRow("cell column") << QByteArray("2,3\r\n1,1,ok\r\nq,2,bad\r\n1,2,never\r\n")
+                                     << QStringLiteral("'q' is not a valid integer value");
+        QTest::newRow("no commas") << QByteArray("2,3\r\n1,1,ok\r\njunk\r\n") << QStringLiteral("'' is not a valid integer value");
+    }
+    void badNumbers()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        CellStore s;
+        s.setColumnCount(2);
+        s.setRowCount(3);
+        try {
+            GridFile::decode(s, bytes);
+            QFAIL("no error");
+        } catch (const AppError& e) {
+            QCOMPARE(e.message(), message);
+        }
+        if (bytes.contains("1,1,ok")) {
+            QCOMPARE(s.cell(1, 1), QStringLiteral("ok"));  // lines before the bad one stay applied
+            QVERIFY(s.cell(1, 2).isEmpty());
+        }
+    }
+
+    void hostileCounts_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("negative rows") << QByteArray("12,-5\r\n");
+        QTest::newRow("huge rows") << QByteArray("12,2000000000\r\n");
+        QTest::newRow("too many columns") << QByteArray("100000,2\r\n");
+        QTest::newRow("overflow") << QByteArray("12,99999999999999999999\r\n");
+        QTest::newRow("negative column index") << QByteArray("12,2\r\n-1,1,x\r\n");
+        QTest::newRow("huge row index") << QByteArray("12,2\r\n1,2147483647,x\r\n");
+        QTest::newRow("column index past 255") << QByteArray("12,2\r\n256,1,x\r\n");
+    }
+    void hostileCounts()
+    {
+        QFETCH(QByteArray, bytes);
+        CellStore s;
+        QVERIFY_THROWS_EXCEPTION(AppError, GridFile::decode(s, bytes));
+        QVERIFY(s.rowCount() <= CellStore::kMaxRows);
+        QVERIFY(s.columnCount() <= CellStore::kMaxColumns);
+    }
+
+    void linesBeyondHeaderWidenTheGrid()
+    {
+        CellStore s;
+        GridFile::decode(s, QByteArray("2,2\r\n3,4,far\r\n"));
+        QCOMPARE(s.columnCount(), 4);
+        QCOMPARE(s.rowCount(), 5);
+        QCOMPARE(s.cell(3, 4), QStringLiteral("far"));
+    }
+
+    void utf8BomIsRead()
+    {
+        CellStore s;
+        GridFile::decode(s, QByteArray("\xEF\xBB\xBF" "2,2\r\n1,1,\xC3\xA9\xE2\x82\xAC\r\n"));
+        QCOMPARE(s.cell(1, 1), QStringLiteral("\u00e9\u20ac"));
+    }
+
+    void filesOnDisk()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("veltlist.vlp"));
+        CellStore s = taskStore(2);
+        s.setCell(1, 1, QStringLiteral("task"));
+        GridFile::saveToFile(s, path);
+        CellStore back;
+        GridFile::loadFromFile(back, path);
+        QCOMPARE(back.cell(1, 1), QStringLiteral("task"));
+
+        const QString missing = dir.filePath(QStringLiteral("none.vlp"));
+        try {
+            GridFile::loadFromFile(back, missing);
+            QFAIL("no error");
+        } catch (const AppError& e) {
+            QCOMPARE(e.message(), QStringLiteral("File ") + missing + QStringLiteral(" not found"));
+        }
+        QCOMPARE(back.cell(1, 1), QStringLiteral("task"));  // unchanged
+
+        // A save that cannot be made is an error naming the file, and the old file is untouched.
+        QDir(dir.path()).mkdir(QStringLiteral("blocked.vlp"));
+        const QString blocked = dir.filePath(QStringLiteral("blocked.vlp"));
+        QVERIFY_THROWS_EXCEPTION(AppError, GridFile::saveToFile(s, blocked));
+        try {
+            GridFile::saveToFile(s, dir.filePath(QStringLiteral("no/such/folder/x.vlp")));
+            QFAIL("no error");
+        } catch (const AppError& e) {
+            QVERIFY(e.message().contains(QStringLiteral("x.vlp")));
+        }
+    }
+
+    void rowOperationsCarryPictures()
+    {
+        CellStore s = taskStore(4);
+        s.setCell(1, 1, QStringLiteral("a"));
+        s.setCell(1, 2, QStringLiteral("b"));
+        s.setCellImage(0, 2, TCellGraphic{TCellGraphic::ImageList, 0, 2, 0});
+        s.insertRows(1, 1);
+        QCOMPARE(s.cell(1, 3), QStringLiteral("b"));
+        QVERIFY(s.cellImage(0, 3));
+        QVERIFY(!s.cellImage(0, 1));
+        s.swapRows(1, 3);
+        QCOMPARE(s.cell(1, 1), QStringLiteral("b"));
+        QCOMPARE(s.cellImage(0, 1)->horizontal, quint8(2));
+        s.removeRows(1, 1);
+        QCOMPARE(s.rowCount(), 4);
+        QVERIFY(!s.cellImage(0, 1));
+        QCOMPARE(s.cell(1, 1), QStringLiteral("a"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestGridFile)
+#include "tst_gridfile.moc"
