@@ -156,6 +156,12 @@ struct CellLine
 // Appends the decoded text of one cell line to `out`.
 void decodeText(std::string& out, const char* p, uint32_t len, bool utf8)
 {
+    if (utf8 && !QByteArrayView(p, len).isValidUtf8()) {
+        // Broken sequences become replacement characters: the store holds valid UTF-8 only.
+        const QByteArray clean = QString::fromUtf8(p, len).toUtf8();
+        decodeText(out, clean.constData(), uint32_t(clean.size()), true);
+        return;
+    }
     for (uint32_t i = 0; i < len; ++i) {
         const unsigned char c = static_cast<unsigned char>(p[i]);
         if (c == '\t')

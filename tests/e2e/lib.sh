@@ -1,0 +1,80 @@
+# Shared pieces of the end-to-end tests: a private X server with a tray host, a program folder
+# of its own, and XDG folders pointing into the test's temporary folder.
+set -euo pipefail
+
+E2E_BIN="$1"
+E2E_TMP="$(mktemp -d /tmp/veltry-e2e-XXXXXX)"
+E2E_PROG="$E2E_TMP/prog"
+mkdir -p "$E2E_PROG" "$E2E_TMP/config" "$E2E_TMP/data" "$E2E_TMP/run"
+chmod 700 "$E2E_TMP/run"
+cp "$E2E_BIN" "$E2E_PROG/veltry"
+export XDG_CONFIG_HOME="$E2E_TMP/config"
+export XDG_DATA_HOME="$E2E_TMP/data"
+export XDG_RUNTIME_DIR="$E2E_TMP/run"
+export QT_QPA_PLATFORM=xcb
+unset SESSION_MANAGER
+E2E_SETTINGS="$XDG_CONFIG_HOME/veltry/registry.reg"
+E2E_LIST="$E2E_PROG/veltlist.vlp"
+E2E_LOG="$E2E_PROG/veltlog.vlp"
+E2E_PIDS=()
+
+e2e_cleanup() {
+  for pid in "${E2E_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  [ -n "${VELTRY_KEEP_TEST_DIRS:-}" ] || rm -rf "$E2E_TMP"
+}
+trap e2e_cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# Starts Xvfb on a free display number, then a tray host.
+start_display() {
+  local fifo="$E2E_TMP/displayfd"
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo.txt" >/dev/null 2>&1 &
+  E2E_PIDS+=($!)
+  for _ in $(seq 100); do [ -s "$fifo.txt" ] && break; sleep 0.1; done
+  [ -s "$fifo.txt" ] || fail "Xvfb did not start"
+  export DISPLAY=":$(head -n1 "$fifo.txt")"
+  if command -v trayer >/dev/null; then
+    trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 >/dev/null 2>&1 &
+    E2E_PIDS+=($!)
+  fi
+  sleep 0.5
+}
+
+# Starts the program from its folder; its pid is in APP_PID.
+start_app() {
+  (cd "$E2E_PROG" && exec ./veltry >"$E2E_TMP/app.log" 2>&1) &
+  APP_PID=$!
+  E2E_PIDS+=($APP_PID)
+}
+
+wait_for_file() {
+  for _ in $(seq 100); do [ -s "$1" ] && return 0; sleep 0.1; done
+  fail "$1 did not appear"
+}
+
+# Waits for a window whose title is exactly $1; prints its id.
+wait_for_window() {
+  local id=""
+  for _ in $(seq 100); do
+    id="$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1 || true)"
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  fail "no window titled '$1'"
+}
+
+stop_app() {
+  kill -TERM "$APP_PID"
+  for _ in $(seq 100); do kill -0 "$APP_PID" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$APP_PID" 2>/dev/null && fail "the program did not end after SIGTERM"
+  wait "$APP_PID" 2>/dev/null || true
+}
+
+# Checks that the settings file holds a dword value.
+expect_dword() {
+  local name="$1" value="$2"
+  local want; want=$(printf '"%s"=dword:%08x' "$name" "$value")
+  grep -qxF "$want" "$E2E_SETTINGS" || fail "settings lack $want"
+}
