@@ -571,7 +571,7 @@ void TPanelManager::movePanelAbove(QWidget* panel, QWidget* target)
 
 TFloatPanel* TPanelManager::floatPanel(TMPanel* panel, const QPoint& screenPos)
 {
-    if (!isStacked(panel))
+    if (!isStacked(panel) || !panel->floatable())
         return nullptr;
     QPointer<TMPanel> guard(panel);
     if (!ask(panel, paAboutToFloat) || !guard || !isStacked(panel))
@@ -827,6 +827,8 @@ void TPanelManager::mouseReleaseEvent(QMouseEvent* e)
     QPointer<QWidget> pressed = m_pressedPanel;
     m_pressedPanel = nullptr;
     auto* floatable = qobject_cast<TMPanel*>(pressed.data());
+    if (floatable && !floatable->floatable())
+        floatable = nullptr;
 
     if (rect().contains(pos) || !pressed || !floatable) {
         const QPoint moved = pos - m_pressPoint;

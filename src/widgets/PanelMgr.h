@@ -59,7 +59,7 @@ public:
     void setFloatX(int v) { m_floatX = v; }
     int floatY() const { return m_floatY; }
     void setFloatY(int v) { m_floatY = v; }
-    // Kept for callers that look at it; dragging out does not consult it.
+    // False keeps the panel in the manager: dragging its tab out does nothing.
     bool floatable() const { return m_floatable; }
     void setFloatable(bool on) { m_floatable = on; }
 
@@ -200,8 +200,8 @@ public:
 
     // Toggles a panel as its tab click would, with the events. Returns false when refused.
     bool togglePanel(QWidget* panel);
-    // Floats a docked TMPanel at screenPos as dragging it out would. Returns the window, or null
-    // when refused.
+    // Floats a docked, floatable TMPanel at screenPos as dragging it out would. Returns the
+    // window, or null when refused.
     TFloatPanel* floatPanel(TMPanel* panel, const QPoint& screenPos);
 
     QSize sizeHint() const override;

@@ -109,6 +109,7 @@ private Q_SLOTS:
     void dragExpandedTabReorders();
     void dragCollapsedTabExpandsAboveTarget();
     void dragOutFloatsAndCloseDocks();
+    void refusedFloatStaysDocked_data();
     void refusedFloatStaysDocked();
     void floatWithoutCaptionIsTools();
     void hidingManagerDocksFloats();
@@ -348,15 +349,27 @@ void TestPanelMgr::dragOutFloatsAndCloseDocks()
     QTRY_VERIFY(s.host->findChildren<TFloatPanel*>().isEmpty());
 }
 
+void TestPanelMgr::refusedFloatStaysDocked_data()
+{
+    QTest::addColumn<bool>("floatable");
+    QTest::addColumn<QList<int>>("actions");
+    QTest::newRow("handler refuses") << true << QList<int>{paAboutToFloat};
+    QTest::newRow("not floatable") << false << QList<int>{};
+}
+
 void TestPanelMgr::refusedFloatStaysDocked()
 {
+    QFETCH(bool, floatable);
+    QFETCH(QList<int>, actions);
     Stack s;
     s.refuse = {paAboutToFloat};
+    s.notes->setFloatable(floatable);
     s.drag(s.verticalTab(s.notes), QPoint(40, s.mgr->height() + 60));
     QVERIFY(!s.notes->isFloating());
     QCOMPARE(s.notes->parentWidget(), s.mgr);
+    QVERIFY(!s.notes->isHidden());
     QCOMPARE(s.mgr->height(), 169);
-    QCOMPARE(s.actions, QList<int>{paAboutToFloat});
+    QCOMPARE(s.actions, actions);
     QVERIFY(s.changes.isEmpty());
 }
 
