@@ -58,7 +58,7 @@ char32_t nextUtf8(const unsigned char*& p, const unsigned char* end)
     return u;
 }
 
-void appendNumber(QByteArray& out, int n)
+char* putNumber(char* out, int n)
 {
     char buf[12];
     int len = 0;
@@ -67,49 +67,71 @@ void appendNumber(QByteArray& out, int n)
         n /= 10;
     } while (n);
     while (len)
-        out.append(buf[--len]);
+        *out++ = buf[--len];
+    return out;
 }
 
-// Encodes one cell; false when a character cannot be carried by Windows-1252.
-bool appendCellText(QByteArray& out, QByteArrayView utf8, bool asUtf8)
+// Encodes one cell at `out`; nullptr when a character cannot be carried by Windows-1252.
+char* putCellText(char* out, QByteArrayView utf8, bool asUtf8)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
     const auto* end = p + utf8.size();
     while (p < end) {
+        // Copy the run of plain characters in one go.
+        const auto* run = p;
+        while (run < end && *run >= 0x20 && *run < 0x80)
+            ++run;
+        if (run != p) {
+            std::memcpy(out, p, size_t(run - p));
+            out += run - p;
+            p = run;
+            if (p == end)
+                break;
+        }
         const unsigned char c = *p;
         if (c < 0x80) {
             ++p;
             if (c == '\r')
-                out.append('\t');
+                *out++ = '\t';
             else if (c == '\n')
-                out.append('\b');
+                *out++ = '\b';
             else if (c != 0x1A)  // Ctrl-Z would end the file for every reader: leave it out
-                out.append(char(c));
+                *out++ = char(c);
             continue;
         }
         const auto* start = p;
         const char32_t u = nextUtf8(p, end);
         if (asUtf8) {
-            out.append(reinterpret_cast<const char*>(start), p - start);
+            std::memcpy(out, start, size_t(p - start));
+            out += p - start;
         } else {
             const int b = toCp1252(u);
             if (b < 0)
-                return false;
-            out.append(char(b));
+                return nullptr;
+            *out++ = char(b);
         }
     }
-    return true;
+    return out;
 }
 
 bool encodeAs(const CellStore& store, QByteArray& out, bool asUtf8)
 {
-    out.clear();
-    if (asUtf8)
-        out.append("\xEF\xBB\xBF");
-    appendNumber(out, store.columnCount());
-    out.append(',');
-    appendNumber(out, store.rowCount());
-    out.append("\r\n");
+    // The largest the file can be: every text byte once, plus the line framing of each cell.
+    size_t bound = 64;
+    for (int r = 0; r < store.rowCount(); ++r)
+        bound += store.row(r).memoryUsage() + 16 * size_t(store.row(r).storedCount());
+    out.resize(qsizetype(bound));
+    char* const begin = out.data();
+    char* w = begin;
+    if (asUtf8) {
+        std::memcpy(w, "\xEF\xBB\xBF", 3);
+        w += 3;
+    }
+    w = putNumber(w, store.columnCount());
+    *w++ = ',';
+    w = putNumber(w, store.rowCount());
+    *w++ = '\r';
+    *w++ = '\n';
     for (int r = 0; r < store.rowCount(); ++r) {
         const RowCells& row = store.row(r);
         const int n = std::min(row.storedCount(), store.columnCount());
@@ -117,15 +139,18 @@ bool encodeAs(const CellStore& store, QByteArray& out, bool asUtf8)
             const QByteArrayView text = row.cell(c);
             if (text.isEmpty())
                 continue;
-            appendNumber(out, c);
-            out.append(',');
-            appendNumber(out, r);
-            out.append(',');
-            if (!appendCellText(out, text, asUtf8))
+            w = putNumber(w, c);
+            *w++ = ',';
+            w = putNumber(w, r);
+            *w++ = ',';
+            w = putCellText(w, text, asUtf8);
+            if (!w)
                 return false;
-            out.append("\r\n");
+            *w++ = '\r';
+            *w++ = '\n';
         }
     }
+    out.resize(w - begin);
     return true;
 }
 
@@ -218,7 +243,6 @@ void applyLines(CellStore& store, const char* base, std::vector<CellLine>& lines
 QByteArray encode(const CellStore& store)
 {
     QByteArray out;
-    out.reserve(1 << 16);
     if (!encodeAs(store, out, false))
         encodeAs(store, out, true);
     return out;

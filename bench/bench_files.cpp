@@ -1,0 +1,124 @@
+// Loading and saving a long task list against the floor of reading its bytes and cutting lines.
+#include "widgets/core/CellStore.h"
+#include "widgets/core/GridFile.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <cstring>
+#include <malloc.h>
+
+using namespace veltry;
+
+namespace {
+
+CellStore makeTaskList(int tasks)
+{
+    CellStore s;
+    s.setColumnCount(12);
+    s.setRowCount(tasks + 1);
+    const char* titles[] = {"", "Task", "Due On", "Due At", "Category", "Pr", "Notes", "Create Date", "Alarm", "Lead Time", "Type", ""};
+    for (int c = 0; c < 12; ++c)
+        s.setCell(c, 0, QString::fromLatin1(titles[c]));
+    const char* categories[] = {"Work", "Home", "Errands", "Garden"};
+    for (int r = 1; r <= tasks; ++r) {
+        s.setCell(0, r, (r % 3 == 0) ? QStringLiteral(" ") : QString());
+        s.setCell(1, r, QStringLiteral("Task number %1, with a description of ordinary length").arg(r));
+        s.setCell(2, r, QStringLiteral("%1/%2/%3").arg(r % 12 + 1).arg(r % 28 + 1).arg(25 + r % 3));
+        s.setCell(3, r, QStringLiteral("%1:%2%3").arg(r % 12 + 1, 2, 10, QLatin1Char('0')).arg(r % 60, 2, 10, QLatin1Char('0')).arg(r % 2 ? QStringLiteral("am") : QStringLiteral("pm")));
+        s.setCell(4, r, QString::fromLatin1(categories[r % 4]));
+        s.setCell(5, r, r % 4 == 0 ? QString(QChar(0xA0)) : QString::number(r % 4));
+        s.setCell(6, r, QStringLiteral("Notes for task %1\r\nsecond line of notes").arg(r));
+        s.setCell(7, r, QStringLiteral("12/%1/26").arg(r % 28 + 1));
+        s.setCell(8, r, QStringLiteral("Y"));
+        s.setCell(9, r, QStringLiteral("0"));
+        s.setCell(10, r, QString::number(r % 5));
+        s.setCell(11, r, QStringLiteral("x"));
+    }
+    return s;
+}
+
+struct ListFile
+{
+    QTemporaryDir dir;
+    QString path;
+    qint64 size = 0;
+    explicit ListFile(int tasks)
+    {
+        path = dir.filePath(QStringLiteral("veltlist.vlp"));
+        GridFile::saveToFile(makeTaskList(tasks), path);
+        size = QFile(path).size();
+    }
+};
+
+ListFile& listFile(int tasks)
+{
+    static ListFile file(tasks);
+    return file;
+}
+
+void BM_RawReadLines(benchmark::State& state)
+{
+    ListFile& file = listFile(int(state.range(0)));
+    for (auto _ : state) {
+        QFile f(file.path);
+        f.open(QIODevice::ReadOnly);
+        const QByteArray bytes = f.readAll();
+        std::vector<QByteArrayView> lines;
+        lines.reserve(size_t(bytes.size() / 24));
+        const char* p = bytes.constData();
+        const char* end = p + bytes.size();
+        while (p < end) {
+            const char* cr = static_cast<const char*>(std::memchr(p, '\r', size_t(end - p)));
+            const char* stop = cr ? cr : end;
+            lines.emplace_back(p, stop - p);
+            p = stop + 1;
+            if (cr && p < end && *p == '\n')
+                ++p;
+        }
+        benchmark::DoNotOptimize(lines.data());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * file.size);
+}
+
+void BM_LoadTaskList(benchmark::State& state)
+{
+    ListFile& file = listFile(int(state.range(0)));
+    size_t heap = 0;
+    size_t counted = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const size_t before = mallinfo2().uordblks;
+        {
+            state.ResumeTiming();
+            CellStore s;
+            GridFile::loadFromFile(s, file.path);
+            state.PauseTiming();
+            heap = mallinfo2().uordblks - before;
+            counted = s.memoryUsage();
+        }
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * file.size);
+    state.counters["file_MB"] = double(file.size) / 1e6;
+    state.counters["grid_heap_MB"] = double(heap) / 1e6;
+    state.counters["grid_counted_MB"] = double(counted) / 1e6;
+    state.counters["heap_per_file_byte"] = double(heap) / double(file.size);
+}
+
+void BM_SaveTaskList(benchmark::State& state)
+{
+    ListFile& file = listFile(int(state.range(0)));
+    CellStore s;
+    GridFile::loadFromFile(s, file.path);
+    const QString out = file.dir.filePath(QStringLiteral("saved.vlp"));
+    for (auto _ : state)
+        GridFile::saveToFile(s, out);
+    state.SetBytesProcessed(int64_t(state.iterations()) * file.size);
+}
+
+} // namespace
+
+BENCHMARK(BM_RawReadLines)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadTaskList)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveTaskList)->Arg(100000)->Unit(benchmark::kMillisecond);
