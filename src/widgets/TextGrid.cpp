@@ -1,15 +1,90 @@
 #include "widgets/TextGrid.h"
 
+#include "platform/core/AppError.h"
+#include "platform/core/ConfigStore.h"
+#include "widgets/GridHint.h"
 #include "widgets/core/GridFile.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QLayout>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <algorithm>
+#include <optional>
 
 namespace veltry {
+
+namespace {
+
+const QString kEllipsis = QStringLiteral("...");
+const QString kConfigRoot = QStringLiteral("HKEY_CURRENT_USER");
+
+// Cell lines break at CR; an LF right after it belongs to the same break.
+QStringList splitCellLines(const QString& text)
+{
+    QStringList lines;
+    QString current;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar ch = text.at(i);
+        if (ch == QLatin1Char('\r')) {
+            lines << current;
+            current.clear();
+            if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+        } else {
+            current += ch;
+        }
+    }
+    lines << current;
+    return lines;
+}
+
+int textLineWidth(const QString& line, const QFontMetrics& fm)
+{
+    if (line.contains(QLatin1Char('\t')))
+        return fm.size(Qt::TextSingleLine | Qt::TextExpandTabs, line).width();
+    return fm.horizontalAdvance(line);
+}
+
+// Stored widths are texts; "0x" marks hexadecimal, anything else that is no number is absent.
+std::optional<int> parseStoredWidth(const QString& raw)
+{
+    const QString text = raw.trimmed();
+    bool ok = false;
+    int value = 0;
+    if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        value = text.mid(2).toInt(&ok, 16);
+    else
+        value = text.toInt(&ok, 10);
+    if (!ok || value < 0)
+        return std::nullopt;
+    return value;
+}
+
+bool isWindowSwitch(Qt::FocusReason reason)
+{
+    return reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+}
+
+bool layoutHolds(QLayout* layout, const QWidget* widget)
+{
+    for (int i = 0; i < layout->count(); ++i) {
+        QLayoutItem* item = layout->itemAt(i);
+        if (item->widget() == widget)
+            return true;
+        if (item->layout() && layoutHolds(item->layout(), widget))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
 
 TTextGrid::TTextGrid(QWidget* parent) : QAbstractScrollArea(parent)
 {
@@ -20,18 +95,67 @@ TTextGrid::TTextGrid(QWidget* parent) : QAbstractScrollArea(parent)
     viewport()->setMouseTracking(true);
     viewport()->setAutoFillBackground(false);
     setFrameShape(QFrame::StyledPanel);
+
+    // Take over the application's hint handler, keeping the one before us in the chain.
+    m_prevHintHandler = TAppHint::showHintHandler();
+    m_prevHintOwner = TAppHint::showHintHandlerOwner();
+    QPointer<TTextGrid> self(this);
+    TAppHint::setShowHintHandler(
+        [self, previous = m_prevHintHandler](THintInfo& info) {
+            if (self)
+                self->showHint(info);
+            if (previous) {
+                try {
+                    previous(info);
+                } catch (...) {
+                    // Our own hint is settled; a failing older handler must not undo it.
+                }
+            }
+        },
+        this);
+    watchWindow();
     updateScrollBars();
 }
 
-TTextGrid::~TTextGrid() = default;
+TTextGrid::~TTextGrid()
+{
+    if (m_window)
+        m_window->removeEventFilter(this);
+    if (m_editor) {
+        m_editor->removeEventFilter(this);
+        m_editing = false;
+    }
+    try {
+        saveColumnWidths();
+    } catch (const AppError&) {
+        // Nobody is left to tell; the widths simply stay as they were stored.
+    }
+    m_cells.clearAllCells();
+    if (TAppHint::showHintHandlerOwner() == this)
+        TAppHint::setShowHintHandler(m_prevHintHandler, m_prevHintOwner);
+    if (m_hintCell.x() >= 0)
+        TAppHint::cancelHint();
+}
+
+// --- dimensions -------------------------------------------------------------------------------
 
 void TTextGrid::columnsChanged()
 {
     const int n = std::max(0, ColCount());
     m_colWidths.resize(size_t(n), m_defaultColWidth);
     m_col = std::clamp(m_col, 0, std::max(0, n - 1));
+    m_anchorCol = std::clamp(m_anchorCol, 0, std::max(0, n - 1));
     m_leftCol = std::clamp(m_leftCol, m_fixedCols, std::max(m_fixedCols, n - 1));
+    if (m_editing && m_map.realToDisplay(m_editReal) < 0)
+        closeEditor();
+    widthsChanged();
+}
+
+void TTextGrid::widthsChanged()
+{
     updateScrollBars();
+    applyStretch();
+    placeEditor();
     viewport()->update();
 }
 
@@ -44,8 +168,11 @@ void TTextGrid::setColCount(int n)
 void TTextGrid::setRowCount(int n)
 {
     m_cells.setRowCount(std::max(0, n));
+    if (m_editing && m_editRow >= RowCount())
+        closeEditor();
     if (m_row >= RowCount())
         m_row = std::max(std::min(m_fixedRows, RowCount() - 1), RowCount() - 1);
+    m_anchorRow = std::min(m_anchorRow, std::max(0, RowCount() - 1));
     updateScrollBars();
     viewport()->update();
 }
@@ -53,6 +180,8 @@ void TTextGrid::setRowCount(int n)
 void TTextGrid::setFixedCols(int n)
 {
     m_fixedCols = std::max(0, n);
+    m_col = std::max(m_col, std::min(m_fixedCols, ColCount() - 1));
+    m_anchorCol = m_col;
     columnsChanged();
 }
 
@@ -61,6 +190,7 @@ void TTextGrid::setFixedRows(int n)
     m_fixedRows = std::max(0, n);
     m_topRow = std::max(m_topRow, m_fixedRows);
     m_row = std::max(m_row, m_fixedRows);
+    m_anchorRow = m_row;
     updateScrollBars();
     viewport()->update();
 }
@@ -69,6 +199,7 @@ void TTextGrid::setDefaultRowHeight(int h)
 {
     m_defaultRowHeight = std::max(1, h);
     updateScrollBars();
+    placeEditor();
     viewport()->update();
 }
 
@@ -82,8 +213,7 @@ void TTextGrid::setColWidth(int displayCol, int width)
     if (displayCol < 0 || displayCol >= int(m_colWidths.size()))
         return;
     m_colWidths[size_t(displayCol)] = std::max(0, width);
-    updateScrollBars();
-    viewport()->update();
+    widthsChanged();
 }
 
 int TTextGrid::RowHeight(int row) const
@@ -98,12 +228,15 @@ void TTextGrid::setRowHeight(int row, int height)
         m_rowHeights.erase(row);
     else
         m_rowHeights[row] = std::max(0, height);
+    placeEditor();
     viewport()->update();
 }
 
 void TTextGrid::setOptions(quint32 options)
 {
     m_options = options;
+    if (!(m_options & goEditing) && m_editing)
+        closeEditor();
     viewport()->update();
 }
 
@@ -113,21 +246,81 @@ void TTextGrid::setCells(int col, int row, const QString& text)
     viewport()->update();
 }
 
+// --- current cell and selection -----------------------------------------------------------------
+
 void TTextGrid::setCurrentCell(int displayCol, int row)
 {
-    displayCol = std::clamp(displayCol, std::min(m_fixedCols, ColCount() - 1), ColCount() - 1);
-    row = std::clamp(row, std::min(m_fixedRows, RowCount() - 1), RowCount() - 1);
-    if (displayCol == m_col && row == m_row)
+    moveCurrent(displayCol, row, false);
+}
+
+void TTextGrid::moveCurrent(int displayCol, int row, bool extend)
+{
+    if (ColCount() <= 0 || RowCount() <= 0)
         return;
+    // Footer rows and fixed right columns are drawn like titles and cannot be selected.
+    const int loCol = std::min(m_fixedCols, ColCount() - 1);
+    const int loRow = std::min(m_fixedRows, RowCount() - 1);
+    displayCol = std::clamp(displayCol, loCol, std::max(loCol, lastSelectableCol()));
+    row = std::clamp(row, loRow, std::max(loRow, lastSelectableRow()));
+    if (m_editing)
+        closeEditor();
+    const bool changed = displayCol != m_col || row != m_row;
+    const bool rangeChanged = !extend && (m_anchorCol != displayCol || m_anchorRow != row);
     m_col = displayCol;
     m_row = row;
-    // Keep the current row in view.
-    if (m_row < m_topRow)
-        setTopRow(m_row);
-    else if (m_row >= m_topRow + visibleRowCount())
-        setTopRow(m_row - visibleRowCount() + 1);
+    if (!extend) {
+        m_anchorCol = displayCol;
+        m_anchorRow = row;
+    }
+    if (!changed && !rangeChanged)
+        return;
+    if (changed) {
+        validateCell();
+        setValidationBase();
+        cellSelected();
+        scrollIntoView();
+    }
     viewport()->update();
-    Q_EMIT currentCellChanged(m_col, m_row);
+    if (changed)
+        Q_EMIT currentCellChanged(m_col, m_row);
+}
+
+void TTextGrid::cellSelected()
+{
+    m_selectText = m_cells.cell(DisplayToRealColumn(m_col), m_row);
+    if (OnCanEditCell) {
+        bool canEdit = true;
+        OnCanEditCell(this, m_row, m_col, canEdit);
+        m_options = canEdit ? (m_options | goEditing) : (m_options & ~quint32(goEditing));
+    }
+}
+
+void TTextGrid::scrollIntoView()
+{
+    if (m_row >= m_fixedRows) {
+        if (m_row < m_topRow)
+            setTopRow(m_row);
+        else if (m_row >= m_topRow + visibleRowCount())
+            setTopRow(m_row - visibleRowCount() + 1);
+    }
+    if (m_col >= m_fixedCols) {
+        if (m_col < m_leftCol) {
+            setLeftCol(m_col);
+        } else {
+            int left = m_leftCol;
+            while (left < m_col) {
+                int x = 0;
+                for (int k = 0; k < m_fixedCols; ++k)
+                    x += ColWidth(k) + 1;
+                for (int k = left; k <= m_col; ++k)
+                    x += ColWidth(k) + 1;
+                if (x <= viewport()->width())
+                    break;
+                ++left;
+            }
+            setLeftCol(left);
+        }
+    }
 }
 
 void TTextGrid::setTopRow(int row)
@@ -136,9 +329,43 @@ void TTextGrid::setTopRow(int row)
     if (row != m_topRow) {
         m_topRow = row;
         verticalScrollBar()->setValue(row);
+        placeEditor();
         viewport()->update();
     }
 }
+
+void TTextGrid::setLeftCol(int displayCol)
+{
+    displayCol = std::clamp(displayCol, m_fixedCols, std::max(m_fixedCols, ColCount() - 1));
+    if (displayCol != m_leftCol) {
+        m_leftCol = displayCol;
+        horizontalScrollBar()->setValue(displayCol);
+        placeEditor();
+        viewport()->update();
+    }
+}
+
+QRect TTextGrid::Selection() const
+{
+    QRect block = (m_options & goRangeSelect)
+        ? QRect(QPoint(std::min(m_col, m_anchorCol), std::min(m_row, m_anchorRow)),
+                QPoint(std::max(m_col, m_anchorCol), std::max(m_row, m_anchorRow)))
+        : QRect(m_col, m_row, 1, 1);
+    if (m_options & goRowSelect) {
+        block.setLeft(std::min(m_fixedCols, std::max(0, ColCount() - 1)));
+        block.setRight(std::max(block.left(), lastSelectableCol()));
+    }
+    return block;
+}
+
+void TTextGrid::setSelection(const QRect& block)
+{
+    moveCurrent(block.left(), block.top(), false);
+    if (m_options & goRangeSelect)
+        moveCurrent(block.right(), block.bottom(), true);
+}
+
+// --- hidden columns -----------------------------------------------------------------------------
 
 void TTextGrid::HideColumn(int realCol)
 {
@@ -155,6 +382,8 @@ void TTextGrid::UnhideColumn(int realCol)
     m_map.unhide(realCol);
     columnsChanged();
 }
+
+// --- pictures -----------------------------------------------------------------------------------
 
 void TTextGrid::setGridImages(TImageList* images)
 {
@@ -181,6 +410,25 @@ void TTextGrid::RemoveCellImage(int col, int row)
     viewport()->update();
 }
 
+// --- row operations -----------------------------------------------------------------------------
+
+void TTextGrid::rowsMoved()
+{
+    if (m_editing)
+        closeEditor();
+    if (RowCount() > 0) {
+        const int lo = std::min(m_fixedRows, RowCount() - 1);
+        m_row = std::clamp(m_row, lo, std::max(lo, lastSelectableRow()));
+        m_anchorRow = m_row;
+    }
+    // The cells under the remembered texts moved; start afresh from what is there now.
+    m_selectText = m_cells.cell(DisplayToRealColumn(m_col), m_row);
+    if (m_baseValid)
+        setValidationBase();
+    updateScrollBars();
+    viewport()->update();
+}
+
 void TTextGrid::InsertRows(int row, int count)
 {
     m_cells.insertRows(row, count);
@@ -189,8 +437,7 @@ void TTextGrid::InsertRows(int row, int count)
     for (const auto& [r, h] : m_rowHeights)
         moved[r >= row ? r + count : r] = h;
     m_rowHeights.swap(moved);
-    updateScrollBars();
-    viewport()->update();
+    rowsMoved();
 }
 
 void TTextGrid::RemoveRows(int row, int count)
@@ -203,8 +450,7 @@ void TTextGrid::RemoveRows(int row, int count)
     m_rowHeights.swap(moved);
     if (m_row >= RowCount())
         m_row = std::max(0, RowCount() - 1);
-    updateScrollBars();
-    viewport()->update();
+    rowsMoved();
 }
 
 void TTextGrid::ClearRows(int row, int count)
@@ -216,7 +462,7 @@ void TTextGrid::ClearRows(int row, int count)
 void TTextGrid::ClearAllCells()
 {
     m_cells.clearAllCells();
-    viewport()->update();
+    rowsMoved();
 }
 
 void TTextGrid::SwapRows(int a, int b)
@@ -226,7 +472,7 @@ void TTextGrid::SwapRows(int a, int b)
     const int hb = RowHeight(b);
     setRowHeight(a, hb);
     setRowHeight(b, ha);
-    viewport()->update();
+    rowsMoved();
 }
 
 void TTextGrid::NumberRows(int col)
@@ -235,6 +481,52 @@ void TTextGrid::NumberRows(int col)
         m_cells.setCell(col, r, QString::number(r - m_fixedRows + 1));
     viewport()->update();
 }
+
+// --- sorting and search -------------------------------------------------------------------------
+
+void TTextGrid::SortRows()
+{
+    if (m_editing)
+        closeEditor();
+    SortRequest request;
+    request.firstRow = m_fixedRows;
+    request.lastRow = RowCount() - 1 - m_fixedFooters;
+    request.sortColumn = m_sortColumn;
+    request.direction = SortDirection == sdDescendingValue ? sdDescending : sdAscending;
+    request.realColumnCount = RealColCount();
+    if (OnGetFormat) {
+        request.getFormat = [this](int col, TSortStyle& style) {
+            quint8 value = style;
+            OnGetFormat(this, col, value);
+            style = TSortStyle(value);
+        };
+    }
+    if (request.lastRow > request.firstRow && m_sortColumn >= 0 && m_sortColumn < RealColCount()) {
+        int current = m_row;
+        veltry::SortRows(m_cells, request, current);
+        m_row = current;
+    }
+    rowsMoved();
+    scrollIntoView();
+}
+
+GridCellPos TTextGrid::FindFirst(const QString& text, int options)
+{
+    return m_search.FindFirst(m_cells, m_map, GridShape{ColCount(), RowCount(), m_fixedCols, m_fixedRows}, text, options);
+}
+
+GridCellPos TTextGrid::FindNext()
+{
+    return m_search.FindNext(m_cells, m_map, GridShape{ColCount(), RowCount(), m_fixedCols, m_fixedRows});
+}
+
+int TTextGrid::FindRowByPrefix(const QString& text) const
+{
+    return GridSearch::FindRowByPrefix(m_cells, GridShape{ColCount(), RowCount(), m_fixedCols, m_fixedRows},
+                                       GridSearch::prefixKeyColumn(m_sortShow, m_sortColumn), text);
+}
+
+// --- the grid file ------------------------------------------------------------------------------
 
 void TTextGrid::SaveToFile(const QString& path) const
 {
@@ -250,10 +542,15 @@ void TTextGrid::LoadFromFile(const QString& path)
         {
             grid->columnsChanged();
             grid->setRowCount(grid->RowCount());
+            grid->rowsMoved();
         }
     } refresh{this};
+    if (m_editing)
+        closeEditor();
     GridFile::loadFromFile(m_cells, path);
 }
+
+// --- sort state and switches --------------------------------------------------------------------
 
 void TTextGrid::setSortColumn(int realCol)
 {
@@ -278,6 +575,188 @@ void TTextGrid::setFixedRightCols(int n)
     m_fixedRightCols = std::max(0, n);
     viewport()->update();
 }
+
+// --- column widths ------------------------------------------------------------------------------
+
+int TTextGrid::cellTextWidth(const QString& text, const QFontMetrics& fm)
+{
+    if (!text.contains(QLatin1Char('\r')))
+        return textLineWidth(text, fm);
+    int widest = 0;
+    for (const QString& line : splitCellLines(text))
+        widest = std::max(widest, textLineWidth(line, fm));
+    return widest;
+}
+
+QString TTextGrid::shortenText(const QString& text, int width, const QFontMetrics& fm)
+{
+    if (textLineWidth(text, fm) <= width)
+        return text;
+    // The longest prefix that still fits with the dots; widths grow with the prefix, so a
+    // binary search finds it without measuring every length of a long text.
+    int lo = 1;
+    int hi = int(text.size()) - 1;
+    int best = 0;
+    while (lo <= hi) {
+        const int mid = (lo + hi) / 2;
+        if (textLineWidth(text.left(mid) + kEllipsis, fm) <= width) {
+            best = mid;
+            lo = mid + 1;
+        } else {
+            hi = mid - 1;
+        }
+    }
+    if (best > 0 && text.at(best - 1).isHighSurrogate())
+        --best;
+    return best > 0 ? text.left(best) + kEllipsis : QString();
+}
+
+void TTextGrid::AutoSizeColumn(int displayCol)
+{
+    if (displayCol < 0 || displayCol >= ColCount())
+        return;
+    const int real = DisplayToRealColumn(displayCol);
+    const QFontMetrics fm(font());
+    int widest = 0;
+    for (int r = 0; r < RowCount(); ++r)
+        if (!m_cells.isCellEmpty(real, r))
+            widest = std::max(widest, cellTextWidth(m_cells.cell(real, r), fm));
+    setColWidth(displayCol, widest + fm.horizontalAdvance(QStringLiteral("xx")));
+}
+
+void TTextGrid::AutoSizeColumns(bool includeFixed, int extraWidth)
+{
+    for (int k = includeFixed ? 0 : m_fixedCols; k < ColCount(); ++k) {
+        AutoSizeColumn(k);
+        if (extraWidth != 0)
+            setColWidth(k, ColWidth(k) + extraWidth);
+    }
+}
+
+void TTextGrid::setAutoSize(bool on)
+{
+    m_autoSize = on;
+    if (on)
+        AutoSizeColumns(false, 10);
+}
+
+void TTextGrid::applyStretch()
+{
+    if (!ColumnSize.Stretch || m_inStretch || ColCount() < 1)
+        return;
+    // Grid lines count with their columns, so the stretched column ends inside the view.
+    int used = 0;
+    for (int k = 0; k < ColCount() - 1; ++k)
+        used += ColWidth(k) + 1;
+    const int client = viewport()->width();
+    if (used < client) {
+        m_inStretch = true;
+        setColWidth(ColCount() - 1, std::max(0, client - used - 4));
+        m_inStretch = false;
+    }
+}
+
+void TTextGrid::loadColumnWidths()
+{
+    if (!ColumnSize.Save || ColumnSize.Key.isEmpty() || ColumnSize.Section.isEmpty())
+        return;
+    const ConfigKey key(ConfigStore::shared(), kConfigRoot, ColumnSize.Key + ColumnSize.Section, false);
+    if (!key.isOpen())
+        return;
+    for (int i = 0; i < ColCount(); ++i) {
+        const QString name = QStringLiteral("col%1").arg(i);
+        if (!key.valueExists(name))
+            continue;
+        std::optional<int> width;
+        try {
+            width = parseStoredWidth(key.readString(name));
+        } catch (const AppError&) {
+            // Written as a number by someone else: take it as it is.
+            width = key.readInteger(name);
+        }
+        if (width && *width >= 0)
+            setColWidth(i, *width);
+    }
+}
+
+void TTextGrid::saveColumnWidths() const
+{
+    if (!ColumnSize.Save || ColumnSize.Key.isEmpty() || ColumnSize.Section.isEmpty())
+        return;
+    ConfigKey key(ConfigStore::shared(), kConfigRoot, ColumnSize.Key + ColumnSize.Section, true);
+    for (int i = 0; i < ColCount(); ++i)
+        key.writeString(QStringLiteral("col%1").arg(i), QString::number(ColWidth(i)));
+    key.close();
+}
+
+// --- clipboard ----------------------------------------------------------------------------------
+
+void TTextGrid::CopyToClipboard()
+{
+    const QRect block = Selection();
+    QString text;
+    for (int r = block.top(); r <= block.bottom(); ++r) {
+        for (int k = block.left(); k <= block.right(); ++k)
+            text += m_cells.cell(DisplayToRealColumn(k), r) + QLatin1Char('\t');
+        text.chop(1);
+        text += QLatin1String("\r\n");
+    }
+    text.chop(2);
+    QGuiApplication::clipboard()->setText(text);
+}
+
+void TTextGrid::CutToClipboard()
+{
+    CopyToClipboard();
+    const QRect block = Selection();
+    for (int r = block.top(); r <= block.bottom(); ++r)
+        for (int k = block.left(); k <= block.right(); ++k)
+            m_cells.setCell(DisplayToRealColumn(k), r, QString());
+    viewport()->update();
+    Q_EMIT cellsChanged();
+}
+
+void TTextGrid::PasteFromClipboard()
+{
+    const QString text = QGuiApplication::clipboard()->text();
+    if (text.isEmpty())
+        return;
+    // Rows end at CR (with its LF) and also at a lone LF, the line end other programs here use.
+    QStringList rows;
+    QString current;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar ch = text.at(i);
+        if (ch == QLatin1Char('\r') || ch == QLatin1Char('\n')) {
+            rows << current;
+            current.clear();
+            if (ch == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+        } else {
+            current += ch;
+        }
+    }
+    // A final line break ends the last row; it does not start an empty one.
+    if (!current.isEmpty())
+        rows << current;
+    if (m_editing)
+        closeEditor();
+    for (int i = 0; i < int(rows.size()); ++i) {
+        const QStringList cells = rows.at(i).split(QLatin1Char('\t'));
+        const int r = m_row + i;
+        if (r >= RowCount())
+            setRowCount(r + 1);
+        for (int j = 0; j < int(cells.size()); ++j) {
+            const int k = m_col + j;
+            if (k >= ColCount())
+                setColCount(k + 1);
+            m_cells.setCell(DisplayToRealColumn(k), r, cells.at(j));
+        }
+    }
+    viewport()->update();
+    Q_EMIT cellsChanged();
+}
+
+// --- geometry -----------------------------------------------------------------------------------
 
 int TTextGrid::columnLeft(int displayCol) const
 {
@@ -311,6 +790,8 @@ int TTextGrid::rowTop(int row) const
 
 QRect TTextGrid::cellRect(int displayCol, int row) const
 {
+    if (displayCol < 0 || displayCol >= ColCount() || row < 0 || row >= RowCount())
+        return {};
     const int x = columnLeft(displayCol);
     const int y = rowTop(row);
     if (x < 0 || y < 0)
@@ -359,6 +840,21 @@ int TTextGrid::visibleRowCount() const
     return std::max(1, (viewport()->height() - fixedHeight) / (m_defaultRowHeight + 1));
 }
 
+int TTextGrid::visibleColCount() const
+{
+    int x = 0;
+    for (int k = 0; k < m_fixedCols && k < ColCount(); ++k)
+        x += ColWidth(k) + 1;
+    int n = 0;
+    for (int k = m_leftCol; k < ColCount(); ++k) {
+        x += ColWidth(k) + 1;
+        if (x > viewport()->width())
+            break;
+        ++n;
+    }
+    return std::max(1, n);
+}
+
 void TTextGrid::updateScrollBars()
 {
     QScrollBar* v = verticalScrollBar();
@@ -370,7 +866,15 @@ void TTextGrid::updateScrollBars()
         m_topRow = maxTop;
     v->setValue(m_topRow);
     QScrollBar* h = horizontalScrollBar();
-    h->setRange(m_fixedCols, std::max(m_fixedCols, ColCount() - 1));
+    if (ScrollProportional) {
+        // The thumb shows the share of the columns in view.
+        const int shown = visibleColCount();
+        h->setRange(m_fixedCols, std::max(m_fixedCols, ColCount() - shown));
+        h->setPageStep(shown);
+    } else {
+        h->setRange(m_fixedCols, std::max(m_fixedCols, ColCount() - 1));
+        h->setPageStep(1);
+    }
     h->setValue(m_leftCol);
 }
 
@@ -378,6 +882,7 @@ void TTextGrid::scrollContentsBy(int, int)
 {
     m_topRow = std::max(m_fixedRows, verticalScrollBar()->value());
     m_leftCol = std::max(m_fixedCols, horizontalScrollBar()->value());
+    placeEditor();
     viewport()->update();
 }
 
@@ -385,43 +890,177 @@ void TTextGrid::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
     updateScrollBars();
+    applyStretch();
+    placeEditor();
 }
 
-void TTextGrid::drawCell(QPainter& p, int displayCol, int row, const QRect& rect, TGridDrawState state)
+// --- drawing ------------------------------------------------------------------------------------
+
+bool TTextGrid::isFixedCell(int displayCol, int row) const
 {
-    const int realCol = DisplayToRealColumn(displayCol);
-    QColor brush = (state & gdFixed) ? palette().color(QPalette::Button)
-        : (state & gdSelected) ? palette().color(QPalette::Highlight)
-                               : palette().color(QPalette::Base);
-    QFont font = this->font();
-    font.setPixelSize(font.pixelSize() > 0 ? font.pixelSize() : 12);
-    if (state & gdSelected)
-        font.setStyleStrategy(font.styleStrategy());
-    QColor textColor = (state & gdSelected) && !(state & gdFixed) ? palette().color(QPalette::HighlightedText)
-                                                                   : palette().color(QPalette::Text);
-    if (OnGetCellColor) {
-        QFont f = font;
-        QColor b = brush;
-        OnGetCellColor(this, row, realCol, state, b, f);
-        brush = b;
-        font = f;
-    }
-    p.fillRect(rect, brush);
-    p.setFont(font);
-    p.setPen(textColor);
-    const QString text = m_cells.cell(realCol, row);
-    const QRect box = rect.adjusted(2, 0, -2, 0);
-    p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
-    if (EnableGraphics && m_images) {
-        if (const TCellGraphic* g = m_cells.cellImage(realCol, row)) {
-            const QPixmap pm = m_images->image(g->index);
-            int x = rect.left() + 1;
-            if (g->horizontal == 1)
-                x = rect.right() - pm.width();
-            else if (g->horizontal == 2)
-                x = rect.left() + (rect.width() - pm.width()) / 2;
-            p.drawPixmap(x, rect.top() + 1, pm);
+    return row < m_fixedRows || displayCol < m_fixedCols || row >= RowCount() - m_fixedFooters
+        || displayCol >= ColCount() - m_fixedRightCols;
+}
+
+TGridDrawState TTextGrid::cellState(int displayCol, int row) const
+{
+    if (isFixedCell(displayCol, row))
+        return gdFixed;
+    TGridDrawState state = 0;
+    const QRect block = Selection();
+    if (block.contains(displayCol, row))
+        state |= gdSelected;
+    const bool focused = hasFocus() || (m_editing && m_editor && m_editor->hasFocus());
+    if (displayCol == m_col && row == m_row && focused)
+        state |= gdFocused;
+    return state;
+}
+
+TCellLayout TTextGrid::cellLayout(int displayCol, int row) const
+{
+    const QRect rect = cellRect(displayCol, row);
+    if (rect.isEmpty())
+        return {};
+    return layoutCell(displayCol, row, rect);
+}
+
+TCellLayout TTextGrid::layoutCell(int displayCol, int row, const QRect& rect) const
+{
+    TCellLayout L;
+    L.cell = rect;
+    L.state = cellState(displayCol, row);
+    const int real = DisplayToRealColumn(displayCol);
+    const bool fixed = L.state & gdFixed;
+    const bool selected = L.state & gdSelected;
+    L.brush = fixed ? palette().color(QPalette::Button) : selected ? palette().color(QPalette::Highlight) : palette().color(QPalette::Base);
+    const QColor textColor = fixed ? palette().color(QPalette::ButtonText)
+        : selected                 ? palette().color(QPalette::HighlightedText)
+                                   : palette().color(QPalette::Text);
+    L.font = TCellFont(font(), textColor);
+    if (OnGetCellColor)
+        OnGetCellColor(const_cast<TTextGrid*>(this), row, real, L.state, L.brush, L.font);
+
+    const QFontMetrics fm(L.font);
+    L.lineHeight = fm.height();
+    Qt::Alignment alignment = Qt::AlignLeft;
+    if (OnGetAlignment)
+        OnGetAlignment(const_cast<TTextGrid*>(this), row, real, alignment);
+    L.alignment = (alignment & Qt::AlignRight) ? Qt::AlignRight : (alignment & Qt::AlignHCenter) ? Qt::AlignHCenter : Qt::AlignLeft;
+    const bool left = L.alignment == Qt::AlignLeft;
+    const bool right = L.alignment == Qt::AlignRight;
+
+    const QString text = m_cells.cell(real, row);
+    const bool sortTitle = m_sortShow && row == 0 && real == m_sortColumn;
+    L.arrow = sortTitle && m_fixedRows > 0 && (displayCol >= m_fixedCols || SortFixedCols);
+    L.arrowUp = SortDirection != sdDescendingValue;
+
+    QRect box = rect.adjusted(2, 0, -2, 0);
+    if (sortTitle && L.alignment == Qt::AlignHCenter)
+        box.setLeft(box.left() + 10);
+
+    const TCellGraphic* graphic = EnableGraphics && m_images ? m_cells.cellImage(real, row) : nullptr;
+    const int iw = graphic ? m_images->width() : 0;
+    const int ih = graphic ? m_images->height() : 0;
+    int shiftDown = 0;
+    if (graphic) {
+        // The picture takes its room from the side of the text it sits on.
+        if (left || right) {
+            if (graphic->horizontal == 3)
+                box.setLeft(box.left() + iw);
+            if (graphic->horizontal == 4)
+                box.setRight(box.right() - iw);
         }
+        if (graphic->vertical == 4)
+            shiftDown = ih;
+    }
+
+    if (Multilinecells && text.contains(QLatin1Char('\r'))) {
+        const QStringList lines = splitCellLines(text);
+        for (int i = 0; i < int(lines.size()); ++i) {
+            L.lines << (EnhTextSize ? shortenText(lines.at(i), box.width(), fm) : lines.at(i));
+            L.lineRects << QRect(box.left(), rect.top() + 2 + shiftDown + i * L.lineHeight, box.width(), L.lineHeight);
+        }
+    } else {
+        if (sortTitle) {
+            // Room for the arrow on the side it is drawn on.
+            if (right)
+                box.setLeft(box.left() + 14);
+            else
+                box.setRight(box.right() - 14);
+        }
+        L.lines << (EnhTextSize ? shortenText(text, box.width(), fm) : text);
+        L.lineRects << QRect(box.left(), rect.top() + shiftDown, box.width(), rect.height() - shiftDown);
+    }
+    L.textBox = box;
+    for (const QString& line : std::as_const(L.lines))
+        L.textWidth = std::max(L.textWidth, textLineWidth(line, fm));
+
+    const int cellRight = rect.left() + rect.width();
+    const int cellBottom = rect.top() + rect.height();
+    if (L.arrow) {
+        const int x = left ? rect.left() + L.textWidth + 10 : right ? cellRight - L.textWidth - 14 : rect.left() + 8;
+        L.arrowCentre = QPoint(x, rect.top() + rect.height() / 2);
+    }
+    if (graphic) {
+        int x = rect.left() + 1;
+        switch (graphic->horizontal) {
+        case 1: x = cellRight - iw - 1; break;
+        case 2: x = iw > rect.width() ? rect.left() + 1 : rect.left() + (rect.width() - iw) / 2; break;
+        case 3: x = left ? rect.left() + 1 : cellRight - L.textWidth - 3 - iw; break;
+        case 4: x = right ? cellRight - iw - 1 : rect.left() + L.textWidth + 3; break;
+        default: break;
+        }
+        int y = rect.top() + 1;
+        switch (graphic->vertical) {
+        case 1: y = cellBottom - ih - 1; break;
+        case 2: y = rect.top() + (rect.height() - ih) / 2; break;
+        case 3: y = rect.top() + L.lineHeight + 1; break;
+        default: break;
+        }
+        L.image = true;
+        L.imageIndex = graphic->index;
+        L.imageRect = QRect(x, y, iw, ih);
+    }
+    return L;
+}
+
+void TTextGrid::drawCell(QPainter& p, const TCellLayout& L)
+{
+    p.fillRect(L.cell, L.brush);
+    p.setFont(L.font);
+    p.setPen(L.font.Color.isValid() ? L.font.Color : palette().color(QPalette::Text));
+    p.save();
+    p.setClipRect(L.textBox.intersected(L.cell));
+    for (int i = 0; i < int(L.lines.size()); ++i)
+        p.drawText(L.lineRects.at(i), int(L.alignment) | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextExpandTabs, L.lines.at(i));
+    p.restore();
+
+    if (L.arrow) {
+        const int x = L.arrowCentre.x();
+        const int m = L.arrowCentre.y();
+        const QColor white(255, 255, 255);
+        const QColor grey(0x80, 0x80, 0x80);
+        if (L.arrowUp) {
+            p.setPen(white);
+            p.drawLine(x - 4, m + 4, x + 4, m + 4);
+            p.drawLine(x + 4, m + 4, x, m - 4);
+            p.setPen(grey);
+            p.drawLine(x, m - 4, x - 4, m + 4);
+        } else {
+            p.setPen(white);
+            p.drawLine(x + 4, m - 4, x, m + 4);
+            p.setPen(grey);
+            p.drawLine(x, m + 4, x - 4, m - 4);
+            p.drawLine(x - 4, m - 4, x + 4, m - 4);
+        }
+        p.setPen(QColor(0, 0, 0));
+    }
+
+    if (L.image && m_images) {
+        p.save();
+        p.setClipRect(L.cell);
+        p.drawPixmap(L.imageRect.topLeft(), m_images->image(L.imageIndex));
+        p.restore();
     }
 }
 
@@ -430,6 +1069,8 @@ void TTextGrid::paintEvent(QPaintEvent*)
     QPainter p(viewport());
     p.fillRect(viewport()->rect(), palette().color(QPalette::Window));
     const QColor lineColor = palette().color(QPalette::Mid);
+    const QColor light = palette().color(QPalette::Light);
+    const QColor dark = palette().color(QPalette::Dark);
     const int vw = viewport()->width();
     const int vh = viewport()->height();
     for (int r = 0; r < RowCount(); ++r) {
@@ -447,26 +1088,42 @@ void TTextGrid::paintEvent(QPaintEvent*)
             if (x >= vw)
                 break;
             const QRect rect(x, y, ColWidth(k), RowHeight(r));
-            TGridDrawState state = 0;
-            const bool fixed = r < m_fixedRows || k < m_fixedCols || r >= RowCount() - m_fixedFooters
-                || k >= ColCount() - m_fixedRightCols;
-            if (fixed)
-                state |= gdFixed;
-            else if (r == m_row && (k == m_col || (m_options & goRowSelect)))
-                state |= gdSelected | (hasFocus() && k == m_col ? gdFocused : 0);
-            drawCell(p, k, r, rect, state);
-            p.setPen(lineColor);
+            const TCellLayout layout = layoutCell(k, r, rect);
+            drawCell(p, layout);
+            const bool fixed = layout.state & gdFixed;
             const bool vert = fixed ? (m_options & goFixedVertLine) : (m_options & goVertLine);
             const bool horz = fixed ? (m_options & goFixedHorzLine) : (m_options & goHorzLine);
+            p.setPen(lineColor);
             if (vert)
                 p.drawLine(rect.right() + 1, rect.top(), rect.right() + 1, rect.bottom() + 1);
             if (horz)
                 p.drawLine(rect.left(), rect.bottom() + 1, rect.right() + 1, rect.bottom() + 1);
-            if ((state & gdFocused))
+            if (fixed) {
+                // Titles, footers and fixed right columns look raised.
+                if (m_options & goFixedVertLine) {
+                    p.setPen(light);
+                    p.drawLine(rect.left(), rect.top(), rect.left(), rect.bottom());
+                    p.setPen(dark);
+                    p.drawLine(rect.right(), rect.top(), rect.right(), rect.bottom());
+                }
+                if (m_options & goFixedHorzLine) {
+                    p.setPen(light);
+                    p.drawLine(rect.left(), rect.top(), rect.right(), rect.top());
+                    p.setPen(dark);
+                    p.drawLine(rect.left(), rect.bottom(), rect.right(), rect.bottom());
+                }
+            }
+            if ((layout.state & gdFocused) && !m_editing) {
+                QPen pen(layout.font.Color);
+                pen.setStyle(Qt::DotLine);
+                p.setPen(pen);
                 p.drawRect(rect.adjusted(0, 0, -1, -1));
+            }
         }
     }
 }
+
+// --- mouse --------------------------------------------------------------------------------------
 
 int TTextGrid::resizeHandleAt(const QPoint& pos) const
 {
@@ -489,21 +1146,56 @@ int TTextGrid::resizeHandleAt(const QPoint& pos) const
 void TTextGrid::mousePressEvent(QMouseEvent* event)
 {
     const QPoint pos = event->position().toPoint();
+    if (m_editing)
+        closeEditor();
     if (event->button() == Qt::LeftButton) {
         const int handle = resizeHandleAt(pos);
         if (handle >= 0) {
             m_sizingColumn = handle;
             m_sizingStartX = pos.x();
             m_sizingStartWidth = ColWidth(handle);
+            event->accept();
             return;
         }
     }
     const QPoint cell = cellAt(pos);
-    if (cell.x() >= 0 && cell.y() >= m_fixedRows && cell.x() >= m_fixedCols)
-        setCurrentCell(cell.x(), cell.y());
+    if (cell.x() >= 0 && event->button() == Qt::LeftButton && !isFixedCell(cell.x(), cell.y())) {
+        const bool extend = (event->modifiers() & Qt::ShiftModifier) && (m_options & goRangeSelect);
+        moveCurrent(cell.x(), cell.y(), extend);
+    }
     if (cell.x() >= 0 && OnClickCell)
         OnClickCell(this, cell.y(), cell.x());
-    QAbstractScrollArea::mousePressEvent(event);
+    if (cell.x() >= 0 && event->button() == Qt::LeftButton)
+        titleClick(cell, pos);
+    event->accept();
+}
+
+void TTextGrid::titleClick(const QPoint& cell, const QPoint& pos)
+{
+    const QRect rect = cellRect(cell.x(), cell.y());
+    if (rect.isEmpty())
+        return;
+    // Near either edge the press belongs to column sizing.
+    if (pos.x() - rect.left() < kSizingZone || rect.left() + rect.width() - pos.x() < kSizingZone)
+        return;
+    if (cell.x() < m_fixedCols && !SortFixedCols)
+        return;
+    const int real = DisplayToRealColumn(cell.x());
+    bool doSort = true;
+    if (OnCanSort)
+        OnCanSort(this, real, doSort);
+    if (cell.y() != 0 || m_fixedRows <= 0 || !m_sortShow || RowCount() <= 2 || !doSort)
+        return;
+    if (real == m_sortColumn) {
+        SortDirection = SortDirection == sdAscendingValue ? sdDescendingValue : sdAscendingValue;
+    } else {
+        SortDirection = sdAscendingValue;
+        m_sortColumn = real;
+    }
+    viewport()->update();
+    SortRows();
+    if (OnClickSort)
+        OnClickSort(this, m_sortColumn);
 }
 
 void TTextGrid::mouseMoveEvent(QMouseEvent* event)
@@ -513,14 +1205,23 @@ void TTextGrid::mouseMoveEvent(QMouseEvent* event)
         setColWidth(m_sizingColumn, std::max(0, m_sizingStartWidth + pos.x() - m_sizingStartX));
         return;
     }
+    const QPoint cell = cellAt(pos);
+    if (m_hintCell.x() >= 0 && cell != m_hintCell) {
+        // The hint belonged to the cell just left; the new cell asks for its own after the delay.
+        TAppHint::cancelHint();
+        m_hintCell = QPoint(-1, -1);
+    }
+    if ((event->buttons() & Qt::LeftButton) && (m_options & goRangeSelect) && cell.x() >= 0
+        && !isFixedCell(cell.x(), cell.y()))
+        moveCurrent(cell.x(), cell.y(), true);
     viewport()->setCursor(resizeHandleAt(pos) >= 0 ? Qt::SplitHCursor : Qt::ArrowCursor);
-    QAbstractScrollArea::mouseMoveEvent(event);
+    event->accept();
 }
 
 void TTextGrid::mouseReleaseEvent(QMouseEvent* event)
 {
     m_sizingColumn = -1;
-    QAbstractScrollArea::mouseReleaseEvent(event);
+    event->accept();
 }
 
 void TTextGrid::mouseDoubleClickEvent(QMouseEvent* event)
@@ -528,33 +1229,485 @@ void TTextGrid::mouseDoubleClickEvent(QMouseEvent* event)
     const QPoint cell = cellAt(event->position().toPoint());
     if (cell.x() >= 0 && OnDblClickCell)
         OnDblClickCell(this, cell.y(), cell.x());
-    QAbstractScrollArea::mouseDoubleClickEvent(event);
+    if (cell.x() == m_col && cell.y() == m_row && event->button() == Qt::LeftButton && canEditCurrent())
+        openEditor(nullptr);
+    event->accept();
 }
+
+// --- keys ---------------------------------------------------------------------------------------
 
 void TTextGrid::keyPressEvent(QKeyEvent* event)
 {
-    switch (event->key()) {
-    case Qt::Key_Up: setCurrentCell(m_col, m_row - 1); break;
-    case Qt::Key_Down: setCurrentCell(m_col, m_row + 1); break;
-    case Qt::Key_Left: setCurrentCell(m_col - 1, m_row); break;
-    case Qt::Key_Right: setCurrentCell(m_col + 1, m_row); break;
-    case Qt::Key_PageUp: setCurrentCell(m_col, m_row - visibleRowCount()); break;
-    case Qt::Key_PageDown: setCurrentCell(m_col, m_row + visibleRowCount()); break;
-    case Qt::Key_Home:
-        if (event->modifiers() & Qt::ControlModifier)
-            setCurrentCell(m_col, m_fixedRows);
-        else
-            setCurrentCell(m_fixedCols, m_row);
-        break;
-    case Qt::Key_End:
-        if (event->modifiers() & Qt::ControlModifier)
-            setCurrentCell(m_col, RowCount() - 1);
-        else
-            setCurrentCell(ColCount() - 1, m_row);
-        break;
-    default: QAbstractScrollArea::keyPressEvent(event); return;
+    if (m_editing && m_editor) {
+        // Keys typed faster than the focus moved still belong to the text being edited.
+        QCoreApplication::sendEvent(m_editor, event);
+        return;
     }
-    event->accept();
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    const bool ctrl = mods & Qt::ControlModifier;
+    const bool shift = mods & Qt::ShiftModifier;
+    const bool alt = mods & (Qt::AltModifier | Qt::MetaModifier);
+    const bool extend = shift && (m_options & goRangeSelect);
+    const int key = event->key();
+
+    switch (key) {
+    case Qt::Key_Up: moveCurrent(m_col, m_row - 1, extend); event->accept(); return;
+    case Qt::Key_Down: moveCurrent(m_col, m_row + 1, extend); event->accept(); return;
+    case Qt::Key_Left: moveCurrent(m_col - 1, m_row, extend); event->accept(); return;
+    case Qt::Key_Right: moveCurrent(m_col + 1, m_row, extend); event->accept(); return;
+    case Qt::Key_PageUp: moveCurrent(m_col, m_row - visibleRowCount(), extend); event->accept(); return;
+    case Qt::Key_PageDown: moveCurrent(m_col, m_row + visibleRowCount(), extend); event->accept(); return;
+    case Qt::Key_Home:
+        moveCurrent(ctrl ? m_col : m_fixedCols, ctrl ? m_fixedRows : m_row, extend);
+        event->accept();
+        return;
+    case Qt::Key_End:
+        moveCurrent(ctrl ? m_col : ColCount() - 1, ctrl ? RowCount() - 1 : m_row, extend);
+        event->accept();
+        return;
+    default: break;
+    }
+
+    if (Navigation.AllowClipboardShortCuts) {
+        if ((ctrl && key == Qt::Key_X) || (shift && !ctrl && key == Qt::Key_Delete)) {
+            CutToClipboard();
+            event->accept();
+            return;
+        }
+        if ((ctrl && key == Qt::Key_V) || (shift && !ctrl && key == Qt::Key_Insert)) {
+            PasteFromClipboard();
+            event->accept();
+            return;
+        }
+        if ((ctrl && key == Qt::Key_C) || (ctrl && !shift && key == Qt::Key_Insert)) {
+            CopyToClipboard();
+            event->accept();
+            return;
+        }
+    }
+    if (key == Qt::Key_Insert && !ctrl && !shift && Navigation.AllowInsertRow) {
+        InsertRows(m_row, 1);
+        if (OnAutoInsertRow)
+            OnAutoInsertRow(this, m_row);
+        event->accept();
+        return;
+    }
+    if (key == Qt::Key_Delete && !ctrl && !shift && Navigation.AllowDeleteRow) {
+        if (RowCount() - m_fixedRows - m_fixedFooters > 1) {
+            const int old = m_row;
+            RemoveRows(m_row, 1);
+            if (old > lastSelectableRow()) {
+                moveCurrent(m_col, lastSelectableRow(), false);
+                if (OnAutoDeleteRow)
+                    OnAutoDeleteRow(this, old);
+            } else {
+                cellSelected();
+                if (OnAutoDeleteRow)
+                    OnAutoDeleteRow(this, m_row);
+            }
+        }
+        event->accept();
+        return;
+    }
+    if (key == Qt::Key_Escape) {
+        const int real = DisplayToRealColumn(m_col);
+        if (m_cells.cell(real, m_row) != m_selectText) {
+            setCells(real, m_row, m_selectText);
+            event->accept();
+        } else {
+            event->ignore();  // nothing to undo: let a dialog close
+        }
+        return;
+    }
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        if (Navigation.AdvanceOnEnter) {
+            advanceOnEnter();
+            event->accept();
+        } else if (canEditCurrent()) {
+            openEditor(nullptr);
+            event->accept();
+        } else {
+            event->ignore();
+        }
+        return;
+    }
+    if (key == Qt::Key_F2 && canEditCurrent()) {
+        openEditor(nullptr);
+        event->accept();
+        return;
+    }
+    const QString text = event->text();
+    const bool printable = !text.isEmpty() && !ctrl && !alt && std::all_of(text.begin(), text.end(), [](QChar c) { return c.isPrint(); });
+    if (printable) {
+        if (canEditCurrent())
+            openEditor(&text);
+        else
+            typeAhead(event);
+        event->accept();
+        return;
+    }
+    QAbstractScrollArea::keyPressEvent(event);
+}
+
+void TTextGrid::typeAhead(QKeyEvent* event)
+{
+    // The key, not the character it typed, in upper case: "m" and "M" both look for "M".
+    const int key = event->key();
+    const QString prefix = key >= 0x20 && key <= 0x7e ? QString(QChar(key)).toUpper() : event->text().left(1).toUpper();
+    const int row = FindRowByPrefix(prefix);
+    if (row >= 0)
+        moveCurrent(m_col, row, false);
+}
+
+bool TTextGrid::advanceOnEnter()
+{
+    if (Navigation.AdvanceDirection == TAdvanceDirection::adLeftRight) {
+        int col = m_col + 1;
+        int row = m_row;
+        if (col > lastSelectableCol()) {
+            col = m_fixedCols;
+            ++row;
+        }
+        if (row > lastSelectableRow()) {
+            if (!Navigation.AdvanceInsert)
+                return false;
+            const int newRow = lastSelectableRow() + 1;
+            InsertRows(newRow, 1);
+            moveCurrent(col, newRow, false);
+            if (OnAutoInsertRow)
+                OnAutoInsertRow(this, newRow);
+            return true;
+        }
+        moveCurrent(col, row, false);
+        return true;
+    }
+    int col = m_col;
+    int row = m_row + 1;
+    if (row > lastSelectableRow()) {
+        row = m_fixedRows;
+        ++col;
+    }
+    if (col > lastSelectableCol()) {
+        if (!Navigation.AdvanceInsert)
+            return false;
+        const int newCol = ColCount() - m_fixedRightCols;
+        setColCount(ColCount() + 1);
+        moveCurrent(newCol, row, false);
+        if (OnAutoInsertCol)
+            OnAutoInsertCol(this, newCol);
+        return true;
+    }
+    moveCurrent(col, row, false);
+    return true;
+}
+
+// --- focus and validation -----------------------------------------------------------------------
+
+void TTextGrid::focusInEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    // Focus coming back from our own editor or from another window is no new visit.
+    if (!m_focusInside && !isWindowSwitch(event->reason()))
+        setValidationBase();
+    m_focusInside = true;
+    viewport()->update();
+}
+
+void TTextGrid::focusOutEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
+    if (isWindowSwitch(event->reason()))
+        return;
+    QWidget* next = QApplication::focusWidget();
+    if (next && m_editor && next == m_editor)
+        return;
+    m_focusInside = false;
+    validateCell();
+    setValidationBase();
+}
+
+void TTextGrid::setValidationBase()
+{
+    if (RowCount() <= 0 || ColCount() <= 0) {
+        m_baseValid = false;
+        return;
+    }
+    m_baseCol = DisplayToRealColumn(m_col);
+    m_baseRow = m_row;
+    m_baseText = m_cells.cell(m_baseCol, m_baseRow);
+    m_baseValid = true;
+}
+
+void TTextGrid::validateCell()
+{
+    if (!m_baseValid || !OnCellValidate)
+        return;
+    if (m_baseRow >= RowCount() || m_baseCol >= RealColCount()) {
+        m_baseValid = false;
+        return;
+    }
+    const QString present = m_cells.cell(m_baseCol, m_baseRow);
+    if (present == m_baseText)
+        return;
+    // The handler may open a message box and move the focus; that must not validate twice.
+    m_baseValid = false;
+    QString value = present;
+    bool valid = true;
+    OnCellValidate(this, m_baseCol, m_baseRow, value, valid);
+    if (valid)
+        m_cells.setCell(m_baseCol, m_baseRow, value);
+    else
+        m_cells.setCell(m_baseCol, m_baseRow, value != present ? value : m_baseText);
+    viewport()->update();
+}
+
+// --- in-place editing ---------------------------------------------------------------------------
+
+bool TTextGrid::canEditCurrent() const
+{
+    return (m_options & goEditing) && ColCount() > 0 && RowCount() > 0 && !isFixedCell(m_col, m_row);
+}
+
+void TTextGrid::setEditorMode(bool on)
+{
+    if (on)
+        openEditor(nullptr);
+    else
+        closeEditor();
+}
+
+void TTextGrid::openEditor(const QString* typed)
+{
+    if (m_editing || !canEditCurrent())
+        return;
+    scrollIntoView();
+    m_editReal = DisplayToRealColumn(m_col);
+    m_editRow = m_row;
+    const QString text = typed ? *typed : m_cells.cell(m_editReal, m_editRow);
+    if (Multilinecells) {
+        if (!m_textEditor) {
+            m_textEditor = new QPlainTextEdit(viewport());
+            m_textEditor->setObjectName(QStringLiteral("InplaceEdit"));
+            m_textEditor->setFrameShape(QFrame::NoFrame);
+            m_textEditor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            m_textEditor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            m_textEditor->setTabChangesFocus(true);
+            m_textEditor->document()->setDocumentMargin(1);
+            m_textEditor->installEventFilter(this);
+            connect(m_textEditor, &QPlainTextEdit::textChanged, this, &TTextGrid::editorTextChanged);
+        }
+        if (m_lineEditor)
+            m_lineEditor->hide();
+        m_editor = m_textEditor;
+        m_textEditor->setFont(font());
+        QString shown = text;
+        shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        m_textEditor->setPlainText(shown);
+        if (typed)
+            m_textEditor->moveCursor(QTextCursor::End);
+        else
+            m_textEditor->selectAll();
+        m_editLines = int(shown.count(QLatin1Char('\n'))) + 1;
+    } else {
+        if (!m_lineEditor) {
+            m_lineEditor = new QLineEdit(viewport());
+            m_lineEditor->setObjectName(QStringLiteral("InplaceEdit"));
+            m_lineEditor->setFrame(false);
+            m_lineEditor->installEventFilter(this);
+            connect(m_lineEditor, &QLineEdit::textChanged, this, &TTextGrid::editorTextChanged);
+        }
+        if (m_textEditor)
+            m_textEditor->hide();
+        m_editor = m_lineEditor;
+        m_lineEditor->setFont(font());
+        m_lineEditor->setText(text);
+        if (typed)
+            m_lineEditor->end(false);
+        else
+            m_lineEditor->selectAll();
+        m_editLines = 1;
+    }
+    m_editing = true;
+    placeEditor();
+    m_editor->show();
+    m_editor->setFocus(Qt::OtherFocusReason);
+    if (typed)
+        editorTextChanged();
+    viewport()->update();
+}
+
+void TTextGrid::closeEditor()
+{
+    if (!m_editing)
+        return;
+    m_editing = false;
+    // Focus first: hiding a focused editor would hand the focus to the next widget outside.
+    if (m_editor->hasFocus())
+        setFocus(Qt::OtherFocusReason);
+    m_editor->hide();
+    viewport()->update();
+}
+
+void TTextGrid::editorTextChanged()
+{
+    if (!m_editing)
+        return;
+    QString text;
+    int lines = 1;
+    if (m_editor == m_textEditor) {
+        text = m_textEditor->toPlainText();
+        lines = int(text.count(QLatin1Char('\n'))) + 1;
+        text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    } else {
+        text = m_lineEditor->text();
+    }
+    // The cell follows the editor at once, so what is drawn, fitted and validated is the typing.
+    m_cells.setCell(m_editReal, m_editRow, text);
+    if (SizeWhileTyping.Height && lines != m_editLines)
+        setRowHeight(m_editRow, lines * QFontMetrics(font()).height() + 2);
+    m_editLines = lines;
+    if (SizeWhileTyping.Width) {
+        const int k = m_map.realToDisplay(m_editReal);
+        if (k >= 0)
+            AutoSizeColumn(k);
+    }
+    placeEditor();
+    viewport()->update();
+}
+
+void TTextGrid::placeEditor()
+{
+    if (!m_editing || !m_editor)
+        return;
+    const int k = m_map.realToDisplay(m_editReal);
+    const QRect rect = k >= 0 ? cellRect(k, m_editRow) : QRect();
+    // Scrolled out of view: park it outside rather than hide it, which would move the focus.
+    m_editor->setGeometry(rect.isEmpty() ? QRect(-1000, -1000, 10, 10) : rect);
+}
+
+bool TTextGrid::editorKey(QKeyEvent* event)
+{
+    const int key = event->key();
+    if (key == Qt::Key_Escape) {
+        const int real = m_editReal;
+        const int row = m_editRow;
+        closeEditor();
+        setCells(real, row, m_selectText);
+        return true;
+    }
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        if (m_editor == m_textEditor && (event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier))) {
+            m_textEditor->insertPlainText(QStringLiteral("\n"));
+            return true;
+        }
+        closeEditor();
+        if (Navigation.AdvanceOnEnter)
+            advanceOnEnter();
+        return true;
+    }
+    if (m_editor == m_lineEditor && (key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp || key == Qt::Key_PageDown)) {
+        closeEditor();
+        keyPressEvent(event);
+        return true;
+    }
+    return false;
+}
+
+// --- events from the window, the editor and the application --------------------------------------
+
+bool TTextGrid::event(QEvent* event)
+{
+    if (event->type() == QEvent::ParentChange)
+        watchWindow();
+    return QAbstractScrollArea::event(event);
+}
+
+bool TTextGrid::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_window && event->type() == QEvent::Resize) {
+        windowResized();
+    } else if (m_editor && watched == m_editor) {
+        if (event->type() == QEvent::KeyPress && m_editing) {
+            if (editorKey(static_cast<QKeyEvent*>(event)))
+                return true;
+        } else if (event->type() == QEvent::FocusOut && m_editing) {
+            const auto* focus = static_cast<QFocusEvent*>(event);
+            QWidget* next = QApplication::focusWidget();
+            if (!isWindowSwitch(focus->reason()) && next != this) {
+                closeEditor();
+                m_focusInside = false;
+                validateCell();
+                setValidationBase();
+            }
+        }
+    }
+    return QAbstractScrollArea::eventFilter(watched, event);
+}
+
+void TTextGrid::watchWindow()
+{
+    QWidget* w = window();
+    if (w == this)
+        w = nullptr;
+    if (w == m_window)
+        return;
+    if (m_window)
+        m_window->removeEventFilter(this);
+    m_window = w;
+    if (w) {
+        w->installEventFilter(this);
+        m_windowSize = w->size();
+    }
+}
+
+bool TTextGrid::managedByLayout() const
+{
+    const QWidget* p = parentWidget();
+    return p && p->layout() && layoutHolds(p->layout(), this);
+}
+
+void TTextGrid::windowResized()
+{
+    const QSize now = m_window->size();
+    // A layout already hands the window's growth to its widgets; doing it again would double it.
+    if (SizeWithForm && !managedByLayout()) {
+        const int w = width() + now.width() - m_windowSize.width();
+        const int h = height() + now.height() - m_windowSize.height();
+        if (w > 0 && h > 0) {
+            resize(w, h);
+            m_windowSize = now;
+        }
+    } else {
+        m_windowSize = now;
+    }
+    // The window's own resize handling runs after this filter, as the replaced handler did.
+    updateScrollBars();
+    applyStretch();
+}
+
+void TTextGrid::showHint(THintInfo& info)
+{
+    if (info.HintControl != viewport() && info.HintControl != this)
+        return;
+    info.OwnWindow = true;
+    const QPoint pos = info.HintControl == this ? viewport()->mapFrom(this, info.CursorPos) : info.CursorPos;
+    const QPoint cell = cellAt(pos);
+    if (!ShowHint || cell.x() < 0) {
+        info.HintStr.clear();
+        m_hintCell = QPoint(-1, -1);
+        return;
+    }
+    info.HintColor = HintColor;
+    QString hint = toolTip();
+    if (OnGridHint)
+        OnGridHint(this, cell.y(), cell.x(), hint);
+    info.HintStr = hint;
+    m_hintCell = cell;
+    const QRect rect = cellRect(cell.x(), cell.y());
+    info.HintPos = viewport()->mapToGlobal(QPoint(rect.left(), rect.top() + rect.height() + 6));
+    info.HintPosSet = true;
 }
 
 } // namespace veltry

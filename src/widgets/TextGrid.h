@@ -3,15 +3,25 @@
 #include "widgets/ImageList.h"
 #include "widgets/core/CellStore.h"
 #include "widgets/core/ColumnMap.h"
+#include "widgets/core/GridSearch.h"
+#include "widgets/core/GridSort.h"
 
 #include <QAbstractScrollArea>
 #include <QColor>
 #include <QFont>
+#include <QPointer>
+#include <QStringList>
 #include <functional>
 #include <map>
 #include <vector>
 
+class QLineEdit;
+class QPlainTextEdit;
+class QFontMetrics;
+
 namespace veltry {
+
+struct THintInfo;
 
 enum TSortDirectionValue : quint8 { sdAscendingValue = 0, sdDescendingValue = 1 };
 
@@ -20,6 +30,15 @@ enum TGridDrawStateFlag : quint8 { gdSelected = 1, gdFocused = 2, gdFixed = 4 };
 using TGridDrawState = quint8;
 
 enum class TAdvanceDirection : quint8 { adLeftRight, adTopBottom };
+
+// The font a cell is drawn in, with the text colour that a plain font does not carry. Handlers
+// written for a QFont& still bind to it.
+struct TCellFont : QFont
+{
+    TCellFont() = default;
+    TCellFont(const QFont& font, const QColor& color) : QFont(font), Color(color) {}
+    QColor Color;
+};
 
 struct TNavigation
 {
@@ -51,8 +70,30 @@ struct TPrintsettings
     QFont Font;
 };
 
+// Where the parts of one cell go when it is drawn (viewport coordinates).
+struct TCellLayout
+{
+    QRect cell;
+    QRect textBox;
+    Qt::Alignment alignment = Qt::AlignLeft;
+    QStringList lines;        // the texts as shown, shortened where needed
+    QList<QRect> lineRects;   // one per shown line
+    int lineHeight = 0;
+    int textWidth = 0;        // widest shown line
+    bool arrow = false;
+    bool arrowUp = true;
+    QPoint arrowCentre;
+    bool image = false;
+    int imageIndex = -1;
+    QRect imageRect;
+    TGridDrawState state = 0;
+    QColor brush;
+    TCellFont font;
+};
+
 // The text grid of both lists: rows by real columns of texts, some columns hidden without losing
-// their cells, small pictures in cells, whole-row operations, and the grid file.
+// their cells, small pictures in cells, whole-row operations, the grid file, sorting by a click
+// on a title, per-cell hints, fitted and remembered column widths, keys, clipboard and editing.
 class TTextGrid : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -68,6 +109,9 @@ public:
         goEditing = 1 << 6,
         goRowSelect = 1 << 7,
     };
+
+    // Clicks this close to a column edge belong to column sizing, not to sorting.
+    static constexpr int kSizingZone = 4;
 
     explicit TTextGrid(QWidget* parent = nullptr);
     ~TTextGrid() override;
@@ -99,7 +143,7 @@ public:
     const CellStore& cellStore() const { return m_cells; }
     const ColumnMap& columnMap() const { return m_map; }
 
-    // --- current cell (display column, row) ---
+    // --- current cell (display column, row) and selection ---
     int Col() const { return m_col; }
     int Row() const { return m_row; }
     void setCol(int col) { setCurrentCell(col, m_row); }
@@ -107,6 +151,12 @@ public:
     void setCurrentCell(int displayCol, int row);
     int TopRow() const { return m_topRow; }
     void setTopRow(int row);
+    int LeftCol() const { return m_leftCol; }
+    void setLeftCol(int displayCol);
+    // The selected block as display columns (x) by rows (y); the current cell alone unless a
+    // range was selected.
+    QRect Selection() const;
+    void setSelection(const QRect& block);
 
     // --- hidden columns ---
     void HideColumn(int realCol);
@@ -129,9 +179,45 @@ public:
     void SwapRows(int a, int b);
     void NumberRows(int col);
 
+    // --- sorting and search ---
+    // Sorts the normal rows on SortColumn in SortDirection; the current row follows its row.
+    void SortRows();
+    GridCellPos FindFirst(const QString& text, int options);
+    GridCellPos FindNext();
+    int FindRowByPrefix(const QString& text) const;
+
     // --- the grid file; both throw AppError ---
     void SaveToFile(const QString& path) const;
     void LoadFromFile(const QString& path);
+
+    // --- column widths ---
+    void AutoSizeColumn(int displayCol);
+    void AutoSizeColumns(bool includeFixed, int extraWidth);
+    bool AutoSize() const { return m_autoSize; }
+    void setAutoSize(bool on);
+    // Reads the widths kept under ColumnSize; the window calls it once it has set the grid up.
+    void loadColumnWidths();
+    // Writes them; the destructor does this too.
+    void saveColumnWidths() const;
+    // Width of a cell text: its widest line, measured in `fm`.
+    static int cellTextWidth(const QString& text, const QFontMetrics& fm);
+    // `text` cut at its end and followed by "..." so that it fits `width`; empty when not even
+    // that fits.
+    static QString shortenText(const QString& text, int width, const QFontMetrics& fm);
+
+    // --- clipboard ---
+    void CopyToClipboard();
+    void CutToClipboard();
+    void PasteFromClipboard();
+
+    // --- editing ---
+    bool EditorMode() const { return m_editor != nullptr && m_editing; }
+    void setEditorMode(bool on);
+    QWidget* inplaceEditor() const { return m_editing ? m_editor : nullptr; }
+
+    // --- hints ---
+    // The cell whose hint shows, as (display column, row); (-1, -1) when none.
+    QPoint HintCell() const { return m_hintCell; }
 
     // --- sort state and display switches ---
     int SortColumn() const { return m_sortColumn; }
@@ -145,6 +231,7 @@ public:
     bool EnableGraphics = false;
     bool SizeWithForm = false;
     bool ScrollProportional = false;
+    bool ShowHint = true;
     QColor HintColor = QColor(255, 255, 0);
     int FixedFooters() const { return m_fixedFooters; }
     void setFixedFooters(int n);
@@ -157,7 +244,7 @@ public:
     TPrintsettings PrintSettings;
 
     // --- events; the first argument is the sender, references may be changed ---
-    std::function<void(TTextGrid*, int ARow, int ACol, TGridDrawState AState, QColor& ABrush, QFont& AFont)> OnGetCellColor;
+    std::function<void(TTextGrid*, int ARow, int ACol, TGridDrawState AState, QColor& ABrush, TCellFont& AFont)> OnGetCellColor;
     std::function<void(TTextGrid*, int ARow, int ACol, TGridDrawState AState, QColor& ABrush, QFont& AFont)> OnGetCellPrintColor;
     std::function<void(TTextGrid*, int ARow, int ACol, Qt::Alignment& AAlignment)> OnGetAlignment;
     std::function<void(TTextGrid*, int ACol, quint8& AStyle)> OnGetFormat;
@@ -167,6 +254,7 @@ public:
     std::function<void(TTextGrid*, int ARow, int ACol)> OnClickCell;
     std::function<void(TTextGrid*, int ARow, int ACol)> OnDblClickCell;
     std::function<void(TTextGrid*, int ARow, int ACol, bool& canedit)> OnCanEditCell;
+    // Col is the real column of the edited cell.
     std::function<void(TTextGrid*, int Col, int Row, QString& Value, bool& Valid)> OnCellValidate;
     std::function<void(TTextGrid*, int ARow)> OnAutoInsertRow;
     std::function<void(TTextGrid*, int ARow)> OnAutoDeleteRow;
@@ -177,12 +265,17 @@ public:
     QPoint cellAt(const QPoint& pos) const;
     QRect cellRect(int displayCol, int row) const;
     int visibleRowCount() const;
+    int visibleColCount() const;
+    // How the cell would be drawn now; empty cell rectangle when it is scrolled out of view.
+    TCellLayout cellLayout(int displayCol, int row) const;
 
 Q_SIGNALS:
     void currentCellChanged(int displayCol, int row);
     void cellsChanged();
 
 protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -190,14 +283,19 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
 
-    // Drawing of one cell; the display side refines it.
-    virtual void drawCell(QPainter& painter, int displayCol, int row, const QRect& rect, TGridDrawState state);
+    TGridDrawState cellState(int displayCol, int row) const;
+    bool isFixedCell(int displayCol, int row) const;
+    TCellLayout layoutCell(int displayCol, int row, const QRect& rect) const;
+    virtual void drawCell(QPainter& painter, const TCellLayout& layout);
     int columnLeft(int displayCol) const;
     int rowTop(int row) const;
     void updateScrollBars();
     void columnsChanged();
+    void widthsChanged();
     int resizeHandleAt(const QPoint& pos) const;
 
     CellStore m_cells;
@@ -212,6 +310,8 @@ protected:
     quint32 m_options = goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine;
     int m_col = 0;
     int m_row = 1;
+    int m_anchorCol = 0;
+    int m_anchorRow = 1;
     int m_topRow = 1;
     int m_leftCol = 0;
     int m_sortColumn = 0;
@@ -221,6 +321,53 @@ protected:
     int m_sizingColumn = -1;
     int m_sizingStartX = 0;
     int m_sizingStartWidth = 0;
+
+private:
+    void moveCurrent(int displayCol, int row, bool extend);
+    void cellSelected();
+    void scrollIntoView();
+    int lastSelectableRow() const { return RowCount() - 1 - m_fixedFooters; }
+    int lastSelectableCol() const { return ColCount() - 1 - m_fixedRightCols; }
+    void applyStretch();
+    void rowsMoved();
+    void titleClick(const QPoint& cell, const QPoint& pos);
+    bool advanceOnEnter();
+    void typeAhead(QKeyEvent* event);
+    bool canEditCurrent() const;
+    void openEditor(const QString* typed);
+    void closeEditor();
+    void editorTextChanged();
+    void placeEditor();
+    bool editorKey(QKeyEvent* event);
+    void setValidationBase();
+    void validateCell();
+    void showHint(THintInfo& info);
+    void watchWindow();
+    void windowResized();
+    bool managedByLayout() const;
+
+    bool m_autoSize = false;
+    bool m_inStretch = false;
+    bool m_pressSorted = false;
+    QPoint m_hintCell{-1, -1};
+    const void* m_prevHintOwner = nullptr;
+    std::function<void(THintInfo&)> m_prevHintHandler;
+    QPointer<QWidget> m_window;
+    QSize m_windowSize;
+    QString m_selectText;   // the current cell's text when it was selected, for Escape
+    bool m_focusInside = false;  // the grid or its editor has the focus
+    bool m_baseValid = false;
+    int m_baseCol = -1;     // real column
+    int m_baseRow = -1;
+    QString m_baseText;
+    QWidget* m_editor = nullptr;
+    QLineEdit* m_lineEditor = nullptr;
+    QPlainTextEdit* m_textEditor = nullptr;
+    bool m_editing = false;
+    int m_editReal = -1;
+    int m_editRow = -1;
+    int m_editLines = 1;
+    GridSearch m_search;
 };
 
 } // namespace veltry
