@@ -1239,8 +1239,15 @@ void TTextGrid::mouseDoubleClickEvent(QMouseEvent* event)
 void TTextGrid::keyPressEvent(QKeyEvent* event)
 {
     if (m_editing && m_editor) {
-        // Keys typed faster than the focus moved still belong to the text being edited.
+        // Keys the editor passed up (it has the focus) are not ours either. Keys sent to the
+        // grid while the editor is open still belong to the text being edited.
+        if (m_forwardingKey || m_editor->hasFocus()) {
+            event->ignore();
+            return;
+        }
+        m_forwardingKey = true;
         QCoreApplication::sendEvent(m_editor, event);
+        m_forwardingKey = false;
         return;
     }
     const Qt::KeyboardModifiers mods = event->modifiers();

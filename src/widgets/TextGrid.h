@@ -364,6 +364,7 @@ private:
     QLineEdit* m_lineEditor = nullptr;
     QPlainTextEdit* m_textEditor = nullptr;
     bool m_editing = false;
+    bool m_forwardingKey = false;
     int m_editReal = -1;
     int m_editRow = -1;
     int m_editLines = 1;

@@ -95,6 +95,8 @@ private Q_SLOTS:
     void imagePlacement();
     void editingValidates();
     void escapeRestoresText();
+    void canEditAndSizeWhileTyping();
+    void footersAreNotSelectable();
     void clipboardCopyAndPaste();
     void hiddenColumnKeepsCells();
     void insertDeleteKeys();
@@ -531,12 +533,63 @@ void TestTextGrid::escapeRestoresText()
     grid->setOptions(grid->Options() | TTextGrid::goEditing);
     grid->setFocus();
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellPoint(*grid, 1, 2));
-    QTest::keyClicks(grid.get(), QStringLiteral("new"));  // typing opens the editor
+    QTest::keyClick(grid.get(), Qt::Key_N);  // typing opens the editor, which takes the focus
     QVERIFY(grid->EditorMode());
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("ew"));
     QCOMPARE(grid->Cells(1, 2), QStringLiteral("new"));
     QTest::keyClick(grid->inplaceEditor(), Qt::Key_Escape);
     QVERIFY(!grid->EditorMode());
     QCOMPARE(grid->Cells(1, 2), QStringLiteral("r2c1"));
+}
+
+void TestTextGrid::canEditAndSizeWhileTyping()
+{
+    auto grid = makeGrid(3, 4);
+    grid->Multilinecells = true;
+    grid->SizeWhileTyping.Height = true;
+    grid->SizeWhileTyping.Width = true;
+    // Only column 2 may be edited; the answer switches the grid's editing option.
+    grid->OnCanEditCell = [](TTextGrid*, int, int col, bool& canEdit) { canEdit = col == 2; };
+    grid->setFocus();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellPoint(*grid, 1, 1));
+    QVERIFY(!(grid->Options() & TTextGrid::goEditing));
+    QTest::keyClick(grid.get(), Qt::Key_F2);
+    QVERIFY(!grid->EditorMode());
+
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellPoint(*grid, 2, 1));
+    QVERIFY(grid->Options() & TTextGrid::goEditing);
+    const QString line = QStringLiteral("a rather long first line");
+    QTest::keyClick(grid.get(), line.at(0).toLatin1());
+    QVERIFY(grid->EditorMode());
+    QCOMPARE(QApplication::focusWidget(), grid->inplaceEditor());
+    QTest::keyClicks(grid->inplaceEditor(), line.mid(1));
+    QTest::keyClick(grid->inplaceEditor(), Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(grid->inplaceEditor(), QStringLiteral("b"));
+    QCOMPARE(grid->Cells(2, 1), line + QStringLiteral("\r\nb"));
+    const QFontMetrics fm(grid->font());
+    QCOMPARE(grid->RowHeight(1), 2 * fm.height() + 2);
+    QCOMPARE(grid->ColWidth(2), fm.horizontalAdvance(line) + fm.horizontalAdvance(QStringLiteral("xx")));
+    QTest::keyClick(grid->inplaceEditor(), Qt::Key_Return);
+    QVERIFY(!grid->EditorMode());
+    QCOMPARE(grid->cellLayout(2, 1).lines, (QStringList{line, QStringLiteral("b")}));
+}
+
+void TestTextGrid::footersAreNotSelectable()
+{
+    auto grid = makeGrid(4, 6);
+    grid->setFixedFooters(1);
+    grid->setFixedRightCols(1);
+    grid->setFocus();
+    grid->setCurrentCell(1, 1);
+    QTest::keyClick(grid.get(), Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(grid->Row(), 4);
+    QTest::keyClick(grid.get(), Qt::Key_End);
+    QCOMPARE(grid->Col(), 2);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellPoint(*grid, 3, 5));
+    QCOMPARE(QPoint(grid->Col(), grid->Row()), QPoint(2, 4));
+    QVERIFY(grid->cellLayout(3, 2).state & veltry::gdFixed);
+    QVERIFY(grid->cellLayout(1, 5).state & veltry::gdFixed);
+    QCOMPARE(grid->cellLayout(1, 5).brush, grid->palette().color(QPalette::Button));
 }
 
 // --- clipboard ------------------------------------------------------------------------------------
