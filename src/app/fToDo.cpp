@@ -11,9 +11,12 @@
 #include "store/core/Task.h"
 #include "widgets/TextGrid.h"
 #include "widgets/core/GridFile.h"
+#include "app/core/TaskOrder.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QMouseEvent>
+#include <algorithm>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -141,6 +144,112 @@ void TfrmToDo::setupTaskGrid()
     g->setGridImages(&ImageList2);
     for (int c = 0; c < TaskCol::Count; ++c)
         g->setColWidth(c, 64);
+    g->OnGetCellColor = [this](TTextGrid*, int row, int col, TGridDrawState state, QColor& brush, TCellFont& font) {
+        TaskGridGetCellColor(row, col, state, brush, font);
+    };
+    g->OnGetFormat = [this](TTextGrid*, int col, quint8& style) { TaskGridGetFormat(col, style); };
+    g->OnClickSort = [this](TTextGrid*, int col) { TaskGridClickSort(col); };
+    g->OnGridHint = [this](TTextGrid*, int row, int col, QString& hint) { TaskGridGridHint(row, col, hint); };
+    g->loadColumnWidths();
+    g->viewport()->installEventFilter(this);
+    pnlToolbar->installEventFilter(this);
+    statusBar()->installEventFilter(this);
+    for (QLabel* panel : statusPanels)
+        panel->installEventFilter(this);
+    centralWidget()->setMouseTracking(true);
+    pnlToolbar->setMouseTracking(true);
+    statusBar()->setMouseTracking(true);
+    for (QLabel* panel : statusPanels)
+        panel->setMouseTracking(true);
+}
+
+QColor TfrmToDo::priorityColor(int row) const
+{
+    qint64 priority = 0;
+    const QString text = TaskGrid->Cells(TaskCol::Priority, row);
+    if (!parseInteger(QStringView(text), priority))
+        priority = 0;
+    const qint32 c = priority == 1 ? m_settings.clOne
+        : priority == 2            ? m_settings.clTwo
+        : priority == 3            ? m_settings.clThree
+                                   : m_settings.clElse;
+    // Stored colours are $00BBGGRR.
+    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
+
+void TfrmToDo::TaskGridGetCellColor(int row, int, TGridDrawState, QColor&, TCellFont& font)
+{
+    font.Color = priorityColor(row);
+}
+
+void TfrmToDo::TaskGridGetFormat(int col, quint8& style)
+{
+    if (col == TaskCol::DueDate)
+        style = quint8(taskGridFormat(col, m_dayFirst));
+}
+
+void TfrmToDo::TaskGridClickSort(int col)
+{
+    if (col != TaskCol::Priority)
+        return;
+    int current = TaskGrid->Row();
+    orderByDescriptionWithinPriority(TaskGrid->cellStore(), TaskGrid->FixedRows(), TaskGrid->RowCount() - 1, current);
+    TaskGrid->setCurrentCell(TaskGrid->Col(), current);
+    TaskGrid->viewport()->update();
+}
+
+void TfrmToDo::TaskGridGridHint(int row, int col, QString& hint)
+{
+    hint.clear();
+    if (!m_settings.TaskHints || row < 1)
+        return;
+    if (col == TaskCol::Task) {
+        hint = TaskGrid->Cells(TaskCol::Task, row);
+    } else if (col > TaskCol::Task) {
+        const QString notes = TaskGrid->Cells(TaskCol::Notes, row);
+        hint = notes.size() <= 150 ? notes : notes.left(150) + QStringLiteral("\n\r[more...]");
+    }
+}
+
+void TfrmToDo::AutoFitColumnWidths()
+{
+    TTextGrid* g = TaskGrid;
+    g->setColWidth(0, 20);
+    for (int k = 1; k < g->ColCount(); ++k)
+        g->AutoSizeColumn(k);
+    int others = 0;
+    for (int real : {0, 2, 3, 4, 5}) {
+        if (!g->IsHiddenColumn(real))
+            others += g->ColWidth(g->columnMap().realToDisplay(real));
+    }
+    g->setColWidth(1, g->width() - 4 - g->ColCount() - others);
+}
+
+void TfrmToDo::setStatusHelp(const QString& text)
+{
+    statusPanels[2]->setText(text);
+}
+
+bool TfrmToDo::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseMove) {
+        if (watched == statusBar() || std::find(statusPanels.begin(), statusPanels.end(), watched) != statusPanels.end()) {
+            const auto* move = static_cast<QMouseEvent*>(event);
+            const int x = static_cast<QWidget*>(watched)->mapTo(statusBar(), move->position().toPoint()).x();
+            setStatusHelp(x < 77    ? QStringLiteral("Number of current tasks")
+                          : x < 157 ? QStringLiteral("Alarm indicator")
+                                    : QStringLiteral("Status bar"));
+        } else if (watched == TaskGrid->viewport() || watched == pnlToolbar) {
+            setStatusHelp(QString());
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TfrmToDo::mouseMoveEvent(QMouseEvent* event)
+{
+    setStatusHelp(QString());
+    QMainWindow::mouseMoveEvent(event);
 }
 
 QString TfrmToDo::dataDirectory() const

@@ -3,6 +3,7 @@
 #include "config/core/Settings.h"
 #include "store/core/DataFiles.h"
 #include "widgets/ImageList.h"
+#include "widgets/TextGrid.h"
 
 #include <QMainWindow>
 #include <array>
@@ -43,6 +44,17 @@ public:
     // Saves list and settings now (logout, where the end may never come).
     void saveEverything();
 
+    // Grid callbacks: row colour by priority, date order of the due column, description order
+    // after a sort by priority, notes as hints.
+    void TaskGridGetCellColor(int row, int col, TGridDrawState state, QColor& brush, TCellFont& font);
+    void TaskGridGetFormat(int col, quint8& style);
+    void TaskGridClickSort(int col);
+    void TaskGridGridHint(int row, int col, QString& hint);
+    // "Auto-fit Column Widths": fit every shown column, then give the Task column the rest.
+    void AutoFitColumnWidths();
+    // The help text in the status bar's third panel.
+    void setStatusHelp(const QString& text);
+
     QString dataDirectory() const;
     bool isTaskListEmpty() const;
     Settings& settings() { return m_settings; }
@@ -62,6 +74,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
     void setupTaskGrid();
@@ -71,6 +85,7 @@ private:
     void attachTaskImages();
     void applyColumnSettings();
     void saveSettings();
+    QColor priorityColor(int row) const;
     // Loads a data file into a grid; on a damaged file keeps an untouched copy beside it and
     // says where. `partialOk` keeps what was read (start-up); otherwise the grid stays as it was.
     bool loadGridFile(TTextGrid* grid, const QString& path, bool partialOk);

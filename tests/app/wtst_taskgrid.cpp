@@ -1,0 +1,219 @@
+#include "TestEnv.h"
+#include "app/VeltryApp.h"
+#include "app/fToDo.h"
+#include "platform/MessageBox.h"
+#include "platform/core/Clock.h"
+#include "platform/core/ConfigStore.h"
+#include "platform/core/DataPaths.h"
+#include "platform/core/LocaleFormats.h"
+#include "store/core/Task.h"
+#include "widgets/TextGrid.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace veltry;
+
+namespace {
+const QByteArray kTitles = "1,0,Task\r\n2,0,Due On\r\n3,0,Due At\r\n4,0,Category\r\n5,0,Pr\r\n6,0,Notes\r\n"
+                           "7,0,Create Date\r\n8,0,Alarm\r\n9,0,Lead Time\r\n10,0,Type\r\n";
+const QString kSettingsKey = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Veltry Pro\\");
+
+struct Task
+{
+    QString description;
+    QString priority;
+    QString due = {};
+    QString notes = {};
+};
+
+QByteArray listFile(const QList<Task>& tasks)
+{
+    QByteArray out = "12," + QByteArray::number(tasks.size() + 1) + "\r\n" + kTitles;
+    int r = 1;
+    for (const Task& t : tasks) {
+        const QByteArray row = QByteArray::number(r++);
+        out += "1," + row + "," + t.description.toLatin1() + "\r\n";
+        if (!t.due.isEmpty())
+            out += "2," + row + "," + t.due.toLatin1() + "\r\n";
+        out += "5," + row + "," + (t.priority.isEmpty() ? QByteArray("\xA0") : t.priority.toLatin1()) + "\r\n";
+        if (!t.notes.isEmpty())
+            out += "6," + row + "," + t.notes.toLatin1() + "\r\n";
+    }
+    return out;
+}
+
+QPoint titleCenter(TTextGrid* g, int displayCol)
+{
+    return g->cellRect(displayCol, 0).center();
+}
+} // namespace
+
+class TestTaskGrid : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_program;
+    std::unique_ptr<VeltryApp> m_app;
+
+    TfrmToDo* start(const QList<Task>& tasks)
+    {
+        QFile f(m_program->filePath(kTaskListFileName));
+        if (!f.open(QIODevice::WriteOnly))
+            return nullptr;
+        f.write(listFile(tasks));
+        f.close();
+        m_app = std::make_unique<VeltryApp>();
+        m_app->start();
+        return m_app->toDo();
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_program = std::make_unique<QTemporaryDir>();
+        DataPaths::setProgramDirectoryOverride(m_program->path());
+        QFile::remove(ConfigStore::shared().filePath());
+        ConfigStore::shared().reload();
+        MessageBox::setTestMode(true);
+        LocaleFormats::setCurrent(LocaleFormats::fromPattern(QStringLiteral("m/d/yy"), QLatin1Char('/')));
+    }
+    void cleanup()
+    {
+        if (m_app)
+            m_app->shutdown();
+        m_app.reset();
+        LocaleFormats::resetCurrent();
+    }
+
+    void rowColourFollowsPriority_data()
+    {
+        QTest::addColumn<QString>("priority");
+        QTest::addColumn<QColor>("colour");
+        QTest::newRow("1") << "1" << QColor(255, 0, 0);
+        QTest::newRow("2") << "2" << QColor(0, 128, 0);
+        QTest::newRow("02") << "02" << QColor(0, 128, 0);
+        QTest::newRow("3") << "3" << QColor(0, 0, 255);
+        QTest::newRow("high") << "high" << QColor(0, 0, 0);
+        QTest::newRow("empty") << "" << QColor(0, 0, 0);
+    }
+    void rowColourFollowsPriority()
+    {
+        QFETCH(QString, priority);
+        QFETCH(QColor, colour);
+        TfrmToDo* todo = start({{QStringLiteral("task"), priority}});
+        QCOMPARE(todo->statusPanels[0]->text(), QStringLiteral("Tasks: 1"));
+        for (int col : {0, 1, 5}) {
+            TCellFont font;
+            QColor brush;
+            todo->TaskGridGetCellColor(1, col, 0, brush, font);
+            QCOMPARE(font.Color, colour);
+            QVERIFY(!brush.isValid());  // the background stays the grid's
+        }
+    }
+
+    void hints_data()
+    {
+        QTest::addColumn<bool>("hintsOn");
+        QTest::addColumn<int>("col");
+        QTest::addColumn<int>("notesLength");
+        QTest::addColumn<QString>("expected");
+        const QString a150(150, QLatin1Char('a'));
+        QTest::newRow("task column") << true << 1 << 3 << "described";
+        QTest::newRow("150 characters whole") << true << 2 << 150 << a150;
+        QTest::newRow("151 cut") << true << 3 << 151 << a150 + "\n\r[more...]";
+        QTest::newRow("no notes") << true << 4 << 0 << "";
+        QTest::newRow("mark column") << true << 0 << 3 << "";
+        QTest::newRow("hints off") << false << 1 << 3 << "";
+    }
+    void hints()
+    {
+        QFETCH(bool, hintsOn);
+        QFETCH(int, col);
+        QFETCH(int, notesLength);
+        QFETCH(QString, expected);
+        ConfigStore::shared().setValue(kSettingsKey, QStringLiteral("TaskHints"), qint32(hintsOn));
+        TfrmToDo* todo = start({{QStringLiteral("described"), QStringLiteral("1"), QString(), QString(notesLength, QLatin1Char('a'))}});
+        QString hint = QStringLiteral("grid's own");
+        todo->TaskGridGridHint(1, col, hint);
+        QCOMPARE(hint, expected);
+        hint = QStringLiteral("x");
+        todo->TaskGridGridHint(0, 1, hint);
+        QVERIFY(hint.isEmpty());
+    }
+
+    void titleClickOnPriorityOrdersDescriptions()
+    {
+        TfrmToDo* todo = start({{QStringLiteral("b"), QStringLiteral("2")},
+                                {QStringLiteral("z"), QStringLiteral("1")},
+                                {QStringLiteral("a"), QStringLiteral("2")},
+                                {QStringLiteral("B"), QStringLiteral("2")}});
+        TTextGrid* g = todo->TaskGrid;
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, titleCenter(g, g->columnMap().realToDisplay(5)));
+        QCOMPARE(g->SortColumn(), 5);
+        QStringList order;
+        for (int r = 1; r < g->RowCount(); ++r)
+            order << g->Cells(TaskCol::Task, r);
+        QCOMPARE(order, QStringList({"z", "B", "a", "b"}));
+        // Descending priority still lists descriptions ascending.
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, titleCenter(g, g->columnMap().realToDisplay(5)));
+        order.clear();
+        for (int r = 1; r < g->RowCount(); ++r)
+            order << g->Cells(TaskCol::Task, r);
+        QCOMPARE(order, QStringList({"B", "a", "b", "z"}));
+    }
+
+    void dueDateSortsByLocaleDayOrder()
+    {
+        LocaleFormats::setCurrent(LocaleFormats::fromPattern(QStringLiteral("dd/mm/yy"), QLatin1Char('/')));
+        Clock::setInstance(std::make_shared<FixedClock>(QDateTime(QDate(2026, 12, 7), QTime(12, 0))));
+        TfrmToDo* todo = start({{QStringLiteral("new year"), QStringLiteral("1"), QStringLiteral("02/01/26")},
+                                {QStringLiteral("eve"), QStringLiteral("1"), QStringLiteral("31/12/25")},
+                                {QStringLiteral("no date"), QStringLiteral("1")},
+                                {QStringLiteral("this year"), QStringLiteral("1"), QStringLiteral("15/06/26")}});
+        QVERIFY(todo->dayFirst());
+        TTextGrid* g = todo->TaskGrid;
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, titleCenter(g, 2));
+        QStringList order;
+        for (int r = 1; r < g->RowCount(); ++r)
+            order << g->Cells(TaskCol::Task, r);
+        QCOMPARE(order, QStringList({"no date", "eve", "new year", "this year"}));
+        Clock::setInstance(nullptr);
+    }
+
+    void autoFitFillsTheGrid()
+    {
+        TfrmToDo* todo = start({{QStringLiteral("a fairly long description"), QStringLiteral("1"), QStringLiteral("1/2/27")}});
+        todo->resize(600, 300);
+        QApplication::processEvents();
+        todo->AutoFitColumnWidths();
+        TTextGrid* g = todo->TaskGrid;
+        QCOMPARE(g->ColCount(), 6);
+        int sum = 0;
+        for (int k = 0; k < g->ColCount(); ++k)
+            sum += g->ColWidth(k);
+        QCOMPARE(sum, g->width() - 10);
+        QCOMPARE(g->ColWidth(0), 20);
+    }
+
+    void statusBarHelpTexts()
+    {
+        TfrmToDo* todo = start({});
+        QStatusBar* bar = todo->statusBar();
+        const int y = bar->height() / 2;
+        QTest::mouseMove(bar, QPoint(10, y));
+        QCOMPARE(todo->statusPanels[2]->text(), QStringLiteral("Number of current tasks"));
+        QTest::mouseMove(bar, QPoint(100, y));
+        QCOMPARE(todo->statusPanels[2]->text(), QStringLiteral("Alarm indicator"));
+        QTest::mouseMove(bar, QPoint(200, y));
+        QCOMPARE(todo->statusPanels[2]->text(), QStringLiteral("Status bar"));
+        QTest::mouseMove(todo->TaskGrid->viewport(), QPoint(30, 30));
+        QCOMPARE(todo->statusPanels[2]->text(), QString());
+    }
+};
+
+QTEST_MAIN(TestTaskGrid)
+#include "wtst_taskgrid.moc"
