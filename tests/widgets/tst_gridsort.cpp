@@ -331,8 +331,8 @@ private Q_SLOTS:
         QCOMPARE(s.rowCount(), 5);
     }
 
-    // The style of each column is asked for once per sort, only for columns the comparison
-    // reaches, and never for the last column unless it is the sort column.
+    // The style of each column is asked for once per sort, not per comparison, and never for the
+    // last column unless it is the sort column.
     void formatAskedPerColumn()
     {
         QStringList rows;
@@ -379,7 +379,8 @@ private Q_SLOTS:
 
         const QStringList pool{"", "a", "A", "b", "B", "ab", "10", "9", "-1", "1e1", "x", QStringLiteral("\u00E9"),
                                QStringLiteral("\u00C9"), "01/02/03", "1/2/2003", "31/12/99", "12/31/99", "2/30/20",
-                               "05-06.07", "6/15/25", " 3 "};
+                               "05-06.07", "6/15/25", " 3 ", "notes for apples", "notes for Apples",
+                               "notes fo", "notes for", "notes fob", QStringLiteral("ab") + QChar(0), "NOTES FOR APPLES"};
         QRandomGenerator rng(20250615u + quint32(styles.size()));
         for (int round = 0; round < 150; ++round) {
             const int columns = 2 + int(rng.bounded(11));

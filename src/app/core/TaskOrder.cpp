@@ -29,6 +29,15 @@ std::vector<int> descriptionOrderWithinPriority(const CellStore& cells, int firs
         const QByteArrayView v = cells.cellUtf8(col, firstRow + rel);
         return std::string_view(v.data(), size_t(v.size()));
     };
+    // Descriptions are read once per row; the first eight bytes, big-endian, settle most
+    // comparisons without going back to the row's cells.
+    struct Key
+    {
+        quint64 prefix;
+        std::string_view text;
+        int id;
+    };
+    std::vector<Key> keys;
     int runStart = 0;
     while (runStart < n) {
         const std::string_view priority = text(runStart, kTaskPriorityColumn);
@@ -36,10 +45,20 @@ std::vector<int> descriptionOrderWithinPriority(const CellStore& cells, int firs
         while (runEnd < n && text(runEnd, kTaskPriorityColumn) == priority)
             ++runEnd;
         if (runEnd - runStart > 1) {
+            keys.clear();
+            for (int i = runStart; i < runEnd; ++i) {
+                const std::string_view d = text(i, kTaskDescriptionColumn);
+                quint64 prefix = 0;
+                for (size_t b = 0; b < std::min<size_t>(8, d.size()); ++b)
+                    prefix |= quint64(static_cast<unsigned char>(d[b])) << (56 - 8 * b);
+                keys.push_back({prefix, d, i});
+            }
             // string_view compares as unsigned bytes, which is the character-code order of UTF-8.
-            std::stable_sort(order.begin() + runStart, order.begin() + runEnd, [&](int a, int b) {
-                return text(a, kTaskDescriptionColumn) < text(b, kTaskDescriptionColumn);
+            std::stable_sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+                return a.prefix != b.prefix ? a.prefix < b.prefix : a.text < b.text;
             });
+            for (int i = runStart; i < runEnd; ++i)
+                order[size_t(i)] = keys[size_t(i - runStart)].id;
         }
         runStart = runEnd;
     }

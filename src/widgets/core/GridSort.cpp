@@ -96,27 +96,125 @@ bool parseSortInt(QByteArrayView s, int& value, int& digits)
     return true;
 }
 
+// The first "-"; when there is none the first "/"; else the first "."; -1 without any.
 qsizetype findDateSeparator(QByteArrayView s)
 {
-    for (const char sep : {'-', '/', '.'}) {
-        const qsizetype p = s.indexOf(sep);
-        if (p >= 0)
-            return p;
+    qsizetype slash = -1;
+    qsizetype point = -1;
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c == '-')
+            return i;
+        if (c == '/' && slash < 0)
+            slash = i;
+        else if (c == '.' && point < 0)
+            point = i;
     }
-    return -1;
+    return slash >= 0 ? slash : point;
 }
 
-// The keys of one column for every row of the sort, read once.
+QDate parseSortDateInYear(QByteArrayView utf8, bool dayFirst, int thisYear)
+{
+    const qsizetype p1 = findDateSeparator(utf8);
+    if (p1 < 0)
+        return {};
+    const QByteArrayView rest = utf8.sliced(p1 + 1);
+    const qsizetype p2 = findDateSeparator(rest);
+    if (p2 < 0)
+        return {};
+    int n1, n2, year, d1, d2, yearDigits;
+    if (!parseSortInt(utf8.first(p1), n1, d1) || !parseSortInt(rest.first(p2), n2, d2)
+        || !parseSortInt(rest.sliced(p2 + 1), year, yearDigits))
+        return {};
+    // A fixed century cut-off would misplace years once the calendar moves on; keep short years
+    // within 50 years of today, as the rest of the program does.
+    if (yearDigits <= 2)
+        year = windowTwoDigitYear(year, thisYear);
+    const QDate date = dayFirst ? QDate(year, n2, n1) : QDate(year, n1, n2);
+    return date.isValid() ? date : QDate();
+}
+
+qint64 dateKey(TSortStyle style, QByteArrayView utf8, const QDate& today, int thisYear)
+{
+    QDate date;
+    switch (style) {
+    case ssSystemDate:
+        if (!utf8.isEmpty())
+            date = LocaleFormats::current().parseDate(QString::fromUtf8(utf8), today);
+        break;
+    case ssDateDMY:
+    case ssDateMDY:
+        date = parseSortDateInYear(utf8, style == ssDateDMY, thisYear);
+        break;
+    default:
+        break;
+    }
+    return date.isValid() ? date.toJulianDay() : kNoDate;
+}
+
+// The first eight bytes, big-endian and zero-padded: when two prefixes differ they order the
+// texts exactly as a byte-wise comparison would, without touching the texts themselves.
+quint64 textPrefix(std::string_view t)
+{
+    quint64 v = 0;
+    const size_t n = std::min<size_t>(t.size(), 8);
+    for (size_t i = 0; i < n; ++i)
+        v |= quint64(static_cast<unsigned char>(t[i])) << (56 - 8 * i);
+    return v;
+}
+
+quint64 dateBits(qint64 key)
+{
+    return quint64(key) ^ (quint64(1) << 63);  // signed order as unsigned order
+}
+
+struct TextKey
+{
+    quint64 prefix = 0;
+    const char* data = nullptr;
+    quint32 size = 0;
+    quint32 ready = 0;
+    std::string_view view() const { return {data, size}; }
+};
+
+int compareTextKeys(const TextKey& a, const TextKey& b)
+{
+    if (a.prefix != b.prefix)
+        return a.prefix < b.prefix ? -1 : 1;
+    if (a.size <= 8 && b.size <= 8)
+        return sign3(a.size, b.size);
+    return compareBytes(a.view(), b.view());
+}
+
+TextKey makeTextKey(std::string_view t)
+{
+    return {textPrefix(t), t.data(), quint32(t.size()), 1};
+}
+
+constexpr qint64 kDateUnread = kNoDate + 1;
+enum NumberState : quint8 { NumberUnread = 0, NumberValid = 1, NumberInvalid = 2 };
+
+// The keys of one column, each read the first time a comparison needs it and kept for the rest of
+// the sort. Tie-break columns are often needed for only part of the rows.
 struct ColumnKeys
 {
     int column = 0;
     TSortStyle style = ssText;
-    bool ready = false;
-    std::vector<std::string_view> text;
+    bool ready = false;  // style asked for and storage made
+    std::vector<TextKey> text;
     std::string upper;  // storage of the upper-cased texts of ssTextNoCase
     std::vector<double> number;
-    std::vector<quint8> numberValid;
+    std::vector<quint8> numberState;
     std::vector<qint64> date;
+};
+
+// One row in the working array of the sort: the keys of the sort column and of the first
+// tie-break column where they fit in 64 bits, so that most comparisons read only this array.
+struct SortItem
+{
+    quint64 bits;
+    quint64 bits2;
+    int id;  // row relative to the first sorted row, before the sort
 };
 
 class KeyComparator
@@ -128,6 +226,7 @@ public:
         , m_rows(rows)
         , m_getFormat(request.getFormat)
         , m_today(today)
+        , m_thisYear(today.year())
     {
         const int last = lastTieBreakColumn(request.sortColumn, request.realColumnCount);
         for (int c = request.sortColumn; c <= last; ++c) {
@@ -137,92 +236,188 @@ public:
         }
     }
 
-    // `a` and `b` are rows relative to the first sorted row, as they were before the sort.
-    int compare(int a, int b)
+    // Reads the sort column and the first tie-break column of every row (one visit per row)
+    // and builds the working array.
+    std::vector<SortItem> items()
+    {
+        std::vector<SortItem> out(static_cast<size_t>(m_rows));
+        for (int i = 0; i < m_rows; ++i)
+            out[size_t(i)] = {0, 0, i};
+        for (size_t c = 0; c < std::min<size_t>(2, m_columns.size()); ++c)
+            prepare(m_columns[c]);
+        m_primary = packedKind(m_columns.front());
+        m_secondary = m_columns.size() > 1 ? packedKind(m_columns[1]) : Packed::None;
+        constexpr int kBatch = 32;
+        for (int start = 0; start < m_rows; start += kBatch) {
+            const int end = std::min(m_rows, start + kBatch);
+            // The rows' cells are scattered over the heap: touching a batch of them first lets
+            // the memory loads overlap instead of waiting for one row at a time.
+            int touched = 0;
+            for (int i = start; i < end; ++i)
+                touched += m_cells.row(m_firstRow + i).storedCount();
+            m_touched = m_touched + touched;
+            for (int i = start; i < end; ++i) {
+                out[size_t(i)].bits = packedKey(m_columns.front(), m_primary, i);
+                if (m_secondary != Packed::None)
+                    out[size_t(i)].bits2 = packedKey(m_columns[1], m_secondary, i);
+            }
+        }
+        return out;
+    }
+
+    int compare(const SortItem& a, const SortItem& b)
     {
         // A row against itself (the pivot against the row it was copied from) is always equal,
         // even for ssNone; otherwise an ascending scan would run past the end of the range.
-        if (a == b)
+        if (a.id == b.id)
             return 0;
-        for (ColumnKeys& k : m_columns) {
+        if (m_primary != Packed::ById && a.bits != b.bits)
+            return a.bits < b.bits ? -1 : 1;
+        return compareRest(a, b);
+    }
+
+private:
+    Q_NEVER_INLINE int compareRest(const SortItem& a, const SortItem& b)
+    {
+        int r = comparePacked(m_columns.front(), m_primary, a.bits, b.bits, a.id, b.id);
+        if (r != 0 || m_secondary == Packed::None)
+            return r;
+        r = comparePacked(m_columns[1], m_secondary, a.bits2, b.bits2, a.id, b.id);
+        if (r != 0)
+            return r;
+        for (size_t c = 2; c < m_columns.size(); ++c) {
+            ColumnKeys& k = m_columns[c];
             if (!k.ready)
-                fill(k);
-            int r = 0;
-            switch (k.style) {
-            case ssText:
-            case ssTextCase:
-            case ssTextNoCase:
-                r = compareBytes(k.text[size_t(a)], k.text[size_t(b)]);
-                break;
-            case ssNumber:
-                if (k.numberValid[size_t(a)] && k.numberValid[size_t(b)])
-                    r = sign3(k.number[size_t(a)], k.number[size_t(b)]);
-                break;
-            case ssSystemDate:
-            case ssDateDMY:
-            case ssDateMDY:
-                r = sign3(k.date[size_t(a)], k.date[size_t(b)]);
-                break;
-            default:
-                return 1;
-            }
+                prepare(k);
+            r = compareColumn(k, a.id, b.id);
             if (r != 0)
                 return r;
         }
         return 0;
     }
 
-private:
-    void fill(ColumnKeys& k)
+    // How a column's key sits in a SortItem: a date whole, a text by its first eight bytes, or
+    // not at all (numbers, which may not compare, and ssNone).
+    enum class Packed { None, Exact, Prefix, ById };
+
+    static Packed packedKind(const ColumnKeys& k)
+    {
+        switch (k.style) {
+        case ssText:
+        case ssTextCase:
+        case ssTextNoCase:
+            return Packed::Prefix;
+        case ssSystemDate:
+        case ssDateDMY:
+        case ssDateMDY:
+            return Packed::Exact;
+        default:
+            return Packed::ById;
+        }
+    }
+
+    quint64 packedKey(ColumnKeys& k, Packed kind, int id)
+    {
+        switch (kind) {
+        case Packed::Prefix:
+            return textKey(k, id).prefix;
+        case Packed::Exact:
+            return dateBits(dateKeyOf(k, id));
+        default:
+            if (k.style == ssNumber)
+                numberOf(k, id);
+            return 0;
+        }
+    }
+
+    int comparePacked(ColumnKeys& k, Packed kind, quint64 x, quint64 y, int a, int b)
+    {
+        switch (kind) {
+        case Packed::Exact:
+            return x == y ? 0 : (x < y ? -1 : 1);
+        case Packed::Prefix:
+            if (x != y)
+                return x < y ? -1 : 1;
+            return compareTextKeys(k.text[size_t(a)], k.text[size_t(b)]);
+        default:
+            return compareColumn(k, a, b);
+        }
+    }
+
+    QByteArrayView cellOf(const ColumnKeys& k, int id) const { return m_cells.row(m_firstRow + id).cell(k.column); }
+
+    const TextKey& textKey(ColumnKeys& k, int id)
+    {
+        TextKey& t = k.text[size_t(id)];
+        if (!t.ready)
+            t = makeTextKey(sv(cellOf(k, id)));
+        return t;
+    }
+
+    qint64 dateKeyOf(ColumnKeys& k, int id)
+    {
+        qint64& d = k.date[size_t(id)];
+        if (d == kDateUnread)
+            d = dateKey(k.style, cellOf(k, id), m_today, m_thisYear);
+        return d;
+    }
+
+    // Whether the row's text is a number; the value lands in k.number.
+    bool numberOf(ColumnKeys& k, int id)
+    {
+        quint8& state = k.numberState[size_t(id)];
+        if (state == NumberUnread) {
+            const auto v = parseSortNumber(cellOf(k, id));
+            k.number[size_t(id)] = v.value_or(0.0);
+            state = v ? NumberValid : NumberInvalid;
+        }
+        return state == NumberValid;
+    }
+
+    int compareColumn(ColumnKeys& k, int a, int b)
+    {
+        switch (k.style) {
+        case ssText:
+        case ssTextCase:
+        case ssTextNoCase:
+            return compareTextKeys(textKey(k, a), textKey(k, b));
+        case ssNumber:
+            if (numberOf(k, a) && numberOf(k, b))
+                return sign3(k.number[size_t(a)], k.number[size_t(b)]);
+            return 0;
+        case ssSystemDate:
+        case ssDateDMY:
+        case ssDateMDY:
+            return sign3(dateKeyOf(k, a), dateKeyOf(k, b));
+        default:
+            return 1;
+        }
+    }
+
+    // Asks for the column's style (once per sort) and makes room for its keys.
+    void prepare(ColumnKeys& k)
     {
         TSortStyle style = ssText;
         if (m_getFormat)
             m_getFormat(k.column, style);
         k.style = effectiveSortStyle(style);
         const size_t n = size_t(m_rows);
-        auto cellOf = [&](int i) { return m_cells.row(m_firstRow + i).cell(k.column); };
         switch (k.style) {
         case ssText:
         case ssTextCase:
             k.text.resize(n);
-            for (int i = 0; i < m_rows; ++i)
-                k.text[size_t(i)] = sv(cellOf(i));
             break;
-        case ssTextNoCase: {
-            // Offsets first: views into `upper` are only taken once it stops growing.
-            std::vector<std::pair<qint64, qint64>> spans(n);  // (offset or -1, length)
-            for (int i = 0; i < m_rows; ++i) {
-                const std::string_view t = sv(cellOf(i));
-                if (!needsUpper(t)) {
-                    spans[size_t(i)] = {-1, 0};
-                    continue;
-                }
-                const size_t at = k.upper.size();
-                appendUpper(k.upper, t);
-                spans[size_t(i)] = {qint64(at), qint64(k.upper.size() - at)};
-            }
-            k.text.resize(n);
-            for (int i = 0; i < m_rows; ++i) {
-                const auto [at, len] = spans[size_t(i)];
-                k.text[size_t(i)] = at < 0 ? sv(cellOf(i)) : std::string_view(k.upper.data() + at, size_t(len));
-            }
+        case ssTextNoCase:
+            fillUpperCase(k);
             break;
-        }
         case ssNumber:
             k.number.resize(n);
-            k.numberValid.resize(n);
-            for (int i = 0; i < m_rows; ++i) {
-                const auto v = parseSortNumber(cellOf(i));
-                k.numberValid[size_t(i)] = v.has_value();
-                k.number[size_t(i)] = v.value_or(0.0);
-            }
+            k.numberState.resize(n);
             break;
         case ssSystemDate:
         case ssDateDMY:
         case ssDateMDY:
-            k.date.resize(n);
-            for (int i = 0; i < m_rows; ++i)
-                k.date[size_t(i)] = sortDateKey(k.style, cellOf(i), m_today);
+            k.date.assign(n, kDateUnread);
             break;
         default:
             break;
@@ -230,11 +425,38 @@ private:
         k.ready = true;
     }
 
+    // Upper-cased texts live in one buffer that must stop growing before views into it are taken,
+    // so this style reads the whole column at once.
+    void fillUpperCase(ColumnKeys& k)
+    {
+        const size_t n = size_t(m_rows);
+        std::vector<qint64> at(n, -1);
+        k.text.resize(n);
+        for (int i = 0; i < m_rows; ++i) {
+            const std::string_view t = sv(cellOf(k, i));
+            if (needsUpper(t)) {
+                at[size_t(i)] = qint64(k.upper.size());
+                appendUpper(k.upper, t);
+                k.text[size_t(i)].size = quint32(k.upper.size() - size_t(at[size_t(i)]));
+            } else {
+                k.text[size_t(i)] = makeTextKey(t);
+            }
+        }
+        for (size_t i = 0; i < n; ++i) {
+            if (at[i] >= 0)
+                k.text[i] = makeTextKey(std::string_view(k.upper.data() + at[i], k.text[i].size));
+        }
+    }
+
     const CellStore& m_cells;
     int m_firstRow;
     int m_rows;
     const SortFormatCallback& m_getFormat;
     QDate m_today;
+    int m_thisYear;
+    Packed m_primary = Packed::ById;
+    Packed m_secondary = Packed::None;
+    volatile int m_touched = 0;
     std::vector<ColumnKeys> m_columns;
 };
 
@@ -285,43 +507,12 @@ std::optional<double> parseSortNumber(QByteArrayView utf8)
 
 QDate parseSortDate(QByteArrayView utf8, bool dayFirst, const QDate& today)
 {
-    const qsizetype p1 = findDateSeparator(utf8);
-    if (p1 < 0)
-        return {};
-    const QByteArrayView rest = utf8.sliced(p1 + 1);
-    const qsizetype p2 = findDateSeparator(rest);
-    if (p2 < 0)
-        return {};
-    int n1, n2, year, d1, d2, yearDigits;
-    if (!parseSortInt(utf8.first(p1), n1, d1) || !parseSortInt(rest.first(p2), n2, d2)
-        || !parseSortInt(rest.sliced(p2 + 1), year, yearDigits))
-        return {};
-    // A fixed century cut-off would misplace years once the calendar moves on; keep short years
-    // within 50 years of today, as the rest of the program does.
-    if (yearDigits <= 2)
-        year = windowTwoDigitYear(year, today.year());
-    const QDate date = dayFirst ? QDate(year, n2, n1) : QDate(year, n1, n2);
-    return date.isValid() ? date : QDate();
+    return parseSortDateInYear(utf8, dayFirst, today.year());
 }
 
 qint64 sortDateKey(TSortStyle style, QByteArrayView utf8, const QDate& today)
 {
-    QDate date;
-    switch (effectiveSortStyle(style)) {
-    case ssSystemDate:
-        if (!utf8.isEmpty())
-            date = LocaleFormats::current().parseDate(QString::fromUtf8(utf8), today);
-        break;
-    case ssDateDMY:
-        date = parseSortDate(utf8, true, today);
-        break;
-    case ssDateMDY:
-        date = parseSortDate(utf8, false, today);
-        break;
-    default:
-        break;
-    }
-    return date.isValid() ? date.toJulianDay() : kNoDate;
+    return dateKey(effectiveSortStyle(style), utf8, today, today.year());
 }
 
 int compareCellTexts(TSortStyle style, QByteArrayView a, QByteArrayView b, const QDate& today)
@@ -379,6 +570,7 @@ std::vector<int> sortPermutation(const CellStore& cells, const SortRequest& requ
         return order;
 
     KeyComparator cmp(cells, first, n, request, Clock::instance().today());
+    std::vector<SortItem> items = cmp.items();
     const int d = request.direction == sdAscending ? 1 : -1;
 
     // The two halves of a partition are sorted independently, so taking the smaller one first
@@ -389,17 +581,17 @@ std::vector<int> sortPermutation(const CellStore& cells, const SortRequest& requ
         auto [L, R] = pending.back();
         pending.pop_back();
         while (L < R) {
-            const int pivot = order[size_t((L + R) / 2)];
+            const SortItem pivot = items[size_t((L + R) / 2)];
             int i = L;
             int j = R;
             do {
-                while (i < R && cmp.compare(pivot, order[size_t(i)]) == d)
+                while (i < R && cmp.compare(pivot, items[size_t(i)]) == d)
                     ++i;
-                while (j > L && cmp.compare(order[size_t(j)], pivot) == d)
+                while (j > L && cmp.compare(items[size_t(j)], pivot) == d)
                     --j;
                 if (i <= j) {
                     if (i != j)
-                        std::swap(order[size_t(i)], order[size_t(j)]);
+                        std::swap(items[size_t(i)], items[size_t(j)]);
                     ++i;
                     --j;
                 }
@@ -415,6 +607,8 @@ std::vector<int> sortPermutation(const CellStore& cells, const SortRequest& requ
             }
         }
     }
+    for (int k = 0; k < n; ++k)
+        order[size_t(k)] = items[size_t(k)].id;
     return order;
 }
 

@@ -77,8 +77,10 @@ struct SortRequest
 // The order the grid's quicksort leaves the rows in: element k names the row (relative to
 // firstRow) that ends at firstRow + k. Reproduces, comparison for comparison, the quicksort with a
 // copied middle pivot and exchanges from both ends, so the result (which is not stable) matches
-// what the grid always did. Each row's key is read once per column; `getFormat` is asked at most
-// once per column per sort, when that column is first needed, instead of on every comparison.
+// what the grid always did. Each row's key is read at most once per column, and no comparison
+// allocates. `getFormat` is asked once per column per sort instead of on every comparison: for
+// the sort column and the first tie-break column up front, for further columns when a comparison
+// first reaches them; columns past lastTieBreakColumn() are never asked.
 std::vector<int> sortPermutation(const CellStore& cells, const SortRequest& request);
 
 // Moves rows so that row firstRow + k takes what was at firstRow + order[k]; texts and cell

@@ -1,0 +1,145 @@
+// Sorting the task grid on a title click, next to the floor of sorting bare keys.
+#include "app/core/TaskOrder.h"
+#include "platform/core/Clock.h"
+#include "widgets/core/CellStore.h"
+#include "widgets/core/GridSort.h"
+
+#include <QDate>
+#include <QRandomGenerator>
+#include <QString>
+#include <algorithm>
+#include <limits>
+#include <benchmark/benchmark.h>
+#include <memory>
+#include <vector>
+
+using namespace veltry;
+
+namespace {
+
+const QDate kToday(2025, 6, 15);
+const QDate kFirstDue(2024, 1, 1);
+constexpr int kDueSpanDays = 3 * 365;
+
+void pinToday()
+{
+    Clock::setInstance(std::make_shared<FixedClock>(QDateTime(kToday, QTime(12, 0))));
+}
+
+QString mdy(const QDate& d)
+{
+    return QStringLiteral("%1/%2/%3").arg(d.month()).arg(d.day()).arg(d.year() % 100, 2, 10, QLatin1Char('0'));
+}
+
+// 100,000 tasks with all 12 cells filled as the program writes them; a sixth have no due date.
+CellStore makeTasks(int n, quint32 seed)
+{
+    static const char* const words[] = {"call", "buy", "fix", "write", "send", "book", "clean", "plan",
+                                        "review", "pay", "order", "check", "mail", "visit", "renew"};
+    static const char* const categories[] = {"Business", "Personal", "Phone Calls", "Errands", "Home", "Misc"};
+    static const char* const priorities[] = {"1", "2", "3", "\xC2\xA0"};
+    QRandomGenerator rng(seed);
+    CellStore s;
+    s.setColumnCount(12);
+    s.setRowCount(n + 1);
+    const char* titles[] = {"", "Task", "Due On", "Due At", "Category", "Pr", "Notes", "Create Date", "Alarm",
+                            "Lead Time", "Type", ""};
+    for (int c = 0; c < 12; ++c)
+        s.setCellUtf8(c, 0, titles[c]);
+    for (int r = 1; r <= n; ++r) {
+        const QString desc = QStringLiteral("%1 %2 %3").arg(QLatin1String(words[rng.bounded(15)]),
+                                                            QLatin1String(words[rng.bounded(15)]))
+                                 .arg(rng.bounded(100000));
+        const QDate due = kFirstDue.addDays(rng.bounded(kDueSpanDays));
+        const int minutes = int(rng.bounded(24 * 60));
+        const int h12 = (minutes / 60) % 12 == 0 ? 12 : (minutes / 60) % 12;
+        const QString time = QStringLiteral("%1:%2%3")
+                                 .arg(h12, 2, 10, QLatin1Char('0'))
+                                 .arg(minutes % 60, 2, 10, QLatin1Char('0'))
+                                 .arg(minutes < 720 ? QLatin1String("am") : QLatin1String("pm"));
+        const bool noDue = rng.bounded(6) == 0;
+        s.setCellUtf8(0, r, rng.bounded(4) == 0 ? " " : "x");
+        s.setCell(1, r, desc);
+        s.setCell(2, r, noDue ? QString() : mdy(due));
+        s.setCell(3, r, noDue ? QString() : time);
+        s.setCellUtf8(4, r, categories[rng.bounded(6)]);
+        s.setCellUtf8(5, r, priorities[rng.bounded(4)]);
+        s.setCell(6, r, QStringLiteral("notes for %1").arg(desc));
+        s.setCell(7, r, mdy(due.addDays(-int(rng.bounded(60)))));
+        s.setCellUtf8(8, r, rng.bounded(2) ? "Y" : "N");
+        s.setCellUtf8(9, r, "0");
+        s.setCell(10, r, QString::number(rng.bounded(5)));
+        s.setCellUtf8(11, r, "-");
+    }
+    return s;
+}
+
+void restore(CellStore& target, const CellStore& from)
+{
+    for (int r = 0; r < from.rowCount(); ++r)
+        target.row(r) = from.row(r).clone();
+}
+
+void BM_StdSortParsedKeys(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    QRandomGenerator rng(1);
+    std::vector<qint64> original(static_cast<size_t>(n));
+    for (qint64& k : original)
+        k = rng.bounded(6) == 0 ? std::numeric_limits<qint64>::min()
+                                : kFirstDue.toJulianDay() + rng.bounded(kDueSpanDays);
+    std::vector<qint64> keys;
+    for (auto _ : state) {
+        state.PauseTiming();
+        keys = original;
+        state.ResumeTiming();
+        std::sort(keys.begin(), keys.end());
+        benchmark::DoNotOptimize(keys.data());
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+void BM_TitleClickSortDueDate(benchmark::State& state)
+{
+    pinToday();
+    const int n = int(state.range(0));
+    const CellStore original = makeTasks(n, 2);
+    CellStore cells = makeTasks(0, 2);
+    cells.setRowCount(n + 1);
+    const SortFormatCallback getFormat = [](int col, TSortStyle& style) { style = taskGridFormat(col, false); };
+    for (auto _ : state) {
+        state.PauseTiming();
+        restore(cells, original);
+        int current = 1;
+        state.ResumeTiming();
+        SortRows(cells, {1, n, kTaskDueDateColumn, sdAscending, 12, getFormat}, current);
+        benchmark::DoNotOptimize(current);
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+void BM_SortPriorityThenDescription(benchmark::State& state)
+{
+    pinToday();
+    const int n = int(state.range(0));
+    const CellStore original = makeTasks(n, 3);
+    CellStore cells = makeTasks(0, 3);
+    cells.setRowCount(n + 1);
+    const SortFormatCallback getFormat = [](int col, TSortStyle& style) { style = taskGridFormat(col, false); };
+    for (auto _ : state) {
+        state.PauseTiming();
+        restore(cells, original);
+        int current = 1;
+        state.ResumeTiming();
+        SortRows(cells, {1, n, kTaskPriorityColumn, sdAscending, 12, getFormat}, current);
+        orderByDescriptionWithinPriority(cells, 1, n, current);
+        benchmark::DoNotOptimize(current);
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+} // namespace
+
+BENCHMARK(BM_StdSortParsedKeys)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TitleClickSortDueDate)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SortPriorityThenDescription)->Arg(100000)->Unit(benchmark::kMillisecond);
