@@ -1,0 +1,243 @@
+#include "alarms/core/AlarmScheduler.h"
+
+#include "platform/core/LocaleFormats.h"
+#include "store/core/Task.h"
+#include "widgets/core/CellStore.h"
+
+#include <cstring>
+
+namespace veltry {
+
+namespace {
+// The four cells a row's alarm depends on, in the order the cache keeps them.
+constexpr int kKeyColumns[4] = {TaskCol::DueDate, TaskCol::DueTime, TaskCol::Alarm, TaskCol::Type};
+constexpr qint64 kMsPerDay = 86'400'000;
+
+void readKey(const CellStore& cells, int row, QByteArrayView (&out)[4])
+{
+    if (row >= cells.rowCount()) {
+        for (auto& v : out)
+            v = {};
+        return;
+    }
+    const RowCells& rc = cells.row(row);
+    for (int i = 0; i < 4; ++i)
+        out[i] = rc.cell(kKeyColumns[i]);
+}
+
+QString text(QByteArrayView utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+} // namespace
+
+const QString AlarmScheduler::kUnreadableMessage = QStringLiteral("got screwed up in check alarms. Blank due date maybe?");
+
+AlarmScheduler::AlarmScheduler(QStringList typeNames) : m_typeNames(std::move(typeNames)) {}
+
+qint64 AlarmScheduler::momentKey(const QDate& date, const QTime& time)
+{
+    return date.toJulianDay() * kMsPerDay + time.msecsSinceStartOfDay();
+}
+
+std::optional<qint64> AlarmScheduler::alarmMoment(QStringView date, QStringView time, const QDate& today,
+                                                  const LocaleFormats& formats)
+{
+    const QDate d = formats.parseDate(date, today);
+    if (!d.isValid())
+        return std::nullopt;
+    QTime t(0, 0);
+    if (!time.isEmpty()) {
+        const auto parsed = formats.parseTime(time);
+        if (!parsed)
+            return std::nullopt;
+        t = *parsed;
+    }
+    return momentKey(d, t);
+}
+
+bool AlarmScheduler::Entry::matches(const QByteArrayView (&cells)[4]) const
+{
+    if (!valid)
+        return false;
+    size_t total = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (cells[i].size() != len[i])
+            return false;
+        total += size_t(len[i]);
+    }
+    const char* p = text();
+    for (int i = 0; i < 4; ++i) {
+        if (len[i] && std::memcmp(p, cells[i].data(), len[i]) != 0)
+            return false;
+        p += len[i];
+    }
+    return true;
+}
+
+void AlarmScheduler::Entry::store(const QByteArrayView (&cells)[4])
+{
+    size_t total = 0;
+    for (int i = 0; i < 4; ++i)
+        total += size_t(cells[i].size());
+    spill.reset();
+    // A text longer than a length byte holds is never a readable date; it is kept out of the
+    // cache, so the row is looked at afresh each pass.
+    for (int i = 0; i < 4; ++i)
+        if (cells[i].size() > 255) {
+            valid = false;
+            return;
+        }
+    char* p = bytes;
+    if (total > size_t(kInline)) {
+        spill.reset(new char[total]);
+        p = spill.get();
+    }
+    for (int i = 0; i < 4; ++i) {
+        len[i] = quint8(cells[i].size());
+        if (len[i])
+            std::memcpy(p, cells[i].data(), len[i]);
+        p += len[i];
+    }
+    valid = true;
+}
+
+void AlarmScheduler::parse(Entry& e, const QByteArrayView (&cells)[4], const QDateTime& now,
+                           const LocaleFormats& formats) const
+{
+    e.actions = 0;
+    e.moment = std::numeric_limits<qint64>::max();
+    if (cells[0].isEmpty())
+        return;  // no due date, never due
+    const QDate today = now.date();
+    const QString dateText = text(cells[0]);
+    const QDate due = formats.parseDate(dateText, today);
+    QTime time(0, 0);
+    bool readable = due.isValid();
+    if (readable && !cells[1].isEmpty()) {
+        const auto t = formats.parseTime(text(cells[1]));
+        readable = t.has_value();
+        if (t)
+            time = *t;
+    }
+    if (!readable) {
+        e.actions = Unreadable;
+        e.moment = std::numeric_limits<qint64>::min();
+        return;
+    }
+    if (cells[3].isEmpty())
+        e.actions |= WriteType;
+    if (cells[2] == QByteArrayView("Y")) {
+        e.actions |= Remind;
+    } else {
+        const int index = cells[3].isEmpty() ? 0 : Recurrence::typeIndex(text(cells[3]), m_typeNames);
+        if (index >= 0 && today > due) {
+            const QString name = m_typeNames.at(index).toUpper();
+            // A name without a step would never move on; such a task is left as it is.
+            if (name != QLatin1String("ONE-TIME") && !Recurrence::stepFor(name).isNone())
+                e.actions |= Renew;
+        }
+    }
+    if (e.actions)
+        e.moment = momentKey(due, time);
+}
+
+const AlarmScheduler::Entry& AlarmScheduler::entryFor(const CellStore& cells, int row, const QDateTime& now,
+                                                      const LocaleFormats& formats)
+{
+    if (size_t(row) >= m_entries.size())
+        m_entries.resize(size_t(row) + 1);
+    Entry& e = m_entries[size_t(row)];
+    QByteArrayView key[4];
+    readKey(cells, row, key);
+    if (!e.matches(key)) {
+        parse(e, key, now, formats);
+        e.store(key);
+    }
+    return e;
+}
+
+bool AlarmScheduler::keepCacheFor(const QDate& today, const LocaleFormats& formats)
+{
+    // What a text means depends on the day (years written with two digits, dates without a
+    // year, whether renewal is due) and on the locale's formats.
+    const QString format = formats.shortDateFormat() + formats.dateSeparator() + formats.timeSeparator()
+        + formats.amDesignator() + QChar(0x1f) + formats.pmDesignator();
+    if (today == m_cacheDay && format == m_cacheFormat)
+        return true;
+    m_cacheDay = today;
+    m_cacheFormat = format;
+    return false;
+}
+
+void AlarmScheduler::clearCache()
+{
+    m_entries.clear();
+}
+
+void AlarmScheduler::checkAlarms(CellStore& cells, const QDateTime& now, const LocaleFormats& formats,
+                                 const Hooks& hooks)
+{
+    if (!keepCacheFor(now.date(), formats))
+        clearCache();
+    const int rows = cells.rowCount() - 1;
+    if (rows <= 0)
+        return;
+    if (m_entries.size() < size_t(cells.rowCount()))
+        m_entries.resize(size_t(cells.rowCount()));
+    const qint64 nowKey = momentKey(now.date(), now.time());
+    for (int r = 1; r <= rows; ++r) {
+        const Entry& e = entryFor(cells, r, now, formats);
+        if (nowKey < e.moment)
+            continue;
+        const quint8 actions = e.actions;
+        if (actions & Unreadable) {
+            // One bad row must not silence the others: it is skipped, and said once per text.
+            QString bad = cells.cell(TaskCol::DueDate, r);
+            if (formats.parseDate(bad, now.date()).isValid())
+                bad = cells.cell(TaskCol::DueTime, r);
+            if (!m_reported.contains(bad)) {
+                m_reported.insert(bad);
+                if (hooks.reportUnreadable)
+                    hooks.reportUnreadable(kUnreadableMessage);
+            }
+            continue;
+        }
+        if (actions & WriteType)
+            cells.setCellUtf8(TaskCol::Type, r, "0");
+        if (actions & Remind) {
+            if (hooks.raiseReminder)
+                hooks.raiseReminder(r, Recurrence::typeIndex(cells.cell(TaskCol::Type, r), m_typeNames));
+        } else if (actions & Renew) {
+            renew(cells, r, now, formats, hooks);
+        }
+    }
+    // Rows removed during the pass leave entries past the end; they would only be compared again.
+    if (m_entries.size() > size_t(cells.rowCount()))
+        m_entries.resize(size_t(cells.rowCount()));
+}
+
+void AlarmScheduler::renew(CellStore& cells, int row, const QDateTime& now, const LocaleFormats& formats,
+                           const Hooks& hooks)
+{
+    const QDate due = formats.parseDate(cells.cell(TaskCol::DueDate, row), now.date());
+    const int index = Recurrence::typeIndex(cells.cell(TaskCol::Type, row), m_typeNames);
+    if (!due.isValid() || index < 0)
+        return;
+    const Recurrence::Step step = Recurrence::stepFor(m_typeNames.at(index).toUpper());
+    int added;
+    if (hooks.appendRow) {
+        added = hooks.appendRow();
+    } else {
+        cells.setRowCount(cells.rowCount() + 1);
+        added = cells.rowCount() - 1;
+    }
+    for (int c = TaskCol::Task; c < TaskCol::Count; ++c) {
+        const QByteArray copy = cells.cellUtf8(c, row).toByteArray();
+        cells.setCellUtf8(c, added, copy);
+    }
+    cells.setCell(TaskCol::DueDate, added, formats.formatDate(Recurrence::advance(due, step, now)));
+    cells.setCellUtf8(TaskCol::Type, row, "0");
+}
+
+} // namespace veltry

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "alarms/core/Recurrence.h"
+
+#include <QDateTime>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace veltry {
+
+class CellStore;
+class LocaleFormats;
+
+// One alarm pass over the task rows: rings the due tasks whose alarm is on, renews the overdue
+// recurring ones whose alarm is off. It reads and writes the cells directly; the windows come
+// in through the hooks.
+//
+// A pass runs every second over lists that may hold a hundred thousand rows, most never due.
+// Each row's parsed due moment is kept with the raw texts it came from, so a row is parsed again
+// only when its texts differ. Comparing the texts rather than trusting a change signal keeps
+// this right whatever else inserts, removes, sorts or reloads rows between passes.
+class AlarmScheduler final
+{
+public:
+    struct Hooks
+    {
+        // Shows the reminder for `row` modally; `typeIndex` is -1 for a type cell naming no type.
+        std::function<void(int row, int typeIndex)> raiseReminder;
+        // Appends one row at the end of the task rows and returns its index; by default the
+        // store grows by one.
+        std::function<int()> appendRow;
+        // Tells the user a row's date or time could not be read.
+        std::function<void(const QString& message)> reportUnreadable;
+    };
+
+    static const QString kUnreadableMessage;
+
+    explicit AlarmScheduler(QStringList typeNames = Recurrence::typeNames());
+
+    // One pass at `now` over the rows present when it starts (row 0 holds the titles).
+    void checkAlarms(CellStore& cells, const QDateTime& now, const LocaleFormats& formats, const Hooks& hooks);
+
+    // The alarm moment of a task as a comparable count of milliseconds on the local calendar;
+    // nothing when the texts cannot be read. An empty time is midnight.
+    static std::optional<qint64> alarmMoment(QStringView date, QStringView time, const QDate& today,
+                                             const LocaleFormats& formats);
+    static qint64 momentKey(const QDate& date, const QTime& time);
+
+    // Forgets the parsed rows (for a changed locale the pass notices this itself).
+    void clearCache();
+    // Texts already reported as unreadable; each is reported once.
+    const QSet<QString>& reportedTexts() const { return m_reported; }
+
+private:
+    enum Action : quint8 {
+        WriteType = 1,   // the empty type cell becomes "0"
+        Remind = 2,
+        Renew = 4,
+        Unreadable = 8,
+    };
+
+    struct Entry
+    {
+        static constexpr int kInline = 34;
+        qint64 moment = std::numeric_limits<qint64>::max();  // something to do from here on
+        quint8 actions = 0;
+        bool valid = false;
+        quint8 len[4] = {0, 0, 0, 0};
+        char bytes[kInline];
+        std::unique_ptr<char[]> spill;  // the four texts when they do not fit inline
+        const char* text() const { return spill ? spill.get() : bytes; }
+        bool matches(const QByteArrayView (&cells)[4]) const;
+        void store(const QByteArrayView (&cells)[4]);
+    };
+
+    const Entry& entryFor(const CellStore& cells, int row, const QDateTime& now, const LocaleFormats& formats);
+    void parse(Entry& e, const QByteArrayView (&cells)[4], const QDateTime& now, const LocaleFormats& formats) const;
+    bool keepCacheFor(const QDate& today, const LocaleFormats& formats);
+    void renew(CellStore& cells, int row, const QDateTime& now, const LocaleFormats& formats, const Hooks& hooks);
+
+    QStringList m_typeNames;
+    std::vector<Entry> m_entries;
+    QDate m_cacheDay;
+    QString m_cacheFormat;
+    QSet<QString> m_reported;
+};
+
+} // namespace veltry
