@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Takes screenshots of the task window under Xvfb: the window with a small list, and the same
+# with the pointer resting on a toolbar button (its hint and help text showing).
+# Usage: scripts/screenshots-main.sh [program] [output folder]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BIN="$(realpath "${1:-build/veltry}")"
+OUT="$(realpath -m "${2:-screenshots}")"
+mkdir -p "$OUT"
+TMP="$(mktemp -d /tmp/veltry-shots-XXXXXX)"
+PIDS=()
+cleanup() {
+  for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$TMP"
+}
+trap cleanup EXIT
+
+mkdir -p "$TMP/prog" "$TMP/config" "$TMP/data" "$TMP/run"
+chmod 700 "$TMP/run"
+cp "$BIN" "$TMP/prog/veltry"
+export XDG_CONFIG_HOME="$TMP/config" XDG_DATA_HOME="$TMP/data" XDG_RUNTIME_DIR="$TMP/run"
+export QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8
+unset SESSION_MANAGER
+
+# A list with every priority colour, a checked task and a task with notes.
+{
+  printf '12,6\r\n1,0,Task\r\n2,0,Due On\r\n3,0,Due At\r\n4,0,Category\r\n5,0,Pr\r\n6,0,Notes\r\n7,0,Create Date\r\n8,0,Alarm\r\n9,0,Lead Time\r\n10,0,Type\r\n'
+  printf '1,1,Quarterly report to the board\r\n2,1,1/15/31\r\n3,1,09:30am\r\n4,1,Work\r\n5,1,1\r\n6,1,Figures from finance first\r\n7,1,1/2/26\r\n10,1,0\r\n'
+  printf '0,2, \r\n1,2,Renew the car insurance\r\n2,2,1/20/31\r\n4,2,Home\r\n5,2,2\r\n7,2,1/2/26\r\n10,2,0\r\n'
+  printf '1,3,Dentist appointment\r\n2,3,2/3/31\r\n3,3,04:15pm\r\n4,3,Personal\r\n5,3,2\r\n7,3,1/2/26\r\n8,3,Y\r\n10,3,0\r\n'
+  printf '1,4,Water the plants\r\n2,4,1/5/31\r\n4,4,Home\r\n5,4,3\r\n7,4,1/2/26\r\n10,4,2\r\n'
+  printf '1,5,Read the new style guide\r\n4,5,Work\r\n5,5,\xa0\r\n7,5,1/2/26\r\n10,5,0\r\n'
+} >"$TMP/prog/veltlist.vlp"
+
+Xvfb -displayfd 3 -screen 0 1024x700x24 -nolisten tcp 3>"$TMP/display" >/dev/null 2>&1 &
+PIDS+=($!)
+for _ in $(seq 100); do [ -s "$TMP/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -n1 "$TMP/display")"
+# A window manager gives the window its frame, where one is installed.
+for wm in xfwm4 openbox fluxbox twm; do
+  if command -v "$wm" >/dev/null; then "$wm" >/dev/null 2>&1 & PIDS+=($!); break; fi
+done
+
+(cd "$TMP/prog" && exec ./veltry >"$TMP/app.log" 2>&1) &
+APP=$!
+PIDS+=($APP)
+id=""
+for _ in $(seq 100); do
+  id="$(xdotool search --onlyvisible --name '^Veltry Professional$' 2>/dev/null | head -n1 || true)"
+  [ -n "$id" ] && break
+  sleep 0.1
+done
+[ -n "$id" ] || { echo "no task window" >&2; cat "$TMP/app.log" >&2; exit 1; }
+xdotool windowsize "$id" 460 300
+xdotool windowmove "$id" 40 40
+# Without a window manager nothing activates the window; hints show only in the active one.
+xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id"
+sleep 0.5
+# Fit the columns to the window (Alt+W), as a user would after the first start.
+xdotool key --window "$id" alt+w
+sleep 0.3
+xdotool mousemove 700 600
+sleep 0.3
+import -window "$id" "$OUT/main-window.png"
+
+# Rest the pointer on the Add Task button (below the menu bar, 90 pixels from the left) until
+# its hint shows.
+xdotool mousemove --window "$id" 103 80
+sleep 0.3
+xdotool mousemove --window "$id" 103 36
+sleep 0.2
+xdotool mousemove --window "$id" 104 35
+sleep 2
+import -window root -crop 520x380+20+20 "$OUT/main-window-hover.png"
+echo "screenshots in $OUT"
