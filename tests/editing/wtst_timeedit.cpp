@@ -1,0 +1,220 @@
+#include "editing/TimeEdit.h"
+#include "platform/MessageBox.h"
+#include "platform/core/LocaleFormats.h"
+
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <memory>
+
+using namespace veltry;
+
+// The time field in a small dialog beside another field and a button to move the focus to.
+class TestTimeEdit final : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QDialog> m_dialog;
+    TTimeEdit* m_time = nullptr;
+    QLineEdit* m_other = nullptr;
+    QPushButton* m_button = nullptr;
+
+    void focusTimeAtStart()
+    {
+        QTest::mouseClick(m_time, Qt::LeftButton, {}, QPoint(3, m_time->height() / 2));
+        QVERIFY(m_time->hasFocus());
+        m_time->setCursorPosition(0);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        LocaleFormats::setCurrent(LocaleFormats::fromPattern(QStringLiteral("m/d/yy"), QLatin1Char('/')));
+        MessageBox::setTestMode(true);
+    }
+
+    void init()
+    {
+        MessageBox::clearShownTexts();
+        m_dialog = std::make_unique<QDialog>();
+        m_time = new TTimeEdit(m_dialog.get());
+        m_time->setGeometry(10, 10, 70, 21);
+        m_other = new QLineEdit(m_dialog.get());
+        m_other->setGeometry(90, 10, 70, 21);
+        m_button = new QPushButton(QStringLiteral("Go"), m_dialog.get());
+        m_button->setGeometry(170, 10, 50, 25);
+        m_button->setAutoDefault(false);
+        m_dialog->resize(240, 50);
+        m_dialog->show();
+        m_dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_dialog.get()));
+    }
+
+    void cleanup() { m_dialog.reset(); }
+
+    void typing_data()
+    {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("stored");  // "!" = no readable time
+
+        QTest::newRow("pm") << "0930pm" << "09:30 PM" << "0930PM" << "09:30pm";
+        QTest::newRow("midnight") << "1200am" << "12:00 AM" << "1200AM" << "12:00am";
+        QTest::newRow("noon") << "1200pm" << "12:00 PM" << "1200PM" << "12:00pm";
+        QTest::newRow("quarter past midnight") << "1215AM" << "12:15 AM" << "1215AM" << "12:15am";
+        QTest::newRow("fixed characters typed") << "09:30 am" << "09:30 AM" << "0930AM" << "09:30am";
+        QTest::newRow("wrong kinds refused") << "x9a1/15p.m" << "91:15 PM" << "9115PM" << "!";
+        QTest::newRow("24-hour with marker") << "1330PM" << "13:30 PM" << "1330PM" << "!";
+        QTest::newRow("no such marker") << "0930XM" << "09:30 XM" << "0930XM" << "!";
+        QTest::newRow("too long") << "0930am7" << "09:30 AM" << "0930AM" << "09:30am";
+    }
+
+    void typing()
+    {
+        QFETCH(QString, keys);
+        QFETCH(QString, display);
+        QFETCH(QString, value);
+        QFETCH(QString, stored);
+        focusTimeAtStart();
+        QTest::keyClicks(m_time, keys);
+        QCOMPARE(m_time->displayText(), display);
+        QCOMPARE(m_time->value(), value);
+        const std::optional<QString> s = m_time->storedText();
+        QCOMPARE(s.value_or(QStringLiteral("!")), stored);
+    }
+
+    void deletingPutsBlankBack()
+    {
+        m_time->setStoredText(QStringLiteral("09:30am"));
+        focusTimeAtStart();
+        m_time->setCursorPosition(5);
+        QTest::keyClick(m_time, Qt::Key_Backspace);
+        QTest::keyClick(m_time, Qt::Key_Backspace);
+        QCOMPARE(m_time->displayText(), QStringLiteral("09:__ AM"));
+        QCOMPARE(m_time->value(), QStringLiteral("09AM"));
+    }
+
+    void storedToField_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("display");
+        QTest::newRow("pm") << "05:45pm" << "05:45 PM";
+        QTest::newRow("am") << "09:30am" << "09:30 AM";
+        QTest::newRow("none") << "" << "__:__ __";
+    }
+
+    void storedToField()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, display);
+        m_time->setStoredText(stored);
+        QCOMPARE(m_time->displayText(), display);
+        QVERIFY(!m_time->isChanged());
+        // And back again unchanged.
+        QCOMPARE(m_time->storedText().value_or(QStringLiteral("!")), stored);
+    }
+
+    // How the focus tries to leave a half-filled field; each is refused.
+    void halfFilledCannotBeLeft_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("tab") << "tab";
+        QTest::newRow("backtab") << "backtab";
+        QTest::newRow("click on a field") << "field";
+        QTest::newRow("click on a button") << "button";
+    }
+
+    void halfFilledCannotBeLeft()
+    {
+        QFETCH(QString, how);
+        QSignalSpy clicks(m_button, &QPushButton::clicked);
+        focusTimeAtStart();
+        QTest::keyClicks(m_time, QStringLiteral("093"));
+        if (how == QLatin1String("tab"))
+            QTest::keyClick(m_time, Qt::Key_Tab);
+        else if (how == QLatin1String("backtab"))
+            QTest::keyClick(m_time, Qt::Key_Backtab, Qt::ShiftModifier);
+        else if (how == QLatin1String("field"))
+            QTest::mouseClick(m_other, Qt::LeftButton);
+        else
+            QTest::mouseClick(m_button, Qt::LeftButton);
+        QTRY_VERIFY(m_time->hasFocus());
+        QTest::qWait(20);
+        QVERIFY(m_time->hasFocus());
+        QCOMPARE(MessageBox::shownTexts(),
+                 QStringList{QStringLiteral("Invalid input value.  Use escape key to abandon changes")});
+        QCOMPARE(m_time->cursorPosition(), 4);
+        QCOMPARE(clicks.count(), 0);
+        QCOMPARE(m_time->displayText(), QStringLiteral("09:3_ __"));
+
+        // Completing it lets the focus go.
+        QTest::keyClicks(m_time, QStringLiteral("0AM"));
+        QTest::keyClick(m_time, Qt::Key_Tab);
+        QVERIFY(!m_time->hasFocus());
+        QCOMPARE(MessageBox::shownTexts().size(), 1);
+    }
+
+    void clearedByHandIsRefused()
+    {
+        m_time->setStoredText(QStringLiteral("09:30am"));
+        focusTimeAtStart();
+        m_time->selectAll();
+        QTest::keyClick(m_time, Qt::Key_Delete);
+        QCOMPARE(m_time->displayText(), QStringLiteral("__:__ __"));
+        QTest::keyClick(m_time, Qt::Key_Tab);
+        QVERIFY(m_time->hasFocus());
+        QCOMPARE(MessageBox::shownTexts().size(), 1);
+    }
+
+    void untouchedOrProgramSetIsNeverRefused_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::newRow("blank") << "";
+        QTest::newRow("half set by the program") << "093";
+    }
+
+    void untouchedOrProgramSetIsNeverRefused()
+    {
+        QFETCH(QString, value);
+        m_time->setValue(value);
+        focusTimeAtStart();
+        QTest::keyClick(m_time, Qt::Key_Tab);
+        QVERIFY(!m_time->hasFocus());
+        QVERIFY(MessageBox::shownTexts().isEmpty());
+    }
+
+    void escapeRestoresThenCancels()
+    {
+        QSignalSpy rejected(m_dialog.get(), &QDialog::rejected);
+        m_time->setStoredText(QStringLiteral("09:30am"));
+        focusTimeAtStart();
+        QTest::keyClicks(m_time, QStringLiteral("11"));
+        QCOMPARE(m_time->displayText(), QStringLiteral("11:30 AM"));
+        QTest::keyClick(m_time, Qt::Key_Escape);
+        QCOMPARE(m_time->displayText(), QStringLiteral("09:30 AM"));
+        QVERIFY(!m_time->isChanged());
+        QCOMPARE(rejected.count(), 0);
+        QTest::keyClick(m_time, Qt::Key_Escape);
+        QCOMPARE(rejected.count(), 1);
+    }
+
+    void escapeAfterRefusalRestoresTheEarlierText()
+    {
+        m_time->setStoredText(QStringLiteral("05:45pm"));
+        focusTimeAtStart();
+        m_time->selectAll();
+        QTest::keyClicks(m_time, QStringLiteral("1"));
+        QTest::mouseClick(m_other, Qt::LeftButton);
+        QTRY_VERIFY(m_time->hasFocus());
+        QTest::keyClick(m_time, Qt::Key_Escape);
+        QCOMPARE(m_time->displayText(), QStringLiteral("05:45 PM"));
+        QTest::mouseClick(m_other, Qt::LeftButton);
+        QVERIFY(m_other->hasFocus());
+    }
+};
+
+QTEST_MAIN(TestTimeEdit)
+#include "wtst_timeedit.moc"
