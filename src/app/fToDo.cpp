@@ -2,6 +2,7 @@
 
 #include "config/fPrefs2.h"
 #include "history/fHistory.h"
+#include "history/TaskLogGrid.h"
 #include "platform/MessageBox.h"
 #include "platform/core/AppError.h"
 #include "platform/core/Clock.h"
@@ -290,6 +291,12 @@ void TfrmToDo::FormCreate()
     attachTaskImages();
     UpdateTaskCount();
 
+    if (m_settings.LogOnStartup) {
+        m_loggingAtStart = true;
+        LogTasks();
+        m_loggingAtStart = false;
+    }
+
     Timer1->setInterval(1);
     if (m_alarmsEnabled)
         Timer1->start();
@@ -476,12 +483,59 @@ void TfrmToDo::saveEverything()
 
 void TfrmToDo::FormDestroy()
 {
+    // The history is saved after this window is gone; it must not ask it for the folder then.
+    m_history->freezeDataDirectory();
     if (!m_created)
         return;
     Timer1->stop();
     SaveTaskList();
     saveSettings();
     m_created = false;
+}
+
+int TfrmToDo::LogTasks()
+{
+    m_history->ensureHistoryShape();
+    TextGridRows tasks(TaskGrid);
+    TextGridRows history(m_history->TaskHistoryGrid);
+    const TaskLogCopy copy = copyCompletedTasks(tasks, history, todaysLogDate());
+    if (copy.count > 0) {
+        // The tasks leave the list file at once, so the history must reach its file first.
+        try {
+            m_history->SaveHistory();
+        } catch (const AppError& e) {
+            undoTaskLogCopy(history, copy);
+            MessageBox::showError(this, e.message() + QStringLiteral("\n\nThe completed tasks stay in your task list."));
+            return 0;
+        }
+        removeCompletedTasks(tasks);
+    }
+    SaveTaskList();
+    RecordFileTimes();
+    UpdateTaskCount();
+    TaskGrid->viewport()->update();
+    if (!m_loggingAtStart && !m_settings.NoConfirmations)
+        MessageBox::show(this, MessageBox::Kind::Plain,
+                         QString::number(copy.count) + QStringLiteral(" tasks were logged in your history file"));
+    return copy.count;
+}
+
+void TfrmToDo::ViewHistory(bool fromMenu)
+{
+    TfrmTaskHistory* h = m_history;
+    h->setNoConfirmations(m_settings.NoConfirmations);
+    h->setAlarmTimer(Timer1);
+    h->setOnHistorySaved([this] { m_watch.recordHistory(dataDirectory()); });
+    if (fromMenu)
+        h->move(pos() + QPoint(40, 40));
+    h->ensureHistoryShape();
+    h->UpdateHistoryCount();
+    h->TaskHistoryGrid->NumberRows(HistCol::Number);
+    Timer1->stop();
+    h->exec();
+    h->setOnHistorySaved(nullptr);
+    if (m_alarmsEnabled)
+        Timer1->start();
 }
 
 void TfrmToDo::closeEvent(QCloseEvent* event)

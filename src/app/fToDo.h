@@ -44,6 +44,13 @@ public:
     // Saves list and settings now (logout, where the end may never come).
     void saveEverything();
 
+    // Moves the checked tasks into the history, saves both files and says how many went
+    // (unless confirmations are off or this is the start-up logging). Returns how many.
+    int LogTasks();
+    // Opens the history window modally, with Timer1 off meanwhile; the menu's form places it
+    // beside this window's corner, the toolbar's leaves it where it was.
+    void ViewHistory(bool fromMenu);
+
     // Grid callbacks: row colour by priority, date order of the due column, description order
     // after a sort by priority, notes as hints.
     void TaskGridGetCellColor(int row, int col, TGridDrawState state, QColor& brush, TCellFont& font);

@@ -1,0 +1,529 @@
+#include "TestEnv.h"
+#include "app/VeltryApp.h"
+#include "app/fToDo.h"
+#include "config/core/Settings.h"
+#include "history/fHistory.h"
+#include "platform/MessageBox.h"
+#include "platform/core/Clock.h"
+#include "platform/core/ConfigStore.h"
+#include "platform/core/DataPaths.h"
+#include "platform/core/LocaleFormats.h"
+#include "store/core/Task.h"
+#include "widgets/FlatBtn.h"
+#include "widgets/TextGrid.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTest>
+#include <QTimer>
+
+using namespace veltry;
+
+namespace {
+
+const QByteArray kTaskTitleLines = "1,0,Task\r\n2,0,Due On\r\n3,0,Due At\r\n4,0,Category\r\n5,0,Pr\r\n6,0,Notes\r\n"
+                               "7,0,Create Date\r\n8,0,Alarm\r\n9,0,Lead Time\r\n10,0,Type\r\n";
+const QString kSettingsKey = SettingsIO::kRoot + QLatin1Char('\\') + SettingsIO::kKey;
+const QString kClearQuestion = QStringLiteral("Are you sure you want to clear your entire history list?");
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeAll(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// A task list file: "*" before a description checks the task.
+QByteArray taskListFile(const QStringList& tasks)
+{
+    QByteArray out = "12," + QByteArray::number(std::max<qsizetype>(2, tasks.size() + 1)) + "\r\n" + kTaskTitleLines;
+    for (int i = 0; i < tasks.size(); ++i) {
+        QByteArray d = tasks[i].toUtf8();
+        const QByteArray r = QByteArray::number(i + 1);
+        if (d.startsWith('*')) {
+            out += "0," + r + ", \r\n";
+            d.remove(0, 1);
+        }
+        out += "1," + r + "," + d + "\r\n2," + r + ",1/2/26\r\n4," + r + ",Work\r\n5," + r + ",\xA0\r\n6," + r + ","
+            + d + " note\r\n7," + r + ",1/1/26\r\n10," + r + ",0\r\n";
+    }
+    return out;
+}
+
+QStringList historyTasks(TTextGrid* g)
+{
+    QStringList out;
+    for (int r = 1; r < g->RowCount(); ++r)
+        out << g->Cells(HistCol::Task, r);
+    return out;
+}
+
+// Entries for a history grid: task and notes per row.
+void fillHistory(TTextGrid* g, const QList<QPair<QString, QString>>& rows)
+{
+    g->setRowCount(int(rows.size()) + 1);
+    for (int i = 0; i < rows.size(); ++i) {
+        g->setCells(HistCol::Task, i + 1, rows[i].first);
+        g->setCells(HistCol::Notes, i + 1, rows[i].second);
+        g->setCells(HistCol::LogDate, i + 1, QStringLiteral("3/7/26"));
+    }
+}
+
+QPoint cellCentre(TTextGrid* g, int col, int row)
+{
+    return g->cellRect(col, row).center();
+}
+
+} // namespace
+
+class TestHistory : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_program;
+    QString dir() const { return m_program->path() + QLatin1Char('/'); }
+
+    void setSetting(const char* name, bool on)
+    {
+        ConfigStore::shared().setValue(kSettingsKey, QLatin1String(name), qint32(on ? 1 : 0));
+    }
+
+    // Runs `inside` once the modal history window is up, then closes it with its button.
+    static void whileOpen(TfrmTaskHistory* h, std::function<void()> inside)
+    {
+        QTimer::singleShot(0, h, [h, inside] {
+            QVERIFY(QTest::qWaitForWindowExposed(h));
+            inside();
+            h->btnClose->click();
+        });
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_program = std::make_unique<QTemporaryDir>();
+        DataPaths::setProgramDirectoryOverride(m_program->path());
+        QFile::remove(ConfigStore::shared().filePath());
+        ConfigStore::shared().reload();
+        MessageBox::setTestMode(true);
+        MessageBox::clearShownTexts();
+        Clock::setInstance(std::make_shared<FixedClock>(QDateTime(QDate(2026, 3, 7), QTime(10, 0))));
+        LocaleFormats::setCurrent(LocaleFormats::fromPattern(QStringLiteral("m/d/yy"), QLatin1Char('/')));
+    }
+
+    void cleanup()
+    {
+        Clock::setInstance(nullptr);
+        LocaleFormats::resetCurrent();
+    }
+
+    // --- the window on its own ---
+
+    void windowAndToolBar()
+    {
+        TfrmTaskHistory h;
+        QCOMPARE(h.windowTitle(), QStringLiteral("Task Log History"));
+        QCOMPARE(h.size(), QSize(453, 307));
+        QVERIFY(!(h.windowFlags() & Qt::WindowMinimizeButtonHint));
+        QVERIFY(!(h.windowFlags() & Qt::WindowMaximizeButtonHint));
+        const struct { TFlatButton* button; const char* name; const char* hint; bool enabled; } expected[] = {
+            {h.btnClose, "btnClose", "Close History", true},
+            {h.btnClear, "btnClear", "Clear History", true},
+            {h.btnPrintPreview, "btnPrintPreview", "Print Preview", false},
+            {h.FlatButton2, "FlatButton2", "Print Task History", false},
+        };
+        int left = -1;
+        for (const auto& e : expected) {
+            QCOMPARE(e.button->objectName(), QLatin1String(e.name));
+            QCOMPARE(e.button->hint(), QLatin1String(e.hint));
+            QCOMPARE(e.button->toolTip(), QLatin1String(e.hint));
+            QCOMPARE(e.button->size(), QSize(26, 24));
+            QCOMPARE(e.button->isEnabled(), e.enabled);
+            QVERIFY(!e.button->bitmap().isNull());
+            QVERIFY(e.button->x() > left);  // left to right in this order
+            left = e.button->x();
+        }
+        QCOMPARE(h.pnlToolbar->height(), 30);
+        QCOMPARE(h.lblNotes->text(), QStringLiteral("Notes"));
+        QVERIFY(!h.Memo1->isReadOnly());
+    }
+
+    void titlesAndWidthsComeBackOnEveryActivation()
+    {
+        TfrmTaskHistory h;
+        TTextGrid* g = h.TaskHistoryGrid;
+        fillHistory(g, {{"a", ""}, {"b", ""}});
+        // A file's title row replaces the window's; activation writes them again.
+        g->setCells(HistCol::Task, 0, QStringLiteral("old"));
+        h.show();
+        QVERIFY(QTest::qWaitForWindowActive(&h));
+        const QStringList titles{"", "Task", "Due Date", "Log Date", "Category", "Notes", "Create Date"};
+        const int widths[] = {20, -1, 60, 60, 50, 297, 70};
+        auto check = [&] {
+            for (int c = 0; c < HistCol::Count; ++c) {
+                QCOMPARE(g->Cells(c, 0), titles[c]);
+                if (widths[c] >= 0)
+                    QCOMPARE(g->ColWidth(c), widths[c]);
+            }
+            QCOMPARE(g->ColWidth(HistCol::Task), g->width() - 9 - 20 - 60 - 60 - 50);
+            QCOMPARE(g->Cells(HistCol::Number, 1), QStringLiteral("1"));
+            QCOMPARE(g->Cells(HistCol::Number, 2), QStringLiteral("2"));
+        };
+        check();
+        QVERIFY(g->ColWidth(HistCol::Task) > 100);
+
+        // The user widens "Due Date" by dragging its right edge.
+        const QRect due = g->cellRect(HistCol::DueDate, 0);
+        const QPoint edge(due.right() + 1, due.center().y());
+        QTest::mousePress(g->viewport(), Qt::LeftButton, {}, edge);
+        QTest::mouseMove(g->viewport(), edge + QPoint(40, 0));
+        QTest::mouseRelease(g->viewport(), Qt::LeftButton, {}, edge + QPoint(40, 0));
+        QVERIFY(g->ColWidth(HistCol::DueDate) > 60);
+        h.btnClose->click();
+        QVERIFY(!h.isVisible());
+        g->setCells(HistCol::Number, 1, QStringLiteral("stale"));
+        h.show();
+        QVERIFY(QTest::qWaitForWindowActive(&h));
+        check();
+    }
+
+    void clickShowsTheNotesLineByLine()
+    {
+        TfrmTaskHistory h;
+        TTextGrid* g = h.TaskHistoryGrid;
+        fillHistory(g, {{"three lines", "first\r\nsecond\r\nthird"}, {"no notes", ""}, {"one", "only"}});
+        h.show();
+        QVERIFY(QTest::qWaitForWindowActive(&h));
+
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cellCentre(g, HistCol::LogDate, 1));
+        QTextDocument* doc = h.Memo1->document();
+        QCOMPARE(doc->blockCount(), 3);
+        QCOMPARE(doc->findBlockByNumber(0).text(), QStringLiteral("first"));
+        QCOMPARE(doc->findBlockByNumber(1).text(), QStringLiteral("second"));
+        QCOMPARE(doc->findBlockByNumber(2).text(), QStringLiteral("third"));
+
+        // Typing in the memo never reaches the entry.
+        h.Memo1->setFocus();
+        QTest::keyClicks(h.Memo1, QStringLiteral("typed"));
+        QVERIFY(h.Memo1->toPlainText().contains(QStringLiteral("typed")));
+        QCOMPARE(g->Cells(HistCol::Notes, 1), QStringLiteral("first\r\nsecond\r\nthird"));
+
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cellCentre(g, HistCol::Task, 2));
+        QCOMPARE(h.Memo1->toPlainText(), QString());
+
+        // Moving with the keys follows the selection as well.
+        g->setFocus();
+        QTest::keyClick(g, Qt::Key_Down);
+        QCOMPARE(g->Row(), 3);
+        QCOMPARE(h.Memo1->toPlainText(), QStringLiteral("only"));
+    }
+
+    void titleClickSortsAndRenumbers()
+    {
+        TfrmTaskHistory h;
+        TTextGrid* g = h.TaskHistoryGrid;
+        fillHistory(g, {{"banana", ""}, {"apple", ""}, {"cherry", ""}});
+        h.show();
+        QVERIFY(QTest::qWaitForWindowActive(&h));
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cellCentre(g, HistCol::Task, 0));
+        QCOMPARE(historyTasks(g), (QStringList{"apple", "banana", "cherry"}));
+        for (int r = 1; r <= 3; ++r)
+            QCOMPARE(g->Cells(HistCol::Number, r), QString::number(r));
+        // The number column is no sort key.
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cellCentre(g, HistCol::Number, 0));
+        QCOMPARE(historyTasks(g), (QStringList{"apple", "banana", "cherry"}));
+        QCOMPARE(g->SortColumn(), int(HistCol::Task));
+    }
+
+    void clearing_data()
+    {
+        QTest::addColumn<bool>("noConfirmations");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("cleared");
+        QTest::newRow("OK") << false << int(QMessageBox::Ok) << true << true;
+        QTest::newRow("Cancel") << false << int(QMessageBox::Cancel) << true << false;
+        QTest::newRow("no confirmations") << true << int(QMessageBox::Cancel) << false << true;
+    }
+
+    void clearing()
+    {
+        QFETCH(bool, noConfirmations);
+        QFETCH(int, answer);
+        QFETCH(bool, asked);
+        QFETCH(bool, cleared);
+        const QByteArray before = "7,3\r\n1,1,keep me\r\n1,2,and me\r\n";
+        QVERIFY(writeAll(dir() + kHistoryFileName, before));
+        TfrmTaskHistory h;
+        h.setDataDirectoryProvider([this] { return dir(); });
+        h.setNoConfirmations(noConfirmations);
+        TTextGrid* g = h.TaskHistoryGrid;
+        fillHistory(g, {{"keep me", "n1"}, {"and me", ""}});
+        h.show();
+        QVERIFY(QTest::qWaitForWindowActive(&h));
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cellCentre(g, HistCol::Task, 1));
+        h.statusPanels[0]->setText(QStringLiteral("Tasks: 2"));
+        MessageBox::queueAnswer(QMessageBox::StandardButton(answer));
+
+        QTest::mouseMove(h.btnClear, h.btnClear->rect().center());
+        QTest::mouseClick(h.btnClear, Qt::LeftButton, {}, h.btnClear->rect().center());
+
+        QCOMPARE(MessageBox::shownTexts(), asked ? QStringList{kClearQuestion} : QStringList{});
+        QCOMPARE(h.statusPanels[0]->text(), QStringLiteral("Tasks: 2"));
+        if (!cleared) {
+            QCOMPARE(historyTasks(g), (QStringList{"keep me", "and me"}));
+            QCOMPARE(readAll(dir() + kHistoryFileName), before);
+            return;
+        }
+        QCOMPARE(g->RowCount(), 2);
+        for (int c = 0; c < HistCol::Count; ++c) {
+            QVERIFY(g->Cells(c, 0).isEmpty());
+            QVERIFY(g->Cells(c, 1).isEmpty());
+        }
+        QVERIFY(h.Memo1->toPlainText().isEmpty());
+        // On disk at once, not only at the end.
+        QCOMPARE(readAll(dir() + kHistoryFileName), QByteArray("7,2\r\n"));
+        // The next activation brings the titles and the number back.
+        h.btnClose->click();
+        h.show();
+        QVERIFY(QTest::qWaitForWindowActive(&h));
+        QTRY_COMPARE(g->Cells(HistCol::Task, 0), QStringLiteral("Task"));
+        QCOMPARE(g->Cells(HistCol::Number, 1), QStringLiteral("1"));
+    }
+
+    // --- with the main window ---
+
+    void loggingFromTheButton()
+    {
+        QVERIFY(writeAll(dir() + kTaskListFileName, taskListFile({"*A", "open", "*B", "*C"})));
+        VeltryApp app;
+        app.start();
+        TfrmToDo* todo = app.toDo();
+        TTextGrid* hist = app.history()->TaskHistoryGrid;
+        QCOMPARE(todo->statusPanels[0]->text(), QStringLiteral("Tasks: 4"));
+
+        QCOMPARE(todo->LogTasks(), 3);
+        QCOMPARE(historyTasks(hist), (QStringList{"C", "B", "A"}));
+        for (int r = 1; r <= 3; ++r) {
+            QCOMPARE(hist->Cells(HistCol::LogDate, r), QStringLiteral("3/7/26"));
+            QCOMPARE(hist->Cells(HistCol::DueDate, r), QStringLiteral("1/2/26"));
+            QCOMPARE(hist->Cells(HistCol::CreateDate, r), QStringLiteral("1/1/26"));
+            QCOMPARE(hist->Cells(HistCol::Category, r), QStringLiteral("Work"));
+        }
+        QCOMPARE(hist->Cells(HistCol::Notes, 1), QStringLiteral("C note"));
+        QCOMPARE(todo->TaskGrid->RowCount(), 2);
+        QCOMPARE(todo->TaskGrid->Cells(TaskCol::Task, 1), QStringLiteral("open"));
+        QCOMPARE(todo->statusPanels[0]->text(), QStringLiteral("Tasks: 1"));
+        QCOMPARE(MessageBox::shownTexts(), QStringList{"3 tasks were logged in your history file"});
+
+        // Both files hold the move before the program ends.
+        const QByteArray log = readAll(dir() + kHistoryFileName);
+        QVERIFY(log.startsWith("7,4\r\n"));
+        QVERIFY(log.contains("1,1,C\r\n") && log.contains("1,2,B\r\n") && log.contains("1,3,A\r\n"));
+        const QByteArray list = readAll(dir() + kTaskListFileName);
+        QVERIFY(list.startsWith("12,2\r\n"));
+        QVERIFY(!list.contains("1,1,A\r\n") && list.contains("1,1,open\r\n"));
+        app.shutdown();
+    }
+
+    void onlyTaskCheckedLeavesTheEmptyList()
+    {
+        QVERIFY(writeAll(dir() + kTaskListFileName, taskListFile({"*only"})));
+        VeltryApp app;
+        app.start();
+        TfrmToDo* todo = app.toDo();
+        QCOMPARE(todo->LogTasks(), 1);
+        QCOMPARE(todo->statusPanels[0]->text(), QStringLiteral("Tasks: 0"));
+        QVERIFY(todo->isTaskListEmpty());
+        QVERIFY(!todo->TaskGrid->cellStore().cellImage(TaskCol::Mark, 1));
+        QCOMPARE(historyTasks(app.history()->TaskHistoryGrid), QStringList{"only"});
+        QCOMPARE(readAll(dir() + kTaskListFileName), QByteArray("12,2\r\n") + kTaskTitleLines);
+
+        // A second logging run adds one more entry: two entries make the header 7,3.
+        todo->TaskGrid->setCells(TaskCol::Task, 1, QStringLiteral("second"));
+        todo->TaskGrid->setCells(TaskCol::Mark, 1, kCheckedMark);
+        QCOMPARE(todo->LogTasks(), 1);
+        QVERIFY(readAll(dir() + kHistoryFileName).startsWith("7,3\r\n"));
+        app.shutdown();
+        QVERIFY(readAll(dir() + kHistoryFileName).startsWith("7,3\r\n"));
+    }
+
+    void otherMarkIsNotLogged()
+    {
+        QByteArray file = taskListFile({"odd"});
+        file += "0,1,x\r\n";
+        QVERIFY(writeAll(dir() + kTaskListFileName, file));
+        VeltryApp app;
+        app.start();
+        QCOMPARE(app.toDo()->LogTasks(), 0);
+        QCOMPARE(app.toDo()->TaskGrid->Cells(TaskCol::Task, 1), QStringLiteral("odd"));
+        QCOMPARE(app.toDo()->TaskGrid->Cells(TaskCol::Mark, 1), QStringLiteral("x"));
+        QCOMPARE(MessageBox::shownTexts(), QStringList{"0 tasks were logged in your history file"});
+        QVERIFY(app.history()->TaskHistoryGrid->Cells(HistCol::Task, 1).isEmpty());
+        app.shutdown();
+    }
+
+    void loggedMessage_data()
+    {
+        QTest::addColumn<bool>("logOnStartup");
+        QTest::addColumn<bool>("noConfirmations");
+        QTest::addColumn<bool>("messageForButton");
+        QTest::newRow("plain") << false << false << true;
+        QTest::newRow("log on startup") << true << false << true;
+        QTest::newRow("no confirmations") << false << true << false;
+        QTest::newRow("both") << true << true << false;
+    }
+
+    void loggedMessage()
+    {
+        QFETCH(bool, logOnStartup);
+        QFETCH(bool, noConfirmations);
+        QFETCH(bool, messageForButton);
+        setSetting("LogOnStartup", logOnStartup);
+        setSetting("NoConfirmations", noConfirmations);
+        QVERIFY(writeAll(dir() + kTaskListFileName, taskListFile({"*A", "B"})));
+        VeltryApp app;
+        app.start();
+        TfrmToDo* todo = app.toDo();
+        // The start-up logging moves the task silently.
+        QVERIFY(MessageBox::shownTexts().isEmpty());
+        QCOMPARE(historyTasks(app.history()->TaskHistoryGrid), logOnStartup ? QStringList{"A"} : QStringList{""});
+        QCOMPARE(todo->statusPanels[0]->text(), logOnStartup ? QStringLiteral("Tasks: 1") : QStringLiteral("Tasks: 2"));
+
+        todo->TaskGrid->setCells(TaskCol::Mark, 1, kCheckedMark);
+        todo->LogTasks();
+        QCOMPARE(MessageBox::shownTexts(),
+                 messageForButton ? QStringList{"1 tasks were logged in your history file"} : QStringList{});
+        app.shutdown();
+    }
+
+    void historyThatCannotBeSavedKeepsTheTasks()
+    {
+        QVERIFY(writeAll(dir() + kTaskListFileName, taskListFile({"*A", "*B"})));
+        VeltryApp app;
+        app.start();
+        TfrmToDo* todo = app.toDo();
+        // A folder where the history file should be: every save of it fails.
+        QVERIFY(QDir().mkdir(dir() + kHistoryFileName));
+        const QByteArray listBefore = readAll(dir() + kTaskListFileName);
+
+        QCOMPARE(todo->LogTasks(), 0);
+        const QStringList shown = MessageBox::shownTexts();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown.first().endsWith(QStringLiteral("The completed tasks stay in your task list.")));
+        QCOMPARE(todo->TaskGrid->RowCount(), 3);
+        QCOMPARE(todo->TaskGrid->Cells(TaskCol::Mark, 1), kCheckedMark);
+        QCOMPARE(todo->statusPanels[0]->text(), QStringLiteral("Tasks: 2"));
+        QCOMPARE(historyTasks(app.history()->TaskHistoryGrid), QStringList{""});
+        QCOMPARE(readAll(dir() + kTaskListFileName), listBefore);
+
+        // Once the history can be written again the same tasks are logged once.
+        QVERIFY(QDir().rmdir(dir() + kHistoryFileName));
+        MessageBox::clearShownTexts();
+        QCOMPARE(todo->LogTasks(), 2);
+        QCOMPARE(historyTasks(app.history()->TaskHistoryGrid), (QStringList{"B", "A"}));
+        app.shutdown();
+    }
+
+    void openingCommand_data()
+    {
+        QTest::addColumn<bool>("fromMenu");
+        QTest::addColumn<bool>("alarms");
+        QTest::newRow("button") << false << true;
+        QTest::newRow("menu") << true << true;
+        QTest::newRow("alarms off") << false << false;
+    }
+
+    void openingCommand()
+    {
+        QFETCH(bool, fromMenu);
+        QFETCH(bool, alarms);
+        QVERIFY(writeAll(dir() + kHistoryFileName,
+                         "7,4\r\n1,0,Task\r\n0,1,stale\r\n1,1,one\r\n1,2,two\r\n1,3,three\r\n"));
+        VeltryApp app;
+        app.start();
+        TfrmToDo* todo = app.toDo();
+        TfrmTaskHistory* h = app.history();
+        todo->setAlarmsEnabled(alarms);
+        todo->move(300, 200);
+        const QPoint historyBefore(123, 45);
+        h->move(historyBefore);
+        bool ran = false;
+        whileOpen(h, [&] {
+            ran = true;
+            QVERIFY(h->isModal());
+            QVERIFY(!todo->Timer1->isActive());
+            QCOMPARE(h->statusPanels[0]->text(), QStringLiteral("Tasks: 3"));
+            QCOMPARE(h->TaskHistoryGrid->Cells(HistCol::Number, 1), QStringLiteral("1"));
+            QCOMPARE(h->TaskHistoryGrid->Cells(HistCol::Number, 3), QStringLiteral("3"));
+            QCOMPARE(h->pos(), fromMenu ? todo->pos() + QPoint(40, 40) : historyBefore);
+            // Every activation stops the timer again.
+            todo->Timer1->start();
+            QEvent activate(QEvent::WindowActivate);
+            QCoreApplication::sendEvent(h, &activate);
+            QVERIFY(!todo->Timer1->isActive());
+        });
+        todo->ViewHistory(fromMenu);
+        QVERIFY(ran);
+        QVERIFY(!h->isVisible());
+        QCOMPARE(todo->Timer1->isActive(), alarms);
+        app.shutdown();
+    }
+
+    void emptyHistoryCountsZero()
+    {
+        VeltryApp app;
+        app.start();
+        whileOpen(app.history(), [&] {
+            QCOMPARE(app.history()->statusPanels[0]->text(), QStringLiteral("Tasks: 0"));
+        });
+        app.toDo()->ViewHistory(false);
+        app.shutdown();
+        // The history file is written at the end with the window's titles.
+        QVERIFY(readAll(dir() + kHistoryFileName).startsWith("7,2\r\n1,0,Task\r\n"));
+    }
+
+    void historyOfAnotherCopyIsReloaded()
+    {
+        setSetting("Networkable", true);
+        QVERIFY(writeAll(dir() + kTaskListFileName, taskListFile({"*mine"})));
+        VeltryApp app;
+        app.start();
+        TfrmToDo* todo = app.toDo();
+        TfrmTaskHistory* h = app.history();
+        MessageBox::clearShownTexts();
+        todo->LogTasks();
+        // Our own save is not reloaded.
+        h->TaskHistoryGrid->setCells(HistCol::Category, 1, QStringLiteral("unsaved"));
+        todo->Timer1Timer();
+        QCOMPARE(h->TaskHistoryGrid->Cells(HistCol::Category, 1), QStringLiteral("unsaved"));
+
+        QVERIFY(writeAll(dir() + kHistoryFileName,
+                         "7,3\r\n1,0,Task\r\n1,1,theirs\r\n5,1,first\tsecond\r\n1,2,older\r\n"));
+        todo->Timer1Timer();
+        whileOpen(h, [&] {
+            TTextGrid* g = h->TaskHistoryGrid;
+            QCOMPARE(historyTasks(g), (QStringList{"theirs", "older"}));
+            QCOMPARE(h->statusPanels[0]->text(), QStringLiteral("Tasks: 2"));
+            QCOMPARE(g->Cells(HistCol::Number, 2), QStringLiteral("2"));
+            QCOMPARE(g->Cells(HistCol::Task, 0), QStringLiteral("Task"));
+            QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cellCentre(g, HistCol::Task, 1));
+            QCOMPARE(h->Memo1->toPlainText(), QStringLiteral("first\nsecond"));
+        });
+        todo->ViewHistory(false);
+        app.shutdown();
+    }
+};
+
+QTEST_MAIN(TestHistory)
+#include "wtst_history.moc"
