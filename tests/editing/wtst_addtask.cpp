@@ -1,0 +1,401 @@
+#include "TestEnv.h"
+#include "app/VeltryApp.h"
+#include "app/fToDo.h"
+#include "config/core/Settings.h"
+#include "config/fPrefs2.h"
+#include "editing/TimeEdit.h"
+#include "editing/fAddTask.h"
+#include "platform/MessageBox.h"
+#include "platform/core/Clock.h"
+#include "platform/core/ConfigStore.h"
+#include "platform/core/DataPaths.h"
+#include "platform/core/LocaleFormats.h"
+#include "store/core/Task.h"
+#include "widgets/CalComp.h"
+#include "widgets/PanelMgr.h"
+#include "widgets/PopupCal.h"
+#include "widgets/TextGrid.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+using namespace veltry;
+
+namespace {
+const QByteArray kTitles = "1,0,Task\r\n2,0,Due On\r\n3,0,Due At\r\n4,0,Category\r\n5,0,Pr\r\n6,0,Notes\r\n"
+                           "7,0,Create Date\r\n8,0,Alarm\r\n9,0,Lead Time\r\n10,0,Type\r\n";
+const QString kSettingsKey = SettingsIO::kRoot + QLatin1Char('\\') + SettingsIO::kKey;
+
+// Five tasks; the fifth has a time, an alarm, notes and a category no longer in the list.
+const QByteArray kFiveTasks = QByteArray("12,6\r\n") + kTitles
+    + "1,1,one\r\n5,1,1\r\n1,2,two\r\n5,2,2\r\n1,3,three\r\n5,3,3\r\n1,4,four\r\n5,4,\xA0\r\n"
+      "1,5,five\r\n2,5,3/20/26\r\n3,5,05:45pm\r\n4,5,Gone\r\n5,5,2\r\n6,5,a\tb\r\n7,5,3/1/26\r\n"
+      "8,5,Y\r\n10,5,4\r\n";
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The centre of the day cell showing `date`, or a null point.
+QPoint cellOf(const TCalForm* form, const QDate& date)
+{
+    for (int r = 0; r < 6; ++r)
+        for (int c = 0; c < 7; ++c)
+            if (form->dateAt(c, r) == date)
+                return TCalForm::clientToWidget(
+                    QPoint(c * form->cellWidth() + form->cellWidth() / 2,
+                           TCalForm::HeaderHeight + (r + 1) * form->cellHeight() + form->cellHeight() / 2));
+    return {};
+}
+
+void clickTab(TPanelManager* manager, QWidget* panel)
+{
+    QTest::mouseClick(manager, Qt::LeftButton, {}, manager->tabPolygon(panel).boundingRect().center());
+}
+} // namespace
+
+class TestAddTask final : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_program;
+    std::unique_ptr<VeltryApp> m_app;
+    TfrmAddTask* m_dlg = nullptr;
+    TTextGrid* m_grid = nullptr;
+
+    QString listPath() const { return m_program->path() + QLatin1Char('/') + kTaskListFileName; }
+
+    void start(const QByteArray& list = {}, const QStringList& settingsOn = {}, const QString& format = QStringLiteral("m/d/yy"))
+    {
+        if (!list.isEmpty()) {
+            QFile f(listPath());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(list);
+        }
+        for (const QString& name : settingsOn)
+            ConfigStore::shared().setValue(kSettingsKey, name, qint32(1));
+        LocaleFormats::setCurrent(LocaleFormats::fromPattern(format, QLatin1Char('/')));
+        m_app = std::make_unique<VeltryApp>();
+        m_app->start();
+        m_app->toDo()->Timer1->stop();
+        m_dlg = m_app->addTask();
+        m_grid = m_app->toDo()->TaskGrid;
+    }
+
+    // Opens the dialog and runs `actions` inside it; whatever is still open afterwards is
+    // cancelled, so a failing check cannot leave the test waiting.
+    bool run(bool editing, const std::function<void(TfrmAddTask*)>& actions)
+    {
+        QTimer::singleShot(0, m_dlg, [this, actions] {
+            QVERIFY(QTest::qWaitForWindowActive(m_dlg));
+            actions(m_dlg);
+            if (m_dlg->isVisible())
+                m_dlg->reject();
+        });
+        return m_dlg->execute(editing);
+    }
+
+    static void typeTime(TfrmAddTask* d, const QString& keys)
+    {
+        QTest::mouseClick(d->edtTime, Qt::LeftButton, {}, QPoint(2, d->edtTime->height() / 2));
+        d->edtTime->setCursorPosition(0);
+        QTest::keyClicks(d->edtTime, keys);
+    }
+
+    static void retypeDate(TfrmAddTask* d, const QString& text)
+    {
+        d->edtDate->selectAll();
+        QTest::keyClick(d->edtDate, Qt::Key_Delete);
+        QTest::keyClicks(d->edtDate, text);
+    }
+
+private Q_SLOTS:
+    void initTestCase() { Clock::setInstance(std::make_shared<FixedClock>(QDateTime(QDate(2026, 3, 15), QTime(10, 0)))); }
+
+    void init()
+    {
+        m_program = std::make_unique<QTemporaryDir>();
+        DataPaths::setProgramDirectoryOverride(m_program->path());
+        QFile::remove(ConfigStore::shared().filePath());
+        ConfigStore::shared().reload();
+        MessageBox::setTestMode(true);
+        MessageBox::clearShownTexts();
+    }
+
+    void cleanup()
+    {
+        if (m_app)
+            m_app->shutdown();
+        m_app.reset();
+    }
+
+    void descriptionOnlyUsesThePlaceholderRow()
+    {
+        start();
+        QVERIFY(run(false, [](TfrmAddTask* d) {
+            QCOMPARE(d->windowTitle(), QStringLiteral("Add New Task"));
+            QVERIFY(d->edtTask->hasFocus());
+            QCOMPARE(d->edtTime->displayText(), QStringLiteral("__:__ __"));
+            QTest::keyClicks(d->edtTask, QStringLiteral("Buy milk"));
+            QTest::mouseClick(d->btnOK, Qt::LeftButton);
+        }));
+        QCOMPARE(readAll(listPath()), QByteArray("12,2\r\n") + kTitles
+                     + "1,1,Buy milk\r\n2,1,3/15/26\r\n5,1,\xA0\r\n7,1,3/15/26\r\n10,1,0\r\n");
+        QCOMPARE(m_app->toDo()->statusPanels[0]->text(), QStringLiteral("Tasks: 1"));
+        QVERIFY(!m_grid->cellStore().cellImage(TaskCol::Task, 1));
+    }
+
+    // The whole road: calendar, time, alarm, type, category, notes; the new task goes on top.
+    void everyFieldOnTopOfTheList()
+    {
+        start(QByteArray("12,2\r\n") + kTitles + "1,1,old\r\n5,1,3\r\n");
+        QVERIFY(run(false, [](TfrmAddTask* d) {
+            QTest::keyClicks(d->edtTask, QStringLiteral("Dentist"));
+            auto pick = connect(d->CalComp1, &TCalComp::shown, d, [](TCalForm* form) {
+                QCOMPARE(form->startDate(), QDate(2026, 3, 15));
+                QTest::mouseClick(form, Qt::LeftButton, {}, TCalForm::clientToWidget(QPoint(125, 6)));
+                QTest::mouseClick(form, Qt::LeftButton, {}, cellOf(form, QDate(2026, 4, 3)));
+            });
+            QTest::mouseClick(d->btnShowCal, Qt::LeftButton);
+            disconnect(pick);
+            QCOMPARE(d->edtDate->text(), QStringLiteral("4/3/26"));
+            typeTime(d, QStringLiteral("0930pm"));
+            QTest::mouseClick(d->chkEnableAlarm, Qt::LeftButton);
+            QTest::keyClick(d->cboTaskType, Qt::Key_Down);
+            QTest::keyClick(d->cboTaskType, Qt::Key_Down);
+            QTest::keyClicks(d->cboCategory->lineEdit(), QStringLiteral("Health"));
+            QTest::keyClicks(d->edtPriority->lineEdit(), QStringLiteral("1"));
+            clickTab(d->PanelManager1, d->NotesPanel);
+            QVERIFY(d->mmoNotes->isVisible());
+            QCOMPARE(d->NotesPanel->tabColor(), QColor(0, 0, 255));
+            QTest::keyClicks(d->mmoNotes, QStringLiteral("bring card"));
+            QTest::keyClick(d->mmoNotes, Qt::Key_Return);
+            QTest::keyClicks(d->mmoNotes, QStringLiteral("ask"));
+            QCOMPARE(d->NotesPanel->tabColor(), QColor(255, 0, 0));
+            QTest::mouseClick(d->btnOK, Qt::LeftButton);
+        }));
+        QCOMPARE(readAll(listPath()), QByteArray("12,3\r\n") + kTitles
+                     + "1,1,Dentist\r\n2,1,4/3/26\r\n3,1,09:30pm\r\n4,1,Health\r\n5,1,1\r\n"
+                       "6,1,bring card\t\bask\r\n7,1,3/15/26\r\n8,1,Y\r\n10,1,2\r\n1,2,old\r\n5,2,3\r\n");
+        QCOMPARE(m_app->toDo()->statusPanels[0]->text(), QStringLiteral("Tasks: 2"));
+        const TCellGraphic* notes = m_grid->cellStore().cellImage(TaskCol::Task, 1);
+        QVERIFY(notes && notes->index == 1);
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<QString>("task");
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<QString>("time");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("dateAfter");
+
+        QTest::newRow("no description") << "" << "3/20/26" << "0930AM"
+            << "Please enter a description for this task." << "3/20/26";
+        QTest::newRow("no such date") << "x" << "2/30/26" << "0930AM"
+            << "The \"due date\" specified cannot be recognized.\n\r\n\rPlease enter a proper date  or a blank date\n\rto continue."
+            << "";
+        QTest::newRow("no such time") << "x" << "3/20/26" << "1330PM"
+            << "The \"due at\" time that was entered cannot be recognized.\n\r\n\rPlease enter a proper time or a blank time to continue.\n\r"
+            << "3/20/26";
+    }
+
+    void refusals()
+    {
+        QFETCH(QString, task);
+        QFETCH(QString, date);
+        QFETCH(QString, time);
+        QFETCH(QString, message);
+        QFETCH(QString, dateAfter);
+        start();
+        const QByteArray before = readAll(listPath());
+        QVERIFY(!run(false, [&](TfrmAddTask* d) {
+            QTest::keyClicks(d->edtTask, task);
+            retypeDate(d, date);
+            typeTime(d, time);
+            QTest::keyClick(d->edtTime, Qt::Key_Return);  // the default button
+            QVERIFY(d->isVisible());
+            QCOMPARE(MessageBox::shownTexts(), QStringList{message});
+            QCOMPARE(d->edtDate->text(), dateAfter);
+            // An emptied date takes the time with it; a refused time is blanked.
+            QCOMPARE(d->edtTime->displayText(),
+                     task.isEmpty() ? QStringLiteral("09:30 AM") : QStringLiteral("__:__ __"));
+        }));
+        QCOMPARE(readAll(listPath()), before);
+    }
+
+    void clearingTheDateClearsTimeTypeAndAlarm()
+    {
+        start();
+        QVERIFY(run(false, [](TfrmAddTask* d) {
+            QTest::keyClicks(d->edtTask, QStringLiteral("t"));
+            typeTime(d, QStringLiteral("0800AM"));
+            QTest::mouseClick(d->chkEnableAlarm, Qt::LeftButton);
+            QTest::keyClick(d->cboTaskType, Qt::Key_Down);
+            retypeDate(d, QString());
+            QCOMPARE(d->edtTime->displayText(), QStringLiteral("__:__ __"));
+            QVERIFY(!d->edtTime->isEnabled());
+            QCOMPARE(d->edtTime->palette().color(QPalette::Base), QApplication::palette().color(QPalette::Button));
+            QVERIFY(!d->chkEnableAlarm->isChecked() && !d->chkEnableAlarm->isEnabled());
+            QCOMPARE(d->cboTaskType->currentIndex(), 0);
+            QTest::mouseClick(d->btnOK, Qt::LeftButton);
+        }));
+        QCOMPARE(readAll(listPath()), QByteArray("12,2\r\n") + kTitles
+                     + "1,1,t\r\n5,1,\xA0\r\n7,1,3/15/26\r\n10,1,0\r\n");
+    }
+
+    void editing_data()
+    {
+        QTest::addColumn<bool>("floatEdited");
+        QTest::addColumn<int>("rowAfter");
+        QTest::newRow("stays") << false << 5;
+        QTest::newRow("floats to the top") << true << 1;
+    }
+
+    void editing()
+    {
+        QFETCH(bool, floatEdited);
+        QFETCH(int, rowAfter);
+        start(kFiveTasks, floatEdited ? QStringList{QStringLiteral("FloatEditedTask")} : QStringList{});
+        m_app->prefs()->setCategories({QStringLiteral("Home"), QStringLiteral("Work")});
+        m_grid->setCurrentCell(1, 5);
+        QVERIFY(run(true, [](TfrmAddTask* d) {
+            QCOMPARE(d->windowTitle(), QStringLiteral("Edit Task"));
+            QCOMPARE(d->edtDate->text(), QStringLiteral("3/20/26"));
+            QCOMPARE(d->edtTime->displayText(), QStringLiteral("05:45 PM"));
+            QCOMPARE(d->cboCategory->currentText(), QString());
+            QCOMPARE(d->cboTaskType->currentText(), QStringLiteral("monthly"));
+            QVERIFY(d->chkEnableAlarm->isChecked());
+            QCOMPARE(d->mmoNotes->toPlainText(), QStringLiteral("a\nb"));
+            QCOMPARE(d->NotesPanel->tabColor(), QColor(255, 0, 0));
+            QTest::keyClick(d->edtTask, Qt::Key_End);
+            QTest::keyClicks(d->edtTask, QStringLiteral("!"));
+            QTest::mouseClick(d->btnOK, Qt::LeftButton);
+        }));
+        QCOMPARE(m_grid->Cells(TaskCol::Task, rowAfter), QStringLiteral("five!"));
+        QCOMPARE(m_grid->Cells(TaskCol::Task, floatEdited ? 2 : 1), QStringLiteral("one"));
+        QCOMPARE(m_grid->Cells(TaskCol::Task, floatEdited ? 5 : 4), QStringLiteral("four"));
+        QVERIFY(readAll(listPath()).contains(QByteArray("1," + QByteArray::number(rowAfter) + ",five!\r\n")));
+    }
+
+    void calendarStart_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QDate>("start");   // invalid when the calendar must not open
+        QTest::addColumn<QString>("error");
+
+        QTest::newRow("short year") << "m/d/yy" << "7/3/26" << QDate(2026, 7, 3) << "";
+        QTest::newRow("long year as written") << "m/d/yy" << "7/3/2126" << QDate(2126, 7, 3) << "";
+        QTest::newRow("day first") << "dd/mm/yyyy" << "7/3/99" << QDate(1999, 3, 7) << "";
+        QTest::newRow("day above 31") << "m/d/yy" << "2/45/27" << QDate(2027, 3, 15) << "";
+        QTest::newRow("no such day") << "m/d/yy" << "2/31/27" << QDate(2026, 3, 15) << "";
+        QTest::newRow("not a number") << "m/d/yy" << "7/x/26" << QDate() << "'x' is not a valid integer value";
+        QTest::newRow("missing part") << "m/d/yy" << "7/3" << QDate() << "'' is not a valid integer value";
+    }
+
+    void calendarStart()
+    {
+        QFETCH(QString, format);
+        QFETCH(QString, text);
+        QFETCH(QDate, start);
+        QFETCH(QString, error);
+        this->start({}, {}, format);
+        QDate opened;
+        run(false, [&](TfrmAddTask* d) {
+            retypeDate(d, text);
+            auto c = connect(d->CalComp1, &TCalComp::shown, d, [&](TCalForm* form) {
+                opened = form->startDate();
+                QTest::keyClick(form, Qt::Key_Escape);
+            });
+            QTest::mouseClick(d->btnShowCal, Qt::LeftButton);
+            disconnect(c);
+            QCOMPARE(d->edtDate->text(), text);
+        });
+        QCOMPARE(opened, start);
+        QCOMPARE(MessageBox::shownTexts(), error.isEmpty() ? QStringList() : QStringList{error});
+    }
+
+    void pickedDateFollowsTheDayOrder()
+    {
+        start({}, {QStringLiteral("StartCalMonday")}, QStringLiteral("dd/mm/yyyy"));
+        run(false, [](TfrmAddTask* d) {
+            auto c = connect(d->CalComp1, &TCalComp::shown, d, [](TCalForm* form) {
+                QCOMPARE(form->firstWeekday(), 1);
+                QTest::mouseClick(form, Qt::LeftButton, {}, cellOf(form, QDate(2026, 3, 7)));
+            });
+            QTest::mouseClick(d->btnShowCal, Qt::LeftButton);
+            disconnect(c);
+            QCOMPARE(d->edtDate->text(), QStringLiteral("7/3/26"));
+        });
+    }
+
+    void heightFollowsThePanels()
+    {
+        start();
+        run(false, [](TfrmAddTask* d) {
+            const qreal dpi = d->screen()->logicalDotsPerInch();
+            auto check = [d, dpi](bool adv, bool notes) {
+                QCOMPARE(d->PanelManager1->isExpanded(d->AdvPanel), adv);
+                QCOMPARE(d->PanelManager1->isExpanded(d->NotesPanel), notes);
+                QCOMPARE(d->frameGeometry().height(), TfrmAddTask::heightFor(adv, notes, dpi));
+            };
+            check(true, false);
+            clickTab(d->PanelManager1, d->NotesPanel);
+            check(true, true);
+            clickTab(d->PanelManager1, d->AdvPanel);
+            check(false, true);
+            clickTab(d->PanelManager1, d->NotesPanel);
+            check(false, false);
+            clickTab(d->PanelManager1, d->AdvPanel);
+            check(true, false);
+        });
+        QCOMPARE(TfrmAddTask::heightFor(true, true, 120), 338);   // 337.5 to the even neighbour
+        QCOMPARE(TfrmAddTask::heightFor(false, false, 120), 149); // 148.75
+        QCOMPARE(TfrmAddTask::heightFor(true, false, 144), 244);  // 244.5
+    }
+
+    // Not a check: pictures for looking at (scripts/screenshots-addtask.sh sets the folder).
+    void screenshots()
+    {
+        const QString out = qEnvironmentVariable("VELTRY_SHOTS");
+        if (out.isEmpty())
+            QSKIP("VELTRY_SHOTS is not set");
+        start(kFiveTasks);
+        m_grid->setCurrentCell(1, 5);
+        run(true, [&out](TfrmAddTask* d) {
+            clickTab(d->PanelManager1, d->NotesPanel);
+            QTest::qWait(50);
+            d->grab().save(out + QStringLiteral("/addtask-expanded.png"));
+            clickTab(d->PanelManager1, d->NotesPanel);
+            clickTab(d->PanelManager1, d->AdvPanel);
+            QTest::qWait(50);
+            d->grab().save(out + QStringLiteral("/addtask-collapsed.png"));
+            clickTab(d->PanelManager1, d->AdvPanel);
+            auto c = connect(d->CalComp1, &TCalComp::shown, d, [&out](TCalForm* form) {
+                QTest::qWait(50);
+                form->grab().save(out + QStringLiteral("/calendar-days.png"));
+                QTest::keyClick(form, Qt::Key_Space);
+                form->grab().save(out + QStringLiteral("/calendar-months.png"));
+                QTest::keyClick(form, Qt::Key_Escape);
+            });
+            QTest::mouseClick(d->btnShowCal, Qt::LeftButton);
+            disconnect(c);
+        });
+    }
+};
+
+QTEST_MAIN(TestAddTask)
+#include "wtst_addtask.moc"
