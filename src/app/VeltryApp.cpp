@@ -5,6 +5,8 @@
 #include "editing/fAddTask.h"
 #include "history/fHistory.h"
 #include "platform/UnixSignals.h"
+#include "tray/SingleInst.h"
+#include "tray/TrayIcon.h"
 #include "tray/TrayT1.h"
 
 #include <QApplication>
@@ -25,17 +27,36 @@ VeltryApp::~VeltryApp()
     shutdown();
 }
 
-void VeltryApp::start()
+bool VeltryApp::start()
 {
+    // Decided before any window exists: a second copy must not load, save or write a setting
+    // (window creation alone would write the grid's column widths).
+    const QString name = TPreviousInstance::nameForProgram(QCoreApplication::applicationFilePath());
+    m_previous = std::make_unique<TPreviousInstance>(name);
+    if (m_previous->AlreadyRunning) {
+        m_previous.reset();
+        m_secondCopy = true;
+        m_shutDown = true;
+        TSingleInstance::bringRunningForward(name);
+        return false;
+    }
+
+    // Ending the run must not depend on every window agreeing to close: the task window
+    // refuses, as closing it only puts it away.
+    qApp->installEventFilter(this);
     m_signals = std::make_unique<UnixSignals>();
     connect(m_signals.get(), &UnixSignals::terminationRequested, qApp, &QCoreApplication::quit);
 
-    m_form1 = new TForm1();
+    m_form1 = new TForm1(m_previous.get());
     m_prefs = new TfrmPrefs();
     m_history = new TfrmTaskHistory();
     m_toDo = new TfrmToDo(m_prefs, m_history);
+    m_form1->setTaskWindow(m_toDo);
     m_toDo->FormCreate();
     m_addTask = new TfrmAddTask();
+    // Started minimised on a desktop without a tray, the window would be out of reach.
+    if (!m_toDo->isVisible() && m_toDo->settings().StartMinimized && !TTrayIcon::isTrayAvailable())
+        m_toDo->showMinimized();
     m_addTask->setMainWindow(m_toDo, m_prefs);
 
     // A logout may end the process without returning from the event loop: save while we can.
@@ -43,10 +64,22 @@ void VeltryApp::start()
         if (m_toDo)
             m_toDo->saveEverything();
     });
+    return true;
+}
+
+bool VeltryApp::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == qApp && event->type() == QEvent::Quit) {
+        QCoreApplication::exit(0);
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 int VeltryApp::run()
 {
+    if (m_secondCopy)
+        return 0;
     const int code = QApplication::exec();
     shutdown();
     return code;
@@ -74,6 +107,10 @@ void VeltryApp::shutdown()
     delete m_form1;
     m_form1 = nullptr;
     m_signals.reset();
+    if (qApp)
+        qApp->removeEventFilter(this);
+    // Released only now, after the saves, so a new copy cannot read the files half-written.
+    m_previous.reset();
 }
 
 } // namespace veltry

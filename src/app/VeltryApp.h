@@ -11,6 +11,7 @@ class TfrmTaskHistory;
 class TfrmToDo;
 class TfrmAddTask;
 class UnixSignals;
+class TPreviousInstance;
 
 // The program's run: the five long-lived windows created in order, the event loop, and their
 // destruction in reverse order with the saves that go with it.
@@ -22,9 +23,11 @@ public:
     VeltryApp();
     ~VeltryApp() override;
 
-    // Creates the windows (each completely before the next).
-    void start();
-    // Runs the event loop, then ends the run; returns the exit code.
+    // Checks for a running copy first: when there is one, asks it to show its window and
+    // returns false before anything is created, read or written. Otherwise creates the windows
+    // (each completely before the next) and returns true.
+    bool start();
+    // Runs the event loop, then ends the run; returns the exit code (0 at once for a second copy).
     int run();
     // Destroys the windows in reverse order: task list and settings, then history, are saved.
     void shutdown();
@@ -34,6 +37,10 @@ public:
     TfrmTaskHistory* history() const { return m_history; }
     TfrmToDo* toDo() const { return m_toDo; }
     TfrmAddTask* addTask() const { return m_addTask; }
+    bool isSecondCopy() const { return m_secondCopy; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     TForm1* m_form1 = nullptr;
@@ -42,7 +49,9 @@ private:
     TfrmToDo* m_toDo = nullptr;
     TfrmAddTask* m_addTask = nullptr;
     std::unique_ptr<UnixSignals> m_signals;
+    std::unique_ptr<TPreviousInstance> m_previous;
     bool m_shutDown = false;
+    bool m_secondCopy = false;
 };
 
 } // namespace veltry

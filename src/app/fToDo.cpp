@@ -10,6 +10,7 @@
 #include "platform/core/DataPaths.h"
 #include "platform/core/LocaleFormats.h"
 #include "store/core/Task.h"
+#include "tray/TrayT1.h"
 #include "widgets/TextGrid.h"
 #include "widgets/core/GridFile.h"
 #include "app/core/TaskOrder.h"
@@ -290,6 +291,11 @@ void TfrmToDo::FormCreate()
     applyColumnSettings();
     attachTaskImages();
     UpdateTaskCount();
+    if (TForm1* tray = TForm1::mainForm()) {
+        tray->SaveTrayPicture();
+        if (m_settings.ShowDayIcon)
+            tray->ShowDayIcon();
+    }
 
     if (m_settings.LogOnStartup) {
         m_loggingAtStart = true;
@@ -443,6 +449,9 @@ void TfrmToDo::Timer1Timer()
 {
     Timer1->setInterval(1000);
     CheckAlarms();
+    if (m_settings.ShowDayIcon)
+        if (TForm1* tray = TForm1::mainForm())
+            tray->ShowDayIcon();
     if (m_settings.Networkable)
         ReloadChangedFiles();
 }
@@ -540,9 +549,9 @@ void TfrmToDo::ViewHistory(bool fromMenu)
 
 void TfrmToDo::closeEvent(QCloseEvent* event)
 {
-    // Until the program lives in the tray, closing the task window ends the program normally.
-    event->accept();
-    QCoreApplication::quit();
+    // The program lives on in the tray; only Exit ends it.
+    event->ignore();
+    TForm1::putAwayTaskWindow(this);
 }
 
 } // namespace veltry

@@ -6,6 +6,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     veltry::VeltryApp veltryApp;
-    veltryApp.start();
+    if (!veltryApp.start())
+        return 0;  // another copy runs and was asked to come forward
     return veltryApp.run();
 }

@@ -1,0 +1,180 @@
+#include "tray/SingleInst.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace veltry {
+
+namespace {
+const QByteArray kShowRequest = "show\n";
+const QByteArray kShowAnswer = "ok\n";
+
+QString userName()
+{
+    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_name && *pw->pw_name)
+        return QString::fromLocal8Bit(pw->pw_name);
+    return QString::number(getuid());
+}
+
+QString runtimeDirectory()
+{
+    const QString xdg = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!xdg.isEmpty() && QFileInfo(xdg).isDir())
+        return xdg;
+    // Qt makes a private per-user folder under the temporary folder when the desktop gave none.
+    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+}
+
+// The user's name is in the file name as well as in the folder: the stand-in folder may be
+// shared by everyone.
+QString baseName(const QString& name)
+{
+    return name + QLatin1Char('-') + userName();
+}
+} // namespace
+
+QString TPreviousInstance::nameForProgram(const QString& programFilePath)
+{
+    QString name = QFileInfo(programFilePath).fileName();
+    const qsizetype dot = name.indexOf(QLatin1Char('.'));
+    if (dot >= 0)
+        name.truncate(dot);
+    if (name.isEmpty())
+        return name;
+    name = name.left(1).toUpper() + name.mid(1).toLower();
+    return name.left(255);
+}
+
+QString TPreviousInstance::lockFilePath(const QString& name)
+{
+    return runtimeDirectory() + QLatin1Char('/') + baseName(name) + QStringLiteral(".lock");
+}
+
+QString TPreviousInstance::channelPath(const QString& name)
+{
+    const QString dir = runtimeDirectory() + QLatin1Char('/');
+    QString path = dir + baseName(name) + QStringLiteral(".sock");
+    // A socket address holds about a hundred bytes; a long program name goes in hashed.
+    if (path.toLocal8Bit().size() > 100) {
+        const QByteArray hash = QCryptographicHash::hash(baseName(name).toUtf8(), QCryptographicHash::Sha1).toHex();
+        path = dir + QStringLiteral("veltry-") + QString::fromLatin1(hash.left(16)) + QStringLiteral(".sock");
+    }
+    return path;
+}
+
+TPreviousInstance::TPreviousInstance(const QString& name) : m_name(name)
+{
+    const QByteArray path = QFile::encodeName(lockFilePath(name));
+    // Close-on-exec: a program started from here (a browser for the help) must not inherit the
+    // lock and keep the name taken after this copy has ended.
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return;  // cannot guard at all: run as the first copy
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        m_lock = fd;
+        return;
+    }
+    const int error = errno;
+    ::close(fd);
+    AlreadyRunning = (error == EWOULDBLOCK);
+}
+
+TPreviousInstance::~TPreviousInstance()
+{
+    if (m_lock >= 0)
+        ::close(m_lock);  // closing the only descriptor drops the lock
+}
+
+TSingleInstance::TSingleInstance(const TPreviousInstance* previous, QObject* parent) : QObject(parent)
+{
+    if (!previous)
+        return;
+    if (previous->AlreadyRunning) {
+        bringRunningForward(previous->name());
+        QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+        return;
+    }
+    if (previous->holdsName())
+        listen(previous->name());
+}
+
+TSingleInstance::~TSingleInstance() = default;
+
+bool TSingleInstance::isListening() const
+{
+    return m_server && m_server->isListening();
+}
+
+void TSingleInstance::listen(const QString& name)
+{
+    const QString path = TPreviousInstance::channelPath(name);
+    m_server = std::make_unique<QLocalServer>();
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    // Whoever holds the lock owns the channel, so a socket file still there was left by a copy
+    // that died without cleaning up.
+    QLocalServer::removeServer(path);
+    if (!m_server->listen(path)) {
+        qWarning("Cannot listen on %s: %s", qPrintable(path), qPrintable(m_server->errorString()));
+        return;
+    }
+    connect(m_server.get(), &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequest(socket); });
+            if (socket->canReadLine())
+                readRequest(socket);
+        }
+    });
+}
+
+void TSingleInstance::readRequest(QLocalSocket* socket)
+{
+    while (socket->canReadLine()) {
+        const QByteArray line = socket->readLine();
+        if (line == kShowRequest) {
+            socket->write(kShowAnswer);
+            socket->flush();
+            Q_EMIT showRequested();
+        }
+    }
+}
+
+bool TSingleInstance::bringRunningForward(const QString& name, int timeoutMs)
+{
+    const QString path = TPreviousInstance::channelPath(name);
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        QLocalSocket socket;
+        socket.connectToServer(path);
+        if (socket.waitForConnected(int(qMin<qint64>(500, deadline.remainingTime())))) {
+            socket.write(kShowRequest);
+            if (socket.waitForBytesWritten(int(deadline.remainingTime()))) {
+                // Wait for the answer, so the request is known to have arrived.
+                while (!socket.canReadLine() && socket.waitForReadyRead(int(deadline.remainingTime()))) {
+                }
+                if (socket.canReadLine() && socket.readLine() == kShowAnswer)
+                    return true;
+            }
+            return false;
+        }
+        // The running copy may still be starting and not listen yet.
+        QThread::msleep(100);
+    }
+    return false;
+}
+
+} // namespace veltry

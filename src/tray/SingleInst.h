@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QLocalServer;
+class QLocalSocket;
+
+namespace veltry {
+
+// The start-up check: takes a per-user name or learns that a running copy holds it. The name
+// stays taken while this object lives and is free again as soon as the process ends in any
+// way (the kernel drops the lock with the process), so a crash never blocks the next start.
+class TPreviousInstance final
+{
+public:
+    explicit TPreviousInstance(const QString& name);
+    ~TPreviousInstance();
+    Q_DISABLE_COPY_MOVE(TPreviousInstance)
+
+    // True when another copy holds the name; this object then holds nothing.
+    bool AlreadyRunning = false;
+
+    const QString& name() const { return m_name; }
+    // False when the name could not be taken at all (the program then runs unguarded).
+    bool holdsName() const { return m_lock >= 0; }
+
+    // The name derived from the program file: the file name up to its first ".", first
+    // letter in upper case, the rest in lower case, at most 255 characters ("veltry" gives
+    // "Veltry").
+    static QString nameForProgram(const QString& programFilePath);
+    // Where the lock and the channel of `name` live: the per-user runtime folder.
+    static QString lockFilePath(const QString& name);
+    static QString channelPath(const QString& name);
+
+private:
+    QString m_name;
+    int m_lock = -1;
+};
+
+// Sits on the hidden main form. In the copy that holds the name it listens on a per-user
+// channel for later copies asking it to come forward; in a later copy it sends that request
+// and ends the run.
+class TSingleInstance final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TSingleInstance(const TPreviousInstance* previous, QObject* parent = nullptr);
+    ~TSingleInstance() override;
+    Q_DISABLE_COPY_MOVE(TSingleInstance)
+
+    // Descriptive text; no effect on the run.
+    QString About = QStringLiteral("Allows one running copy of the program per user");
+
+    bool isListening() const;
+
+    // Asks the copy holding `name` to show its window, retrying while that copy is still
+    // starting. True when the request was delivered within `timeoutMs`.
+    static bool bringRunningForward(const QString& name, int timeoutMs = 3000);
+
+Q_SIGNALS:
+    // A later copy asked this one to show its window.
+    void showRequested();
+
+private:
+    void listen(const QString& name);
+    void readRequest(QLocalSocket* socket);
+
+    std::unique_ptr<QLocalServer> m_server;
+};
+
+} // namespace veltry

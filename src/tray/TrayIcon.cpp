@@ -1,0 +1,158 @@
+#include "tray/TrayIcon.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMenu>
+
+namespace veltry {
+
+namespace {
+std::optional<bool> g_trayAvailableOverride;
+} // namespace
+
+TTrayIcon::TTrayIcon(QObject* parent) : QObject(parent), m_tray(std::make_unique<QSystemTrayIcon>())
+{
+    // The menu is opened by PopupAtCursor rather than handed to the tray, so that a right click
+    // without a menu can count as a click and the menu shows what the program last put in it.
+    connect(m_tray.get(), &QSystemTrayIcon::activated, this, &TTrayIcon::activated);
+}
+
+TTrayIcon::~TTrayIcon()
+{
+    RemoveFromTray();
+}
+
+bool TTrayIcon::isTrayAvailable()
+{
+    if (g_trayAvailableOverride)
+        return *g_trayAvailableOverride;
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        return true;
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void TTrayIcon::setTrayAvailableOverride(std::optional<bool> available)
+{
+    g_trayAvailableOverride = available;
+}
+
+void TTrayIcon::SetVisible(bool visible)
+{
+    if (m_shown && !visible)
+        RemoveFromTray();
+    else if (!m_shown && visible)
+        ShowInTray();
+}
+
+QString TTrayIcon::trayToolTip() const
+{
+    if (!m_showHint)
+        return QString();
+    QString tip = m_hint.left(kMaxTipLength);
+    // Never leave half of a surrogate pair at the cut.
+    if (!tip.isEmpty() && tip.back().isHighSurrogate())
+        tip.chop(1);
+    return tip;
+}
+
+void TTrayIcon::ShowInTray()
+{
+    m_tray->setToolTip(trayToolTip());
+    m_tray->setIcon(m_picture);
+    // An entry without a picture would be an invisible hole in the tray; it appears with the
+    // first picture sent. A tray that refuses the icon is not reported.
+    if (!m_tray->isVisible() && !m_picture.isNull())
+        m_tray->show();
+    m_shown = true;
+}
+
+void TTrayIcon::RemoveFromTray()
+{
+    if (!m_shown)
+        return;
+    m_tray->hide();
+    m_shown = false;
+}
+
+bool TTrayIcon::PopupAtCursor()
+{
+    if (!m_popupMenu || !m_autoPopup)
+        return false;
+    m_popupMenu->popup(QCursor::pos());
+    return true;
+}
+
+void TTrayIcon::activated(QSystemTrayIcon::ActivationReason reason)
+{
+    // The tray reports whole clicks; replay them as the presses and releases they were made of.
+    switch (reason) {
+    case QSystemTrayIcon::Trigger:
+        handleTrayMessage(TrayMessage::LeftDown);
+        handleTrayMessage(TrayMessage::LeftUp);
+        break;
+    case QSystemTrayIcon::DoubleClick:
+        handleTrayMessage(TrayMessage::LeftDouble);
+        break;
+    case QSystemTrayIcon::Context:
+        handleTrayMessage(TrayMessage::RightDown);
+        handleTrayMessage(TrayMessage::RightUp);
+        break;
+    default:
+        break;
+    }
+}
+
+void TTrayIcon::handleTrayMessage(TrayMessage message)
+{
+    switch (message) {
+    case TrayMessage::MouseMove:
+        if (OnMouseMove)
+            OnMouseMove(this, Qt::NoModifier, 0, 0);
+        break;
+    case TrayMessage::LeftDown:
+        m_pressed = true;
+        mouseDown(Qt::LeftButton);
+        break;
+    case TrayMessage::LeftUp:
+        click();
+        mouseUp(Qt::LeftButton);
+        break;
+    case TrayMessage::LeftDouble:
+    case TrayMessage::RightDouble:
+        if (OnDblClick)
+            OnDblClick(this);
+        break;
+    case TrayMessage::RightDown:
+        m_pressed = true;
+        mouseDown(Qt::RightButton);
+        break;
+    case TrayMessage::RightUp:
+        if (!PopupAtCursor())
+            click();
+        mouseUp(Qt::RightButton);
+        break;
+    }
+}
+
+void TTrayIcon::click()
+{
+    if (!m_pressed)
+        return;
+    m_pressed = false;
+    if (OnClick)
+        OnClick(this);
+}
+
+void TTrayIcon::mouseDown(Qt::MouseButton button)
+{
+    if (OnMouseDown)
+        OnMouseDown(this, button, Qt::NoModifier, 0, 0);
+}
+
+void TTrayIcon::mouseUp(Qt::MouseButton button)
+{
+    if (OnMouseUp)
+        OnMouseUp(this, button, Qt::NoModifier, 0, 0);
+}
+
+} // namespace veltry
