@@ -81,10 +81,11 @@ QString HelpViewer::currentPage() const
     return m_browser->source().fileName();
 }
 
-void HelpViewer::sourceChanged(const QUrl&)
+void HelpViewer::sourceChanged(const QUrl& source)
 {
+    // The browser may announce the new page before source() reports it: use the one given.
     const QString title = m_browser->documentTitle();
-    setWindowTitle(title.isEmpty() || currentPage() == kContents
+    setWindowTitle(title.isEmpty() || source.fileName() == kContents
                        ? QStringLiteral("Veltry Professional Help")
                        : QStringLiteral("%1 - Veltry Professional Help").arg(title));
 }
