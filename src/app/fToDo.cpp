@@ -1,5 +1,14 @@
 #include "app/fToDo.h"
 
+#include "app/AppIcons.h"
+#include "app/HelpViewer.h"
+#include "app/fAbout.h"
+#include "config/fhotkeys.h"
+#include "editing/fAddTask.h"
+#include "widgets/FlatBtn.h"
+
+#include "alarms/core/AlarmScheduler.h"
+#include "alarms/fRemind.h"
 #include "config/fPrefs2.h"
 #include "history/fHistory.h"
 #include "history/TaskLogGrid.h"
@@ -15,14 +24,21 @@
 #include "widgets/core/GridFile.h"
 #include "app/core/TaskOrder.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QShortcut>
 #include <QMouseEvent>
 #include <algorithm>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -33,27 +49,10 @@ namespace veltry {
 const QRect TfrmToDo::kDesignedFrame(293, 197, 407, 264);
 
 namespace {
-QPixmap drawCheckMark()
+QPixmap blankImage(QSize size)
 {
-    QPixmap pm(14, 12);
+    QPixmap pm(size);
     pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(0, 128, 0), 2));
-    p.drawPolyline(QPolygonF({QPointF(2, 6), QPointF(5, 9.5), QPointF(12, 2)}));
-    return pm;
-}
-
-QPixmap drawNotesMark()
-{
-    QPixmap pm(14, 12);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setPen(QColor(96, 96, 96));
-    p.setBrush(QColor(255, 255, 200));
-    p.drawRect(3, 0, 9, 11);
-    for (int y = 3; y <= 8; y += 2)
-        p.drawLine(5, y, 10, y);
     return pm;
 }
 } // namespace
@@ -68,9 +67,10 @@ TfrmToDo::TfrmToDo(TfrmPrefs* prefs, TfrmTaskHistory* history, QWidget* parent)
     f.setPixelSize(12);
     setFont(f);
 
-    ImageList2.add(drawCheckMark());
-    ImageList2.add(drawNotesMark());
-    ImageList2.add(QPixmap(14, 12));
+    setWindowIcon(AppIcons::programIcon());
+    ImageList2.add(AppIcons::pixmap(QStringLiteral("checkmark"), ImageList2.size()));
+    ImageList2.add(AppIcons::pixmap(QStringLiteral("notes"), ImageList2.size()));
+    ImageList2.add(blankImage(ImageList2.size()));
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
@@ -113,6 +113,8 @@ TfrmToDo::TfrmToDo(TfrmPrefs* prefs, TfrmTaskHistory* history, QWidget* parent)
     connect(Timer1, &QTimer::timeout, this, &TfrmToDo::Timer1Timer);
 
     setupTaskGrid();
+    createToolbar();
+    createMenus();
     setGeometry(kDesignedFrame);
 }
 
@@ -234,6 +236,8 @@ void TfrmToDo::setStatusHelp(const QString& text)
 
 bool TfrmToDo::eventFilter(QObject* watched, QEvent* event)
 {
+    if (gridCommandEvent(watched, event))
+        return true;
     if (event->type() == QEvent::MouseMove) {
         if (watched == statusBar() || std::find(statusPanels.begin(), statusPanels.end(), watched) != statusPanels.end()) {
             const auto* move = static_cast<QMouseEvent*>(event);
@@ -322,9 +326,10 @@ void TfrmToDo::setupEmptyTaskList()
     for (int c = 0; c < TaskCol::Count; ++c)
         if (c != TaskCol::Task)
             g->setColWidth(c, widths[c]);
-    if (centralWidget()->layout())
-        centralWidget()->layout()->activate();
-    g->setColWidth(TaskCol::Task, g->width() - 20 - 56 - 56 - 56 - 20 - 9);
+    // Before the window is first shown its layout has not run, so the grid has no width of its
+    // own yet; it spans the window's whole width.
+    const int gridWidth = g->isVisible() ? g->width() : width();
+    g->setColWidth(TaskCol::Task, gridWidth - 20 - 56 - 56 - 56 - 20 - 9);
 }
 
 void TfrmToDo::loadTaskList()
@@ -456,6 +461,32 @@ void TfrmToDo::Timer1Timer()
         ReloadChangedFiles();
 }
 
+void TfrmToDo::CheckAlarms()
+{
+    Timer1->stop();
+    // A tick that slips in while a reminder is up (the alarm switch restarts the timer) must not
+    // ring the same task again; the running pass restarts the timer when it ends.
+    if (m_inAlarmPass)
+        return;
+    m_inAlarmPass = true;
+    const auto passEnded = qScopeGuard([this] {
+        m_inAlarmPass = false;
+        if (m_alarmsEnabled)
+            Timer1->start();
+    });
+    if (!m_alarms)
+        m_alarms = std::make_unique<AlarmScheduler>();
+    AlarmScheduler::Hooks hooks;
+    hooks.raiseReminder = [this](int row, int typeIndex) { TfrmReminder::RaiseFor(this, row, typeIndex); };
+    hooks.appendRow = [this] {
+        TaskGrid->setRowCount(TaskGrid->RowCount() + 1);
+        UpdateTaskCount();  // a renewed task is one more in the list
+        return TaskGrid->RowCount() - 1;
+    };
+    hooks.reportUnreadable = [this](const QString& text) { MessageBox::show(this, MessageBox::Kind::Plain, text); };
+    m_alarms->checkAlarms(TaskGrid->cellStore(), Clock::instance().now(), LocaleFormats::current(), hooks);
+}
+
 void TfrmToDo::setAlarmsEnabled(bool on)
 {
     m_alarmsEnabled = on;
@@ -552,6 +583,381 @@ void TfrmToDo::closeEvent(QCloseEvent* event)
     // The program lives on in the tray; only Exit ends it.
     event->ignore();
     TForm1::putAwayTaskWindow(this);
+}
+
+// --- commands ---------------------------------------------------------------------------------
+
+void TfrmToDo::createToolbar()
+{
+    struct ButtonDef
+    {
+        TFlatButton** button;
+        const char* name;
+        int x;
+        const char* icon;
+        const char* caption;
+        const char* hint;
+        const char* help;
+    };
+    const ButtonDef defs[] = {
+        {&btnExit, "btnExit", 4, "exit", "E&xit", "Exit", "Exit application."},
+        {&btnMinimize, "btnMinimize", 30, "minimize", "&Minimize", "Minimize",
+         "Minimize this application to the system tray."},
+        {&btnChecked, "btnChecked", 60, "check", "&Check/Uncheck", "Check/Uncheck", "Check/uncheck selected task."},
+        {&btnAdd, "btnAdd", 90, "add", "&Add Task", "Add Task", "Add a new task"},
+        {&btnRemove, "btnRemove", 116, "remove", "&Remove Task", "Remove Task", "Remove selected task"},
+        {&btnEdit, "btnEdit", 142, "edit", "&Edit Task", "Edit Task", "Edit the selected task"},
+        {&btnPrint, "btnPrint", 168, "autofit", "Auto-fit Column &Widths", "Auto-fit Column Widths",
+         "Auto-fit columns to task grid width"},
+        {&btnAdvSort, "btnAdvSort", 198, "advsort", "Advanced &Sort", "Advanced Sort",
+         "More options for how the list is sorted"},
+        {&btnFind, "btnFind", 224, "find", "&Find Text", "Find Text", "Finds the specified text"},
+        {&btnLogTasks, "btnLogTasks", 254, "logtasks", "&Log Completed Tasks", "Log Completed Tasks",
+         "Log all completed tasks in history list"},
+        {&btnViewHistory, "btnViewHistory", 280, "history", "&View Task History", "View Task History",
+         "View task log history"},
+        {&FlatButton1, "FlatButton1", 310, "preferences", "&Preferences", "Set Preferences", "Set your preferences"},
+    };
+    for (const ButtonDef& d : defs) {
+        auto* b = new TFlatButton(pnlToolbar);
+        b->setObjectName(QString::fromLatin1(d.name));
+        b->setGeometry(d.x, 3, 26, 24);
+        b->setOptions(TFlatButtonOption::boIconOnly | TFlatButtonOption::boPopupMark | TFlatButtonOption::boShowBevel);
+        b->setBitmap(AppIcons::pixmap(QString::fromLatin1(d.icon), QSize(18, 18)));
+        b->setCaption(QString::fromLatin1(d.caption));
+        // After the caption, which would otherwise replace the hint with its own text.
+        b->setHint(QString::fromLatin1(d.hint));
+        const QString help = QString::fromLatin1(d.help);
+        b->setOnMouseMove([this, help](TFlatButton*, Qt::KeyboardModifiers, int, int) { setStatusHelp(help); });
+        *d.button = b;
+    }
+    btnChecked->setGroupIndex(1);
+
+    for (int x : {57, 87, 195, 251, 307}) {
+        auto* bar = new QFrame(pnlToolbar);
+        bar->setFrameShape(QFrame::VLine);
+        bar->setFrameShadow(QFrame::Sunken);
+        bar->setGeometry(x, 4, 2, 22);
+    }
+
+    btnExit->setOnClick([this](TFlatButton*) { btnExitClick(); });
+    btnMinimize->setOnClick([this](TFlatButton*) { btnMinimizeClick(); });
+    btnChecked->setOnClick([this](TFlatButton*) { btnCheckedClick(); });
+    btnAdd->setOnClick([this](TFlatButton*) { btnAddClick(); });
+    btnRemove->setOnClick([this](TFlatButton*) { btnRemoveClick(); });
+    btnEdit->setOnClick([this](TFlatButton*) { btnEditClick(); });
+    btnPrint->setOnClick([this](TFlatButton*) { AutoFitColumnWidths(); });
+    btnLogTasks->setOnClick([this](TFlatButton*) { LogTasks(); });
+    btnViewHistory->setOnClick([this](TFlatButton*) { ViewHistory(false); });
+    // Advanced sort, find and the preferences are not available yet.
+    for (TFlatButton* b : {btnAdvSort, btnFind, FlatButton1})
+        b->setEnabled(false);
+}
+
+void TfrmToDo::createMenus()
+{
+    auto add = [](QMenu* menu, QAction*& action, const char* name, const char* text) {
+        action = menu->addAction(QString::fromLatin1(text));
+        action->setObjectName(QString::fromLatin1(name));
+        return action;
+    };
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    add(file, mnuFilePreferences, "mnuFilePreferences", "&Preferences...");
+    add(file, Import1, "Import1", "&Import...");
+    add(file, mnuExport, "mnuExport", "&Export...");
+    file->addSeparator();
+    add(file, mnuFilePrinterSetup, "mnuFilePrinterSetup", "Printer &Setup...");
+    add(file, mnuFilePrintPreview, "mnuFilePrintPreview", "Print Pre&view...");
+    add(file, mnuFilePrint, "mnuFilePrint", "P&rint");
+    file->addSeparator();
+    add(file, mnuFileMinimize, "mnuFileMinimize", "&Minimize");
+    add(file, mnuFileExit, "mnuFileExit", "E&xit");
+    // Shown so the menu reads as it will, but these cannot be used yet.
+    for (QAction* a : {mnuFilePreferences, Import1, mnuExport, mnuFilePrinterSetup, mnuFilePrintPreview, mnuFilePrint})
+        a->setEnabled(false);
+
+    QMenu* edit = bar->addMenu(QStringLiteral("E&dit"));
+    edit->setObjectName(QStringLiteral("mnuEdit"));
+    add(edit, CheckUncheckTask1, "CheckUncheckTask1", "&Check/Uncheck Task");
+    edit->addSeparator();
+    add(edit, mnuEditAdd, "mnuEditAdd", "&Add Task");
+    add(edit, EditTask1, "EditTask1", "&Edit Task");
+    add(edit, mnuEditRemove, "mnuEditRemove", "&Remove Task");
+    edit->addSeparator();
+    add(edit, LogCompletedTasks1, "LogCompletedTasks1", "&Log Completed Tasks");
+    add(edit, ViewTaskHistory1, "ViewTaskHistory1", "&View Task History");
+
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
+    add(help, HelpTopics1, "HelpTopics1", "&Help Topics");
+    add(help, Help1, "Help1", "&Hotkeys");
+    help->addSeparator();
+    add(help, mnuHelpAbout, "mnuHelpAbout", "&About");
+
+    connect(mnuFileMinimize, &QAction::triggered, this, &TfrmToDo::btnMinimizeClick);
+    connect(mnuFileExit, &QAction::triggered, this, &TfrmToDo::btnExitClick);
+    connect(CheckUncheckTask1, &QAction::triggered, this, &TfrmToDo::btnCheckedClick);
+    connect(mnuEditAdd, &QAction::triggered, this, &TfrmToDo::btnAddClick);
+    connect(EditTask1, &QAction::triggered, this, &TfrmToDo::btnEditClick);
+    connect(mnuEditRemove, &QAction::triggered, this, &TfrmToDo::btnRemoveClick);
+    connect(LogCompletedTasks1, &QAction::triggered, this, [this] { LogTasks(); });
+    connect(ViewTaskHistory1, &QAction::triggered, this, [this] { ViewHistory(true); });
+    connect(HelpTopics1, &QAction::triggered, this, &TfrmToDo::HelpTopics1Click);
+    connect(Help1, &QAction::triggered, this, &TfrmToDo::Help1Click);
+    connect(mnuHelpAbout, &QAction::triggered, this, &TfrmToDo::mnuHelpAboutClick);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    add(PopupMenu1, popAdd, "popAdd", "&Add");
+    add(PopupMenu1, popEdit, "popEdit", "&Edit");
+    add(PopupMenu1, popRemove, "popRemove", "&Remove");
+    add(PopupMenu1, popCheck, "popCheck", "&Check");
+    connect(popAdd, &QAction::triggered, this, &TfrmToDo::btnAddClick);
+    connect(popEdit, &QAction::triggered, this, &TfrmToDo::btnEditClick);
+    connect(popRemove, &QAction::triggered, this, &TfrmToDo::btnRemoveClick);
+    connect(popCheck, &QAction::triggered, this, &TfrmToDo::btnCheckedClick);
+
+    auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(f1, &QShortcut::activated, this, &TfrmToDo::HelpTopics1Click);
+
+    TaskGrid->installEventFilter(this);
+}
+
+void TfrmToDo::btnExitClick()
+{
+    // The windows are destroyed, and the list and settings saved, once the event loop has ended.
+    QCoreApplication::quit();
+}
+
+void TfrmToDo::btnMinimizeClick()
+{
+    TForm1::putAwayTaskWindow(this);
+}
+
+void TfrmToDo::btnAddClick()
+{
+    m_editing = false;
+    AddTask();
+}
+
+void TfrmToDo::btnEditClick()
+{
+    m_editing = true;
+    AddTask();
+}
+
+void TfrmToDo::btnRemoveClick()
+{
+    RemoveTask();
+}
+
+void TfrmToDo::btnCheckedClick()
+{
+    CheckTask();
+}
+
+void TfrmToDo::stopTimerForModal()
+{
+    Timer1->stop();
+}
+
+void TfrmToDo::restartTimerAfterModal()
+{
+    if (m_alarmsEnabled)
+        Timer1->start();
+}
+
+void TfrmToDo::AddTask()
+{
+    if (!m_addTask)
+        return;
+    stopTimerForModal();
+    m_addTask->execute(m_editing);
+    restartTimerAfterModal();
+    UpdateChecked();
+}
+
+void TfrmToDo::RemoveTask()
+{
+    bool remove = true;
+    if (!m_settings.NoConfirmations)
+        remove = MessageBox::show(this, MessageBox::Kind::Information, QStringLiteral("Remove this task?"),
+                                  QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok)
+            == QMessageBox::Ok;
+    if (remove) {
+        if (TaskGrid->RowCount() > 2)
+            TaskGrid->RemoveRows(TaskGrid->Row(), 1);
+        else
+            TaskGrid->ClearRows(1, 1);
+    }
+    SaveTaskList();
+    RecordFileTimes();
+    UpdateTaskCount();
+    UpdateChecked();
+}
+
+void TfrmToDo::CheckTask()
+{
+    if (isTaskListEmpty())
+        return;
+    const int r = TaskGrid->Row();
+    if (r < 1)
+        return;
+    if (!TaskGrid->Cells(TaskCol::Mark, r).isEmpty()) {
+        btnChecked->setDown(false);
+        TaskGrid->setCells(TaskCol::Mark, r, QString());
+        TaskGrid->RemoveCellImage(TaskCol::Mark, r);
+    } else {
+        btnChecked->setDown(true);
+        TaskGrid->setCells(TaskCol::Mark, r, kCheckedMark);
+        TaskGrid->SetCellImage(TaskCol::Mark, r, 0, 2, 2);
+    }
+}
+
+void TfrmToDo::UpdateChecked()
+{
+    const int r = TaskGrid->Row();
+    btnChecked->setDown(r >= 1 && TaskGrid->Cells(TaskCol::Mark, r) == kCheckedMark);
+}
+
+void TfrmToDo::TaskGridKeyDown(QKeyEvent* event)
+{
+    // Keys with Ctrl or Alt belong to shortcuts (Alt+letters are the toolbar's).
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return;
+    switch (event->key()) {
+    case Qt::Key_Space:
+        CheckTask();
+        break;
+    case Qt::Key_Insert:
+    case Qt::Key_Plus:    // keypad + and the =/+ key with Shift
+    case Qt::Key_Equal:   // the =/+ key
+        m_editing = false;
+        AddTask();
+        break;
+    case Qt::Key_Delete:
+    case Qt::Key_Minus:       // keypad - and the -/_ key
+    case Qt::Key_Underscore:  // the -/_ key with Shift
+        RemoveTask();
+        break;
+    default:
+        break;
+    }
+}
+
+void TfrmToDo::TaskGridKeyUp(QKeyEvent*)
+{
+    UpdateChecked();
+}
+
+namespace {
+// Whether a point of the grid's viewport lies on the title row (its bottom grid line included).
+bool onTitleRow(const TTextGrid* grid, const QPoint& pos)
+{
+    const QRect title = grid->cellRect(0, 0);
+    return !title.isEmpty() && pos.y() <= title.bottom() + 1;
+}
+} // namespace
+
+void TfrmToDo::TaskGridMouseDown(Qt::MouseButton button, const QPoint& viewportPos)
+{
+    UpdateChecked();
+    if (button != Qt::RightButton || onTitleRow(TaskGrid, viewportPos))
+        return;
+    // Any x inside the cells finds the row; below the last row means the last row.
+    int row = TaskGrid->cellAt(QPoint(2, viewportPos.y())).y();
+    if (row < 0)
+        row = TaskGrid->RowCount() - 1;
+    if (row < 1)
+        return;
+    TaskGrid->setCurrentCell(TaskGrid->columnMap().realToDisplay(TaskCol::Task), row);
+    UpdateChecked();
+    PopupMenu1->popup(TaskGrid->viewport()->mapToGlobal(viewportPos));
+}
+
+void TfrmToDo::TaskGridDblClick(const QPoint& viewportPos)
+{
+    // A double click on a title is two title clicks (two sorts), not a request to edit.
+    if (onTitleRow(TaskGrid, viewportPos))
+        return;
+    if (TaskGrid->DisplayToRealColumn(TaskGrid->Col()) == TaskCol::Mark) {
+        CheckTask();
+        return;
+    }
+    m_editing = !TaskGrid->Cells(TaskCol::Task, TaskGrid->Row()).isEmpty();
+    AddTask();
+}
+
+bool TfrmToDo::gridCommandEvent(QObject* watched, QEvent* event)
+{
+    if (!TaskGrid)
+        return false;
+    if (watched == TaskGrid) {
+        // The grid sees every key as well; the command runs first.
+        if (event->type() == QEvent::KeyPress)
+            TaskGridKeyDown(static_cast<QKeyEvent*>(event));
+        else if (event->type() == QEvent::KeyRelease)
+            TaskGridKeyUp(static_cast<QKeyEvent*>(event));
+        return false;
+    }
+    if (watched != TaskGrid->viewport() || m_passingGridMouse)
+        return false;
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick)
+        return false;
+    // The grid moves its selection first; the commands act on where it lands.
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    const QPoint pos = mouse->position().toPoint();
+    const Qt::MouseButton button = mouse->button();
+    m_passingGridMouse = true;
+    QCoreApplication::sendEvent(watched, event);
+    m_passingGridMouse = false;
+    if (type == QEvent::MouseButtonPress)
+        TaskGridMouseDown(button, pos);
+    else if (button == Qt::LeftButton)
+        TaskGridDblClick(pos);
+    return true;
+}
+
+HelpViewer* TfrmToDo::showHelp(const QString& page)
+{
+    if (!m_helpViewer)
+        m_helpViewer = new HelpViewer(this);
+    m_helpViewer->showPage(page.isEmpty() ? HelpViewer::kContents : page);
+    return m_helpViewer;
+}
+
+void TfrmToDo::HelpTopics1Click()
+{
+    showHelp(HelpViewer::kContents);
+}
+
+void TfrmToDo::Help1Click()
+{
+    stopTimerForModal();
+    {
+        TfrmHotKeys sheet(this, Timer1);
+        sheet.exec();
+    }
+    restartTimerAfterModal();
+}
+
+void TfrmToDo::mnuHelpAboutClick()
+{
+    stopTimerForModal();
+    bool wantsHelp = false;
+    {
+        TfrmAbout about(this);
+        about.exec();
+        wantsHelp = about.helpRequested();
+    }
+    restartTimerAfterModal();
+    if (wantsHelp)
+        showHelp(HelpViewer::kContents);
 }
 
 } // namespace veltry

@@ -7,8 +7,12 @@
 
 #include <QMainWindow>
 #include <array>
+#include <memory>
 
+class QAction;
+class QKeyEvent;
 class QLabel;
+class QMenu;
 class QTimer;
 
 namespace veltry {
@@ -16,6 +20,10 @@ namespace veltry {
 class TTextGrid;
 class TfrmTaskHistory;
 class TfrmPrefs;
+class AlarmScheduler;
+class TFlatButton;
+class TfrmAddTask;
+class HelpViewer;
 
 // The task window: the task list in its grid, the status bar and the one-second timer. Created
 // fourth at start; FormCreate loads settings and data, FormDestroy saves them.
@@ -32,7 +40,8 @@ public:
 
     // One tick of Timer1: alarms, day icon, shared-list check.
     void Timer1Timer();
-    virtual void CheckAlarms() {}
+    // One alarm pass: rings due tasks (modally, in row order) and renews overdue recurring ones.
+    virtual void CheckAlarms();
 
     // Saves the task list file; a failure is shown with the file's name and reason, and the list
     // stays in memory. Returns whether it was saved.
@@ -62,6 +71,41 @@ public:
     // The help text in the status bar's third panel.
     void setStatusHelp(const QString& text);
 
+    // --- commands of the toolbar, the menus, the grid's pop-up menu and its keys ---
+    // Opens the add/edit dialog for a new task or, with the editing flag set, the selected one.
+    void AddTask();
+    // Removes the selected task (after asking, unless confirmations are off); the list is
+    // saved and counted even when the user says Cancel.
+    void RemoveTask();
+    // Checks or unchecks the selected task; the file learns of it with the next save.
+    void CheckTask();
+    // The check button shows whether the current task is checked.
+    void UpdateChecked();
+    void btnExitClick();
+    void btnMinimizeClick();
+    void btnAddClick();
+    void btnEditClick();
+    void btnRemoveClick();
+    void btnCheckedClick();
+    void HelpTopics1Click();
+    void Help1Click();
+    void mnuHelpAboutClick();
+    void TaskGridKeyDown(QKeyEvent* event);
+    void TaskGridKeyUp(QKeyEvent* event);
+    // After the grid has handled the press: the check button, and the pop-up menu on a task.
+    void TaskGridMouseDown(Qt::MouseButton button, const QPoint& viewportPos);
+    void TaskGridDblClick(const QPoint& viewportPos);
+    // Around every modal window opened from here: the timer stops before it opens and starts
+    // again after it closed only while alarms are on.
+    void stopTimerForModal();
+    void restartTimerAfterModal();
+    // The add/edit dialog is created after this window, so it is handed over once it exists.
+    void setAddTaskDialog(TfrmAddTask* dialog) { m_addTask = dialog; }
+    TfrmAddTask* addTaskDialog() const { return m_addTask; }
+    // Shows the help window at `page` (the contents when empty), creating it on first use.
+    HelpViewer* showHelp(const QString& page = QString());
+    bool editingFlag() const { return m_editing; }
+
     QString dataDirectory() const;
     bool isTaskListEmpty() const;
     Settings& settings() { return m_settings; }
@@ -75,6 +119,43 @@ public:
     QTimer* Timer1 = nullptr;
     QWidget* pnlToolbar = nullptr;
     std::array<QLabel*, 3> statusPanels{};
+
+    TFlatButton* btnExit = nullptr;
+    TFlatButton* btnMinimize = nullptr;
+    TFlatButton* btnChecked = nullptr;
+    TFlatButton* btnAdd = nullptr;
+    TFlatButton* btnRemove = nullptr;
+    TFlatButton* btnEdit = nullptr;
+    TFlatButton* btnPrint = nullptr;
+    TFlatButton* btnAdvSort = nullptr;
+    TFlatButton* btnFind = nullptr;
+    TFlatButton* btnLogTasks = nullptr;
+    TFlatButton* btnViewHistory = nullptr;
+    TFlatButton* FlatButton1 = nullptr;
+
+    QAction* mnuFilePreferences = nullptr;
+    QAction* Import1 = nullptr;
+    QAction* mnuExport = nullptr;
+    QAction* mnuFilePrinterSetup = nullptr;
+    QAction* mnuFilePrintPreview = nullptr;
+    QAction* mnuFilePrint = nullptr;
+    QAction* mnuFileMinimize = nullptr;
+    QAction* mnuFileExit = nullptr;
+    QAction* CheckUncheckTask1 = nullptr;
+    QAction* mnuEditAdd = nullptr;
+    QAction* EditTask1 = nullptr;
+    QAction* mnuEditRemove = nullptr;
+    QAction* LogCompletedTasks1 = nullptr;
+    QAction* ViewTaskHistory1 = nullptr;
+    QAction* HelpTopics1 = nullptr;
+    QAction* Help1 = nullptr;
+    QAction* mnuHelpAbout = nullptr;
+
+    QMenu* PopupMenu1 = nullptr;
+    QAction* popAdd = nullptr;
+    QAction* popEdit = nullptr;
+    QAction* popRemove = nullptr;
+    QAction* popCheck = nullptr;
     TImageList ImageList2{QSize(14, 12)};
 
     static const QRect kDesignedFrame;
@@ -93,6 +174,10 @@ private:
     void applyColumnSettings();
     void saveSettings();
     QColor priorityColor(int row) const;
+    void createToolbar();
+    void createMenus();
+    // Keys and mouse presses of the grid, seen before (keys) or right after (mouse) the grid.
+    bool gridCommandEvent(QObject* watched, QEvent* event);
     // Loads a data file into a grid; on a damaged file keeps an untouched copy beside it and
     // says where. `partialOk` keeps what was read (start-up); otherwise the grid stays as it was.
     bool loadGridFile(TTextGrid* grid, const QString& path, bool partialOk);
@@ -108,6 +193,11 @@ private:
     bool m_dayFirst = false;
     bool m_loggingAtStart = false;
     bool m_created = false;
+    std::unique_ptr<AlarmScheduler> m_alarms;
+    bool m_inAlarmPass = false;
+    TfrmAddTask* m_addTask = nullptr;
+    HelpViewer* m_helpViewer = nullptr;
+    bool m_passingGridMouse = false;
 };
 
 } // namespace veltry

@@ -4,6 +4,7 @@
 #include "store/core/Task.h"
 #include "widgets/core/CellStore.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace veltry {
@@ -13,7 +14,7 @@ namespace {
 constexpr int kKeyColumns[4] = {TaskCol::DueDate, TaskCol::DueTime, TaskCol::Alarm, TaskCol::Type};
 constexpr qint64 kMsPerDay = 86'400'000;
 
-void readKey(const CellStore& cells, int row, QByteArrayView (&out)[4])
+inline void readKey(const CellStore& cells, int row, QByteArrayView (&out)[4])
 {
     if (row >= cells.rowCount()) {
         for (auto& v : out)
@@ -28,6 +29,35 @@ void readKey(const CellStore& cells, int row, QByteArrayView (&out)[4])
 QString text(QByteArrayView utf8)
 {
     return QString::fromUtf8(utf8);
+}
+
+// The texts compared here are a few bytes long, far below where a library memcmp pays off.
+inline bool sameBytes(const char* a, const char* b, size_t n)
+{
+    if (n >= 8) {
+        quint64 x, y;
+        for (size_t i = 0; i + 8 <= n; i += 8) {
+            std::memcpy(&x, a + i, 8);
+            std::memcpy(&y, b + i, 8);
+            if (x != y)
+                return false;
+        }
+        std::memcpy(&x, a + n - 8, 8);
+        std::memcpy(&y, b + n - 8, 8);
+        return x == y;
+    }
+    if (n >= 4) {
+        quint32 x, y, u, v;
+        std::memcpy(&x, a, 4);
+        std::memcpy(&y, b, 4);
+        std::memcpy(&u, a + n - 4, 4);
+        std::memcpy(&v, b + n - 4, 4);
+        return x == y && u == v;
+    }
+    for (size_t i = 0; i < n; ++i)
+        if (a[i] != b[i])
+            return false;
+    return true;
 }
 } // namespace
 
@@ -56,21 +86,26 @@ std::optional<qint64> AlarmScheduler::alarmMoment(QStringView date, QStringView 
     return momentKey(d, t);
 }
 
-bool AlarmScheduler::Entry::matches(const QByteArrayView (&cells)[4]) const
+Q_ALWAYS_INLINE bool AlarmScheduler::Entry::matches(const QByteArrayView (&cells)[4]) const
 {
     if (!valid)
         return false;
-    size_t total = 0;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 4; ++i)
         if (cells[i].size() != len[i])
             return false;
-        total += size_t(len[i]);
-    }
     const char* p = text();
-    for (int i = 0; i < 4; ++i) {
-        if (len[i] && std::memcmp(p, cells[i].data(), len[i]) != 0)
+    for (int i = 0; i < 4;) {
+        // Neighbouring cells usually lie side by side in the row; compare them in one go.
+        size_t run = len[i];
+        int next = i + 1;
+        while (next < 4 && cells[next].data() == cells[i].data() + run) {
+            run += len[next];
+            ++next;
+        }
+        if (run && !sameBytes(p, cells[i].data(), run))
             return false;
-        p += len[i];
+        p += run;
+        i = next;
     }
     return true;
 }
@@ -142,15 +177,16 @@ void AlarmScheduler::parse(Entry& e, const QByteArrayView (&cells)[4], const QDa
         e.moment = momentKey(due, time);
 }
 
-const AlarmScheduler::Entry& AlarmScheduler::entryFor(const CellStore& cells, int row, const QDateTime& now,
-                                                      const LocaleFormats& formats)
+Q_ALWAYS_INLINE const AlarmScheduler::Entry& AlarmScheduler::entryFor(const CellStore& cells, int row,
+                                                                      const QDateTime& now,
+                                                                      const LocaleFormats& formats)
 {
-    if (size_t(row) >= m_entries.size())
+    if (size_t(row) >= m_entries.size()) [[unlikely]]
         m_entries.resize(size_t(row) + 1);
     Entry& e = m_entries[size_t(row)];
     QByteArrayView key[4];
     readKey(cells, row, key);
-    if (!e.matches(key)) {
+    if (!e.matches(key)) [[unlikely]] {
         parse(e, key, now, formats);
         e.store(key);
     }
@@ -186,7 +222,39 @@ void AlarmScheduler::checkAlarms(CellStore& cells, const QDateTime& now, const L
     if (m_entries.size() < size_t(cells.rowCount()))
         m_entries.resize(size_t(cells.rowCount()));
     const qint64 nowKey = momentKey(now.date(), now.time());
-    for (int r = 1; r <= rows; ++r) {
+
+    // Most passes find nothing to do. Look for the first row with something to do without
+    // touching the cells; the cells of a batch of rows are looked up before they are compared,
+    // so that the rows' memory is fetched side by side.
+    int first = 0;
+    {
+        constexpr int kBatch = 16;
+        QByteArrayView keys[kBatch][4];
+        for (int base = 1; base <= rows && !first; base += kBatch) {
+            const int n = std::min(kBatch, rows + 1 - base);
+            for (int i = 0; i < n; ++i) {
+                const RowCells& rc = cells.row(base + i);
+                for (int k = 0; k < 4; ++k)
+                    keys[i][k] = rc.cell(kKeyColumns[k]);
+            }
+            for (int i = 0; i < n; ++i) {
+                Entry& e = m_entries[size_t(base + i)];
+                if (!e.matches(keys[i])) [[unlikely]] {
+                    parse(e, keys[i], now, formats);
+                    e.store(keys[i]);
+                }
+                if (nowKey >= e.moment) [[unlikely]] {
+                    first = base + i;
+                    break;
+                }
+            }
+        }
+    }
+    if (!first)
+        return;
+
+    // From there on the rows are taken one by one: a reminder or a renewal changes the cells.
+    for (int r = first; r <= rows; ++r) {
         const Entry& e = entryFor(cells, r, now, formats);
         if (nowKey < e.moment)
             continue;
@@ -196,6 +264,9 @@ void AlarmScheduler::checkAlarms(CellStore& cells, const QDateTime& now, const L
             QString bad = cells.cell(TaskCol::DueDate, r);
             if (formats.parseDate(bad, now.date()).isValid())
                 bad = cells.cell(TaskCol::DueTime, r);
+            Entry& quiet = m_entries[size_t(r)];
+            quiet.actions = 0;  // told once; nothing more to do until its texts change
+            quiet.moment = std::numeric_limits<qint64>::max();
             if (!m_reported.contains(bad)) {
                 m_reported.insert(bad);
                 if (hooks.reportUnreadable)
