@@ -1,0 +1,81 @@
+// A tick of the alarm check in which nothing is due: the price of the one-second timer on a big
+// list.
+#include "alarms/core/AlarmScheduler.h"
+#include "platform/core/LocaleFormats.h"
+#include "store/core/Task.h"
+#include "widgets/core/CellStore.h"
+#include "widgets/core/GridFile.h"
+
+#include <QDate>
+#include <QRandomGenerator>
+#include <benchmark/benchmark.h>
+
+using namespace veltry;
+
+namespace {
+
+const QDateTime kNow(QDate(2025, 6, 15), QTime(12, 0, 30));
+
+QString mdy(const QDate& d)
+{
+    return QStringLiteral("%1/%2/%3").arg(d.month()).arg(d.day()).arg(d.year() % 100, 2, 10, QLatin1Char('0'));
+}
+
+// Tasks as the program writes them, none with anything to do at kNow: alarms and recurring tasks
+// ahead, finished one-time tasks behind, and some without a due date.
+CellStore makeQuietTasks(int n)
+{
+    QRandomGenerator rng(7);
+    CellStore s;
+    s.setColumnCount(TaskCol::Count);
+    s.setRowCount(n + 1);
+    for (int c = 0; c < TaskCol::Count; ++c)
+        s.setCell(c, 0, kTaskTitles[size_t(c)]);
+    for (int r = 1; r <= n; ++r) {
+        const int kind = int(rng.bounded(6));
+        const bool ahead = kind < 3;
+        const QDate due = ahead ? kNow.date().addDays(1 + rng.bounded(700)) : kNow.date().addDays(-1 - int(rng.bounded(700)));
+        const int minutes = int(rng.bounded(24 * 60));
+        const int h12 = (minutes / 60) % 12 == 0 ? 12 : (minutes / 60) % 12;
+        const QString time = QStringLiteral("%1:%2%3")
+                                 .arg(h12, 2, 10, QLatin1Char('0'))
+                                 .arg(minutes % 60, 2, 10, QLatin1Char('0'))
+                                 .arg(minutes < 720 ? QLatin1String("am") : QLatin1String("pm"));
+        s.setCell(TaskCol::Task, r, QStringLiteral("task number %1 of the list").arg(r));
+        if (kind != 5) {
+            s.setCell(TaskCol::DueDate, r, mdy(due));
+            s.setCell(TaskCol::DueTime, r, rng.bounded(4) ? time : QString());
+        }
+        s.setCellUtf8(TaskCol::Category, r, "Business");
+        s.setCellUtf8(TaskCol::Priority, r, "2");
+        s.setCell(TaskCol::Notes, r, QStringLiteral("notes for task %1").arg(r));
+        s.setCell(TaskCol::CreateDate, r, mdy(due.addDays(-10)));
+        s.setCellUtf8(TaskCol::Alarm, r, ahead && rng.bounded(2) ? "Y" : "");
+        s.setCell(TaskCol::Type, r, ahead ? QString::number(rng.bounded(5)) : QStringLiteral("0"));
+    }
+    // Hold the rows as the program does after reading the list file.
+    CellStore loaded;
+    GridFile::decode(loaded, GridFile::encode(s));
+    return loaded;
+}
+
+void BM_AlarmTickNothingDue(benchmark::State& state)
+{
+    CellStore cells = makeQuietTasks(int(state.range(0)));
+    const LocaleFormats formats = LocaleFormats::fromPattern(QStringLiteral("m/d/yy"), QLatin1Char('/'));
+    AlarmScheduler scheduler;
+    int actions = 0;
+    AlarmScheduler::Hooks hooks;
+    hooks.raiseReminder = [&](int, int) { ++actions; };
+    hooks.appendRow = [&] { ++actions; cells.setRowCount(cells.rowCount() + 1); return cells.rowCount() - 1; };
+    hooks.reportUnreadable = [&](const QString&) { ++actions; };
+    scheduler.checkAlarms(cells, kNow, formats, hooks);  // the first tick after a load reads every row
+    for (auto _ : state)
+        scheduler.checkAlarms(cells, kNow, formats, hooks);
+    if (actions != 0)
+        state.SkipWithError("something was due");
+}
+
+} // namespace
+
+BENCHMARK(BM_AlarmTickNothingDue)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
