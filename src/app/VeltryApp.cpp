@@ -1,5 +1,6 @@
 #include "app/VeltryApp.h"
 
+#include "app/AppIcons.h"
 #include "app/fToDo.h"
 #include "config/fPrefs2.h"
 #include "editing/fAddTask.h"
@@ -20,6 +21,7 @@ VeltryApp::VeltryApp()
     QApplication::setApplicationName(QStringLiteral("Veltry"));
     QApplication::setApplicationDisplayName(QStringLiteral("Veltry Professional"));
     QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(AppIcons::programIcon());
 }
 
 VeltryApp::~VeltryApp()
@@ -58,6 +60,7 @@ bool VeltryApp::start()
     if (!m_toDo->isVisible() && m_toDo->settings().StartMinimized && !TTrayIcon::isTrayAvailable())
         m_toDo->showMinimized();
     m_addTask->setMainWindow(m_toDo, m_prefs);
+    m_toDo->setAddTaskDialog(m_addTask);
 
     // A logout may end the process without returning from the event loop: save while we can.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
