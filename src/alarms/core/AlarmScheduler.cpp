@@ -143,7 +143,7 @@ void AlarmScheduler::parse(Entry& e, const QByteArrayView (&cells)[4], const QDa
     e.actions = 0;
     e.moment = std::numeric_limits<qint64>::max();
     if (cells[0].isEmpty())
-        return;  // no due date, never due
+        return;  // no due date, never due, whatever the other cells say
     const QDate today = now.date();
     const QString dateText = text(cells[0]);
     const QDate due = formats.parseDate(dateText, today);
@@ -173,8 +173,7 @@ void AlarmScheduler::parse(Entry& e, const QByteArrayView (&cells)[4], const QDa
                 e.actions |= Renew;
         }
     }
-    if (e.actions)
-        e.moment = momentKey(due, time);
+    e.moment = momentKey(due, time);
 }
 
 Q_ALWAYS_INLINE const AlarmScheduler::Entry& AlarmScheduler::entryFor(const CellStore& cells, int row,
@@ -223,31 +222,41 @@ void AlarmScheduler::checkAlarms(CellStore& cells, const QDateTime& now, const L
         m_entries.resize(size_t(cells.rowCount()));
     const qint64 nowKey = momentKey(now.date(), now.time());
 
-    // Most passes find nothing to do. Look for the first row with something to do without
-    // touching the cells; the cells of a batch of rows are looked up before they are compared,
-    // so that the rows' memory is fetched side by side.
+    // Most passes find nothing to do: look for the first row with something to do, reading no
+    // more of each row than its cached state depends on. A row without a date depends on that
+    // cell alone, a row not yet due on its date and time alone; only a row that is due depends on
+    // its alarm and type as well.
     int first = 0;
-    {
-        constexpr int kBatch = 16;
-        QByteArrayView keys[kBatch][4];
-        for (int base = 1; base <= rows && !first; base += kBatch) {
-            const int n = std::min(kBatch, rows + 1 - base);
-            for (int i = 0; i < n; ++i) {
-                const RowCells& rc = cells.row(base + i);
-                for (int k = 0; k < 4; ++k)
-                    keys[i][k] = rc.cell(kKeyColumns[k]);
-            }
-            for (int i = 0; i < n; ++i) {
-                Entry& e = m_entries[size_t(base + i)];
-                if (!e.matches(keys[i])) [[unlikely]] {
-                    parse(e, keys[i], now, formats);
-                    e.store(keys[i]);
-                }
-                if (nowKey >= e.moment) [[unlikely]] {
-                    first = base + i;
+    Entry* entries = m_entries.data();
+    for (int r = 1; r <= rows; ++r) {
+        const RowCells& rc = cells.row(r);
+        Entry& e = entries[r];
+        QByteArrayView key[4];
+        key[0] = rc.cell(kKeyColumns[0]);
+        if (e.valid && key[0].size() == e.len[0] && sameBytes(e.text(), key[0].data(), size_t(e.len[0]))) {
+            if (e.len[0] == 0)
+                continue;
+            key[1] = rc.cell(kKeyColumns[1]);
+            if (key[1].size() == e.len[1] && sameBytes(e.text() + e.len[0], key[1].data(), size_t(e.len[1]))) {
+                if (nowKey < e.moment)
+                    continue;
+                key[2] = rc.cell(kKeyColumns[2]);
+                key[3] = rc.cell(kKeyColumns[3]);
+                if (e.matches(key)) {
+                    if (!e.actions)
+                        continue;
+                    first = r;
                     break;
                 }
             }
+        }
+        for (int k = 1; k < 4; ++k)
+            key[k] = rc.cell(kKeyColumns[k]);
+        parse(e, key, now, formats);
+        e.store(key);
+        if (nowKey >= e.moment && e.actions) {
+            first = r;
+            break;
         }
     }
     if (!first)
@@ -256,7 +265,7 @@ void AlarmScheduler::checkAlarms(CellStore& cells, const QDateTime& now, const L
     // From there on the rows are taken one by one: a reminder or a renewal changes the cells.
     for (int r = first; r <= rows; ++r) {
         const Entry& e = entryFor(cells, r, now, formats);
-        if (nowKey < e.moment)
+        if (nowKey < e.moment || !e.actions)
             continue;
         const quint8 actions = e.actions;
         if (actions & Unreadable) {
@@ -266,7 +275,6 @@ void AlarmScheduler::checkAlarms(CellStore& cells, const QDateTime& now, const L
                 bad = cells.cell(TaskCol::DueTime, r);
             Entry& quiet = m_entries[size_t(r)];
             quiet.actions = 0;  // told once; nothing more to do until its texts change
-            quiet.moment = std::numeric_limits<qint64>::max();
             if (!m_reported.contains(bad)) {
                 m_reported.insert(bad);
                 if (hooks.reportUnreadable)

@@ -68,7 +68,7 @@ private:
     struct Entry
     {
         static constexpr int kInline = 34;
-        qint64 moment = std::numeric_limits<qint64>::max();  // something to do from here on
+        qint64 moment = std::numeric_limits<qint64>::max();  // due from here on; never without a date
         quint8 actions = 0;
         bool valid = false;
         quint8 len[4] = {0, 0, 0, 0};
