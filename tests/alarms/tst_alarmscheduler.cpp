@@ -326,6 +326,28 @@ private Q_SLOTS:
         QCOMPARE(rec.rung, QStringList({expected}));
     }
 
+    void quietPassesStillRingOnTime()
+    {
+        // Passes with nothing to do and no change in between are skipped; the moment itself is not.
+        CellStore cells = makeList({{"later", "6/11/25", "12:01pm", "Y"}, {"past", "6/10/25", "", ""}});
+        Recorder rec;
+        for (int s = 0; s < 60; ++s)
+            rec.pass(cells, at(2025, 6, 11, 12, 0, s));
+        QVERIFY(rec.rung.isEmpty());
+        rec.pass(cells, at(2025, 6, 11, 12, 1, 0));
+        QCOMPARE(rec.rung, QStringList({"later"}));
+        // A read of the cells is no change; a write is.
+        rec.rung.clear();
+        cells.setCell(TaskCol::Alarm, 1, QString());
+        rec.pass(cells, at(2025, 6, 11, 12, 1, 1));
+        (void)std::as_const(cells).row(1);
+        rec.pass(cells, at(2025, 6, 11, 12, 1, 2));
+        QVERIFY(rec.rung.isEmpty());
+        cells.setCell(TaskCol::Alarm, 2, QStringLiteral("Y"));
+        rec.pass(cells, at(2025, 6, 11, 12, 1, 3));
+        QCOMPARE(rec.rung, QStringList({"past"}));
+    }
+
     void newDayAndNewFormatsAreSeen()
     {
         // Dates without a year belong to the current one; the same text means another day later.

@@ -208,19 +208,28 @@ bool AlarmScheduler::keepCacheFor(const QDate& today, const LocaleFormats& forma
 void AlarmScheduler::clearCache()
 {
     m_entries.clear();
+    m_quiet = false;
 }
 
 void AlarmScheduler::checkAlarms(CellStore& cells, const QDateTime& now, const LocaleFormats& formats,
                                  const Hooks& hooks)
 {
-    if (!keepCacheFor(now.date(), formats))
+    const qint64 nowKey = momentKey(now.date(), now.time());
+    if (!keepCacheFor(now.date(), formats)) {
         clearCache();
+    } else if (m_quiet && cells.generation() == m_quietGeneration && nowKey < m_quietUntil) {
+        // Nothing changed since a pass that found nothing to do, and nothing falls due before
+        // m_quietUntil: this pass would find nothing either.
+        return;
+    }
+    m_quiet = false;
     const int rows = cells.rowCount() - 1;
     if (rows <= 0)
         return;
     if (m_entries.size() < size_t(cells.rowCount()))
         m_entries.resize(size_t(cells.rowCount()));
-    const qint64 nowKey = momentKey(now.date(), now.time());
+    // The earliest moment any row falls due; rows already past due here have nothing to do.
+    qint64 nextMoment = std::numeric_limits<qint64>::max();
 
     // Most passes find nothing to do: look for the first row with something to do, reading no
     // more of each row than its cached state depends on. A row without a date depends on that
@@ -228,8 +237,9 @@ void AlarmScheduler::checkAlarms(CellStore& cells, const QDateTime& now, const L
     // its alarm and type as well.
     int first = 0;
     Entry* entries = m_entries.data();
+    const CellStore& view = cells;
     for (int r = 1; r <= rows; ++r) {
-        const RowCells& rc = cells.row(r);
+        const RowCells& rc = view.row(r);
         Entry& e = entries[r];
         QByteArrayView key[4];
         key[0] = rc.cell(kKeyColumns[0]);
@@ -238,8 +248,10 @@ void AlarmScheduler::checkAlarms(CellStore& cells, const QDateTime& now, const L
                 continue;
             key[1] = rc.cell(kKeyColumns[1]);
             if (key[1].size() == e.len[1] && sameBytes(e.text() + e.len[0], key[1].data(), size_t(e.len[1]))) {
-                if (nowKey < e.moment)
+                if (nowKey < e.moment) {
+                    nextMoment = std::min(nextMoment, e.moment);
                     continue;
+                }
                 key[2] = rc.cell(kKeyColumns[2]);
                 key[3] = rc.cell(kKeyColumns[3]);
                 if (e.matches(key)) {
@@ -258,9 +270,15 @@ void AlarmScheduler::checkAlarms(CellStore& cells, const QDateTime& now, const L
             first = r;
             break;
         }
+        if (nowKey < e.moment)
+            nextMoment = std::min(nextMoment, e.moment);
     }
-    if (!first)
+    if (!first) {
+        m_quiet = true;
+        m_quietGeneration = cells.generation();
+        m_quietUntil = nextMoment;
         return;
+    }
 
     // From there on the rows are taken one by one: a reminder or a renewal changes the cells.
     for (int r = first; r <= rows; ++r) {

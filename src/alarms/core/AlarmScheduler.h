@@ -89,6 +89,11 @@ private:
     QDate m_cacheDay;
     QString m_cacheFormat;
     QSet<QString> m_reported;
+    // After a pass with nothing to do: the store's generation then and the earliest moment a row
+    // falls due, so the passes until then cost nothing while nothing changes.
+    bool m_quiet = false;
+    quint64 m_quietGeneration = 0;
+    qint64 m_quietUntil = 0;
 };
 
 } // namespace veltry

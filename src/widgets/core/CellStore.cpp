@@ -1,6 +1,7 @@
 #include "widgets/core/CellStore.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace veltry {
@@ -130,8 +131,15 @@ bool RowCells::removeImage(int col)
     return true;
 }
 
+void CellStore::touch()
+{
+    static std::atomic<quint64> counter{0};
+    m_generation = ++counter;
+}
+
 void CellStore::setColumnCount(int n)
 {
+    touch();
     n = std::clamp(n, 0, kMaxColumns);
     if (n < m_columns) {
         // Cells of dropped columns are gone, as with any grid that shrinks.
@@ -147,6 +155,7 @@ void CellStore::setColumnCount(int n)
 
 void CellStore::setRowCount(int n)
 {
+    touch();
     n = std::clamp(n, 0, kMaxRows);
     m_rows.resize(size_t(n));
 }
@@ -171,6 +180,7 @@ void CellStore::setCell(int col, int row, const QString& text)
 
 void CellStore::setCellUtf8(int col, int row, QByteArrayView utf8)
 {
+    touch();
     if (!inRange(col, row))
         return;
     m_rows[size_t(row)].setCell(col, utf8);
@@ -185,18 +195,21 @@ const TCellGraphic* CellStore::cellImage(int col, int row) const
 
 void CellStore::setCellImage(int col, int row, const TCellGraphic& g)
 {
+    touch();
     if (inRange(col, row))
         m_rows[size_t(row)].setImage(col, g);
 }
 
 void CellStore::removeCellImage(int col, int row)
 {
+    touch();
     if (row >= 0 && row < rowCount())
         m_rows[size_t(row)].removeImage(col);
 }
 
 void CellStore::clearRows(int first, int count)
 {
+    touch();
     const int end = std::min(rowCount(), first + count);
     for (int r = std::max(0, first); r < end; ++r) {
         m_rows[size_t(r)].clearTexts();
@@ -206,6 +219,7 @@ void CellStore::clearRows(int first, int count)
 
 void CellStore::removeRows(int first, int count)
 {
+    touch();
     if (first < 0 || count <= 0 || first >= rowCount())
         return;
     count = std::min(count, rowCount() - first);
@@ -214,6 +228,7 @@ void CellStore::removeRows(int first, int count)
 
 void CellStore::insertRows(int first, int count)
 {
+    touch();
     if (count <= 0)
         return;
     first = std::clamp(first, 0, rowCount());
@@ -226,6 +241,7 @@ void CellStore::insertRows(int first, int count)
 
 void CellStore::swapRows(int a, int b)
 {
+    touch();
     if (a < 0 || b < 0 || a >= rowCount() || b >= rowCount() || a == b)
         return;
     std::swap(m_rows[size_t(a)], m_rows[size_t(b)]);
@@ -233,6 +249,7 @@ void CellStore::swapRows(int a, int b)
 
 void CellStore::clearAllCells()
 {
+    touch();
     for (auto& r : m_rows) {
         r.clearTexts();
         r.clearImages();

@@ -79,16 +79,31 @@ public:
     void swapRows(int a, int b);
     void clearAllCells();
 
-    RowCells& row(int r) { return m_rows[size_t(r)]; }
+    // Mutable access counts as a change.
+    RowCells& row(int r)
+    {
+        touch();
+        return m_rows[size_t(r)];
+    }
     const RowCells& row(int r) const { return m_rows[size_t(r)]; }
-    std::vector<RowCells>& rows() { return m_rows; }
+    std::vector<RowCells>& rows()
+    {
+        touch();
+        return m_rows;
+    }
+
+    // A number that differs after every change of any store, so readers can keep what they
+    // derived from the cells until it moves (also across a store moved in as a whole).
+    quint64 generation() const { return m_generation; }
 
     size_t memoryUsage() const;
 
 private:
+    void touch();
     bool inRange(int col, int row) const { return col >= 0 && row >= 0 && row < rowCount() && col < m_columns; }
     int m_columns = 0;
     std::vector<RowCells> m_rows;
+    quint64 m_generation = 0;
 };
 
 } // namespace veltry
