@@ -1,8 +1,9 @@
 #include "tray/TrayIcon.h"
 
+#include <QApplication>
 #include <QCursor>
-#include <QGuiApplication>
 #include <QMenu>
+#include <QWidget>
 
 namespace veltry {
 
@@ -15,6 +16,21 @@ TTrayIcon::TTrayIcon(QObject* parent) : QObject(parent), m_tray(std::make_unique
     // The menu is opened by PopupAtCursor rather than handed to the tray, so that a right click
     // without a menu can count as a click and the menu shows what the program last put in it.
     connect(m_tray.get(), &QSystemTrayIcon::activated, this, &TTrayIcon::activated);
+    // The window an X11 tray embeds is made by Qt when a tray appears, possibly much later.
+    qApp->installEventFilter(this);
+}
+
+bool TTrayIcon::eventFilter(QObject* watched, QEvent* event)
+{
+    // Untitled, that window would take the program's name, and anything looking for the task
+    // window by its title ("Veltry Professional") could find the tray icon instead.
+    if (event->type() == QEvent::Polish && watched->isWidgetType()
+        && watched->objectName() == QLatin1String("QSystemTrayIconSys")) {
+        auto* window = static_cast<QWidget*>(watched);
+        if (window->windowTitle().isEmpty())
+            window->setWindowTitle(QStringLiteral("Tray icon"));
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 TTrayIcon::~TTrayIcon()

@@ -77,6 +77,9 @@ public:
     MouseMoveEvent OnMouseMove;
     MouseEvent OnMouseUp;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void activated(QSystemTrayIcon::ActivationReason reason);
     void mouseDown(Qt::MouseButton button);

@@ -18,6 +18,13 @@ tray_icon_window() {
 
 is_viewable() { xwininfo -id "$1" 2>/dev/null | grep -q "Map State: IsViewable"; }
 
+# Alt+M as the user types it: real key events to the focused window. (Keys sent with
+# "xdotool key --window" are synthetic, and one can come back once the window is shown again.)
+press_alt_m() {
+  xdotool windowfocus --sync "$1" 2>/dev/null || true
+  xdotool key alt+m
+}
+
 wait_until() {
   local what="$1"; shift
   for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done
@@ -35,10 +42,12 @@ wait_for_file "$E2E_LIST"
 icon=""
 for _ in $(seq 100); do icon="$(tray_icon_window)"; [ -n "$icon" ] && break; sleep 0.1; done
 [ -n "$icon" ] || fail "no tray icon docked in the tray host"
+# Only the task window carries the program's title; a search by it must not find the icon.
+[ "$(xdotool search --onlyvisible --name '^Veltry Professional$' | wc -l)" -eq 1 ] \
+  || fail "the tray icon's window is titled like the task window"
 
 # Alt+M puts the task window away; the program keeps running.
-xdotool windowactivate --sync "$win" 2>/dev/null || xdotool windowfocus --sync "$win"
-xdotool key --window "$win" alt+m
+press_alt_m "$win"
 wait_until "Alt+M did not hide the task window" bash -c "! xwininfo -id $win 2>/dev/null | grep -q 'Map State: IsViewable'"
 kill -0 "$APP_PID" || fail "the program ended on Alt+M"
 
@@ -49,7 +58,7 @@ wait_until "a click on the tray icon did not show the task window" is_viewable "
 
 # A second start: ends quickly with status 0, writes nothing, shows the first copy's window.
 sleep 1.2  # let the first copy's own files settle (no save is pending after start)
-xdotool key --window "$win" alt+m
+press_alt_m "$win"
 wait_until "Alt+M did not hide the task window" bash -c "! xwininfo -id $win 2>/dev/null | grep -q 'Map State: IsViewable'"
 cp "$E2E_LIST" "$E2E_TMP/list.before"
 [ -f "$E2E_LOG" ] && cp "$E2E_LOG" "$E2E_TMP/log.before"
@@ -72,7 +81,12 @@ if [ -f "$E2E_TMP/settings.before" ]; then cmp "$E2E_TMP/settings.before" "$E2E_
 else [ ! -e "$E2E_SETTINGS" ] || fail "the second start wrote settings"; fi
 [ ! -s "$E2E_TMP/second.log" ] || { cat "$E2E_TMP/second.log" >&2; fail "the second start printed something"; }
 wait_until "the second start did not bring the first copy's window forward" is_viewable "$win"
-[ "$(xdotool search --onlyvisible --name '^Veltry Professional$' | wc -l)" -eq 1 ] || fail "more than one task window"
+# Exactly one mapped top-level window of the program: the first copy's task window.
+shown=0
+for w in $(xwininfo -root -children | grep -E '\("veltry" "Veltry"\)' | awk '{print $1}'); do
+  is_viewable "$w" && shown=$((shown + 1))
+done
+[ "$shown" -eq 1 ] || fail "$shown task windows are shown"
 
 # Killed outright, the first copy leaves no lock behind: the next start runs normally.
 kill -KILL "$APP_PID"
