@@ -460,6 +460,205 @@ private:
     std::vector<ColumnKeys> m_columns;
 };
 
+// When every column a comparison may reach orders its texts totally (texts and dates; numbers
+// with non-numbers and ssNone do not), two rows compare exactly as their places in the sorted
+// list of distinct key tuples do. Those dense ranks are worked out column by column, refining
+// only the groups still tied, from keys read once per row into contiguous memory; the quicksort
+// then compares plain integers and gives the same permutation as comparing the cells.
+class TupleRanks
+{
+public:
+    TupleRanks(const CellStore& cells, int firstRow, int rows, const SortRequest& request, QDate today)
+        : m_cells(cells), m_firstRow(firstRow), m_rows(rows), m_request(request), m_today(today)
+    {
+    }
+
+    // Nothing when a column's style is not a total order.
+    std::optional<std::vector<quint32>> build()
+    {
+        const size_t n = size_t(m_rows);
+        std::vector<int> ids(n);
+        std::iota(ids.begin(), ids.end(), 0);
+        std::vector<quint8> tied(n, 1);  // position p is equal to position p - 1 on every column so far
+        tied[0] = 0;
+        std::vector<std::pair<int, int>> groups{{0, m_rows}};
+        const int last = lastTieBreakColumn(m_request.sortColumn, m_request.realColumnCount);
+        for (int c = m_request.sortColumn; c <= last && !groups.empty(); ++c) {
+            TSortStyle style = ssText;
+            if (m_request.getFormat)
+                m_request.getFormat(c, style);
+            style = effectiveSortStyle(style);
+            switch (style) {
+            case ssText:
+            case ssTextCase:
+            case ssTextNoCase:
+                refineByText(c, style == ssTextNoCase, ids, tied, groups);
+                break;
+            case ssSystemDate:
+            case ssDateDMY:
+            case ssDateMDY:
+                refineByDate(c, style, ids, tied, groups);
+                break;
+            default:
+                return std::nullopt;
+            }
+        }
+        std::vector<quint32> rank(n);
+        quint32 current = 0;
+        for (size_t p = 0; p < n; ++p) {
+            if (p > 0 && !tied[p])
+                ++current;
+            rank[size_t(ids[p])] = current;
+        }
+        return rank;
+    }
+
+private:
+    QByteArrayView cellOf(int id, int col) const { return m_cells.row(m_firstRow + id).cell(col); }
+
+    // Rows still tied, in row order: their cells are read in the order the rows lie in memory.
+    std::vector<int> pendingIds(const std::vector<int>& ids, const std::vector<std::pair<int, int>>& groups) const
+    {
+        std::vector<quint8> pending(size_t(m_rows), 0);
+        for (const auto& [b, e] : groups)
+            for (int p = b; p < e; ++p)
+                pending[size_t(ids[size_t(p)])] = 1;
+        std::vector<int> out;
+        for (int id = 0; id < m_rows; ++id)
+            if (pending[size_t(id)])
+                out.push_back(id);
+        return out;
+    }
+
+    // Sorts each group on the items' keys (kept side by side with their row, so the sort reads
+    // contiguous memory), marks the ties and keeps the groups still tied.
+    template<typename Item, typename MakeItem, typename Less, typename Equal>
+    static void refine(std::vector<int>& ids, std::vector<quint8>& tied, std::vector<std::pair<int, int>>& groups,
+                       MakeItem makeItem, Less less, Equal equal)
+    {
+        std::vector<std::pair<int, int>> next;
+        std::vector<Item> items;
+        for (const auto& [b, e] : groups) {
+            items.clear();
+            for (int p = b; p < e; ++p)
+                items.push_back(makeItem(ids[size_t(p)]));
+            std::sort(items.begin(), items.end(), less);
+            int runStart = b;
+            for (int p = b; p <= e; ++p) {
+                const size_t k = size_t(p - b);
+                if (p < e)
+                    ids[size_t(p)] = items[k].id;
+                const bool same = p > b && p < e && equal(items[k - 1], items[k]);
+                if (p > b && p < e)
+                    tied[size_t(p)] = same;
+                if (p > b && !same) {
+                    if (p - runStart > 1)
+                        next.emplace_back(runStart, p);
+                    runStart = p;
+                }
+            }
+        }
+        groups.swap(next);
+    }
+
+    void refineByDate(int col, TSortStyle style, std::vector<int>& ids, std::vector<quint8>& tied,
+                      std::vector<std::pair<int, int>>& groups)
+    {
+        std::vector<qint64> key(static_cast<size_t>(m_rows));
+        const int thisYear = m_today.year();
+        for (const int id : pendingIds(ids, groups))
+            key[size_t(id)] = dateKey(style, cellOf(id, col), m_today, thisYear);
+        struct Item
+        {
+            qint64 key;
+            int id;
+        };
+        refine<Item>(
+            ids, tied, groups, [&](int id) { return Item{key[size_t(id)], id}; },
+            [](const Item& a, const Item& b) { return a.key < b.key; },
+            [](const Item& a, const Item& b) { return a.key == b.key; });
+    }
+
+    void refineByText(int col, bool upper, std::vector<int>& ids, std::vector<quint8>& tied,
+                      std::vector<std::pair<int, int>>& groups)
+    {
+        // The texts are copied side by side first, so that comparing them does not wander over
+        // the rows' scattered cells.
+        std::string arena;
+        std::vector<std::pair<quint32, quint32>> at(static_cast<size_t>(m_rows));
+        for (const int id : pendingIds(ids, groups)) {
+            const std::string_view t = sv(cellOf(id, col));
+            const size_t start = arena.size();
+            if (upper && needsUpper(t))
+                appendUpper(arena, t);
+            else
+                arena.append(t);
+            at[size_t(id)] = {quint32(start), quint32(arena.size() - start)};
+        }
+        struct Item
+        {
+            TextKey key;
+            int id;
+        };
+        refine<Item>(
+            ids, tied, groups,
+            [&](int id) {
+                return Item{makeTextKey(std::string_view(arena.data() + at[size_t(id)].first, at[size_t(id)].second)), id};
+            },
+            [](const Item& a, const Item& b) { return compareTextKeys(a.key, b.key) < 0; },
+            [](const Item& a, const Item& b) { return compareTextKeys(a.key, b.key) == 0; });
+    }
+
+    const CellStore& m_cells;
+    int m_firstRow;
+    int m_rows;
+    const SortRequest& m_request;
+    QDate m_today;
+};
+
+// The grid's quicksort, step for step: the pivot is a copy of the middle item, the scans move
+// while the comparison says "out of place", and exchanged items swap. `compare` returns -1, 0 or
+// +1 like a comparison of cells.
+template<typename Item, typename Compare>
+void gridQuicksort(std::vector<Item>& items, int direction, Compare compare)
+{
+    const int n = int(items.size());
+    // The two halves of a partition are sorted independently, so taking the smaller one first
+    // changes nothing in the result and keeps the stack short on unlucky inputs.
+    std::vector<std::pair<int, int>> pending;
+    pending.emplace_back(0, n - 1);
+    while (!pending.empty()) {
+        auto [L, R] = pending.back();
+        pending.pop_back();
+        while (L < R) {
+            const Item pivot = items[size_t((L + R) / 2)];
+            int i = L;
+            int j = R;
+            do {
+                while (i < R && compare(pivot, items[size_t(i)]) == direction)
+                    ++i;
+                while (j > L && compare(items[size_t(j)], pivot) == direction)
+                    --j;
+                if (i <= j) {
+                    if (i != j)
+                        std::swap(items[size_t(i)], items[size_t(j)]);
+                    ++i;
+                    --j;
+                }
+            } while (i <= j);
+            if (j - L < R - i) {
+                if (i < R)
+                    pending.emplace_back(i, R);
+                R = j;
+            } else {
+                if (L < j)
+                    pending.emplace_back(L, j);
+                L = i;
+            }
+        }
+    }
+}
+
 } // namespace
 
 std::optional<double> parseSortNumber(QByteArrayView utf8)
@@ -569,44 +768,26 @@ std::vector<int> sortPermutation(const CellStore& cells, const SortRequest& requ
     if (n < 2 || request.sortColumn < 0)
         return order;
 
-    KeyComparator cmp(cells, first, n, request, Clock::instance().today());
-    std::vector<SortItem> items = cmp.items();
+    const QDate today = Clock::instance().today();
     const int d = request.direction == sdAscending ? 1 : -1;
-
-    // The two halves of a partition are sorted independently, so taking the smaller one first
-    // changes nothing in the result and keeps the stack short on unlucky inputs.
-    std::vector<std::pair<int, int>> pending;
-    pending.emplace_back(0, n - 1);
-    while (!pending.empty()) {
-        auto [L, R] = pending.back();
-        pending.pop_back();
-        while (L < R) {
-            const SortItem pivot = items[size_t((L + R) / 2)];
-            int i = L;
-            int j = R;
-            do {
-                while (i < R && cmp.compare(pivot, items[size_t(i)]) == d)
-                    ++i;
-                while (j > L && cmp.compare(items[size_t(j)], pivot) == d)
-                    --j;
-                if (i <= j) {
-                    if (i != j)
-                        std::swap(items[size_t(i)], items[size_t(j)]);
-                    ++i;
-                    --j;
-                }
-            } while (i <= j);
-            if (j - L < R - i) {
-                if (i < R)
-                    pending.emplace_back(i, R);
-                R = j;
-            } else {
-                if (L < j)
-                    pending.emplace_back(L, j);
-                L = i;
-            }
-        }
+    if (const auto ranks = TupleRanks(cells, first, n, request, today).build()) {
+        struct Ranked
+        {
+            quint32 rank;
+            int id;
+        };
+        std::vector<Ranked> items(static_cast<size_t>(n));
+        for (int k = 0; k < n; ++k)
+            items[size_t(k)] = {(*ranks)[size_t(k)], k};
+        gridQuicksort(items, d, [](const Ranked& a, const Ranked& b) { return sign3(a.rank, b.rank); });
+        for (int k = 0; k < n; ++k)
+            order[size_t(k)] = items[size_t(k)].id;
+        return order;
     }
+
+    KeyComparator cmp(cells, first, n, request, today);
+    std::vector<SortItem> items = cmp.items();
+    gridQuicksort(items, d, [&cmp](const SortItem& a, const SortItem& b) { return cmp.compare(a, b); });
     for (int k = 0; k < n; ++k)
         order[size_t(k)] = items[size_t(k)].id;
     return order;
