@@ -20,8 +20,31 @@ TestState& state()
 }
 } // namespace
 
+namespace {
+QMessageBox::StandardButton showBox(QWidget* parent, Kind kind, const QString& title, const QString& text,
+                                    QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton);
+} // namespace
+
 QMessageBox::StandardButton show(QWidget* parent, Kind kind, const QString& text,
                                  QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
+{
+    // A box of a kind carries the kind as its title; notices carry the program's name.
+    const QString title = kind == Kind::Information ? QStringLiteral("Information")
+        : kind == Kind::Warning                     ? QStringLiteral("Warning")
+        : kind == Kind::Error                       ? QStringLiteral("Error")
+                                                    : QApplication::applicationDisplayName();
+    return showBox(parent, kind, title, text, buttons, defaultButton);
+}
+
+void showError(QWidget* parent, const QString& text)
+{
+    // The application's error box: the program's name over the error's own text.
+    showBox(parent, Kind::Error, QApplication::applicationDisplayName(), text, QMessageBox::Ok, QMessageBox::NoButton);
+}
+
+namespace {
+QMessageBox::StandardButton showBox(QWidget* parent, Kind kind, const QString& title, const QString& text,
+                                    QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
 {
     TestState& s = state();
     if (s.on) {
@@ -42,16 +65,12 @@ QMessageBox::StandardButton show(QWidget* parent, Kind kind, const QString& text
     case Kind::Error: icon = QMessageBox::Critical; break;
     case Kind::Plain: break;
     }
-    QMessageBox box(icon, QApplication::applicationDisplayName(), text, buttons, parent);
+    QMessageBox box(icon, title, text, buttons, parent);
     if (defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(defaultButton);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
-
-void showError(QWidget* parent, const QString& text)
-{
-    show(parent, Kind::Error, text, QMessageBox::Ok);
-}
+} // namespace
 
 void setTestMode(bool on)
 {
