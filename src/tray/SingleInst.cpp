@@ -55,7 +55,9 @@ QString TPreviousInstance::nameForProgram(const QString& programFilePath)
         name.truncate(dot);
     if (name.isEmpty())
         return name;
-    name = name.left(1).toUpper() + name.mid(1).toLower();
+    // The title a program gets from its file name: the first character as it is, the rest in
+    // lower case.
+    name = name.left(1) + name.mid(1).toLower();
     return name.left(255);
 }
 
