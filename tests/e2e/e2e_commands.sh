@@ -36,7 +36,7 @@ add_task "Call Anna"
 keys_to "$id" ctrl+Home space Down Delete
 box=""
 for _ in $(seq 50); do
-  box="$(xdotool search --onlyvisible --name '^Veltry Professional$' 2>/dev/null | grep -vx "$id" | head -n1 || true)"
+  box="$(xdotool search --onlyvisible --name '^Information$' 2>/dev/null | head -n1 || true)"
   [ -n "$box" ] && break
   sleep 0.1
 done
