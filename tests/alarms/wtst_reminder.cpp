@@ -1,25 +1,22 @@
+#include "ProgramFolder.h"
 #include "TestEnv.h"
 #include "alarms/fRemind.h"
 #include "app/VeltryApp.h"
 #include "app/fToDo.h"
-#include "platform/MessageBox.h"
 #include "platform/core/Clock.h"
-#include "platform/core/ConfigStore.h"
-#include "platform/core/DataPaths.h"
 #include "platform/core/LocaleFormats.h"
 #include "store/core/Task.h"
 #include "widgets/TextGrid.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QFile>
 #include <QLabel>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 using namespace veltry;
+using namespace veltry::test;
 
 namespace {
 struct Row
@@ -33,9 +30,7 @@ struct Row
 
 QByteArray listFile(const QList<Row>& rows)
 {
-    QByteArray out = "12," + QByteArray::number(rows.size() + 1) + "\r\n";
-    for (int c = 1; c <= 10; ++c)
-        out += QByteArray::number(c) + ",0," + kTaskTitles[size_t(c)].toUtf8() + "\r\n";
+    QByteArray out = taskListHeader(rows.size() + 1);
     for (int i = 0; i < rows.size(); ++i) {
         const QByteArray r = QByteArray::number(i + 1);
         auto cell = [&](int c, const QString& t) {
@@ -63,7 +58,7 @@ class TestReminder : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_program;
+    std::unique_ptr<ProgramFolder> m_program;
     std::unique_ptr<VeltryApp> m_app;
     std::shared_ptr<FixedClock> m_clock;
 
@@ -75,10 +70,7 @@ class TestReminder : public QObject
     void startWith(const QList<Row>& rows, const QDateTime& now)
     {
         m_clock->set(now);
-        QFile f(m_program->path() + QLatin1Char('/') + kTaskListFileName);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(listFile(rows));
-        f.close();
+        QVERIFY(m_program->write(kTaskListFileName, listFile(rows)));
         m_app = std::make_unique<VeltryApp>();
         m_app->start();
         todo()->Timer1->stop();
@@ -93,11 +85,7 @@ class TestReminder : public QObject
         todo()->Timer1->stop();
     }
 
-    QByteArray savedList() const
-    {
-        QFile f(m_program->path() + QLatin1Char('/') + kTaskListFileName);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray savedList() const { return m_program->read(kTaskListFileName); }
 
 private Q_SLOTS:
     void initTestCase()
@@ -107,15 +95,7 @@ private Q_SLOTS:
         Clock::setInstance(m_clock);
     }
 
-    void init()
-    {
-        m_program = std::make_unique<QTemporaryDir>();
-        DataPaths::setProgramDirectoryOverride(m_program->path());
-        QFile::remove(ConfigStore::shared().filePath());
-        ConfigStore::shared().reload();
-        MessageBox::setTestMode(true);
-        MessageBox::clearShownTexts();
-    }
+    void init() { m_program = std::make_unique<ProgramFolder>(); }
 
     void cleanup()
     {

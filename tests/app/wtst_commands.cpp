@@ -1,36 +1,31 @@
 // The task window's commands driven the way a user drives them: keys and clicks in the grid,
 // toolbar buttons, menus and Alt+letter accelerators.
+#include "ProgramFolder.h"
 #include "TestEnv.h"
 #include "app/VeltryApp.h"
 #include "app/fToDo.h"
 #include "editing/fAddTask.h"
 #include "history/fHistory.h"
 #include "platform/MessageBox.h"
-#include "platform/core/ConfigStore.h"
-#include "platform/core/DataPaths.h"
 #include "store/core/Task.h"
 #include "widgets/FlatBtn.h"
 #include "widgets/TextGrid.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QFile>
 #include <QLabel>
 #include <QMenu>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 using namespace veltry;
+using namespace veltry::test;
 
 namespace {
-const QByteArray kTitles = "1,0,Task\r\n2,0,Due On\r\n3,0,Due At\r\n4,0,Category\r\n5,0,Pr\r\n6,0,Notes\r\n"
-                           "7,0,Create Date\r\n8,0,Alarm\r\n9,0,Lead Time\r\n10,0,Type\r\n";
-
 // A task list file; a description starting with "*" is a checked task.
 QByteArray listFile(const QStringList& tasks)
 {
-    QByteArray out = "12," + QByteArray::number(std::max<qsizetype>(tasks.size(), 1) + 1) + "\r\n" + kTitles;
+    QByteArray out = taskListHeader(std::max<qsizetype>(tasks.size(), 1) + 1);
     for (int i = 0; i < tasks.size(); ++i) {
         const QByteArray r = QByteArray::number(i + 1);
         QString text = tasks[i];
@@ -41,12 +36,6 @@ QByteArray listFile(const QStringList& tasks)
         out += "1," + r + "," + text.toLatin1() + "\r\n5," + r + ",\xA0\r\n10," + r + ",0\r\n";
     }
     return out;
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // What a modal window looked like while it was open; it is closed with Cancel at once.
@@ -82,19 +71,15 @@ class TestCommands : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_program;
+    std::unique_ptr<ProgramFolder> m_program;
     std::unique_ptr<VeltryApp> m_app;
     TfrmToDo* m_todo = nullptr;
 
-    QString listPath() const { return m_program->path() + QLatin1Char('/') + kTaskListFileName; }
     TTextGrid* grid() const { return m_todo->TaskGrid; }
 
     void start(const QStringList& tasks)
     {
-        QFile f(listPath());
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(listFile(tasks));
-        f.close();
+        QVERIFY(m_program->write(kTaskListFileName, listFile(tasks)));
         m_app = std::make_unique<VeltryApp>();
         QVERIFY(m_app->start());
         m_todo = m_app->toDo();
@@ -111,15 +96,7 @@ class TestCommands : public QObject
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_program = std::make_unique<QTemporaryDir>();
-        DataPaths::setProgramDirectoryOverride(m_program->path());
-        QFile::remove(ConfigStore::shared().filePath());
-        ConfigStore::shared().reload();
-        MessageBox::setTestMode(true);
-        MessageBox::clearShownTexts();
-    }
+    void init() { m_program = std::make_unique<ProgramFolder>(); }
 
     void cleanup()
     {
@@ -233,7 +210,7 @@ private Q_SLOTS:
     void spaceTogglesTheCheckMark()
     {
         start({QStringLiteral("first"), QStringLiteral("second")});
-        const QByteArray before = readAll(listPath());
+        const QByteArray before = m_program->read(kTaskListFileName);
         grid()->setCurrentCell(1, 2);
         QTest::keyClick(grid(), Qt::Key_Space);
         QCOMPARE(grid()->Cells(TaskCol::Mark, 2), kCheckedMark);
@@ -242,7 +219,7 @@ private Q_SLOTS:
         QVERIFY(m_todo->btnChecked->isDown());
         QVERIFY(grid()->Cells(TaskCol::Mark, 1).isEmpty());
         // Checking alone does not write the file.
-        QCOMPARE(readAll(listPath()), before);
+        QCOMPARE(m_program->read(kTaskListFileName), before);
 
         QTest::keyClick(grid(), Qt::Key_Space);
         QVERIFY(grid()->Cells(TaskCol::Mark, 2).isEmpty());
@@ -335,7 +312,7 @@ private Q_SLOTS:
         QCOMPARE(grid()->Cells(TaskCol::Task, 1), QStringLiteral("keep a"));
         QCOMPARE(grid()->Cells(TaskCol::Task, 2), QStringLiteral("keep b"));
         QCOMPARE(m_todo->statusPanels[0]->text(), QStringLiteral("Tasks: 2"));
-        const QByteArray saved = readAll(listPath());
+        const QByteArray saved = m_program->read(kTaskListFileName);
         QVERIFY(saved.startsWith("12,3\r\n"));
         QVERIFY(!saved.contains("drop"));
     }
@@ -356,13 +333,13 @@ private Q_SLOTS:
         // A check not yet saved: the remove command's save carries it to the file either way.
         grid()->setCurrentCell(1, 1);
         QTest::keyClick(grid(), Qt::Key_Space);
-        QVERIFY(!readAll(listPath()).contains("0,1, \r\n"));
+        QVERIFY(!m_program->read(kTaskListFileName).contains("0,1, \r\n"));
         grid()->setCurrentCell(1, 2);
         MessageBox::queueAnswer(QMessageBox::StandardButton(answer));
         QTest::keyClick(grid(), Qt::Key_Delete);
         QCOMPARE(MessageBox::shownTexts(), QStringList{QStringLiteral("Remove this task?")});
         QCOMPARE(grid()->RowCount(), rowsAfter);
-        const QByteArray saved = readAll(listPath());
+        const QByteArray saved = m_program->read(kTaskListFileName);
         QVERIFY(saved.contains("0,1, \r\n"));
         QCOMPARE(saved.contains("second"), rowsAfter == 3);
         QCOMPARE(m_todo->statusPanels[0]->text(), QStringLiteral("Tasks: %1").arg(rowsAfter - 1));
@@ -378,7 +355,7 @@ private Q_SLOTS:
         QVERIFY(!grid()->cellStore().cellImage(TaskCol::Mark, 1));
         QCOMPARE(m_todo->statusPanels[0]->text(), QStringLiteral("Tasks: 0"));
         QVERIFY(!m_todo->btnChecked->isDown());
-        QCOMPARE(readAll(listPath()), QByteArray("12,2\r\n") + kTitles);
+        QCOMPARE(m_program->read(kTaskListFileName), taskListHeader(2));
     }
 
     void rightClick_data()

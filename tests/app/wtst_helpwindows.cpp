@@ -1,4 +1,5 @@
 // The about box, the hot-keys sheet, the help window and the pictures the program draws with.
+#include "ProgramFolder.h"
 #include "TestEnv.h"
 #include "app/AppIcons.h"
 #include "app/HelpViewer.h"
@@ -6,22 +7,18 @@
 #include "app/fAbout.h"
 #include "app/fToDo.h"
 #include "config/fhotkeys.h"
-#include "platform/MessageBox.h"
-#include "platform/core/ConfigStore.h"
-#include "platform/core/DataPaths.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
 
 using namespace veltry;
+using namespace veltry::test;
 
 namespace {
 // Whether the picture has ink and leaves its top-left pixel clear: the flat buttons take that
@@ -62,17 +59,10 @@ class TestHelpWindows : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_program;
+    std::unique_ptr<ProgramFolder> m_program;
 
 private Q_SLOTS:
-    void init()
-    {
-        m_program = std::make_unique<QTemporaryDir>();
-        DataPaths::setProgramDirectoryOverride(m_program->path());
-        QFile::remove(ConfigStore::shared().filePath());
-        ConfigStore::shared().reload();
-        MessageBox::setTestMode(true);
-    }
+    void init() { m_program = std::make_unique<ProgramFolder>(); }
 
     void programPictures_data()
     {

@@ -1,66 +1,36 @@
+#include "ProgramFolder.h"
 #include "TestEnv.h"
 #include "app/VeltryApp.h"
 #include "app/fToDo.h"
-#include "config/core/Settings.h"
 #include "history/fHistory.h"
 #include "platform/MessageBox.h"
 #include "platform/core/ConfigStore.h"
-#include "platform/core/DataPaths.h"
 #include "store/core/Task.h"
 #include "widgets/TextGrid.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 using namespace veltry;
-
-namespace {
-const QByteArray kTitles = "1,0,Task\r\n2,0,Due On\r\n3,0,Due At\r\n4,0,Category\r\n5,0,Pr\r\n6,0,Notes\r\n"
-                           "7,0,Create Date\r\n8,0,Alarm\r\n9,0,Lead Time\r\n10,0,Type\r\n";
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-const QString kSettingsKey = SettingsIO::kRoot + QLatin1Char('\\') + SettingsIO::kKey;
-} // namespace
+using namespace veltry::test;
 
 class TestStartup : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_program;
-    QString dir() const { return m_program->path() + QLatin1Char('/'); }
+    std::unique_ptr<ProgramFolder> m_program;
 
 private Q_SLOTS:
-    void init()
-    {
-        m_program = std::make_unique<QTemporaryDir>();
-        DataPaths::setProgramDirectoryOverride(m_program->path());
-        QFile::remove(ConfigStore::shared().filePath());
-        ConfigStore::shared().reload();
-        MessageBox::setTestMode(true);
-        MessageBox::clearShownTexts();
-    }
+    void init() { m_program = std::make_unique<ProgramFolder>(); }
 
     void firstRunCreatesTheListAtOnce()
     {
         VeltryApp app;
         app.start();
-        QCOMPARE(readAll(dir() + kTaskListFileName), QByteArray("12,2\r\n") + kTitles);
+        QCOMPARE(m_program->read(kTaskListFileName), taskListHeader(2));
         TfrmToDo* todo = app.toDo();
         QVERIFY(todo->isVisible());
         QCOMPARE(todo->windowTitle(), QStringLiteral("Veltry Professional"));
@@ -82,9 +52,9 @@ private Q_SLOTS:
 
     void loadsListHidesColumnsAttachesPictures()
     {
-        writeAll(dir() + kTaskListFileName,
-                 QByteArray("12,3\r\n") + kTitles
-                     + "0,1, \r\n1,1,done one\r\n6,1,note\r\n5,1,\xA0\r\n1,2,open one\r\n5,2,2\r\n");
+        QVERIFY(m_program->write(kTaskListFileName,
+                                 taskListHeader(3)
+                                     + "0,1, \r\n1,1,done one\r\n6,1,note\r\n5,1,\xA0\r\n1,2,open one\r\n5,2,2\r\n"));
         ConfigStore::shared().setValue(kSettingsKey, QStringLiteral("Col3Hidden"), qint32(1));
         VeltryApp app;
         app.start();
@@ -106,22 +76,22 @@ private Q_SLOTS:
 
     void damagedListIsKeptAside()
     {
-        const QByteArray damaged = QByteArray("12,3\r\n") + kTitles + "1,1,kept\r\nx,2,bad\r\n1,2,lost\r\n";
-        writeAll(dir() + kTaskListFileName, damaged);
+        const QByteArray damaged = taskListHeader(3) + "1,1,kept\r\nx,2,bad\r\n1,2,lost\r\n";
+        QVERIFY(m_program->write(kTaskListFileName, damaged));
         VeltryApp app;
         app.start();
         const QStringList shown = MessageBox::shownTexts();
         QCOMPARE(shown.size(), 1);
         QVERIFY(shown.first().startsWith(QStringLiteral("'x' is not a valid integer value")));
-        const QStringList copies = QDir(dir()).entryList({QStringLiteral("veltlist-unreadable-*.vlp")});
+        const QStringList copies = QDir(m_program->dir()).entryList({QStringLiteral("veltlist-unreadable-*.vlp")});
         QCOMPARE(copies.size(), 1);
         QVERIFY(shown.first().contains(copies.first()));
-        QCOMPARE(readAll(dir() + copies.first()), damaged);
+        QCOMPARE(m_program->read(copies.first()), damaged);
         // The start-up goes on with what was read.
         QCOMPARE(app.toDo()->TaskGrid->Cells(TaskCol::Task, 1), QStringLiteral("kept"));
         QVERIFY(app.toDo()->Timer1->isActive());
         app.shutdown();
-        QCOMPARE(readAll(dir() + copies.first()), damaged);
+        QCOMPARE(m_program->read(copies.first()), damaged);
     }
 
     void failedSaveIsReportedAndListKept()
@@ -130,15 +100,15 @@ private Q_SLOTS:
         app.start();
         TfrmToDo* todo = app.toDo();
         todo->TaskGrid->setCells(TaskCol::Task, 1, QStringLiteral("precious"));
-        QVERIFY(QFile::remove(dir() + kTaskListFileName));
-        QVERIFY(QDir(dir()).mkdir(kTaskListFileName));  // the save cannot replace a folder
+        QVERIFY(QFile::remove(m_program->filePath(kTaskListFileName)));
+        QVERIFY(QDir(m_program->dir()).mkdir(kTaskListFileName));  // the save cannot replace a folder
         QVERIFY(!todo->SaveTaskList());
         QCOMPARE(MessageBox::shownTexts().size(), 1);
-        QVERIFY(MessageBox::shownTexts().first().contains(dir() + kTaskListFileName));
+        QVERIFY(MessageBox::shownTexts().first().contains(m_program->filePath(kTaskListFileName)));
         QCOMPARE(todo->TaskGrid->Cells(TaskCol::Task, 1), QStringLiteral("precious"));
-        QDir(dir() + kTaskListFileName).removeRecursively();
+        QDir(m_program->filePath(kTaskListFileName)).removeRecursively();
         app.shutdown();
-        QVERIFY(readAll(dir() + kTaskListFileName).contains("1,1,precious\r\n"));
+        QVERIFY(m_program->read(kTaskListFileName).contains("1,1,precious\r\n"));
     }
 
     void sharedListReloadsOtherCopiesWrites()
@@ -155,12 +125,12 @@ private Q_SLOTS:
         todo->Timer1Timer();
         QCOMPARE(todo->TaskGrid->Cells(TaskCol::Category, 1), QStringLiteral("unsaved"));
         // Another copy's write is, also with an unchanged time.
-        const QString listPath = dir() + kTaskListFileName;
+        const QString listPath = m_program->filePath(kTaskListFileName);
         const QDateTime oldTime = QFileInfo(listPath).lastModified();
         {
             QFile f(listPath);
             QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(QByteArray("12,3\r\n") + kTitles + "0,1, \r\n1,1,theirs\r\n1,2,second\r\n6,2,n\r\n");
+            f.write(taskListHeader(3) + "0,1, \r\n1,1,theirs\r\n1,2,second\r\n6,2,n\r\n");
             f.flush();
             f.setFileTime(oldTime, QFileDevice::FileModificationTime);
         }
@@ -174,12 +144,12 @@ private Q_SLOTS:
         QCOMPARE(todo->statusPanels[0]->text(), QStringLiteral("Tasks: 2"));
 
         // A history written by another copy is reloaded too.
-        writeAll(dir() + kHistoryFileName, "7,2\r\n1,1,logged elsewhere\r\n");
+        QVERIFY(m_program->write(kHistoryFileName, "7,2\r\n1,1,logged elsewhere\r\n"));
         todo->Timer1Timer();
         QCOMPARE(app.history()->TaskHistoryGrid->Cells(1, 1), QStringLiteral("logged elsewhere"));
 
         // A half-written file from another copy leaves our list alone.
-        writeAll(listPath, QByteArray("12,3\r\n1,1,partial\r\nbroken"));
+        QVERIFY(writeAll(listPath, QByteArray("12,3\r\n1,1,partial\r\nbroken")));
         todo->Timer1Timer();
         QCOMPARE(todo->TaskGrid->Cells(TaskCol::Task, 1), QStringLiteral("theirs"));
         MessageBox::clearShownTexts();

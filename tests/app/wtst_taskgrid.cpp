@@ -1,27 +1,21 @@
+#include "ProgramFolder.h"
 #include "TestEnv.h"
 #include "app/VeltryApp.h"
 #include "app/fToDo.h"
-#include "platform/MessageBox.h"
 #include "platform/core/Clock.h"
 #include "platform/core/ConfigStore.h"
-#include "platform/core/DataPaths.h"
 #include "platform/core/LocaleFormats.h"
 #include "store/core/Task.h"
 #include "widgets/TextGrid.h"
 
-#include <QFile>
 #include <QLabel>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace veltry;
+using namespace veltry::test;
 
 namespace {
-const QByteArray kTitles = "1,0,Task\r\n2,0,Due On\r\n3,0,Due At\r\n4,0,Category\r\n5,0,Pr\r\n6,0,Notes\r\n"
-                           "7,0,Create Date\r\n8,0,Alarm\r\n9,0,Lead Time\r\n10,0,Type\r\n";
-const QString kSettingsKey = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Veltry Pro\\");
-
 struct Task
 {
     QString description;
@@ -32,7 +26,7 @@ struct Task
 
 QByteArray listFile(const QList<Task>& tasks)
 {
-    QByteArray out = "12," + QByteArray::number(tasks.size() + 1) + "\r\n" + kTitles;
+    QByteArray out = taskListHeader(tasks.size() + 1);
     int r = 1;
     for (const Task& t : tasks) {
         const QByteArray row = QByteArray::number(r++);
@@ -56,16 +50,13 @@ class TestTaskGrid : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_program;
+    std::unique_ptr<ProgramFolder> m_program;
     std::unique_ptr<VeltryApp> m_app;
 
     TfrmToDo* start(const QList<Task>& tasks)
     {
-        QFile f(m_program->filePath(kTaskListFileName));
-        if (!f.open(QIODevice::WriteOnly))
+        if (!m_program->write(kTaskListFileName, listFile(tasks)))
             return nullptr;
-        f.write(listFile(tasks));
-        f.close();
         m_app = std::make_unique<VeltryApp>();
         m_app->start();
         return m_app->toDo();
@@ -74,11 +65,7 @@ class TestTaskGrid : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_program = std::make_unique<QTemporaryDir>();
-        DataPaths::setProgramDirectoryOverride(m_program->path());
-        QFile::remove(ConfigStore::shared().filePath());
-        ConfigStore::shared().reload();
-        MessageBox::setTestMode(true);
+        m_program = std::make_unique<ProgramFolder>();
         LocaleFormats::setCurrent(LocaleFormats::fromPattern(QStringLiteral("m/d/yy"), QLatin1Char('/')));
     }
     void cleanup()

@@ -1,14 +1,13 @@
+#include "ProgramFolder.h"
 #include "TestEnv.h"
 #include "app/VeltryApp.h"
 #include "app/fToDo.h"
-#include "config/core/Settings.h"
 #include "config/fPrefs2.h"
 #include "editing/TimeEdit.h"
 #include "editing/fAddTask.h"
 #include "platform/MessageBox.h"
 #include "platform/core/Clock.h"
 #include "platform/core/ConfigStore.h"
-#include "platform/core/DataPaths.h"
 #include "platform/core/LocaleFormats.h"
 #include "store/core/Task.h"
 #include "widgets/CalComp.h"
@@ -18,35 +17,24 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
 
 using namespace veltry;
+using namespace veltry::test;
 
 namespace {
-const QByteArray kTitles = "1,0,Task\r\n2,0,Due On\r\n3,0,Due At\r\n4,0,Category\r\n5,0,Pr\r\n6,0,Notes\r\n"
-                           "7,0,Create Date\r\n8,0,Alarm\r\n9,0,Lead Time\r\n10,0,Type\r\n";
-const QString kSettingsKey = SettingsIO::kRoot + QLatin1Char('\\') + SettingsIO::kKey;
-
 // Five tasks; the fifth has a time, an alarm, notes and a category no longer in the list.
-const QByteArray kFiveTasks = QByteArray("12,6\r\n") + kTitles
+const QByteArray kFiveTasks = taskListHeader(6)
     + "1,1,one\r\n5,1,1\r\n1,2,two\r\n5,2,2\r\n1,3,three\r\n5,3,3\r\n1,4,four\r\n5,4,\xA0\r\n"
       "1,5,five\r\n2,5,3/20/26\r\n3,5,05:45pm\r\n4,5,Gone\r\n5,5,2\r\n6,5,a\tb\r\n7,5,3/1/26\r\n"
       "8,5,Y\r\n10,5,4\r\n";
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // The centre of the day cell showing `date`, or a null point.
 QPoint cellOf(const TCalForm* form, const QDate& date)
@@ -70,20 +58,15 @@ class TestAddTask final : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_program;
+    std::unique_ptr<ProgramFolder> m_program;
     std::unique_ptr<VeltryApp> m_app;
     TfrmAddTask* m_dlg = nullptr;
     TTextGrid* m_grid = nullptr;
 
-    QString listPath() const { return m_program->path() + QLatin1Char('/') + kTaskListFileName; }
-
     void start(const QByteArray& list = {}, const QStringList& settingsOn = {}, const QString& format = QStringLiteral("m/d/yy"))
     {
-        if (!list.isEmpty()) {
-            QFile f(listPath());
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(list);
-        }
+        if (!list.isEmpty())
+            QVERIFY(m_program->write(kTaskListFileName, list));
         for (const QString& name : settingsOn)
             ConfigStore::shared().setValue(kSettingsKey, name, qint32(1));
         LocaleFormats::setCurrent(LocaleFormats::fromPattern(format, QLatin1Char('/')));
@@ -124,15 +107,7 @@ class TestAddTask final : public QObject
 private Q_SLOTS:
     void initTestCase() { Clock::setInstance(std::make_shared<FixedClock>(QDateTime(QDate(2026, 3, 15), QTime(10, 0)))); }
 
-    void init()
-    {
-        m_program = std::make_unique<QTemporaryDir>();
-        DataPaths::setProgramDirectoryOverride(m_program->path());
-        QFile::remove(ConfigStore::shared().filePath());
-        ConfigStore::shared().reload();
-        MessageBox::setTestMode(true);
-        MessageBox::clearShownTexts();
-    }
+    void init() { m_program = std::make_unique<ProgramFolder>(); }
 
     void cleanup()
     {
@@ -151,7 +126,7 @@ private Q_SLOTS:
             QTest::keyClicks(d->edtTask, QStringLiteral("Buy milk"));
             QTest::mouseClick(d->btnOK, Qt::LeftButton);
         }));
-        QCOMPARE(readAll(listPath()), QByteArray("12,2\r\n") + kTitles
+        QCOMPARE(m_program->read(kTaskListFileName), taskListHeader(2)
                      + "1,1,Buy milk\r\n2,1,3/15/26\r\n5,1,\xA0\r\n7,1,3/15/26\r\n10,1,0\r\n");
         QCOMPARE(m_app->toDo()->statusPanels[0]->text(), QStringLiteral("Tasks: 1"));
         QVERIFY(!m_grid->cellStore().cellImage(TaskCol::Task, 1));
@@ -160,7 +135,7 @@ private Q_SLOTS:
     // The whole road: calendar, time, alarm, type, category, notes; the new task goes on top.
     void everyFieldOnTopOfTheList()
     {
-        start(QByteArray("12,2\r\n") + kTitles + "1,1,old\r\n5,1,3\r\n");
+        start(taskListHeader(2) + "1,1,old\r\n5,1,3\r\n");
         QVERIFY(run(false, [](TfrmAddTask* d) {
             QTest::keyClicks(d->edtTask, QStringLiteral("Dentist"));
             auto pick = connect(d->CalComp1, &TCalComp::shown, d, [](TCalForm* form) {
@@ -186,7 +161,7 @@ private Q_SLOTS:
             QCOMPARE(d->NotesPanel->tabColor(), QColor(255, 0, 0));
             QTest::mouseClick(d->btnOK, Qt::LeftButton);
         }));
-        QCOMPARE(readAll(listPath()), QByteArray("12,3\r\n") + kTitles
+        QCOMPARE(m_program->read(kTaskListFileName), taskListHeader(3)
                      + "1,1,Dentist\r\n2,1,4/3/26\r\n3,1,09:30pm\r\n4,1,Health\r\n5,1,1\r\n"
                        "6,1,bring card\t\bask\r\n7,1,3/15/26\r\n8,1,Y\r\n10,1,2\r\n1,2,old\r\n5,2,3\r\n");
         QCOMPARE(m_app->toDo()->statusPanels[0]->text(), QStringLiteral("Tasks: 2"));
@@ -220,7 +195,7 @@ private Q_SLOTS:
         QFETCH(QString, message);
         QFETCH(QString, dateAfter);
         start();
-        const QByteArray before = readAll(listPath());
+        const QByteArray before = m_program->read(kTaskListFileName);
         QVERIFY(!run(false, [&](TfrmAddTask* d) {
             QTest::keyClicks(d->edtTask, task);
             retypeDate(d, date);
@@ -233,7 +208,7 @@ private Q_SLOTS:
             QCOMPARE(d->edtTime->displayText(),
                      task.isEmpty() ? QStringLiteral("09:30 AM") : QStringLiteral("__:__ __"));
         }));
-        QCOMPARE(readAll(listPath()), before);
+        QCOMPARE(m_program->read(kTaskListFileName), before);
     }
 
     void clearingTheDateClearsTimeTypeAndAlarm()
@@ -252,7 +227,7 @@ private Q_SLOTS:
             QCOMPARE(d->cboTaskType->currentIndex(), 0);
             QTest::mouseClick(d->btnOK, Qt::LeftButton);
         }));
-        QCOMPARE(readAll(listPath()), QByteArray("12,2\r\n") + kTitles
+        QCOMPARE(m_program->read(kTaskListFileName), taskListHeader(2)
                      + "1,1,t\r\n5,1,\xA0\r\n7,1,3/15/26\r\n10,1,0\r\n");
     }
 
@@ -287,7 +262,8 @@ private Q_SLOTS:
         QCOMPARE(m_grid->Cells(TaskCol::Task, rowAfter), QStringLiteral("five!"));
         QCOMPARE(m_grid->Cells(TaskCol::Task, floatEdited ? 2 : 1), QStringLiteral("one"));
         QCOMPARE(m_grid->Cells(TaskCol::Task, floatEdited ? 5 : 4), QStringLiteral("four"));
-        QVERIFY(readAll(listPath()).contains(QByteArray("1," + QByteArray::number(rowAfter) + ",five!\r\n")));
+        QVERIFY(m_program->read(kTaskListFileName)
+                    .contains(QByteArray("1," + QByteArray::number(rowAfter) + ",five!\r\n")));
     }
 
     void calendarStart_data()

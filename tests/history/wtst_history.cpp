@@ -1,52 +1,35 @@
+#include "ProgramFolder.h"
 #include "TestEnv.h"
 #include "app/VeltryApp.h"
 #include "app/fToDo.h"
-#include "config/core/Settings.h"
 #include "history/fHistory.h"
 #include "platform/MessageBox.h"
 #include "platform/core/Clock.h"
 #include "platform/core/ConfigStore.h"
-#include "platform/core/DataPaths.h"
 #include "platform/core/LocaleFormats.h"
 #include "store/core/Task.h"
 #include "widgets/FlatBtn.h"
 #include "widgets/TextGrid.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTest>
 #include <QTimer>
 
 using namespace veltry;
+using namespace veltry::test;
 
 namespace {
 
-const QByteArray kTaskTitleLines = "1,0,Task\r\n2,0,Due On\r\n3,0,Due At\r\n4,0,Category\r\n5,0,Pr\r\n6,0,Notes\r\n"
-                               "7,0,Create Date\r\n8,0,Alarm\r\n9,0,Lead Time\r\n10,0,Type\r\n";
-const QString kSettingsKey = SettingsIO::kRoot + QLatin1Char('\\') + SettingsIO::kKey;
 const QString kClearQuestion = QStringLiteral("Are you sure you want to clear your entire history list?");
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 // A task list file: "*" before a description checks the task.
 QByteArray taskListFile(const QStringList& tasks)
 {
-    QByteArray out = "12," + QByteArray::number(std::max<qsizetype>(2, tasks.size() + 1)) + "\r\n" + kTaskTitleLines;
+    QByteArray out = taskListHeader(std::max<qsizetype>(2, tasks.size() + 1));
     for (int i = 0; i < tasks.size(); ++i) {
         QByteArray d = tasks[i].toUtf8();
         const QByteArray r = QByteArray::number(i + 1);
@@ -90,8 +73,7 @@ class TestHistory : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_program;
-    QString dir() const { return m_program->path() + QLatin1Char('/'); }
+    std::unique_ptr<ProgramFolder> m_program;
 
     void setSetting(const char* name, bool on)
     {
@@ -111,12 +93,7 @@ class TestHistory : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_program = std::make_unique<QTemporaryDir>();
-        DataPaths::setProgramDirectoryOverride(m_program->path());
-        QFile::remove(ConfigStore::shared().filePath());
-        ConfigStore::shared().reload();
-        MessageBox::setTestMode(true);
-        MessageBox::clearShownTexts();
+        m_program = std::make_unique<ProgramFolder>();
         Clock::setInstance(std::make_shared<FixedClock>(QDateTime(QDate(2026, 3, 7), QTime(10, 0))));
         LocaleFormats::setCurrent(LocaleFormats::fromPattern(QStringLiteral("m/d/yy"), QLatin1Char('/')));
     }
@@ -263,9 +240,9 @@ private Q_SLOTS:
         QFETCH(bool, asked);
         QFETCH(bool, cleared);
         const QByteArray before = "7,3\r\n1,1,keep me\r\n1,2,and me\r\n";
-        QVERIFY(writeAll(dir() + kHistoryFileName, before));
+        QVERIFY(m_program->write(kHistoryFileName, before));
         TfrmTaskHistory h;
-        h.setDataDirectoryProvider([this] { return dir(); });
+        h.setDataDirectoryProvider([this] { return m_program->dir(); });
         h.setNoConfirmations(noConfirmations);
         TTextGrid* g = h.TaskHistoryGrid;
         fillHistory(g, {{"keep me", "n1"}, {"and me", ""}});
@@ -282,7 +259,7 @@ private Q_SLOTS:
         QCOMPARE(h.statusPanels[0]->text(), QStringLiteral("Tasks: 2"));
         if (!cleared) {
             QCOMPARE(historyTasks(g), (QStringList{"keep me", "and me"}));
-            QCOMPARE(readAll(dir() + kHistoryFileName), before);
+            QCOMPARE(m_program->read(kHistoryFileName), before);
             return;
         }
         QCOMPARE(g->RowCount(), 2);
@@ -292,7 +269,7 @@ private Q_SLOTS:
         }
         QVERIFY(h.Memo1->toPlainText().isEmpty());
         // On disk at once, not only at the end.
-        QCOMPARE(readAll(dir() + kHistoryFileName), QByteArray("7,2\r\n"));
+        QCOMPARE(m_program->read(kHistoryFileName), QByteArray("7,2\r\n"));
         // The next activation brings the titles and the number back.
         h.btnClose->click();
         h.show();
@@ -305,7 +282,7 @@ private Q_SLOTS:
 
     void loggingFromTheButton()
     {
-        QVERIFY(writeAll(dir() + kTaskListFileName, taskListFile({"*A", "open", "*B", "*C"})));
+        QVERIFY(m_program->write(kTaskListFileName, taskListFile({"*A", "open", "*B", "*C"})));
         VeltryApp app;
         app.start();
         TfrmToDo* todo = app.toDo();
@@ -327,10 +304,10 @@ private Q_SLOTS:
         QCOMPARE(MessageBox::shownTexts(), QStringList{"3 tasks were logged in your history file"});
 
         // Both files hold the move before the program ends.
-        const QByteArray log = readAll(dir() + kHistoryFileName);
+        const QByteArray log = m_program->read(kHistoryFileName);
         QVERIFY(log.startsWith("7,4\r\n"));
         QVERIFY(log.contains("1,1,C\r\n") && log.contains("1,2,B\r\n") && log.contains("1,3,A\r\n"));
-        const QByteArray list = readAll(dir() + kTaskListFileName);
+        const QByteArray list = m_program->read(kTaskListFileName);
         QVERIFY(list.startsWith("12,2\r\n"));
         QVERIFY(!list.contains("1,1,A\r\n") && list.contains("1,1,open\r\n"));
         app.shutdown();
@@ -338,7 +315,7 @@ private Q_SLOTS:
 
     void onlyTaskCheckedLeavesTheEmptyList()
     {
-        QVERIFY(writeAll(dir() + kTaskListFileName, taskListFile({"*only"})));
+        QVERIFY(m_program->write(kTaskListFileName, taskListFile({"*only"})));
         VeltryApp app;
         app.start();
         TfrmToDo* todo = app.toDo();
@@ -347,22 +324,22 @@ private Q_SLOTS:
         QVERIFY(todo->isTaskListEmpty());
         QVERIFY(!todo->TaskGrid->cellStore().cellImage(TaskCol::Mark, 1));
         QCOMPARE(historyTasks(app.history()->TaskHistoryGrid), QStringList{"only"});
-        QCOMPARE(readAll(dir() + kTaskListFileName), QByteArray("12,2\r\n") + kTaskTitleLines);
+        QCOMPARE(m_program->read(kTaskListFileName), taskListHeader(2));
 
         // A second logging run adds one more entry: two entries make the header 7,3.
         todo->TaskGrid->setCells(TaskCol::Task, 1, QStringLiteral("second"));
         todo->TaskGrid->setCells(TaskCol::Mark, 1, kCheckedMark);
         QCOMPARE(todo->LogTasks(), 1);
-        QVERIFY(readAll(dir() + kHistoryFileName).startsWith("7,3\r\n"));
+        QVERIFY(m_program->read(kHistoryFileName).startsWith("7,3\r\n"));
         app.shutdown();
-        QVERIFY(readAll(dir() + kHistoryFileName).startsWith("7,3\r\n"));
+        QVERIFY(m_program->read(kHistoryFileName).startsWith("7,3\r\n"));
     }
 
     void otherMarkIsNotLogged()
     {
         QByteArray file = taskListFile({"odd"});
         file += "0,1,x\r\n";
-        QVERIFY(writeAll(dir() + kTaskListFileName, file));
+        QVERIFY(m_program->write(kTaskListFileName, file));
         VeltryApp app;
         app.start();
         QCOMPARE(app.toDo()->LogTasks(), 0);
@@ -391,7 +368,7 @@ private Q_SLOTS:
         QFETCH(bool, messageForButton);
         setSetting("LogOnStartup", logOnStartup);
         setSetting("NoConfirmations", noConfirmations);
-        QVERIFY(writeAll(dir() + kTaskListFileName, taskListFile({"*A", "B"})));
+        QVERIFY(m_program->write(kTaskListFileName, taskListFile({"*A", "B"})));
         VeltryApp app;
         app.start();
         TfrmToDo* todo = app.toDo();
@@ -409,13 +386,13 @@ private Q_SLOTS:
 
     void historyThatCannotBeSavedKeepsTheTasks()
     {
-        QVERIFY(writeAll(dir() + kTaskListFileName, taskListFile({"*A", "*B"})));
+        QVERIFY(m_program->write(kTaskListFileName, taskListFile({"*A", "*B"})));
         VeltryApp app;
         app.start();
         TfrmToDo* todo = app.toDo();
         // A folder where the history file should be: every save of it fails.
-        QVERIFY(QDir().mkdir(dir() + kHistoryFileName));
-        const QByteArray listBefore = readAll(dir() + kTaskListFileName);
+        QVERIFY(QDir().mkdir(m_program->filePath(kHistoryFileName)));
+        const QByteArray listBefore = m_program->read(kTaskListFileName);
 
         QCOMPARE(todo->LogTasks(), 0);
         const QStringList shown = MessageBox::shownTexts();
@@ -425,10 +402,10 @@ private Q_SLOTS:
         QCOMPARE(todo->TaskGrid->Cells(TaskCol::Mark, 1), kCheckedMark);
         QCOMPARE(todo->statusPanels[0]->text(), QStringLiteral("Tasks: 2"));
         QCOMPARE(historyTasks(app.history()->TaskHistoryGrid), QStringList{""});
-        QCOMPARE(readAll(dir() + kTaskListFileName), listBefore);
+        QCOMPARE(m_program->read(kTaskListFileName), listBefore);
 
         // Once the history can be written again the same tasks are logged once.
-        QVERIFY(QDir().rmdir(dir() + kHistoryFileName));
+        QVERIFY(QDir().rmdir(m_program->filePath(kHistoryFileName)));
         MessageBox::clearShownTexts();
         QCOMPARE(todo->LogTasks(), 2);
         QCOMPARE(historyTasks(app.history()->TaskHistoryGrid), (QStringList{"B", "A"}));
@@ -448,8 +425,8 @@ private Q_SLOTS:
     {
         QFETCH(bool, fromMenu);
         QFETCH(bool, alarms);
-        QVERIFY(writeAll(dir() + kHistoryFileName,
-                         "7,4\r\n1,0,Task\r\n0,1,stale\r\n1,1,one\r\n1,2,two\r\n1,3,three\r\n"));
+        QVERIFY(m_program->write(kHistoryFileName,
+                                 "7,4\r\n1,0,Task\r\n0,1,stale\r\n1,1,one\r\n1,2,two\r\n1,3,three\r\n"));
         VeltryApp app;
         app.start();
         TfrmToDo* todo = app.toDo();
@@ -490,13 +467,13 @@ private Q_SLOTS:
         app.toDo()->ViewHistory(false);
         app.shutdown();
         // The history file is written at the end with the window's titles.
-        QVERIFY(readAll(dir() + kHistoryFileName).startsWith("7,2\r\n1,0,Task\r\n"));
+        QVERIFY(m_program->read(kHistoryFileName).startsWith("7,2\r\n1,0,Task\r\n"));
     }
 
     void historyOfAnotherCopyIsReloaded()
     {
         setSetting("Networkable", true);
-        QVERIFY(writeAll(dir() + kTaskListFileName, taskListFile({"*mine"})));
+        QVERIFY(m_program->write(kTaskListFileName, taskListFile({"*mine"})));
         VeltryApp app;
         app.start();
         TfrmToDo* todo = app.toDo();
@@ -508,8 +485,8 @@ private Q_SLOTS:
         todo->Timer1Timer();
         QCOMPARE(h->TaskHistoryGrid->Cells(HistCol::Category, 1), QStringLiteral("unsaved"));
 
-        QVERIFY(writeAll(dir() + kHistoryFileName,
-                         "7,3\r\n1,0,Task\r\n1,1,theirs\r\n5,1,first\tsecond\r\n1,2,older\r\n"));
+        QVERIFY(m_program->write(kHistoryFileName,
+                                 "7,3\r\n1,0,Task\r\n1,1,theirs\r\n5,1,first\tsecond\r\n1,2,older\r\n"));
         todo->Timer1Timer();
         whileOpen(h, [&] {
             TTextGrid* g = h->TaskHistoryGrid;

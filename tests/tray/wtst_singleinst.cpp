@@ -1,3 +1,4 @@
+#include "ProgramFolder.h"
 #include "TestEnv.h"
 #include "app/VeltryApp.h"
 #include "platform/MessageBox.h"
@@ -8,12 +9,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <future>
 #include <thread>
@@ -23,21 +22,9 @@
 #include <unistd.h>
 
 using namespace veltry;
+using namespace veltry::test;
 
 namespace {
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
 // Stands in for a running first copy on another thread: answers one request on the channel
 // and hands back what it was sent.
 std::future<QByteArray> answerOneRequest(const QString& name, std::promise<void>& listening)
@@ -159,7 +146,7 @@ private Q_SLOTS:
     void staleChannelIsReplaced()
     {
         const QString path = TPreviousInstance::channelPath(QStringLiteral("Stale"));
-        writeAll(path, "left over");
+        QVERIFY(writeAll(path, "left over"));
         TPreviousInstance first(QStringLiteral("Stale"));
         TSingleInstance listener(&first);
         QVERIFY(listener.isListening());
@@ -177,18 +164,16 @@ private Q_SLOTS:
     // the task list, the history, the settings nor the grid's column widths.
     void secondCopyTouchesNothing()
     {
-        QTemporaryDir program;
-        DataPaths::setProgramDirectoryOverride(program.path());
-        MessageBox::setTestMode(true);
-        const QString list = program.path() + QLatin1Char('/') + kTaskListFileName;
-        const QString log = program.path() + QLatin1Char('/') + kHistoryFileName;
+        ProgramFolder program;
+        const QString list = program.filePath(kTaskListFileName);
+        const QString log = program.filePath(kHistoryFileName);
         const QString settings = ConfigStore::shared().filePath();
         // A list the program would write back differently (no CR LF at the end of its last line).
         const QByteArray listBytes = "12,2\r\n1,0,Task\r\n1,1,Pay the rent";
-        writeAll(list, listBytes);
-        writeAll(log, "7,2\r\n1,1,done");
+        QVERIFY(writeAll(list, listBytes));
+        QVERIFY(writeAll(log, "7,2\r\n1,1,done"));
         QDir().mkpath(QFileInfo(settings).absolutePath());
-        writeAll(settings, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Veltry Pro]\n\"ShowNotes\"=dword:00000001\n");
+        QVERIFY(writeAll(settings, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Veltry Pro]\n\"ShowNotes\"=dword:00000001\n"));
         ConfigStore::shared().reload();
         const QByteArray settingsBytes = readAll(settings);
         const QDateTime listTime = QFileInfo(list).lastModified();
@@ -222,9 +207,7 @@ private Q_SLOTS:
     // The guard is held for the whole run, saves included, and free once the run has ended.
     void runHoldsTheName()
     {
-        QTemporaryDir program;
-        DataPaths::setProgramDirectoryOverride(program.path());
-        MessageBox::setTestMode(true);
+        ProgramFolder program;
         const QString name = TPreviousInstance::nameForProgram(QCoreApplication::applicationFilePath());
         {
             VeltryApp app;

@@ -1,12 +1,11 @@
+#include "ProgramFolder.h"
 #include "TestEnv.h"
 #include "app/AppIcons.h"
 #include "app/VeltryApp.h"
 #include "app/fToDo.h"
-#include "config/core/Settings.h"
 #include "platform/MessageBox.h"
 #include "platform/core/Clock.h"
 #include "platform/core/ConfigStore.h"
-#include "platform/core/DataPaths.h"
 #include "store/core/Task.h"
 #include "tray/TrayIcon.h"
 #include "tray/TrayT1.h"
@@ -18,15 +17,13 @@
 #include <QLabel>
 #include <QMenu>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 using namespace veltry;
+using namespace veltry::test;
 
 namespace {
-const QString kSettingsKey = SettingsIO::kRoot + QLatin1Char('\\') + SettingsIO::kKey;
-
 void setSetting(const char* name, qint32 value)
 {
     ConfigStore::shared().setValue(kSettingsKey, QString::fromLatin1(name), value);
@@ -40,17 +37,12 @@ class TestTray : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_program;
+    std::unique_ptr<ProgramFolder> m_program;
 
 private Q_SLOTS:
     void init()
     {
-        m_program = std::make_unique<QTemporaryDir>();
-        DataPaths::setProgramDirectoryOverride(m_program->path());
-        QFile::remove(ConfigStore::shared().filePath());
-        ConfigStore::shared().reload();
-        MessageBox::setTestMode(true);
-        MessageBox::clearShownTexts();
+        m_program = std::make_unique<ProgramFolder>();
         Clock::setInstance(nullptr);
         TTrayIcon::setTrayAvailableOverride(std::nullopt);
     }
@@ -288,7 +280,7 @@ private Q_SLOTS:
         QTimer::singleShot(0, app.form1()->mnuExit, &QAction::trigger);
         QCOMPARE(app.run(), 0);
         QCOMPARE(app.toDo(), nullptr);  // the run's end destroyed the windows
-        QVERIFY(QFile::exists(m_program->path() + QLatin1Char('/') + kTaskListFileName));
+        QVERIFY(QFile::exists(m_program->filePath(kTaskListFileName)));
     }
 
     // A window that only hides on close must not keep the program from ending.
