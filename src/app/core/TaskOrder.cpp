@@ -25,7 +25,10 @@ std::vector<int> descriptionOrderWithinPriority(const CellStore& cells, int firs
     std::vector<int> order(static_cast<size_t>(n));
     std::iota(order.begin(), order.end(), 0);
 
+    constexpr int kAhead = 16;
     auto text = [&](int rel, int col) {
+        if (rel + kAhead < n)
+            cells.row(firstRow + rel + kAhead).prefetch();
         const QByteArrayView v = cells.cellUtf8(col, firstRow + rel);
         return std::string_view(v.data(), size_t(v.size()));
     };

@@ -35,6 +35,9 @@ public:
     // Builds the row from `count` cells whose texts end at ends[i] within `data`.
     void assign(int count, const uint32_t* ends, const char* data);
     bool isEmpty() const { return !m_blob; }
+    // Asks the processor to start loading the row's cells; scans over rows that a sort scattered
+    // in memory call it a few rows ahead.
+    void prefetch() const { __builtin_prefetch(m_blob.get()); }
     size_t memoryUsage() const;
 
     const TCellGraphic* image(int col) const;

@@ -134,6 +134,34 @@ QDate parseSortDateInYear(QByteArrayView utf8, bool dayFirst, int thisYear)
     return date.isValid() ? date : QDate();
 }
 
+// A key that orders day-month-year and month-day-year texts as their dates do (not a day
+// count): kNoDate for texts that name no calendar date, as QDate would judge them.
+qint64 orderingDateKey(TSortStyle style, QByteArrayView utf8, int thisYear)
+{
+    const qsizetype p1 = findDateSeparator(utf8);
+    if (p1 < 0)
+        return kNoDate;
+    const QByteArrayView rest = utf8.sliced(p1 + 1);
+    const qsizetype p2 = findDateSeparator(rest);
+    if (p2 < 0)
+        return kNoDate;
+    int n1, n2, year, d1, d2, yearDigits;
+    if (!parseSortInt(utf8.first(p1), n1, d1) || !parseSortInt(rest.first(p2), n2, d2)
+        || !parseSortInt(rest.sliced(p2 + 1), year, yearDigits))
+        return kNoDate;
+    if (yearDigits <= 2)
+        year = windowTwoDigitYear(year, thisYear);
+    const int day = style == ssDateDMY ? n1 : n2;
+    const int month = style == ssDateDMY ? n2 : n1;
+    static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year == 0 || month < 1 || month > 12 || day < 1)
+        return kNoDate;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    if (day > kDays[month - 1] + (month == 2 && leap ? 1 : 0))
+        return kNoDate;
+    return qint64(year) * 512 + month * 32 + day;
+}
+
 qint64 dateKey(TSortStyle style, QByteArrayView utf8, const QDate& today, int thisYear)
 {
     QDate date;
@@ -530,6 +558,18 @@ private:
         return out;
     }
 
+    // Reads one cell of each row in `rows`, starting the loads of the rows a little ahead.
+    template<typename Use>
+    void forEachCell(const std::vector<int>& rows, int col, Use use) const
+    {
+        constexpr size_t kAhead = 16;
+        for (size_t k = 0; k < rows.size(); ++k) {
+            if (k + kAhead < rows.size())
+                m_cells.row(m_firstRow + rows[k + kAhead]).prefetch();
+            use(rows[k], cellOf(rows[k], col));
+        }
+    }
+
     // Sorts each group on the items' keys (kept side by side with their row, so the sort reads
     // contiguous memory), marks the ties and keeps the groups still tied.
     template<typename Item, typename MakeItem, typename Less, typename Equal>
@@ -540,8 +580,15 @@ private:
         std::vector<Item> items;
         for (const auto& [b, e] : groups) {
             items.clear();
-            for (int p = b; p < e; ++p)
+            bool allEqual = true;
+            for (int p = b; p < e; ++p) {
                 items.push_back(makeItem(ids[size_t(p)]));
+                allEqual = allEqual && equal(items.front(), items.back());
+            }
+            if (allEqual) {  // a shared value (a common text prefix, say) leaves the group as it is
+                next.emplace_back(b, e);
+                continue;
+            }
             std::sort(items.begin(), items.end(), less);
             int runStart = b;
             for (int p = b; p <= e; ++p) {
@@ -566,8 +613,10 @@ private:
     {
         std::vector<qint64> key(static_cast<size_t>(m_rows));
         const int thisYear = m_today.year();
-        for (const int id : pendingIds(ids, groups))
-            key[size_t(id)] = dateKey(style, cellOf(id, col), m_today, thisYear);
+        forEachCell(pendingIds(ids, groups), col, [&](int id, QByteArrayView text) {
+            key[size_t(id)] = style == ssSystemDate ? dateKey(style, text, m_today, thisYear)
+                                                    : orderingDateKey(style, text, thisYear);
+        });
         struct Item
         {
             qint64 key;
@@ -586,27 +635,44 @@ private:
         // the rows' scattered cells.
         std::string arena;
         std::vector<std::pair<quint32, quint32>> at(static_cast<size_t>(m_rows));
-        for (const int id : pendingIds(ids, groups)) {
-            const std::string_view t = sv(cellOf(id, col));
+        forEachCell(pendingIds(ids, groups), col, [&](int id, QByteArrayView text) {
+            const std::string_view t = sv(text);
             const size_t start = arena.size();
             if (upper && needsUpper(t))
                 appendUpper(arena, t);
             else
                 arena.append(t);
             at[size_t(id)] = {quint32(start), quint32(arena.size() - start)};
-        }
+        });
+        // Byte-wise order, eight bytes at a time: a chunk (big-endian, zero-padded) with the
+        // number of bytes it holds, so a text orders before its own continuation. Only groups
+        // tied on full chunks go on to the next eight bytes; groups tied on a shorter last chunk
+        // hold equal texts and go on to the next column.
         struct Item
         {
-            TextKey key;
+            quint64 chunk;
+            quint32 length;
             int id;
         };
-        refine<Item>(
-            ids, tied, groups,
-            [&](int id) {
-                return Item{makeTextKey(std::string_view(arena.data() + at[size_t(id)].first, at[size_t(id)].second)), id};
-            },
-            [](const Item& a, const Item& b) { return compareTextKeys(a.key, b.key) < 0; },
-            [](const Item& a, const Item& b) { return compareTextKeys(a.key, b.key) == 0; });
+        std::vector<std::pair<int, int>> settled;
+        for (size_t offset = 0; !groups.empty(); offset += 8) {
+            std::vector<std::pair<int, int>> next;
+            refine<Item>(
+                ids, tied, groups,
+                [&](int id) {
+                    const auto [start, size] = at[size_t(id)];
+                    const size_t n = size > offset ? std::min<size_t>(size - offset, 8) : 0;
+                    return Item{textPrefix(std::string_view(arena.data() + start + offset, n)), quint32(n), id};
+                },
+                [](const Item& a, const Item& b) { return a.chunk != b.chunk ? a.chunk < b.chunk : a.length < b.length; },
+                [](const Item& a, const Item& b) { return a.chunk == b.chunk && a.length == b.length; });
+            for (const auto& g : groups) {
+                const quint32 size = at[size_t(ids[size_t(g.first)])].second;
+                (size >= offset + 8 ? next : settled).push_back(g);
+            }
+            groups.swap(next);
+        }
+        groups.swap(settled);
     }
 
     const CellStore& m_cells;
@@ -617,10 +683,10 @@ private:
 };
 
 // The grid's quicksort, step for step: the pivot is a copy of the middle item, the scans move
-// while the comparison says "out of place", and exchanged items swap. `compare` returns -1, 0 or
-// +1 like a comparison of cells.
-template<typename Item, typename Compare>
-void gridQuicksort(std::vector<Item>& items, int direction, Compare compare)
+// while `after(a, b)` holds (the comparison of a with b gives the sort direction), and exchanged
+// items swap.
+template<typename Item, typename After>
+void gridQuicksortBy(std::vector<Item>& items, After after)
 {
     const int n = int(items.size());
     // The two halves of a partition are sorted independently, so taking the smaller one first
@@ -635,9 +701,9 @@ void gridQuicksort(std::vector<Item>& items, int direction, Compare compare)
             int i = L;
             int j = R;
             do {
-                while (i < R && compare(pivot, items[size_t(i)]) == direction)
+                while (i < R && after(pivot, items[size_t(i)]))
                     ++i;
-                while (j > L && compare(items[size_t(j)], pivot) == direction)
+                while (j > L && after(items[size_t(j)], pivot))
                     --j;
                 if (i <= j) {
                     if (i != j)
@@ -657,6 +723,14 @@ void gridQuicksort(std::vector<Item>& items, int direction, Compare compare)
             }
         }
     }
+}
+
+// The grid's quicksort over a three-way comparison returning -1, 0 or +1 like a comparison of
+// cells: a scan moves on while the comparison gives the sort direction.
+template<typename Item, typename Compare>
+void gridQuicksort(std::vector<Item>& items, int direction, Compare compare)
+{
+    gridQuicksortBy(items, [&](const Item& a, const Item& b) { return compare(a, b) == direction; });
 }
 
 } // namespace
@@ -779,7 +853,11 @@ std::vector<int> sortPermutation(const CellStore& cells, const SortRequest& requ
         std::vector<Ranked> items(static_cast<size_t>(n));
         for (int k = 0; k < n; ++k)
             items[size_t(k)] = {(*ranks)[size_t(k)], k};
-        gridQuicksort(items, d, [](const Ranked& a, const Ranked& b) { return sign3(a.rank, b.rank); });
+        // "compare(a, b) == d" spelled out for each direction: the scans test one inequality.
+        if (d > 0)
+            gridQuicksortBy(items, [](const Ranked& a, const Ranked& b) { return a.rank > b.rank; });
+        else
+            gridQuicksortBy(items, [](const Ranked& a, const Ranked& b) { return a.rank < b.rank; });
         for (int k = 0; k < n; ++k)
             order[size_t(k)] = items[size_t(k)].id;
         return order;
