@@ -276,6 +276,10 @@ private Q_SLOTS:
                                    << sdAscending << int(ssDateMDY) << QList<int>{2, 1, 0, 3};
         QTest::newRow("short years around the window") << QStringList{"|01/01/30", "|01/01/99", "|01/01/76"} << 3 << 1
                                                        << sdAscending << int(ssDateDMY) << QList<int>{2, 1, 0};
+        // Only real calendar dates count; the rest sort first, tied, in their next column's order.
+        QTest::newRow("calendar edges") << QStringList{"|29/02/1900|a", "|29/02/2000|b", "|31/04/2026|c", "|30/04/2026|d",
+                                                       "|1/1/0000|e", "|28/02/1900|f", "|29/02/2028|g"}
+                                        << 4 << 1 << sdAscending << int(ssDateDMY) << QList<int>{0, 2, 4, 5, 1, 3, 6};
         QTest::newRow("already sorted stays") << QStringList{"|a", "|b", "|c", "|d", "|e"} << 3 << 1 << sdAscending
                                               << int(ssText) << QList<int>{0, 1, 2, 3, 4};
         QTest::newRow("reversed") << QStringList{"|e", "|d", "|c", "|b", "|a"} << 3 << 1 << sdAscending << int(ssText)
