@@ -367,19 +367,23 @@ private Q_SLOTS:
     {
         QTest::addColumn<QList<int>>("styles");  // picked per column at random
         QTest::addColumn<bool>("descendingOnly");
-        QTest::newRow("text") << QList<int>{ssText, ssTextCase, ssTextNoCase} << false;
-        QTest::newRow("number") << QList<int>{ssNumber} << false;
-        QTest::newRow("dates") << QList<int>{ssSystemDate, ssDateDMY, ssDateMDY} << false;
+        QTest::addColumn<bool>("uniqueRows");  // the last tie-break column tells every row apart
+        QTest::newRow("text") << QList<int>{ssText, ssTextCase, ssTextNoCase} << false << false;
+        QTest::newRow("text, rows all different") << QList<int>{ssText, ssTextCase, ssTextNoCase} << false << true;
+        QTest::newRow("number") << QList<int>{ssNumber} << false << false;
+        QTest::newRow("dates") << QList<int>{ssSystemDate, ssDateDMY, ssDateMDY} << false << false;
+        QTest::newRow("dates, rows all different") << QList<int>{ssDateDMY, ssDateMDY, ssText} << false << true;
         QTest::newRow("mixed") << QList<int>{ssText, ssNumber, ssSystemDate, ssTextNoCase, ssTextCase, ssDateDMY, ssDateMDY}
-                               << false;
+                               << false << false;
         // Without a usable order the scan only stays in range going down, so that is where the
         // reference can run.
-        QTest::newRow("none and above 7 descending") << QList<int>{ssNone, 8, ssText, ssNumber} << true;
+        QTest::newRow("none and above 7 descending") << QList<int>{ssNone, 8, ssText, ssNumber} << true << false;
     }
     void matchesReference()
     {
         QFETCH(QList<int>, styles);
         QFETCH(bool, descendingOnly);
+        QFETCH(bool, uniqueRows);
 
         const QStringList pool{"", "a", "A", "b", "B", "ab", "10", "9", "-1", "1e1", "x", QStringLiteral("\u00E9"),
                                QStringLiteral("\u00C9"), "01/02/03", "1/2/2003", "31/12/99", "12/31/99", "2/30/20",
@@ -395,6 +399,8 @@ private Q_SLOTS:
                 QStringList cells;
                 for (int c = 0; c < columns; ++c)
                     cells << pool.at(int(rng.bounded(poolSize)));
+                if (uniqueRows && columns > 2)
+                    cells[columns - 2] = QStringLiteral("%1/1/%2").arg(1 + r % 28).arg(2000 + r);
                 rows << cells.join(QLatin1Char('|'));
             }
             std::map<int, TSortStyle> colStyles;

@@ -538,8 +538,12 @@ public:
                 ++current;
             rank[size_t(ids[p])] = current;
         }
+        m_distinct = current + 1 == n;
         return rank;
     }
+
+    // Whether every row's key tuple differs from every other's (known after build()).
+    bool distinct() const { return m_distinct; }
 
 private:
     QByteArrayView cellOf(int id, int col) const { return m_cells.row(m_firstRow + id).cell(col); }
@@ -680,6 +684,7 @@ private:
     int m_rows;
     const SortRequest& m_request;
     QDate m_today;
+    bool m_distinct = false;
 };
 
 // The grid's quicksort, step for step: the pivot is a copy of the middle item, the scans move
@@ -844,7 +849,15 @@ std::vector<int> sortPermutation(const CellStore& cells, const SortRequest& requ
 
     const QDate today = Clock::instance().today();
     const int d = request.direction == sdAscending ? 1 : -1;
-    if (const auto ranks = TupleRanks(cells, first, n, request, today).build()) {
+    TupleRanks tuples(cells, first, n, request, today);
+    if (const auto ranks = tuples.build()) {
+        if (tuples.distinct()) {
+            // Without ties every correct sort gives the one sorted order, the grid's quicksort
+            // included: place each row by its rank.
+            for (int k = 0; k < n; ++k)
+                order[size_t(d > 0 ? (*ranks)[size_t(k)] : quint32(n - 1) - (*ranks)[size_t(k)])] = k;
+            return order;
+        }
         struct Ranked
         {
             quint32 rank;
