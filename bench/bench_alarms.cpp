@@ -16,9 +16,12 @@ namespace {
 
 const QDateTime kNow(QDate(2025, 6, 15), QTime(12, 0, 30));
 
+// Dates and times as the program writes them in the "m/d/yy" locale.
+const LocaleFormats kFormats = LocaleFormats::fromPattern(QStringLiteral("m/d/yy"), QLatin1Char('/'));
+
 QString mdy(const QDate& d)
 {
-    return QStringLiteral("%1/%2/%3").arg(d.month()).arg(d.day()).arg(d.year() % 100, 2, 10, QLatin1Char('0'));
+    return kFormats.formatDate(d);
 }
 
 // Tasks as the program writes them, none with anything to do at kNow: alarms and recurring tasks
@@ -36,11 +39,7 @@ CellStore makeQuietTasks(int n)
         const bool ahead = kind < 3;
         const QDate due = ahead ? kNow.date().addDays(1 + rng.bounded(700)) : kNow.date().addDays(-1 - int(rng.bounded(700)));
         const int minutes = int(rng.bounded(24 * 60));
-        const int h12 = (minutes / 60) % 12 == 0 ? 12 : (minutes / 60) % 12;
-        const QString time = QStringLiteral("%1:%2%3")
-                                 .arg(h12, 2, 10, QLatin1Char('0'))
-                                 .arg(minutes % 60, 2, 10, QLatin1Char('0'))
-                                 .arg(minutes < 720 ? QLatin1String("am") : QLatin1String("pm"));
+        const QString time = kFormats.formatTime(QTime(minutes / 60, minutes % 60));
         s.setCell(TaskCol::Task, r, QStringLiteral("task number %1 of the list").arg(r));
         if (kind != 5) {
             s.setCell(TaskCol::DueDate, r, mdy(due));
@@ -62,7 +61,7 @@ CellStore makeQuietTasks(int n)
 void BM_AlarmTickNothingDue(benchmark::State& state)
 {
     CellStore cells = makeQuietTasks(int(state.range(0)));
-    const LocaleFormats formats = LocaleFormats::fromPattern(QStringLiteral("m/d/yy"), QLatin1Char('/'));
+    const LocaleFormats& formats = kFormats;
     AlarmScheduler scheduler;
     int actions = 0;
     AlarmScheduler::Hooks hooks;
@@ -81,7 +80,7 @@ void BM_AlarmTickNothingDue(benchmark::State& state)
 void BM_AlarmTickAfterEdit(benchmark::State& state)
 {
     CellStore cells = makeQuietTasks(int(state.range(0)));
-    const LocaleFormats formats = LocaleFormats::fromPattern(QStringLiteral("m/d/yy"), QLatin1Char('/'));
+    const LocaleFormats& formats = kFormats;
     AlarmScheduler scheduler;
     AlarmScheduler::Hooks hooks;
     scheduler.checkAlarms(cells, kNow, formats, hooks);

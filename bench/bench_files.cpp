@@ -1,4 +1,5 @@
 // Loading and saving a long task list against the floor of reading its bytes and cutting lines.
+#include "store/core/Task.h"
 #include "widgets/core/CellStore.h"
 #include "widgets/core/GridFile.h"
 
@@ -15,11 +16,10 @@ namespace {
 CellStore makeTaskList(int tasks)
 {
     CellStore s;
-    s.setColumnCount(12);
+    s.setColumnCount(TaskCol::Count);
     s.setRowCount(tasks + 1);
-    const char* titles[] = {"", "Task", "Due On", "Due At", "Category", "Pr", "Notes", "Create Date", "Alarm", "Lead Time", "Type", ""};
-    for (int c = 0; c < 12; ++c)
-        s.setCell(c, 0, QString::fromLatin1(titles[c]));
+    for (int c = 0; c < TaskCol::Count; ++c)
+        s.setCell(c, 0, kTaskTitles[size_t(c)]);
     const char* categories[] = {"Work", "Home", "Errands", "Garden"};
     for (int r = 1; r <= tasks; ++r) {
         s.setCell(0, r, (r % 3 == 0) ? QStringLiteral(" ") : QString());

@@ -1,6 +1,8 @@
 // Sorting the task grid on a title click, next to the floor of sorting bare keys.
 #include "app/core/TaskOrder.h"
 #include "platform/core/Clock.h"
+#include "platform/core/LocaleFormats.h"
+#include "store/core/Task.h"
 #include "widgets/core/CellStore.h"
 #include "widgets/core/GridFile.h"
 #include "widgets/core/GridSort.h"
@@ -27,9 +29,12 @@ void pinToday()
     Clock::setInstance(std::make_shared<FixedClock>(QDateTime(kToday, QTime(12, 0))));
 }
 
+// Dates and times as the program writes them in the "m/d/yy" locale.
+const LocaleFormats kFormats = LocaleFormats::fromPattern(QStringLiteral("m/d/yy"), QLatin1Char('/'));
+
 QString mdy(const QDate& d)
 {
-    return QStringLiteral("%1/%2/%3").arg(d.month()).arg(d.day()).arg(d.year() % 100, 2, 10, QLatin1Char('0'));
+    return kFormats.formatDate(d);
 }
 
 // 100,000 tasks with all 12 cells filled as the program writes them; a sixth have no due date.
@@ -41,23 +46,17 @@ CellStore makeTasks(int n, quint32 seed)
     static const char* const priorities[] = {"1", "2", "3", "\xC2\xA0"};
     QRandomGenerator rng(seed);
     CellStore s;
-    s.setColumnCount(12);
+    s.setColumnCount(TaskCol::Count);
     s.setRowCount(n + 1);
-    const char* titles[] = {"", "Task", "Due On", "Due At", "Category", "Pr", "Notes", "Create Date", "Alarm",
-                            "Lead Time", "Type", ""};
-    for (int c = 0; c < 12; ++c)
-        s.setCellUtf8(c, 0, titles[c]);
+    for (int c = 0; c < TaskCol::Count; ++c)
+        s.setCell(c, 0, kTaskTitles[size_t(c)]);
     for (int r = 1; r <= n; ++r) {
         const QString desc = QStringLiteral("%1 %2 %3").arg(QLatin1String(words[rng.bounded(15)]),
                                                             QLatin1String(words[rng.bounded(15)]))
                                  .arg(rng.bounded(100000));
         const QDate due = kFirstDue.addDays(rng.bounded(kDueSpanDays));
         const int minutes = int(rng.bounded(24 * 60));
-        const int h12 = (minutes / 60) % 12 == 0 ? 12 : (minutes / 60) % 12;
-        const QString time = QStringLiteral("%1:%2%3")
-                                 .arg(h12, 2, 10, QLatin1Char('0'))
-                                 .arg(minutes % 60, 2, 10, QLatin1Char('0'))
-                                 .arg(minutes < 720 ? QLatin1String("am") : QLatin1String("pm"));
+        const QString time = kFormats.formatTime(QTime(minutes / 60, minutes % 60));
         const bool noDue = rng.bounded(6) == 0;
         s.setCellUtf8(0, r, rng.bounded(4) == 0 ? " " : "x");
         s.setCell(1, r, desc);

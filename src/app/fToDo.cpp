@@ -37,7 +37,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QPainter>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QStatusBar>
@@ -284,8 +283,8 @@ void TfrmToDo::FormCreate()
     for (const QString& e : settingErrors)
         MessageBox::showError(this, e);
 
-    for (int i = 0; i < 4; ++i)
-        m_sortKeys[i] = (i == 0) ? 5 : (i == 2) ? 2 : 0;
+    // Priority ascending, then due date ascending, whatever the settings held.
+    m_sortKeys = {5, 0, 2, 0};
     m_dayFirst = LocaleFormats::current().dayFirst();
     m_programDir = DataPaths::programDirectory();
 
@@ -341,9 +340,6 @@ void TfrmToDo::loadTaskList()
         setupEmptyTaskList();
         SaveTaskList();
     }
-    // The rest of the program relies on the title row and one placeholder row.
-    if (TaskGrid->RowCount() < 2)
-        TaskGrid->setRowCount(2);
     if (TaskGrid->RealColCount() < TaskCol::Count)
         TaskGrid->setColCount(TaskCol::Count - TaskGrid->columnMap().hiddenCount());
 }
@@ -353,8 +349,6 @@ void TfrmToDo::loadHistory()
     const QString path = dataDirectory() + kHistoryFileName;
     if (QFile::exists(path))
         loadGridFile(m_history->TaskHistoryGrid, path, true);
-    if (m_history->TaskHistoryGrid->RowCount() < 2)
-        m_history->TaskHistoryGrid->setRowCount(2);
     m_history->setDataDirectoryProvider([this] { return dataDirectory(); });
 }
 
@@ -375,10 +369,12 @@ bool TfrmToDo::loadGridFile(TTextGrid* grid, const QString& path, bool partialOk
                 + Clock::instance().now().toString(QStringLiteral("yyyyMMdd-HHmmss")) + QLatin1Char('.')
                 + info.suffix();
             if (QFile::copy(path, copy))
-                text += QStringLiteral("\n\nThe file could not be read completely. An untouched copy of it was kept as \"%1\".")
+                text += QStringLiteral("\n\nThe file could not be read completely. "
+                                       "An untouched copy of it was kept as \"%1\".")
                             .arg(copy);
             else
-                text += QStringLiteral("\n\nThe file could not be read completely, and no copy of it could be made beside it.");
+                text += QStringLiteral("\n\nThe file could not be read completely, "
+                                       "and no copy of it could be made beside it.");
         }
         MessageBox::showError(this, text);
         if (!partialOk)
@@ -387,7 +383,8 @@ bool TfrmToDo::loadGridFile(TTextGrid* grid, const QString& path, bool partialOk
     const int hidden = grid->columnMap().hiddenCount();
     grid->cellStore() = std::move(loaded);
     grid->setColCount(grid->RealColCount() - hidden);
-    grid->setRowCount(grid->RowCount());
+    // Both lists rely on the title row and at least one (placeholder) row below it.
+    grid->setRowCount(std::max(2, grid->RowCount()));
     return true;
 }
 
@@ -422,7 +419,9 @@ bool TfrmToDo::SaveTaskList()
         TaskGrid->SaveToFile(dataDirectory() + kTaskListFileName);
         return true;
     } catch (const AppError& e) {
-        MessageBox::showError(this, e.message() + QStringLiteral("\n\nYour tasks are still in the list; they will be saved again with the next change or at exit."));
+        MessageBox::showError(this, e.message()
+                                        + QStringLiteral("\n\nYour tasks are still in the list; they will be saved "
+                                                         "again with the next change or at exit."));
         return false;
     }
 }
@@ -437,17 +436,12 @@ void TfrmToDo::ReloadChangedFiles()
     const QString dir = dataDirectory();
     if (m_watch.taskListChanged(dir)) {
         if (loadGridFile(TaskGrid, dir + kTaskListFileName, false)) {
-            if (TaskGrid->RowCount() < 2)
-                TaskGrid->setRowCount(2);
             attachTaskImages();
             UpdateTaskCount();
         }
     }
-    if (m_watch.historyChanged(dir)) {
-        TTextGrid* h = m_history->TaskHistoryGrid;
-        if (loadGridFile(h, dir + kHistoryFileName, false) && h->RowCount() < 2)
-            h->setRowCount(2);
-    }
+    if (m_watch.historyChanged(dir))
+        loadGridFile(m_history->TaskHistoryGrid, dir + kHistoryFileName, false);
 }
 
 void TfrmToDo::Timer1Timer()
@@ -501,8 +495,7 @@ void TfrmToDo::saveSettings()
 {
     SettingsExitState exit;
     exit.window = QRect(pos(), size());
-    for (int i = 0; i < 4; ++i)
-        exit.sortKeys[i] = m_sortKeys[i];
+    std::copy(m_sortKeys.begin(), m_sortKeys.end(), exit.sortKeys);
     for (int c = 2; c <= 5; ++c)
         exit.colHidden[c - 2] = TaskGrid->IsHiddenColumn(c);
     m_settings.Categories = m_prefs->categories();

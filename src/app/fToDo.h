@@ -187,7 +187,7 @@ private:
     Settings m_settings;
     DataFileWatch m_watch;
     QString m_programDir;
-    int m_sortKeys[4] = {5, 0, 2, 0};
+    std::array<int, 4> m_sortKeys{5, 0, 2, 0};
     bool m_editing = false;
     bool m_alarmsEnabled = true;
     bool m_dayFirst = false;

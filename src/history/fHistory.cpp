@@ -1,5 +1,7 @@
 #include "history/fHistory.h"
 
+#include "app/AppIcons.h"
+
 #include "history/core/TaskLog.h"
 #include "platform/MessageBox.h"
 #include "platform/core/AppError.h"
@@ -10,8 +12,6 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QStatusBar>
@@ -22,94 +22,9 @@ namespace veltry {
 
 namespace {
 
-constexpr int kIconSize = 18;
-
-QPixmap blankIcon()
+QPixmap toolIcon(const char* name)
 {
-    QPixmap pm(kIconSize, kIconSize);
-    pm.fill(Qt::transparent);
-    return pm;
-}
-
-// An open door with an arrow leaving through it.
-QPixmap drawCloseIcon()
-{
-    QPixmap pm = blankIcon();
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(96, 64, 32), 1));
-    p.setBrush(QColor(200, 150, 90));
-    p.drawRect(QRectF(2.5, 1.5, 9, 15));
-    p.setBrush(QColor(150, 100, 50));
-    p.drawPolygon(QPolygonF({QPointF(2.5, 1.5), QPointF(7.5, 3.5), QPointF(7.5, 16.5), QPointF(2.5, 16.5)}));
-    p.setPen(QPen(QColor(0, 128, 0), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.drawLine(QPointF(9, 9), QPointF(16, 9));
-    p.drawPolyline(QPolygonF({QPointF(13, 6), QPointF(16, 9), QPointF(13, 12)}));
-    return pm;
-}
-
-// A waste bin.
-QPixmap drawClearIcon()
-{
-    QPixmap pm = blankIcon();
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(64, 64, 64), 1));
-    p.setBrush(QColor(190, 190, 200));
-    QPainterPath bin;
-    bin.moveTo(4, 5);
-    bin.lineTo(14, 5);
-    bin.lineTo(13, 16.5);
-    bin.lineTo(5, 16.5);
-    bin.closeSubpath();
-    p.drawPath(bin);
-    p.drawRect(QRectF(2.5, 3.5, 13, 2));
-    p.drawRect(QRectF(7.5, 1.5, 3, 2));
-    for (double x : {6.5, 9.0, 11.5})
-        p.drawLine(QPointF(x, 7.5), QPointF(x, 14.5));
-    return pm;
-}
-
-void drawPage(QPainter& p, const QRectF& r)
-{
-    p.setPen(QPen(QColor(80, 80, 80), 1));
-    p.setBrush(Qt::white);
-    p.drawRect(r);
-    p.setPen(QColor(120, 120, 160));
-    for (double y = r.top() + 3; y < r.bottom() - 1; y += 2.5)
-        p.drawLine(QPointF(r.left() + 2, y), QPointF(r.right() - 2, y));
-}
-
-// A page under a magnifying glass.
-QPixmap drawPreviewIcon()
-{
-    QPixmap pm = blankIcon();
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    drawPage(p, QRectF(1.5, 0.5, 11, 14));
-    p.setPen(QPen(QColor(40, 40, 40), 1.5));
-    p.setBrush(QColor(200, 230, 255, 200));
-    p.drawEllipse(QPointF(10.5, 9.5), 4, 4);
-    p.setPen(QPen(QColor(40, 40, 40), 2.5, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(13.5, 12.5), QPointF(16.5, 15.5));
-    return pm;
-}
-
-// A printer with a sheet coming out.
-QPixmap drawPrintIcon()
-{
-    QPixmap pm = blankIcon();
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    drawPage(p, QRectF(4.5, 0.5, 9, 7));
-    p.setPen(QPen(QColor(64, 64, 64), 1));
-    p.setBrush(QColor(170, 170, 180));
-    p.drawRoundedRect(QRectF(1.5, 6.5, 15, 7), 1.5, 1.5);
-    p.setBrush(Qt::white);
-    p.drawRect(QRectF(4.5, 11.5, 9, 5));
-    p.setPen(QColor(0, 160, 0));
-    p.drawPoint(QPointF(14, 8.5));
-    return pm;
+    return AppIcons::pixmap(QLatin1String(name), QSize(18, 18));
 }
 
 TFlatButton* makeToolButton(QWidget* parent, const char* name, const QString& caption, const QString& hint,
@@ -153,13 +68,13 @@ TfrmTaskHistory::TfrmTaskHistory(QWidget* parent) : QDialog(parent)
     pnlToolbar->setObjectName(QStringLiteral("pnlToolbar"));
     pnlToolbar->setFixedHeight(30);
     btnClose = makeToolButton(pnlToolbar, "btnClose", QStringLiteral("&Close History"),
-                              QStringLiteral("Close History"), drawCloseIcon(), 2);
+                              QStringLiteral("Close History"), toolIcon("exit"), 2);
     btnClear = makeToolButton(pnlToolbar, "btnClear", QStringLiteral("C&lear History"),
-                              QStringLiteral("Clear History"), drawClearIcon(), 30);
+                              QStringLiteral("Clear History"), toolIcon("clear"), 30);
     btnPrintPreview = makeToolButton(pnlToolbar, "btnPrintPreview", QStringLiteral("Print Pre&view"),
-                                     QStringLiteral("Print Preview"), drawPreviewIcon(), 58);
+                                     QStringLiteral("Print Preview"), toolIcon("printpreview"), 58);
     FlatButton2 = makeToolButton(pnlToolbar, "FlatButton2", QStringLiteral("&Print Task History"),
-                                 QStringLiteral("Print Task History"), drawPrintIcon(), 84);
+                                 QStringLiteral("Print Task History"), toolIcon("print"), 84);
     // Printing the history is not available yet.
     btnPrintPreview->setEnabled(false);
     FlatButton2->setEnabled(false);
