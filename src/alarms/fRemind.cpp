@@ -161,7 +161,6 @@ void TfrmReminder::RaiseFor(TfrmToDo* owner, int row, int typeIndex)
 {
     TfrmReminder dlg(owner->TaskGrid, owner);
     dlg.OnTaskRemoved = [owner] {
-        // The times are not recorded here: the shared-list check then reloads the list once.
         owner->SaveTaskList();
         owner->UpdateTaskCount();
     };

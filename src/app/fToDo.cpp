@@ -417,6 +417,9 @@ bool TfrmToDo::SaveTaskList()
 {
     try {
         TaskGrid->SaveToFile(dataDirectory() + kTaskListFileName);
+        // Our own write must never come back as another copy's change, or the shared-list check
+        // would reload it over changes made since (a snooze given right after a removal).
+        m_watch.recordTaskList(dataDirectory());
         return true;
     } catch (const AppError& e) {
         MessageBox::showError(this, e.message()

@@ -277,6 +277,25 @@ private Q_SLOTS:
         }
     }
 
+    // With a shared list, the tick's reload must not bring back the file a removal wrote and
+    // throw away an answer given later in the same pass.
+    void answersOfOnePassSurviveTheSharedListCheck()
+    {
+        startWith({{"remove me", "6/10/25", ""}, {"not due", "", ""}, {"snooze me", "6/10/25", ""}}, at(2025, 6, 10, 8, 0));
+        todo()->settings().Networkable = true;
+        MessageBox::queueAnswer(QMessageBox::Ok);
+        TfrmReminder::setShowHook([](TfrmReminder* dlg) {
+            QTest::mouseClick(dlg->lblTaskName->text() == "remove me" ? dlg->btnRemoveTask : dlg->btnSnooze,
+                              Qt::LeftButton);
+        });
+        todo()->Timer1Timer();
+        TfrmReminder::setShowHook({});
+        todo()->Timer1->stop();
+        QCOMPARE(grid()->RowCount(), 3);
+        QCOMPARE(cell(TaskCol::Task, 2), QStringLiteral("snooze me"));
+        QCOMPARE(cell(TaskCol::DueTime, 2), QStringLiteral("08:05am"));
+    }
+
     void rollover_data()
     {
         QTest::addColumn<QString>("type");
