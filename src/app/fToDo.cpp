@@ -277,7 +277,13 @@ void TfrmToDo::FormCreate()
     m_prefs->setCategories(m_settings.Categories);
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QSize screenSize = screen ? screen->size() : QSize(1024, 768);
-    const QRect frame = SettingsIO::windowFrame(m_settings, kDesignedFrame, screenSize);
+    QList<QRect> screens;
+    if (screen)
+        screens << screen->availableGeometry();
+    for (const QScreen* other : QGuiApplication::screens())
+        if (other != screen)
+            screens << other->availableGeometry();
+    const QRect frame = SettingsIO::keepReachable(SettingsIO::windowFrame(m_settings, kDesignedFrame, screenSize), screens);
     resize(frame.size());
     move(frame.topLeft());
     for (const QString& e : settingErrors)

@@ -2,6 +2,7 @@
 
 #include <QListWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace veltry {
 
@@ -25,18 +26,29 @@ QStringList TfrmPrefs::categories() const
 
 void TfrmPrefs::setCategories(const QStringList& categories)
 {
+    // One sort instead of an insertion per name: a long list must not make the start quadratic.
+    // Stable, so equal names keep the order they were added in, as one by one.
+    QStringList sorted = categories;
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     lstCategory->clear();
-    for (const QString& c : categories)
-        addCategory(c);
+    lstCategory->addItems(sorted);
 }
 
 void TfrmPrefs::addCategory(const QString& category)
 {
     // A sorted list box orders without regard to case.
-    int at = 0;
-    while (at < lstCategory->count() && lstCategory->item(at)->text().compare(category, Qt::CaseInsensitive) <= 0)
-        ++at;
-    lstCategory->insertItem(at, category);
+    // After the equal names already there.
+    int lo = 0;
+    int hi = lstCategory->count();
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (lstCategory->item(mid)->text().compare(category, Qt::CaseInsensitive) <= 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    lstCategory->insertItem(lo, category);
 }
 
 } // namespace veltry

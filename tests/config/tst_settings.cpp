@@ -99,6 +99,38 @@ private Q_SLOTS:
         QCOMPARE(std::get<QString>(*stored(store, "AltDirPath")), QString());
     }
 
+    void keepReachable_data()
+    {
+        QTest::addColumn<QRect>("frame");
+        QTest::addColumn<QRect>("reachable");
+        const QRect designed(293, 197, 407, 264);
+        QTest::newRow("designed stays") << designed << designed;
+        QTest::newRow("huge size") << QRect(0, 0, 2147483647 / 2, 32767) << QRect(0, 0, 1920, 1040);
+        QTest::newRow("far up and left") << QRect(-32768, -32768, 407, 264) << QRect(0, 0, 407, 264);
+        QTest::newRow("far down and right") << QRect(5000, 5000, 407, 264) << QRect(1513, 776, 407, 264);
+        QTest::newRow("partly off the left edge") << QRect(-200, 100, 407, 264) << QRect(-200, 100, 407, 264);
+        QTest::newRow("title row under the bottom edge") << QRect(100, 1020, 407, 264) << QRect(100, 776, 407, 264);
+        QTest::newRow("on the second screen") << QRect(2000, 100, 407, 264) << QRect(2000, 100, 407, 264);
+        QTest::newRow("too tall for the second screen") << QRect(2000, 100, 407, 2000) << QRect(2000, 100, 407, 1024);
+    }
+    void keepReachable()
+    {
+        QFETCH(QRect, frame);
+        QFETCH(QRect, reachable);
+        const QList<QRect> screens = {QRect(0, 0, 1920, 1040), QRect(1920, 0, 1280, 1024)};
+        QCOMPARE(SettingsIO::keepReachable(frame, screens), reachable);
+    }
+
+    void extremeStoredFrameStaysInReach()
+    {
+        Settings s;
+        s.SaveSize = s.SavePosition = true;
+        s.ListWidth = s.ListHeight = 2147483647;
+        s.Left = s.Top = -32768;
+        const QRect frame = SettingsIO::windowFrame(s, QRect(293, 197, 407, 264), QSize(1920, 1080));
+        QCOMPARE(SettingsIO::keepReachable(frame, {QRect(0, 0, 1920, 1040)}), QRect(0, 0, 1920, 1040));
+    }
+
     void categoriesWithGaps()
     {
         ConfigStore store(storePath());
@@ -107,6 +139,27 @@ private Q_SLOTS:
         store.setValue(kKeyPath, QStringLiteral("Cat2"), QStringLiteral("C"));
         store.setValue(kKeyPath, QStringLiteral("Cat3"), QStringLiteral("ignored"));
         QCOMPARE(SettingsIO::load(store).Categories, QStringList({"A", "C"}));
+    }
+
+    // Names are found without regard to case; the first of two equal names counts; the order
+    // of the file stays through changes and removals.
+    void valueNamesIgnoreCase()
+    {
+        QFile f(storePath());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Veltry Pro]\n\"Cat0\"=\"first\"\n\"b\"=dword:00000002\n"
+                "\"CAT0\"=\"second\"\n\"c\"=\"3\"\n");
+        f.close();
+        ConfigStore store(storePath());
+        QVERIFY(store.reload());
+        QCOMPARE(std::get<QString>(*store.value(kKeyPath, QStringLiteral("cat0"))), QStringLiteral("first"));
+        store.setValue(kKeyPath, QStringLiteral("CaT0"), QStringLiteral("changed"));
+        QVERIFY(store.deleteValue(kKeyPath, QStringLiteral("B")));
+        QVERIFY(!store.deleteValue(kKeyPath, QStringLiteral("b")));
+        store.setValue(kKeyPath, QStringLiteral("d"), qint32(4));
+        QCOMPARE(store.valueNames(kKeyPath), QStringList({"Cat0", "c", "d"}));
+        QCOMPARE(std::get<QString>(*store.value(kKeyPath, QStringLiteral("C"))), QStringLiteral("3"));
+        QCOMPARE(std::get<QString>(*store.value(kKeyPath, QStringLiteral("CAT0"))), QStringLiteral("changed"));
     }
 
     void wrongKindIsReportedAndOthersStillRead()

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace veltry::SettingsIO {
 
@@ -135,20 +136,53 @@ void save(ConfigStore& store, const Settings& s, const SettingsExitState& exit)
 
 QRect windowFrame(const Settings& s, const QRect& designed, const QSize& screen)
 {
+    // Stored numbers may be anything; a rectangle's far edge must not overflow.
+    static constexpr int kLimit = 1 << 20;
+    const auto bounded = [](qint32 v, int lo) { return std::clamp(int(v), lo, kLimit); };
     QRect r = designed;
     if (s.SaveSize) {
         if (s.ListHeight)
-            r.setHeight(*s.ListHeight);
+            r.setHeight(bounded(*s.ListHeight, 0));
         if (s.ListWidth)
-            r.setWidth(*s.ListWidth);
+            r.setWidth(bounded(*s.ListWidth, 0));
     }
     if (s.SavePosition) {
         // Integer division truncates toward zero, as the centring always did.
-        const int left = s.Left ? *s.Left : (screen.width() - r.width()) / 2;
-        const int top = s.Top ? *s.Top : (screen.height() - r.height()) / 2;
+        const int left = s.Left ? bounded(*s.Left, -kLimit) : (screen.width() - r.width()) / 2;
+        const int top = s.Top ? bounded(*s.Top, -kLimit) : (screen.height() - r.height()) / 2;
         r.moveTo(left, top);
     }
     return r;
+}
+
+QRect keepReachable(const QRect& frame, const QList<QRect>& screens)
+{
+    constexpr int kTitleRow = 30;
+    constexpr int kInView = 100;
+    if (screens.isEmpty())
+        return frame;
+    // The screen that shows most of the title row; the primary one when none shows any of it.
+    const QRect titleRow(frame.left(), frame.top(), std::max(1, frame.width()), kTitleRow);
+    QRect area = screens.first();
+    qint64 best = 0;
+    for (const QRect& s : screens) {
+        const QRect shown = s.intersected(titleRow);
+        const qint64 size = shown.isEmpty() ? 0 : qint64(shown.width()) * shown.height();
+        if (size > best) {
+            best = size;
+            area = s;
+        }
+    }
+    const int w = std::clamp(frame.width(), 1, std::max(1, area.width()));
+    const int h = std::clamp(frame.height(), 1, std::max(1, area.height()));
+    const int inView = std::min(kInView, w);
+    const bool reachable = frame.left() >= area.left() - w + inView && frame.left() <= area.left() + area.width() - inView
+        && frame.top() >= area.top() && frame.top() <= area.top() + area.height() - kTitleRow;
+    if (reachable)
+        return QRect(frame.topLeft(), QSize(w, h));
+    // Out of reach: bring the whole window onto the screen.
+    return QRect(std::clamp(frame.left(), area.left(), area.left() + area.width() - w),
+                 std::clamp(frame.top(), area.top(), area.top() + area.height() - h), w, h);
 }
 
 } // namespace veltry::SettingsIO

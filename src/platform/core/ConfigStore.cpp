@@ -101,12 +101,13 @@ bool ConfigStore::reload(QString* error)
         if (rest.startsWith(QLatin1String("dword:"))) {
             bool ok = false;
             const quint32 v = rest.mid(6).toUInt(&ok, 16);
-            if (ok)
-                current->values.emplace_back(name, qint32(v));
+            // A name written twice: the first one counts, as it always did.
+            if (ok && !current->find(name))
+                current->set(name, qint32(v));
         } else if (rest.startsWith(QLatin1Char('"'))) {
             QString text;
-            if (unescape(rest, 1, text) >= 0)
-                current->values.emplace_back(name, text);
+            if (unescape(rest, 1, text) >= 0 && !current->find(name))
+                current->set(name, text);
         }
     }
     return true;
@@ -162,40 +163,53 @@ void ConfigStore::createKey(const QString& key)
         m_keys.push_back({normaliseKey(key), {}});
 }
 
+const ConfigStore::Value* ConfigStore::Key::find(const QString& valueName) const
+{
+    const auto it = index.constFind(valueName.toCaseFolded());
+    return it == index.cend() ? nullptr : &values[*it].second;
+}
+
+void ConfigStore::Key::set(const QString& valueName, const Value& value)
+{
+    const QString folded = valueName.toCaseFolded();
+    if (const auto it = index.constFind(folded); it != index.cend()) {
+        values[*it].second = value;
+        return;
+    }
+    index.insert(folded, values.size());
+    values.emplace_back(valueName, value);
+}
+
+bool ConfigStore::Key::remove(const QString& valueName)
+{
+    const auto it = index.constFind(valueName.toCaseFolded());
+    if (it == index.cend())
+        return false;
+    values.erase(values.begin() + qsizetype(*it));
+    index.clear();
+    for (size_t i = 0; i < values.size(); ++i)
+        index.insert(values[i].first.toCaseFolded(), i);
+    return true;
+}
+
 std::optional<ConfigStore::Value> ConfigStore::value(const QString& key, const QString& name) const
 {
     if (const Key* k = findKey(key))
-        for (const auto& [n, v] : k->values)
-            if (n.compare(name, Qt::CaseInsensitive) == 0)
-                return v;
+        if (const Value* v = k->find(name))
+            return *v;
     return std::nullopt;
 }
 
 void ConfigStore::setValue(const QString& key, const QString& name, const Value& value)
 {
     createKey(key);
-    Key* k = findKey(key);
-    for (auto& [n, v] : k->values) {
-        if (n.compare(name, Qt::CaseInsensitive) == 0) {
-            v = value;
-            return;
-        }
-    }
-    k->values.emplace_back(name, value);
+    findKey(key)->set(name, value);
 }
 
 bool ConfigStore::deleteValue(const QString& key, const QString& name)
 {
     Key* k = findKey(key);
-    if (!k)
-        return false;
-    for (auto it = k->values.begin(); it != k->values.end(); ++it) {
-        if (it->first.compare(name, Qt::CaseInsensitive) == 0) {
-            k->values.erase(it);
-            return true;
-        }
-    }
-    return false;
+    return k && k->remove(name);
 }
 
 QStringList ConfigStore::valueNames(const QString& key) const

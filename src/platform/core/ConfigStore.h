@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <map>
@@ -46,6 +47,12 @@ private:
     {
         QString name;
         std::vector<std::pair<QString, Value>> values;  // in the order first written
+        // Case-folded name to its place in `values`: a key may hold a hundred thousand values
+        // (the categories), and each read or write must not scan them all.
+        QHash<QString, size_t> index;
+        const Value* find(const QString& valueName) const;
+        void set(const QString& valueName, const Value& value);
+        bool remove(const QString& valueName);
     };
     Key* findKey(const QString& key);
     const Key* findKey(const QString& key) const;
