@@ -5,13 +5,16 @@
 #include "config/fPrefs2.h"
 #include "editing/fAddTask.h"
 #include "history/fHistory.h"
+#include "platform/MessageBox.h"
 #include "platform/UnixSignals.h"
 #include "tray/SingleInst.h"
 #include "tray/TrayIcon.h"
 #include "tray/TrayT1.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QSessionManager>
 
 namespace veltry {
@@ -47,7 +50,7 @@ bool VeltryApp::start()
     // refuses, as closing it only puts it away.
     qApp->installEventFilter(this);
     m_signals = std::make_unique<UnixSignals>();
-    connect(m_signals.get(), &UnixSignals::terminationRequested, qApp, &QCoreApplication::quit);
+    connect(m_signals.get(), &UnixSignals::terminationRequested, this, &VeltryApp::endBySignal);
 
     m_form1 = new TForm1(m_previous.get());
     m_prefs = new TfrmPrefs();
@@ -64,10 +67,42 @@ bool VeltryApp::start()
 
     // A logout may end the process without returning from the event loop: save while we can.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
+        // The session ends us soon after; a box now would only hold the logout up.
+        const bool wasEnding = MessageBox::isEnding();
+        MessageBox::setEnding(true);
         if (m_toDo)
             m_toDo->saveEverything();
+        MessageBox::setEnding(wasEnding);
     });
     return true;
+}
+
+namespace {
+// Every modal window and pop-up that is open now, innermost first, is closed as if cancelled.
+void closeModalWindows()
+{
+    while (QWidget* popup = QApplication::activePopupWidget())
+        if (!popup->close())
+            break;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (!w->isVisible() || w->windowModality() == Qt::NonModal)
+            continue;
+        if (auto* dialog = qobject_cast<QDialog*>(w))
+            dialog->done(QDialog::Rejected);
+        else
+            w->hide();
+    }
+}
+} // namespace
+
+void VeltryApp::endBySignal()
+{
+    m_endingBySignal = true;
+    MessageBox::setEnding(true);
+    closeModalWindows();
+    // Leaves every running loop, the nested ones of modal windows included; a run still starting
+    // does not enter its loop at all (run() checks the flag).
+    QCoreApplication::exit(0);
 }
 
 bool VeltryApp::eventFilter(QObject* watched, QEvent* event)
@@ -76,6 +111,15 @@ bool VeltryApp::eventFilter(QObject* watched, QEvent* event)
         QCoreApplication::exit(0);
         return true;
     }
+    // A window that opens modally while the run ends by a signal is cancelled at once.
+    if (m_endingBySignal && event->type() == QEvent::Show && watched->isWidgetType()) {
+        auto* dialog = qobject_cast<QDialog*>(watched);
+        if (dialog && dialog->isModal())
+            QMetaObject::invokeMethod(dialog, [dialog = QPointer<QDialog>(dialog)] {
+                if (dialog)
+                    dialog->done(QDialog::Rejected);
+            }, Qt::QueuedConnection);
+    }
     return QObject::eventFilter(watched, event);
 }
 
@@ -83,6 +127,10 @@ int VeltryApp::run()
 {
     if (m_secondCopy)
         return 0;
+    if (m_endingBySignal) {
+        shutdown();
+        return 0;
+    }
     const int code = QApplication::exec();
     shutdown();
     return code;

@@ -38,6 +38,10 @@ public:
     TfrmToDo* toDo() const { return m_toDo; }
     TfrmAddTask* addTask() const { return m_addTask; }
     bool isSecondCopy() const { return m_secondCopy; }
+    // SIGTERM, SIGINT, SIGHUP: close whatever window or box is open, leave every event loop and
+    // end with the saves, whether the run is starting, running or already ending.
+    void endBySignal();
+    bool endingBySignal() const { return m_endingBySignal; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -52,6 +56,7 @@ private:
     std::unique_ptr<TPreviousInstance> m_previous;
     bool m_shutDown = false;
     bool m_secondCopy = false;
+    bool m_endingBySignal = false;
 };
 
 } // namespace veltry

@@ -294,6 +294,11 @@ void TfrmToDo::FormCreate()
     m_dayFirst = LocaleFormats::current().dayFirst();
     m_programDir = DataPaths::programDirectory();
 
+    if (dataDirectory() == DataPaths::programDirectory()) {
+        const QString adopted = adoptProgramFolderFiles();
+        if (!adopted.isEmpty())
+            MessageBox::show(this, MessageBox::Kind::Information, adopted);
+    }
     loadTaskList();
     loadHistory();
     RecordFileTimes();
@@ -519,8 +524,25 @@ void TfrmToDo::saveEverything()
 {
     if (!m_created)
         return;
-    SaveTaskList();
+    saveTaskListAtExit();
     saveSettings();
+}
+
+void TfrmToDo::saveTaskListAtExit()
+{
+    const QString path = dataDirectory() + kTaskListFileName;
+    try {
+        TaskGrid->SaveToFile(path);
+        m_watch.recordTaskList(dataDirectory());
+    } catch (const AppError& e) {
+        // There is no later save to wait for: the tasks go to a file of their own or are lost.
+        const QString copy = saveUnsavedCopy(TaskGrid->cellStore(), kTaskListFileName, Clock::instance().now());
+        MessageBox::showError(this, e.message()
+                                        + (copy.isEmpty()
+                                               ? QStringLiteral("\n\nYour tasks could not be written to any other "
+                                                                "file either; the changes since the last save are lost.")
+                                               : QStringLiteral("\n\nYour tasks were written to \"%1\" instead.").arg(copy)));
+    }
 }
 
 void TfrmToDo::FormDestroy()
@@ -530,7 +552,7 @@ void TfrmToDo::FormDestroy()
     if (!m_created)
         return;
     Timer1->stop();
-    SaveTaskList();
+    saveTaskListAtExit();
     saveSettings();
     m_created = false;
 }

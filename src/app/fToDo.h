@@ -173,6 +173,8 @@ private:
     void attachTaskImages();
     void applyColumnSettings();
     void saveSettings();
+    // The last save: when it fails the list goes to an emergency file, named in the message.
+    void saveTaskListAtExit();
     QColor priorityColor(int row) const;
     void createToolbar();
     void createMenus();

@@ -5,6 +5,8 @@
 #include "history/core/TaskLog.h"
 #include "platform/MessageBox.h"
 #include "platform/core/AppError.h"
+#include "platform/core/Clock.h"
+#include "store/core/DataFiles.h"
 #include "store/core/Task.h"
 #include "widgets/FlatBtn.h"
 #include "widgets/TextGrid.h"
@@ -264,7 +266,17 @@ bool TfrmTaskHistory::saveReportingFailure()
 void TfrmTaskHistory::FormDestroy()
 {
     m_onSaved = nullptr;
-    saveReportingFailure();
+    try {
+        SaveHistory();
+    } catch (const AppError& e) {
+        // The program ends: the history goes to a file of its own or is lost.
+        const QString copy = saveUnsavedCopy(TaskHistoryGrid->cellStore(), kHistoryFileName, Clock::instance().now());
+        MessageBox::showError(this, e.message()
+                                        + (copy.isEmpty()
+                                               ? QStringLiteral("\n\nThe history could not be written to any other "
+                                                                "file either; the entries since the last save are lost.")
+                                               : QStringLiteral("\n\nThe history was written to \"%1\" instead.").arg(copy)));
+    }
 }
 
 } // namespace veltry

@@ -1,6 +1,7 @@
 #include "platform/MessageBox.h"
 
 #include <QApplication>
+#include <cstdio>
 #include <deque>
 
 namespace veltry::MessageBox {
@@ -8,6 +9,7 @@ namespace veltry::MessageBox {
 namespace {
 struct TestState
 {
+    bool ending = false;
     bool on = false;
     std::deque<QMessageBox::StandardButton> answers;
     QStringList shown;
@@ -47,6 +49,16 @@ QMessageBox::StandardButton showBox(QWidget* parent, Kind kind, const QString& t
                                     QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
 {
     TestState& s = state();
+    if (s.ending) {
+        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(title), qUtf8Printable(text));
+        if (s.on)
+            s.shown.append(text);
+        if (buttons.testFlag(QMessageBox::Cancel))
+            return QMessageBox::Cancel;
+        if (buttons.testFlag(QMessageBox::No))
+            return QMessageBox::No;
+        return QMessageBox::Ok;
+    }
     if (s.on) {
         s.shown.append(text);
         if (!s.answers.empty()) {
@@ -71,6 +83,16 @@ QMessageBox::StandardButton showBox(QWidget* parent, Kind kind, const QString& t
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 } // namespace
+
+void setEnding(bool on)
+{
+    state().ending = on;
+}
+
+bool isEnding()
+{
+    return state().ending;
+}
 
 void setTestMode(bool on)
 {

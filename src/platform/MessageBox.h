@@ -22,6 +22,12 @@ QMessageBox::StandardButton show(QWidget* parent, Kind kind, const QString& text
 // The application's error box, with the error's own text.
 void showError(QWidget* parent, const QString& text);
 
+// While the program ends by a signal or a logout no box may hold it up: each box's text goes to
+// standard error instead, and a question takes its safe answer (Cancel or No), never one that
+// removes or changes anything.
+void setEnding(bool on);
+bool isEnding();
+
 // Test seam: when answers are queued, boxes are not shown; each takes the next answer (or its
 // default button when the queue runs dry) and its text is recorded.
 void setTestMode(bool on);

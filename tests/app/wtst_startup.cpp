@@ -3,6 +3,8 @@
 #include "app/VeltryApp.h"
 #include "app/fToDo.h"
 #include "history/fHistory.h"
+#include "history/core/TaskLog.h"
+#include "platform/core/DataPaths.h"
 #include "platform/MessageBox.h"
 #include "platform/core/ConfigStore.h"
 #include "store/core/Task.h"
@@ -109,6 +111,66 @@ private Q_SLOTS:
         QDir(m_program->filePath(kTaskListFileName)).removeRecursively();
         app.shutdown();
         QVERIFY(m_program->read(kTaskListFileName).contains("1,1,precious\r\n"));
+    }
+
+    // At the end there is no later save: both lists go to files of their own, named in the
+    // messages, and nothing is lost.
+    void failedSaveAtExitWritesUnsavedCopies()
+    {
+        VeltryApp app;
+        app.start();
+        app.toDo()->TaskGrid->setCells(TaskCol::Task, 1, QStringLiteral("precious"));
+        app.toDo()->LogTasks();
+        app.history()->TaskHistoryGrid->setCells(HistCol::Task, 1, QStringLiteral("logged"));
+        QVERIFY(QFile::remove(m_program->filePath(kTaskListFileName)));
+        for (const QString& name : {kTaskListFileName, kHistoryFileName})
+            QVERIFY(QDir(m_program->dir()).mkdir(name));  // a save cannot replace a folder
+        MessageBox::clearShownTexts();
+        app.shutdown();
+        const QStringList shown = MessageBox::shownTexts();
+        QCOMPARE(shown.size(), 2);
+        QDir userData(DataPaths::userDataDirectory());
+        const QStringList lists = userData.entryList({QStringLiteral("veltlist-unsaved-*.vlp")});
+        const QStringList logs = userData.entryList({QStringLiteral("veltlog-unsaved-*.vlp")});
+        QCOMPARE(lists.size(), 1);
+        QCOMPARE(logs.size(), 1);
+        QVERIFY(shown.at(0).contains(userData.filePath(lists.first())));
+        QVERIFY(shown.at(1).contains(userData.filePath(logs.first())));
+        QVERIFY(readAll(userData.filePath(lists.first())).contains("1,1,precious\r\n"));
+        QVERIFY(readAll(userData.filePath(logs.first())).contains("1,1,logged\r\n"));
+        for (const QString& f : lists + logs)
+            QVERIFY(userData.remove(f));
+    }
+
+    // A program folder that cannot be written is left for the user's data folder, which starts
+    // from copies of the lists found there, once, with a word to the user.
+    void readOnlyProgramFolderListsAreCopiedOnce()
+    {
+        QVERIFY(m_program->write(kTaskListFileName, taskListHeader(2) + "1,1,old task\r\n"));
+        QVERIFY(m_program->write(kHistoryFileName, "7,2\r\n1,1,old entry\r\n"));
+        DataPaths::setProgramDirectoryOverride(m_program->path(), true);
+        QDir userData(DataPaths::userDataDirectory());
+        QCOMPARE(DataPaths::programDirectory(), userData.path() + QLatin1Char('/'));
+        for (int run = 0; run < 2; ++run) {
+            MessageBox::clearShownTexts();
+            VeltryApp app;
+            app.start();
+            QCOMPARE(app.history()->TaskHistoryGrid->Cells(HistCol::Task, 1), QStringLiteral("old entry"));
+            if (run == 0) {
+                QCOMPARE(app.toDo()->TaskGrid->Cells(TaskCol::Task, 1), QStringLiteral("old task"));
+                QCOMPARE(MessageBox::shownTexts().size(), 1);
+                QVERIFY(MessageBox::shownTexts().first().contains(userData.path()));
+                app.toDo()->TaskGrid->setCells(TaskCol::Task, 1, QStringLiteral("changed here"));
+                app.toDo()->SaveTaskList();
+            } else {
+                QVERIFY(MessageBox::shownTexts().isEmpty());
+                QCOMPARE(app.toDo()->TaskGrid->Cells(TaskCol::Task, 1), QStringLiteral("changed here"));
+            }
+            app.shutdown();
+        }
+        QVERIFY(m_program->read(kTaskListFileName).contains("old task"));
+        for (const QString& name : {kTaskListFileName, kHistoryFileName})
+            QVERIFY(userData.remove(name));
     }
 
     void sharedListReloadsOtherCopiesWrites()

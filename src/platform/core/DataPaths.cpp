@@ -14,6 +14,12 @@ QString& programOverride()
     return dir;
 }
 
+bool& overrideReadOnly()
+{
+    static bool readOnly = false;
+    return readOnly;
+}
+
 QString withSlash(QString dir)
 {
     if (!dir.endsWith(QLatin1Char('/')))
@@ -42,10 +48,15 @@ struct Resolved
     bool standIn = false;
 };
 
+QString ownDirectory()
+{
+    return withSlash(programOverride().isEmpty() ? QCoreApplication::applicationDirPath() : programOverride());
+}
+
 Resolved resolve()
 {
-    const QString own = withSlash(programOverride().isEmpty() ? QCoreApplication::applicationDirPath() : programOverride());
-    if (writable(own))
+    const QString own = ownDirectory();
+    if (!(overrideReadOnly() && !programOverride().isEmpty()) && writable(own))
         return {own, false};
     const QString standIn = xdg("XDG_DATA_HOME", ".local/share");
     QDir().mkpath(standIn);
@@ -69,14 +80,25 @@ bool usingStandIn()
     return cached().standIn;
 }
 
+QString userDataDirectory()
+{
+    return xdg("XDG_DATA_HOME", ".local/share");
+}
+
 QString configDirectory()
 {
     return xdg("XDG_CONFIG_HOME", ".config");
 }
 
-void setProgramDirectoryOverride(const QString& dir)
+QString programFileDirectory()
+{
+    return ownDirectory();
+}
+
+void setProgramDirectoryOverride(const QString& dir, bool readOnly)
 {
     programOverride() = dir;
+    overrideReadOnly() = readOnly;
     cached() = resolve();
 }
 

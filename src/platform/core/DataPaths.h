@@ -11,9 +11,14 @@ namespace veltry::DataPaths {
 QString programDirectory();
 // True when programDirectory() is the per-user stand-in.
 bool usingStandIn();
+// The folder of the program file itself, even when it cannot be written.
+QString programFileDirectory();
+// $XDG_DATA_HOME/veltry/ (default ~/.local/share/veltry/), whether or not it is in use.
+QString userDataDirectory();
 // $XDG_CONFIG_HOME/veltry/ (default ~/.config/veltry/).
 QString configDirectory();
-// Test seam: pretend the program lives in `dir` (empty restores the real one).
-void setProgramDirectoryOverride(const QString& dir);
+// Test seam: pretend the program lives in `dir` (empty restores the real one), a folder that
+// cannot be written when `readOnly` (a root user can write anywhere, so tests cannot make one).
+void setProgramDirectoryOverride(const QString& dir, bool readOnly = false);
 
 } // namespace veltry::DataPaths

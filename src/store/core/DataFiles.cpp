@@ -2,8 +2,11 @@
 
 #include "config/core/Settings.h"
 #include "platform/core/DataPaths.h"
+#include "platform/core/AppError.h"
 #include "store/core/Task.h"
+#include "widgets/core/GridFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -29,6 +32,52 @@ FileStamp fileStamp(const QString& path)
     stamp.time = file.fileTime(QFileDevice::FileModificationTime);
     stamp.size = file.size();
     return stamp;
+}
+
+QString adoptProgramFolderFiles()
+{
+    if (!DataPaths::usingStandIn())
+        return {};
+    const QString from = DataPaths::programFileDirectory();
+    const QString to = DataPaths::programDirectory();
+    const QStringList names = {kTaskListFileName, kHistoryFileName};
+    bool any = false;
+    for (const QString& name : names) {
+        if (QFile::exists(to + name))
+            return {};
+        any = any || QFile::exists(from + name);
+    }
+    if (!any)
+        return {};
+    QStringList failed;
+    for (const QString& name : names)
+        if (QFile::exists(from + name) && !QFile::copy(from + name, to + name))
+            failed << name;
+    if (!failed.isEmpty())
+        return QStringLiteral("The program folder \"%1\" cannot be written, and \"%2\" could not be copied from it to \"%3\".")
+            .arg(from, failed.join(QStringLiteral("\", \"")), to);
+    return QStringLiteral("The program folder \"%1\" cannot be written, so your task list is kept in \"%2\" from now on. "
+                          "The tasks of the program folder were copied there.")
+        .arg(from, to);
+}
+
+QString saveUnsavedCopy(const CellStore& cells, const QString& fileName, const QDateTime& now)
+{
+    const QFileInfo name(fileName);
+    const QString file = name.completeBaseName() + QStringLiteral("-unsaved-")
+        + now.toString(QStringLiteral("yyyyMMdd-HHmmss")) + QLatin1Char('.') + name.suffix();
+    for (QString dir : {DataPaths::userDataDirectory(), QDir::tempPath()}) {
+        if (!dir.endsWith(QLatin1Char('/')))
+            dir += QLatin1Char('/');
+        QDir().mkpath(dir);
+        try {
+            GridFile::saveToFile(cells, dir + file);
+            return dir + file;
+        } catch (const AppError&) {
+            // Try the next place.
+        }
+    }
+    return {};
 }
 
 QDateTime FileTime(const QString& path)

@@ -5,6 +5,7 @@
 
 namespace veltry {
 
+class CellStore;
 struct Settings;
 
 // The folder both data files live in: the alternative folder when it is switched on and exists,
@@ -22,6 +23,18 @@ struct FileStamp
 };
 
 FileStamp fileStamp(const QString& path);
+
+// When the program's folder cannot be written, the user's data folder stands in for it. A task
+// list and history kept in the program's folder are copied there the first time (when the
+// stand-in holds neither), so the tasks do not look gone. Returns what to tell the user, empty
+// when nothing was copied.
+QString adoptProgramFolderFiles();
+
+// The last resort when a data file cannot be saved at the program's end: `cells` written whole
+// to a new file named after `fileName` ("veltlist.vlp" gives
+// "veltlist-unsaved-<date>-<time>.vlp") in the user's data folder, or in the temporary folder
+// when that cannot be written either. Returns the file's path; empty when no copy could be made.
+QString saveUnsavedCopy(const CellStore& cells, const QString& fileName, const QDateTime& now);
 // The file's last-modified time; an invalid time (the zero value) when it cannot be opened.
 QDateTime FileTime(const QString& path);
 
