@@ -64,6 +64,11 @@ bool VeltryApp::start()
         m_toDo->showMinimized();
     m_addTask->setMainWindow(m_toDo, m_prefs);
     m_toDo->setAddTaskDialog(m_addTask);
+    if (!m_previous->holdsName())
+        MessageBox::show(m_toDo, MessageBox::Kind::Warning,
+                         QStringLiteral("No lock file could be made to keep a second copy of the program from "
+                                        "starting, so this copy runs unguarded. Two copies running at once can save "
+                                        "an older task list over a newer one."));
 
     // A logout may end the process without returning from the event loop: save while we can.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {

@@ -1,5 +1,7 @@
 #include "tray/SingleInst.h"
 
+#include "platform/core/DataPaths.h"
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
@@ -15,6 +17,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace veltry {
@@ -30,13 +33,56 @@ QString userName()
     return QString::number(getuid());
 }
 
-QString runtimeDirectory()
+// A private folder under /tmp: made 0700, and taken only when it is a real folder of ours that
+// nobody else can enter (another user could otherwise plant a lock of their own there).
+QString privateTempDirectory()
 {
+    const QByteArray dir = QFile::encodeName(QStringLiteral("/tmp/veltry-%1").arg(getuid()));
+    ::mkdir(dir.constData(), 0700);
+    struct stat st = {};
+    if (::lstat(dir.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() || (st.st_mode & 077) != 0)
+        return {};
+    return QFile::decodeName(dir);
+}
+
+// Where a lock can be had, in order: the desktop's runtime folder, the program's settings folder,
+// then a private folder under /tmp. Every copy walks the same list, so all copies meet in the
+// same folder.
+QStringList guardCandidates()
+{
+    QStringList dirs;
     const QString xdg = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!xdg.isEmpty() && QFileInfo(xdg).isDir())
-        return xdg;
-    // Qt makes a private per-user folder under the temporary folder when the desktop gave none.
-    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        dirs << xdg;
+    else
+        // Qt makes a private per-user folder under the temporary folder when the desktop gave none.
+        dirs << QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    QString config = DataPaths::configDirectory();
+    QDir().mkpath(config);
+    if (config.endsWith(QLatin1Char('/')))
+        config.chop(1);
+    dirs << config;
+    if (const QString tmp = privateTempDirectory(); !tmp.isEmpty())
+        dirs << tmp;
+    return dirs;
+}
+
+enum class LockTry { Held, HeldElsewhere, Unusable };
+
+// Opens and locks `path`; on Held the descriptor is left in `fd`.
+LockTry tryLock(const QString& path, int& fd)
+{
+    // Close-on-exec: a program started from here (a browser for the help) must not inherit the
+    // lock and keep the name taken after this copy has ended.
+    fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return LockTry::Unusable;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return LockTry::Held;
+    const int error = errno;
+    ::close(fd);
+    fd = -1;
+    return error == EWOULDBLOCK ? LockTry::HeldElsewhere : LockTry::Unusable;
 }
 
 // The user's name is in the file name as well as in the folder: the stand-in folder may be
@@ -61,14 +107,31 @@ QString TPreviousInstance::nameForProgram(const QString& programFilePath)
     return name.left(255);
 }
 
+QString TPreviousInstance::guardDirectory(const QString& name)
+{
+    for (const QString& dir : guardCandidates()) {
+        int fd = -1;
+        const LockTry result = tryLock(dir + QLatin1Char('/') + baseName(name) + QStringLiteral(".lock"), fd);
+        if (fd >= 0)
+            ::close(fd);
+        if (result != LockTry::Unusable)
+            return dir;
+    }
+    return {};
+}
+
 QString TPreviousInstance::lockFilePath(const QString& name)
 {
-    return runtimeDirectory() + QLatin1Char('/') + baseName(name) + QStringLiteral(".lock");
+    const QString dir = guardDirectory(name);
+    return dir.isEmpty() ? QString() : dir + QLatin1Char('/') + baseName(name) + QStringLiteral(".lock");
 }
 
 QString TPreviousInstance::channelPath(const QString& name)
 {
-    const QString dir = runtimeDirectory() + QLatin1Char('/');
+    QString dir = guardDirectory(name);
+    if (dir.isEmpty())
+        dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    dir += QLatin1Char('/');
     QString path = dir + baseName(name) + QStringLiteral(".sock");
     // A socket address holds about a hundred bytes; a long program name goes in hashed.
     if (path.toLocal8Bit().size() > 100) {
@@ -80,19 +143,20 @@ QString TPreviousInstance::channelPath(const QString& name)
 
 TPreviousInstance::TPreviousInstance(const QString& name) : m_name(name)
 {
-    const QByteArray path = QFile::encodeName(lockFilePath(name));
-    // Close-on-exec: a program started from here (a browser for the help) must not inherit the
-    // lock and keep the name taken after this copy has ended.
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return;  // cannot guard at all: run as the first copy
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-        m_lock = fd;
-        return;
+    for (const QString& dir : guardCandidates()) {
+        int fd = -1;
+        switch (tryLock(dir + QLatin1Char('/') + baseName(name) + QStringLiteral(".lock"), fd)) {
+        case LockTry::Held:
+            m_lock = fd;
+            return;
+        case LockTry::HeldElsewhere:
+            AlreadyRunning = true;
+            return;
+        case LockTry::Unusable:
+            break;  // the next folder
+        }
     }
-    const int error = errno;
-    ::close(fd);
-    AlreadyRunning = (error == EWOULDBLOCK);
+    // No lock anywhere: the program runs unguarded (holdsName() says so).
 }
 
 TPreviousInstance::~TPreviousInstance()

@@ -30,7 +30,10 @@ public:
     // letter in upper case, the rest in lower case, at most 255 characters ("veltry" gives
     // "Veltry").
     static QString nameForProgram(const QString& programFilePath);
-    // Where the lock and the channel of `name` live: the per-user runtime folder.
+    // Where the lock and the channel of `name` live: the per-user runtime folder, or where a
+    // lock can be had when that folder cannot be written (the settings folder, then a private
+    // folder under /tmp). Empty when no lock can be had anywhere.
+    static QString guardDirectory(const QString& name);
     static QString lockFilePath(const QString& name);
     static QString channelPath(const QString& name);
 

@@ -13,6 +13,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QSignalSpy>
+#include <QScopeGuard>
 #include <QTest>
 #include <future>
 #include <thread>
@@ -101,6 +102,29 @@ private Q_SLOTS:
         TPreviousInstance third(QStringLiteral("Guarded"));
         QVERIFY(!third.AlreadyRunning);
         QVERIFY(third.holdsName());
+    }
+
+    // A runtime folder that cannot be written must not leave copies unguarded: the lock moves
+    // to the settings folder, where every copy finds it, and the channel goes with it.
+    void unwritableRuntimeFolderFallsBack()
+    {
+        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", "/proc/self/fdinfo");  // a folder nobody can create files in
+        const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", saved); });
+        const QString name = QStringLiteral("Fallback");
+        QCOMPARE(TPreviousInstance::guardDirectory(name) + QLatin1Char('/'), DataPaths::configDirectory());
+        TPreviousInstance first(name);
+        QVERIFY(first.holdsName());
+        TSingleInstance listening(&first);
+        QVERIFY(listening.isListening());
+        QSignalSpy shown(&listening, &TSingleInstance::showRequested);
+        TPreviousInstance second(name);
+        QVERIFY(second.AlreadyRunning);
+        QVERIFY(TPreviousInstance::channelPath(name).startsWith(DataPaths::configDirectory()));
+        auto delivered = std::async(std::launch::async, [&] { return TSingleInstance::bringRunningForward(name); });
+        QTRY_COMPARE(shown.count(), 1);
+        QTRY_VERIFY(delivered.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready);
+        QVERIFY(delivered.get());
     }
 
     // A copy that dies without any clean-up leaves the name free.
