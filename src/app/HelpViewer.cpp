@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -31,6 +32,8 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window)
     m_btnContents = new QPushButton(QStringLiteral("&Contents"), this);
     m_btnBack = new QPushButton(QStringLiteral("&Back"), this);
     m_btnForward = new QPushButton(QStringLiteral("&Forward"), this);
+    m_btnClose = new QPushButton(QStringLiteral("Close"), this);
+    m_btnClose->setObjectName(QStringLiteral("btnClose"));
     m_browser = new QTextBrowser(this);
     m_browser->setObjectName(QStringLiteral("helpBrowser"));
     // Pages link to each other; only links that leave the help go to the desktop's browser.
@@ -41,12 +44,20 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window)
     buttons->addWidget(m_btnBack);
     buttons->addWidget(m_btnForward);
     buttons->addStretch(1);
+    buttons->addWidget(m_btnClose);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addLayout(buttons);
     layout->addWidget(m_browser, 1);
 
     connect(m_btnContents, &QPushButton::clicked, this, [this] { showPage(kContents); });
+    connect(m_btnClose, &QPushButton::clicked, this, &QWidget::close);
+    // A window of its own, not a dialog: Escape and Ctrl+W close it as they close a dialog.
+    for (const QKeySequence& keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, &QWidget::close);
+    }
     connect(m_btnBack, &QPushButton::clicked, m_browser, &QTextBrowser::backward);
     connect(m_btnForward, &QPushButton::clicked, m_browser, &QTextBrowser::forward);
     connect(m_browser, &QTextBrowser::backwardAvailable, m_btnBack, &QPushButton::setEnabled);

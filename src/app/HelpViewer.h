@@ -34,6 +34,7 @@ private:
     QPushButton* m_btnContents = nullptr;
     QPushButton* m_btnBack = nullptr;
     QPushButton* m_btnForward = nullptr;
+    QPushButton* m_btnClose = nullptr;
 };
 
 } // namespace veltry

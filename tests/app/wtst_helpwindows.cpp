@@ -189,6 +189,27 @@ private Q_SLOTS:
         app.shutdown();
     }
 
+    void helpClosesFromTheKeyboard_data()
+    {
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::newRow("Escape") << QKeySequence(Qt::Key_Escape);
+        QTest::newRow("Ctrl+W") << QKeySequence(Qt::CTRL | Qt::Key_W);
+        QTest::newRow("Close button") << QKeySequence();
+    }
+    void helpClosesFromTheKeyboard()
+    {
+        QFETCH(QKeySequence, keys);
+        HelpViewer help;
+        help.showPage(HelpViewer::kContents);
+        QVERIFY(QTest::qWaitForWindowActive(&help));
+        help.browser()->setFocus();
+        if (keys.isEmpty())
+            QTest::mouseClick(help.findChild<QPushButton*>(QStringLiteral("btnClose")), Qt::LeftButton);
+        else
+            QTest::keySequence(&help, keys);
+        QVERIFY(!help.isVisible());
+    }
+
     void everyHelpPageIsReachableAndComplete()
     {
         HelpViewer help;
