@@ -8,6 +8,7 @@ packages=(
   libbenchmark-dev
   xvfb xauth xdotool x11-utils trayer imagemagick
   fonts-liberation2 fonts-dejavu-core
+  desktop-file-utils appstream dpkg-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -6,6 +6,8 @@
 #include "platform/core/Clock.h"
 #include "platform/core/LocaleFormats.h"
 #include "store/core/Task.h"
+#include "tray/TrayIcon.h"
+#include "tray/TrayT1.h"
 #include "widgets/TextGrid.h"
 
 #include <QApplication>
@@ -178,6 +180,18 @@ void TfrmReminder::RaiseFor(TfrmToDo* owner, int row, int typeIndex)
     dlg.pnlTaskType->setEnabled(recurring);
     dlg.btnRollover->setEnabled(recurring);
     dlg.setTaskRow(row);
+    // Seen on another workspace or over a busy screen too; a click brings the reminder forward.
+    if (TForm1* main = TForm1::mainForm(); main && main->TrayIcon1) {
+        QString due = dlg.lblDate->text();
+        if (!dlg.lblTime->text().isEmpty())
+            due += QLatin1Char(' ') + dlg.lblTime->text();
+        main->TrayIcon1->Notify(dlg.windowTitle(),
+                                dlg.lblTaskName->text() + (due.isEmpty() ? QString() : QStringLiteral("\nDue ") + due),
+                                &dlg, [dialog = &dlg] {
+                                    dialog->raise();
+                                    dialog->activateWindow();
+                                });
+    }
     if (showHook()) {
         dlg.show();
         showHook()(&dlg);

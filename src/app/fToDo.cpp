@@ -14,11 +14,13 @@
 #include "history/TaskLogGrid.h"
 #include "platform/MessageBox.h"
 #include "platform/core/AppError.h"
+#include "platform/core/Autostart.h"
 #include "platform/core/Clock.h"
 #include "platform/core/ConfigStore.h"
 #include "platform/core/DataPaths.h"
 #include "platform/core/LocaleFormats.h"
 #include "store/core/Task.h"
+#include "tray/TrayIcon.h"
 #include "tray/TrayT1.h"
 #include "widgets/TextGrid.h"
 #include "widgets/core/GridFile.h"
@@ -321,7 +323,10 @@ void TfrmToDo::FormCreate()
     if (m_alarmsEnabled)
         Timer1->start();
     m_created = true;
-    if (!m_settings.StartMinimized)
+    // Started by the desktop session's autostart entry: straight into the tray, where there is one.
+    const bool sessionStart = qEnvironmentVariableIsSet(Autostart::kSessionStartVariable) && TTrayIcon::isTrayAvailable();
+    qunsetenv(Autostart::kSessionStartVariable);  // not for the programs started from here
+    if (!m_settings.StartMinimized && !sessionStart)
         show();
 }
 

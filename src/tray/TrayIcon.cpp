@@ -47,6 +47,18 @@ bool TTrayIcon::isTrayAvailable()
     return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
+void TTrayIcon::Notify(const QString& title, const QString& text, QObject* context, std::function<void()> clicked)
+{
+    if (!m_shown || !QSystemTrayIcon::supportsMessages())
+        return;
+    m_lastNotification = title + QLatin1Char('\n') + text;
+    // One notification at a time: a click answers the latest, and only while its context lives.
+    disconnect(m_tray.get(), &QSystemTrayIcon::messageClicked, nullptr, nullptr);
+    if (clicked)
+        connect(m_tray.get(), &QSystemTrayIcon::messageClicked, context, std::move(clicked));
+    m_tray->showMessage(title, text, QSystemTrayIcon::Information);
+}
+
 void TTrayIcon::setTrayAvailableOverride(std::optional<bool> available)
 {
     g_trayAvailableOverride = available;

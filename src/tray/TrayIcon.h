@@ -69,6 +69,13 @@ public:
     // platform counts as having one: nobody can look at it, and windows there behave as on a
     // normal desktop. Tests can pin the answer; std::nullopt asks the desktop again.
     static bool isTrayAvailable();
+
+    // A desktop notification from the icon (a balloon, or the desktop's notification service
+    // where the tray speaks to one); `clicked` runs when the user clicks it. Nothing happens
+    // when the icon is not in the tray or the desktop shows no messages.
+    void Notify(const QString& title, const QString& text, QObject* context, std::function<void()> clicked);
+    // The last notification's title and text (empty when none was sent).
+    QString lastNotification() const { return m_lastNotification; }
     static void setTrayAvailableOverride(std::optional<bool> available);
 
     NotifyEvent OnClick;
@@ -90,6 +97,7 @@ private:
     QIcon m_picture;
     QPointer<QMenu> m_popupMenu;
     QString m_hint;
+    QString m_lastNotification;
     bool m_autoPopup = true;
     bool m_showHint = false;
     bool m_shown = false;

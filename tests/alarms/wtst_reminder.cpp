@@ -6,6 +6,8 @@
 #include "platform/core/Clock.h"
 #include "platform/core/LocaleFormats.h"
 #include "store/core/Task.h"
+#include "tray/TrayIcon.h"
+#include "tray/TrayT1.h"
 #include "widgets/TextGrid.h"
 
 #include <QApplication>
@@ -294,6 +296,20 @@ private Q_SLOTS:
         QCOMPARE(grid()->RowCount(), 3);
         QCOMPARE(cell(TaskCol::Task, 2), QStringLiteral("snooze me"));
         QCOMPARE(cell(TaskCol::DueTime, 2), QStringLiteral("08:05am"));
+    }
+
+    void reminderAlsoNotifiesTheDesktop()
+    {
+        startWith({{"call the bank", "6/10/25", "09:00am"}}, at(2025, 6, 10, 9, 0));
+        TTrayIcon* tray = TForm1::mainForm()->TrayIcon1;
+        if (!QSystemTrayIcon::supportsMessages())
+            QSKIP("this platform shows no tray messages");
+        pass([&](TfrmReminder* dlg) {
+            QCOMPARE(tray->lastNotification(), QStringLiteral("Task Due Reminder\ncall the bank\nDue 6/10/25 09:00am"));
+            Q_EMIT tray->systemTrayIcon()->messageClicked();  // brings the reminder forward
+            QVERIFY(dlg->isVisible());
+            QTest::mouseClick(dlg->btnCancelAlarm, Qt::LeftButton);
+        });
     }
 
     void rollover_data()

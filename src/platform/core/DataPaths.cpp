@@ -42,6 +42,16 @@ bool writable(const QString& dir)
     return probe.open();
 }
 
+// An installed program: a system folder is no place for one user's data, even for root, who
+// could write there.
+bool systemFolder(const QString& dir)
+{
+    for (const char* prefix : {"/usr/", "/bin/", "/sbin/", "/opt/", "/snap/"})
+        if (dir.startsWith(QLatin1String(prefix)))
+            return true;
+    return false;
+}
+
 struct Resolved
 {
     QString dir;
@@ -56,7 +66,7 @@ QString ownDirectory()
 Resolved resolve()
 {
     const QString own = ownDirectory();
-    if (!(overrideReadOnly() && !programOverride().isEmpty()) && writable(own))
+    if (!(overrideReadOnly() && !programOverride().isEmpty()) && !systemFolder(own) && writable(own))
         return {own, false};
     const QString standIn = xdg("XDG_DATA_HOME", ".local/share");
     QDir().mkpath(standIn);

@@ -6,8 +6,9 @@ namespace veltry::DataPaths {
 
 // Folders end with "/", as the data file names are appended to them.
 
-// The folder of the program file; when it cannot be written (an installed program), the per-user
-// data folder ($XDG_DATA_HOME/veltry/, default ~/.local/share/veltry/) stands in for it.
+// The folder of the program file; when it cannot be written or is a system folder (an installed
+// program under /usr, /opt, ...), the per-user data folder ($XDG_DATA_HOME/veltry/, default
+// ~/.local/share/veltry/) stands in for it.
 QString programDirectory();
 // True when programDirectory() is the per-user stand-in.
 bool usingStandIn();
