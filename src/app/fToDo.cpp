@@ -752,6 +752,10 @@ void TfrmToDo::createMenus()
 
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(f1, &QShortcut::activated, this, &TfrmToDo::HelpTopics1Click);
+    // A usable toolbar button's accelerator wins over a menu title's (Alt+F is find text); F10
+    // opens the menu bar at its first menu, so the File menu stays within reach of the keyboard.
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(f10, &QShortcut::activated, this, [bar, file] { bar->setActiveAction(file->menuAction()); });
 
     TaskGrid->installEventFilter(this);
 }

@@ -12,21 +12,36 @@
 namespace veltry {
 
 namespace {
-// Display indexes of the six entry positions; 2 and 5 hold the fixed ":" and blank.
+// Display indexes of the six entry positions; 2 and 5 hold the fixed separator and blank.
 constexpr int kEntryPositions[6] = {0, 1, 3, 4, 6, 7};
+constexpr int kSeparatorPosition = 2;
 constexpr QChar kBlankChar = QLatin1Char('_');
 } // namespace
 
-const QString TTimeEdit::kBlankDisplay = QStringLiteral("__:__ __");
 const QString TTimeEdit::kRefusedText =
     QStringLiteral("Invalid input value.  Use escape key to abandon changes");
 
 TTimeEdit::TTimeEdit(QWidget* parent) : QLineEdit(parent)
 {
-    // Two required digits, ":", two required digits, a blank, two required letters upper-cased.
-    setInputMask(QStringLiteral("99:99 >AA;_"));
-    setMaxLength(kLength);
+    followLocale();
     m_savedText = value();
+}
+
+void TTimeEdit::followLocale()
+{
+    const QChar separator = LocaleFormats::current().timeSeparator();
+    if (separator == m_separator)
+        return;
+    m_separator = separator;
+    // Two required digits, the separator (escaped: it could be a mask character), two required
+    // digits, a blank, two required letters upper-cased.
+    setInputMask(QStringLiteral("99\\") + separator + QStringLiteral("99 >AA;_"));
+    setMaxLength(kLength);
+}
+
+QString TTimeEdit::blankDisplay() const
+{
+    return QStringLiteral("__") + m_separator + QStringLiteral("__ __");
 }
 
 TTimeEdit::~TTimeEdit()
@@ -46,10 +61,18 @@ QString TTimeEdit::value() const
 
 void TTimeEdit::setValue(const QString& value)
 {
+    followLocale();
     // setText runs the characters through the mask into the entry positions and clears the
     // modified flag, which is what makes a program-set field "unchanged".
     setText(value);
     m_savedText = this->value();
+    m_stored.clear();
+}
+
+void TTimeEdit::setStoredText(const QString& stored)
+{
+    setValue(valueFromStored(stored));
+    m_stored = stored;
 }
 
 int TTimeEdit::firstBlankPosition() const
@@ -63,15 +86,18 @@ int TTimeEdit::firstBlankPosition() const
 
 QString TTimeEdit::valueFromStored(const QString& stored)
 {
-    // "hh:mmam": hour, then minute and marker with the separator skipped.
+    // "hh:mmam": hour, then minute and marker with the separator, whichever it is, skipped.
     return (stored.left(2) + stored.mid(3, 4)).toUpper();
 }
 
 std::optional<QString> TTimeEdit::storedText() const
 {
-    if (value().isEmpty())
+    const QString shown = value();
+    if (shown.isEmpty())
         return QString();
     const LocaleFormats& formats = LocaleFormats::current();
+    if (!m_stored.isEmpty() && shown == valueFromStored(m_stored) && formats.parseTime(m_stored))
+        return m_stored;
     const std::optional<QTime> time = formats.parseTime(displayText());
     if (!time)
         return std::nullopt;
@@ -124,10 +150,10 @@ void TTimeEdit::keyPressEvent(QKeyEvent* event)
     // it; here it is refused where the caret is, and audibly.
     int pos = hasSelectedText() ? selectionStart() : cursorPosition();
     const QChar c = typed.at(0);
-    const bool typingTheFixedCharacter = (pos == 2 && c == QLatin1Char(':'))
+    const bool typingTheFixedCharacter = (pos == kSeparatorPosition && c == m_separator)
         || (pos == 5 && c == QLatin1Char(' '));
     if (!typingTheFixedCharacter) {
-        if (pos == 2 || pos == 5)
+        if (pos == kSeparatorPosition || pos == 5)
             ++pos;
         const bool fits = pos < kLength && c.unicode() < 128 && (pos < 5 ? c.isDigit() : c.isLetter());
         if (!fits) {

@@ -329,13 +329,15 @@ void TfrmAddTask::openForEditing()
     chkEnableAlarm->setChecked(cell(TaskCol::Alarm) == kAlarmOn);
 
     fillCategories();
+    // The task's own category, picked from the list when it is there (exactly; the last of
+    // equal items). One no longer in the list is still shown as written: OK writes the field
+    // back, and an empty field would wipe the category.
     const QString category = cell(TaskCol::Category);
-    for (int i = cboCategory->count() - 1; i >= 0; --i) {
-        if (cboCategory->itemText(i) == category) {
-            cboCategory->setCurrentIndex(i);
-            break;
-        }
-    }
+    int match = cboCategory->count() - 1;
+    while (match >= 0 && cboCategory->itemText(match) != category)
+        --match;
+    cboCategory->setCurrentIndex(match);
+    cboCategory->setEditText(category);
 
     edtPriority->setCurrentIndex(-1);
     edtPriority->setEditText(cell(TaskCol::Priority));

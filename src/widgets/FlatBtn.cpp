@@ -5,6 +5,7 @@
 #include <QCursor>
 #include <QEnterEvent>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMouseEvent>
@@ -13,6 +14,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <vector>
 
 namespace veltry {
 
@@ -124,6 +126,97 @@ QBrush checkerBrush(const QColor &face, const QColor &highlight)
     return QBrush(QPixmap::fromImage(img));
 }
 
+// Qt's shortcut map takes turns among shortcuts that share a key, so a button's accelerator and
+// a menu title's (Alt+F for "&Find Text" and "&File") would alternate from press to press.
+// Instead, an enabled, visible button claims its accelerator before the map is asked: the
+// ShortcutOverride that goes to the focus widget of the button's window is accepted here, the
+// key press that follows is taken, and the button gets the shortcut event. While no button of
+// the window can be clicked, the key is left to the map and whatever else answers to it.
+class AcceleratorRouter final : public QObject
+{
+public:
+    static void add(TFlatButton *button)
+    {
+        AcceleratorRouter *&router = instance();
+        if (!router) {
+            router = new AcceleratorRouter;
+            qApp->installEventFilter(router);
+        }
+        router->m_buttons.push_back(button);
+    }
+
+    static void remove(TFlatButton *button)
+    {
+        AcceleratorRouter *&router = instance();
+        if (!router)
+            return;
+        std::erase(router->m_buttons, button);
+        if (router->m_buttons.empty()) {
+            delete router;
+            router = nullptr;
+        }
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const QEvent::Type type = event->type();
+        if ((type != QEvent::ShortcutOverride && type != QEvent::KeyPress) || !watched->isWidgetType())
+            return false;
+        auto *target = static_cast<QWidget *>(watched);
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (type == QEvent::ShortcutOverride) {
+            m_claimed = claimant(target, key);
+            if (!m_claimed)
+                return false;
+            m_claimedKey = key->keyCombination();
+            event->accept();
+            return true;
+        }
+        QPointer<TFlatButton> button = m_claimed;
+        m_claimed = nullptr;
+        if (!button || key->keyCombination() != m_claimedKey || button->window() != target->window())
+            return false;
+        QShortcutEvent shortcut(button->accelerator(), 0);
+        QCoreApplication::sendEvent(button, &shortcut);
+        return true;
+    }
+
+private:
+    ~AcceleratorRouter() override
+    {
+        if (qApp)
+            qApp->removeEventFilter(this);
+    }
+
+    static AcceleratorRouter *&instance()
+    {
+        static AcceleratorRouter *router = nullptr;
+        return router;
+    }
+
+    // The first button, in the order they were made, of the key's window whose accelerator is
+    // the key and which can be clicked.
+    TFlatButton *claimant(const QWidget *target, const QKeyEvent *key) const
+    {
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        if (!(modifiers & (Qt::AltModifier | Qt::ControlModifier | Qt::MetaModifier)))
+            return nullptr;  // accelerators always come with a modifier; plain typing is left alone
+        const QKeySequence pressed(QKeyCombination(modifiers, Qt::Key(key->key())));
+        const QWidget *window = target->window();
+        for (TFlatButton *b : m_buttons) {
+            if (b->isEnabled() && b->isVisible() && b->window() == window && !b->accelerator().isEmpty()
+                && b->accelerator() == pressed)
+                return b;
+        }
+        return nullptr;
+    }
+
+    std::vector<TFlatButton *> m_buttons;
+    QPointer<TFlatButton> m_claimed;
+    QKeyCombination m_claimedKey;
+};
+
 } // namespace
 
 TFlatButton::TFlatButton(QWidget *parent)
@@ -135,9 +228,13 @@ TFlatButton::TFlatButton(QWidget *parent)
     setMouseTracking(true);
     resize(50, 40);
     applyHint();
+    AcceleratorRouter::add(this);
 }
 
-TFlatButton::~TFlatButton() = default;
+TFlatButton::~TFlatButton()
+{
+    AcceleratorRouter::remove(this);
+}
 
 QSize TFlatButton::sizeHint() const
 {
@@ -368,13 +465,9 @@ void TFlatButton::updateShadedBitmap()
 
 void TFlatButton::updateAccelerator()
 {
-    if (m_acceleratorId != 0) {
-        releaseShortcut(m_acceleratorId);
-        m_acceleratorId = 0;
-    }
-    const QKeySequence seq = QKeySequence::mnemonic(m_caption);
-    if (!seq.isEmpty())
-        m_acceleratorId = grabShortcut(seq, Qt::WindowShortcut);
+    // Not grabbed from the shortcut map, which would take turns with a rival of the same key;
+    // the accelerator router hands the key over.
+    m_accelerator = QKeySequence::mnemonic(m_caption);
 }
 
 bool TFlatButton::hasMenuMark() const
@@ -579,7 +672,7 @@ bool TFlatButton::event(QEvent *e)
 {
     if (e->type() == QEvent::Shortcut) {
         auto *se = static_cast<QShortcutEvent *>(e);
-        if (se->shortcutId() == m_acceleratorId && m_acceleratorId != 0) {
+        if (!m_accelerator.isEmpty() && se->key() == m_accelerator) {
             if (isEnabled() && isVisible())
                 click();
             return true;

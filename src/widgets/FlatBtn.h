@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QKeySequence>
 #include <QPixmap>
 #include <QPointer>
 #include <QRect>
@@ -66,6 +67,10 @@ public:
 
     const QString &caption() const { return m_caption; }
     void setCaption(const QString &value);
+    // The key the caption's accelerator letter stands for (Alt+letter); empty without one.
+    // While the button is enabled and visible it takes that key in its window every time, ahead
+    // of any other shortcut on the same key.
+    const QKeySequence &accelerator() const { return m_accelerator; }
 
     int groupIndex() const { return m_groupIndex; }
     void setGroupIndex(int value);
@@ -201,7 +206,7 @@ private:
     // Whether enter was last reported, so the synthetic reports made while the mouse is
     // grabbed and the toolkit's own enter/leave events never report twice.
     bool m_pointerInside = false;
-    int m_acceleratorId = 0;
+    QKeySequence m_accelerator;
 
     TNotifyEvent m_onClick;
     TNotifyEvent m_onEnter;

@@ -365,6 +365,31 @@ private Q_SLOTS:
         QCOMPARE(rec.rung.size(), 2);
     }
 
+    // A locale whose time separator is not ":" reads its own times and those stored with ":".
+    void ringsInEveryLocaleWithEitherSeparator_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<bool>("colon");  // the time stored with ":", else in the locale's form
+        for (const char* locale : {"en_US", "fi_FI", "da_DK", "id_ID", "de_DE"}) {
+            QTest::addRow("%s, own form", locale) << QString::fromLatin1(locale) << false;
+            QTest::addRow("%s, with \":\"", locale) << QString::fromLatin1(locale) << true;
+        }
+    }
+    void ringsInEveryLocaleWithEitherSeparator()
+    {
+        QFETCH(QString, locale);
+        QFETCH(bool, colon);
+        Recorder rec;
+        rec.formats = LocaleFormats::fromLocale(QLocale(locale));
+        const QString time = colon ? QStringLiteral("09:30pm") : rec.formats.formatTime(QTime(21, 30));
+        CellStore cells = makeList({{"call", rec.formats.formatDate(QDate(2025, 6, 10)), time, "Y"}});
+        rec.pass(cells, at(2025, 6, 10, 21, 29, 59));
+        QVERIFY(rec.rung.isEmpty());
+        rec.pass(cells, at(2025, 6, 10, 21, 30));
+        QCOMPARE(rec.rung.size(), 1);
+        QCOMPARE(rec.messages, 0);
+    }
+
     void alarmMoment()
     {
         const LocaleFormats f = LocaleFormats::fromPattern(QStringLiteral("m/d/yy"), QLatin1Char('/'));

@@ -15,6 +15,8 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -527,6 +529,61 @@ private Q_SLOTS:
             QCOMPARE(grid()->RowCount(), 3);
             QVERIFY(m_todo->isVisible());
         }
+    }
+
+    // The hot-keys sheet promises Alt+F for find text: once the button can be used it takes Alt+F
+    // every time, and the File menu is still reached by tapping Alt, by F10 and by the mouse.
+    void altFIsFindTextOnceFindIsThere_data()
+    {
+        QTest::addColumn<bool>("findEnabled");
+        QTest::addColumn<QString>("how");  // pressed four times
+        QTest::addColumn<int>("finds");
+        QTest::addColumn<int>("fileMenus");
+        QTest::newRow("Alt+F with find") << true << "Alt+F" << 4 << 0;
+        QTest::newRow("Alt+F without find") << false << "Alt+F" << 0 << 4;
+        QTest::newRow("Alt tapped, then F") << true << "Alt, F" << 0 << 4;
+        QTest::newRow("F10") << true << "F10" << 0 << 4;
+        QTest::newRow("mouse") << true << "mouse" << 0 << 4;
+    }
+
+    void altFIsFindTextOnceFindIsThere()
+    {
+        QFETCH(bool, findEnabled);
+        QFETCH(QString, how);
+        QFETCH(int, finds);
+        QFETCH(int, fileMenus);
+        start({QStringLiteral("one")});
+        m_todo->btnFind->setEnabled(findEnabled);
+        QSignalSpy findClicks(m_todo->btnFind, &TFlatButton::clicked);
+        QMenuBar* bar = m_todo->menuBar();
+        QMenu* file = bar->findChild<QMenu*>(QStringLiteral("mnuFile"));
+        QVERIFY(file);
+        QSignalSpy fileShown(file, &QMenu::aboutToShow);
+        QWindow* window = m_todo->windowHandle();
+        for (int i = 0; i < 4; ++i) {
+            grid()->setFocus();
+            QCoreApplication::processEvents();  // the focus changes settle before the next key
+            if (how == QLatin1String("Alt+F")) {
+                QTest::keyClick(window, Qt::Key_F, Qt::AltModifier);
+            } else if (how == QLatin1String("Alt, F")) {
+                QTest::keyClick(window, Qt::Key_Alt, Qt::AltModifier);
+                QTest::keyClick(window, Qt::Key_F);
+            } else if (how == QLatin1String("F10")) {
+                QTest::keyClick(window, Qt::Key_F10);
+            } else {
+                QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(file->menuAction()).center());
+            }
+            QCOMPARE(file->isVisible(), i < fileMenus);
+            // Closed as a user would: Escape closes the menu, another leaves the menu bar.
+            if (file->isVisible())
+                QTest::keyClick(file, Qt::Key_Escape);
+            if (bar->hasFocus())
+                QTest::keyClick(bar, Qt::Key_Escape);
+            QVERIFY(!file->isVisible() && !bar->hasFocus());
+        }
+        QCOMPARE(findClicks.count(), finds);
+        QCOMPARE(fileShown.count(), fileMenus);
+        QCOMPARE(grid()->RowCount(), 2);
     }
 
     void exitEndsTheEventLoop_data()

@@ -19,12 +19,14 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <optional>
 
 using namespace veltry;
 using namespace veltry::test;
@@ -63,13 +65,16 @@ class TestAddTask final : public QObject
     TfrmAddTask* m_dlg = nullptr;
     TTextGrid* m_grid = nullptr;
 
-    void start(const QByteArray& list = {}, const QStringList& settingsOn = {}, const QString& format = QStringLiteral("m/d/yy"))
+    // `locale`, when given, supplies the formats instead of `format`.
+    void start(const QByteArray& list = {}, const QStringList& settingsOn = {}, const QString& format = QStringLiteral("m/d/yy"),
+               const QString& locale = {})
     {
         if (!list.isEmpty())
             QVERIFY(m_program->write(kTaskListFileName, list));
         for (const QString& name : settingsOn)
             ConfigStore::shared().setValue(kSettingsKey, name, qint32(1));
-        LocaleFormats::setCurrent(LocaleFormats::fromPattern(format, QLatin1Char('/')));
+        LocaleFormats::setCurrent(locale.isEmpty() ? LocaleFormats::fromPattern(format, QLatin1Char('/'))
+                                                   : LocaleFormats::fromLocale(QLocale(locale)));
         m_app = std::make_unique<VeltryApp>();
         m_app->start();
         m_app->toDo()->Timer1->stop();
@@ -250,7 +255,7 @@ private Q_SLOTS:
             QCOMPARE(d->windowTitle(), QStringLiteral("Edit Task"));
             QCOMPARE(d->edtDate->text(), QStringLiteral("3/20/26"));
             QCOMPARE(d->edtTime->displayText(), QStringLiteral("05:45 PM"));
-            QCOMPARE(d->cboCategory->currentText(), QString());
+            QCOMPARE(d->cboCategory->currentText(), QStringLiteral("Gone"));
             QCOMPARE(d->cboTaskType->currentText(), QStringLiteral("monthly"));
             QVERIFY(d->chkEnableAlarm->isChecked());
             QCOMPARE(d->mmoNotes->toPlainText(), QStringLiteral("a\nb"));
@@ -264,6 +269,88 @@ private Q_SLOTS:
         QCOMPARE(m_grid->Cells(TaskCol::Task, floatEdited ? 5 : 4), QStringLiteral("four"));
         QVERIFY(m_program->read(kTaskListFileName)
                     .contains(QByteArray("1," + QByteArray::number(rowAfter) + ",five!\r\n")));
+    }
+
+    // Opened for editing and accepted untouched, a task is saved byte for byte as it was.
+    void openAndOkChangesNothing_data()
+    {
+        QTest::addColumn<QString>("locale");  // empty: "m/d/yy" with "/" and ":"
+        QTest::addColumn<QByteArray>("task");  // the lines of row 1
+        QTest::addColumn<QStringList>("categories");
+        QTest::addColumn<int>("picked");  // the category item selected
+        QTest::addColumn<QString>("shownTime");
+        const QStringList homeWork{QStringLiteral("Home"), QStringLiteral("Work")};
+        const QByteArray rest = "5,1,\xA0\r\n7,1,3/1/26\r\n10,1,0\r\n";
+        QTest::newRow("category not in the list") << "" << "1,1,Weed\r\n4,1,Garden\r\n" + rest << homeWork << -1 << "__:__ __";
+        QTest::newRow("category in the list") << "" << "1,1,Report\r\n4,1,Work\r\n" + rest << homeWork << 1 << "__:__ __";
+        QTest::newRow("category listed twice") << "" << "1,1,Report\r\n4,1,Work\r\n" + rest
+            << QStringList{QStringLiteral("Work"), QStringLiteral("Home"), QStringLiteral("Work")} << 2 << "__:__ __";
+        QTest::newRow("category in other case") << "" << "1,1,Report\r\n4,1,work\r\n" + rest << homeWork << -1 << "__:__ __";
+        QTest::newRow("no category") << "" << "1,1,Nap\r\n" + rest << homeWork << -1 << "__:__ __";
+        QTest::newRow("every field") << ""
+            << QByteArray("1,1,Dentist\r\n2,1,4/3/26\r\n3,1,09:30pm\r\n4,1,Health\r\n5,1,1\r\n"
+                          "6,1,bring card\t\bask\r\n7,1,3/15/26\r\n8,1,Y\r\n10,1,2\r\n")
+            << QStringList() << -1 << "09:30 PM";
+        QTest::newRow("Finnish, time as stored before") << "fi_FI"
+            << "1,1,Sauna\r\n2,1,20.3.2026\r\n3,1,05:45pm\r\n4,1,Garden\r\n" + rest << homeWork << -1 << "05.45 PM";
+        QTest::newRow("Finnish, time in its own form") << "fi_FI"
+            << "1,1,Sauna\r\n2,1,20.3.2026\r\n3,1,05.45pm\r\n" + rest << homeWork << -1 << "05.45 PM";
+        QTest::newRow("Danish, time as stored before") << "da_DK"
+            << "1,1,Cykel\r\n2,1,20.03.2026\r\n3,1,12:05am\r\n" + rest << homeWork << -1 << "12.05 AM";
+    }
+
+    void openAndOkChangesNothing()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QByteArray, task);
+        QFETCH(QStringList, categories);
+        QFETCH(int, picked);
+        QFETCH(QString, shownTime);
+        const QByteArray file = taskListHeader(2) + task;
+        start(file, {}, QStringLiteral("m/d/yy"), locale);
+        m_app->prefs()->setCategories(categories);
+        m_grid->setCurrentCell(1, 1);
+        const QString category = m_grid->Cells(TaskCol::Category, 1);
+        QVERIFY(run(true, [&](TfrmAddTask* d) {
+            QCOMPARE(d->cboCategory->currentText(), category);
+            QCOMPARE(d->cboCategory->currentIndex(), picked);
+            QCOMPARE(d->edtTime->displayText(), shownTime);
+            QTest::keyClick(d->edtTask, Qt::Key_Return);  // the default button
+        }));
+        QCOMPARE(MessageBox::shownTexts(), QStringList());
+        QCOMPARE(m_program->read(kTaskListFileName), file);
+    }
+
+    // The time field writes the separator the reader wants, so a typed time is taken and stored
+    // in the locale's form.
+    void typedTimeIsStoredInTheLocaleForm_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("en_US") << "en_US" << "09:30 PM" << "09:30pm";
+        QTest::newRow("fi_FI") << "fi_FI" << "09.30 PM" << "09.30pm";
+        QTest::newRow("da_DK") << "da_DK" << "09.30 PM" << "09.30pm";
+        QTest::newRow("id_ID") << "id_ID" << "09.30 PM" << "09.30pm";
+        QTest::newRow("de_DE") << "de_DE" << "09:30 PM" << "09:30pm";
+    }
+
+    void typedTimeIsStoredInTheLocaleForm()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, shown);
+        QFETCH(QString, stored);
+        start({}, {}, {}, locale);
+        QVERIFY(run(false, [&](TfrmAddTask* d) {
+            QTest::keyClicks(d->edtTask, QStringLiteral("Call"));
+            typeTime(d, QStringLiteral("0930pm"));
+            QCOMPARE(d->edtTime->displayText(), shown);
+            QTest::keyClick(d->edtTime, Qt::Key_Return);
+        }));
+        QCOMPARE(MessageBox::shownTexts(), QStringList());
+        QCOMPARE(m_grid->Cells(TaskCol::DueTime, 1), stored);
+        QVERIFY(m_program->read(kTaskListFileName).contains(QByteArray("3,1," + stored.toLatin1() + "\r\n")));
+        QCOMPARE(LocaleFormats::current().parseTime(stored), std::optional<QTime>(QTime(21, 30)));
     }
 
     void calendarStart_data()

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -33,14 +34,11 @@ class TestTimeEdit final : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        LocaleFormats::setCurrent(LocaleFormats::fromPattern(QStringLiteral("m/d/yy"), QLatin1Char('/')));
-        MessageBox::setTestMode(true);
-    }
+    void initTestCase() { MessageBox::setTestMode(true); }
 
     void init()
     {
+        LocaleFormats::setCurrent(LocaleFormats::fromPattern(QStringLiteral("m/d/yy"), QLatin1Char('/')));
         MessageBox::clearShownTexts();
         m_dialog = std::make_unique<QDialog>();
         m_time = new TTimeEdit(m_dialog.get());
@@ -83,6 +81,33 @@ private Q_SLOTS:
         QCOMPARE(m_time->displayText(), display);
         QCOMPARE(m_time->value(), value);
         QCOMPARE(m_time->storedText().value_or(QStringLiteral("!")), stored);
+    }
+
+    // The fixed separator is the locale's, as in the reader and the stored text; a time stored
+    // with ":" still opens, and comes back as it was while left alone.
+    void separatorFollowsTheLocale_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("sep");
+        QTest::newRow("en_US") << "en_US" << ":";
+        QTest::newRow("fi_FI") << "fi_FI" << ".";
+        QTest::newRow("id_ID") << "id_ID" << ".";
+    }
+
+    void separatorFollowsTheLocale()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, sep);
+        LocaleFormats::setCurrent(LocaleFormats::fromLocale(QLocale(locale)));
+        m_time->blank();
+        QCOMPARE(m_time->displayText(), QStringLiteral("__") + sep + QStringLiteral("__ __"));
+        focusTimeAtStart();
+        QTest::keyClicks(m_time, QStringLiteral("09") + sep + QStringLiteral("30 pm"));
+        QCOMPARE(m_time->displayText(), QStringLiteral("09") + sep + QStringLiteral("30 PM"));
+        QCOMPARE(m_time->storedText().value_or(QStringLiteral("!")), QStringLiteral("09") + sep + QStringLiteral("30pm"));
+        m_time->setStoredText(QStringLiteral("05:45pm"));
+        QCOMPARE(m_time->displayText(), QStringLiteral("05") + sep + QStringLiteral("45 PM"));
+        QCOMPARE(m_time->storedText().value_or(QStringLiteral("!")), QStringLiteral("05:45pm"));
     }
 
     void storedToField_data()

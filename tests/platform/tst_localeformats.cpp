@@ -15,10 +15,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QString>("separator");
         QTest::addColumn<bool>("dayFirst");
-        QTest::newRow("us") << "en_US" << "m/d/yy" << "/" << false;
+        QTest::addColumn<QString>("timeSeparator");
+        QTest::newRow("us") << "en_US" << "m/d/yy" << "/" << false << ":";
         // The letters keep "/" for the separator, which comes apart, as the notation always had it.
-        QTest::newRow("german") << "de_DE" << "dd/mm/yy" << "." << true;
-        QTest::newRow("swedish, year first") << "sv_SE" << "yyyy/mm/dd" << "-" << false;
+        QTest::newRow("german") << "de_DE" << "dd/mm/yy" << "." << true << ":";
+        QTest::newRow("swedish, year first") << "sv_SE" << "yyyy/mm/dd" << "-" << false << ":";
+        QTest::newRow("finnish") << "fi_FI" << "d/m/yyyy" << "." << true << ".";
+        QTest::newRow("danish") << "da_DK" << "dd/mm/yyyy" << "." << true << ".";
+        QTest::newRow("indonesian") << "id_ID" << "dd/mm/yy" << "/" << true << ".";
     }
     void fromLocale()
     {
@@ -26,10 +30,12 @@ private Q_SLOTS:
         QFETCH(QString, pattern);
         QFETCH(QString, separator);
         QFETCH(bool, dayFirst);
+        QFETCH(QString, timeSeparator);
         const LocaleFormats f = LocaleFormats::fromLocale(QLocale(locale));
         QCOMPARE(f.shortDateFormat(), pattern);
         QCOMPARE(QString(f.dateSeparator()), separator);
         QCOMPARE(f.dayFirst(), dayFirst);
+        QCOMPARE(QString(f.timeSeparator()), timeSeparator);
     }
 
     void nonNumericLocaleFallsBack()
@@ -157,8 +163,13 @@ private Q_SLOTS:
         QFETCH(QTime, time);
         QFETCH(QString, text);
         QCOMPARE(LocaleFormats().formatTime(time), text);
-        QCOMPARE(LocaleFormats::fromPattern(QStringLiteral("m/d/yy"), QLatin1Char('/'), QLatin1Char('.')).formatTime(time),
-                 QString(text).replace(QLatin1Char(':'), QLatin1Char('.')));
+        const LocaleFormats dotted = LocaleFormats::fromPattern(QStringLiteral("m/d/yy"), QLatin1Char('/'), QLatin1Char('.'));
+        const QString dottedText = QString(text).replace(QLatin1Char(':'), QLatin1Char('.'));
+        QCOMPARE(dotted.formatTime(time), dottedText);
+        // Either form reads back under the other separator: lists are written under both.
+        const QTime minutes(time.hour(), time.minute());
+        QCOMPARE(dotted.parseTime(dottedText), std::optional<QTime>(minutes));
+        QCOMPARE(dotted.parseTime(text), std::optional<QTime>(minutes));
     }
 };
 

@@ -1,6 +1,9 @@
 #include "widgets/FlatBtn.h"
 
+#include <QApplication>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -64,6 +67,8 @@ private Q_SLOTS:
     void downNeedsGroup();
     void disabledIgnoresInput();
     void accelerator();
+    void acceleratorNeverAlternates_data();
+    void acceleratorNeverAlternates();
     void hintFromCaption_data();
     void hintFromCaption();
     void hintTakenBackOnlyWhenDerived();
@@ -320,6 +325,57 @@ void TestFlatButton::accelerator()
     exitButton->hide();
     QTest::keyClick(m_host.get(), Qt::Key_Q, Qt::AltModifier);
     QCOMPARE(exitSpy.count(), 2);
+}
+
+void TestFlatButton::acceleratorNeverAlternates_data()
+{
+    QTest::addColumn<QString>("rival");  // what else answers to Alt+F: a menu title or a later button
+    QTest::addColumn<QString>("state");  // of the "&Find Text" button
+    QTest::addColumn<int>("clicks");     // of the button, out of four presses
+    QTest::newRow("menu title") << "menu" << "enabled" << 4;
+    QTest::newRow("menu title, button disabled") << "menu" << "disabled" << 0;
+    QTest::newRow("menu title, button hidden") << "menu" << "hidden" << 0;
+    QTest::newRow("another flat button") << "button" << "enabled" << 4;
+}
+
+// The shortcut map takes turns among shortcuts that share a key; an enabled, visible button's
+// accelerator must win every time instead, and leave the key to the others while it cannot.
+void TestFlatButton::acceleratorNeverAlternates()
+{
+    QFETCH(QString, rival);
+    QFETCH(QString, state);
+    QFETCH(int, clicks);
+    auto *field = new QLineEdit(m_host.get());
+    field->setGeometry(10, 80, 100, 22);
+    TFlatButton *find = makeButton(10);
+    find->setCaption(QStringLiteral("&Find Text"));
+    find->setEnabled(state != QLatin1String("disabled"));
+    find->setVisible(state != QLatin1String("hidden"));
+    QSignalSpy findClicks(find, &TFlatButton::clicked);
+    int rivalTaken = 0;
+    if (rival == QLatin1String("menu")) {
+        auto *bar = new QMenuBar(m_host.get());
+        QMenu *file = bar->addMenu(QStringLiteral("&File"));
+        file->addAction(QStringLiteral("Exit"));
+        connect(file, &QMenu::aboutToShow, this, [&rivalTaken] { ++rivalTaken; });
+    } else {
+        TFlatButton *other = makeButton(40);
+        other->setCaption(QStringLiteral("&Fetch"));
+        connect(other, &TFlatButton::clicked, this, [&rivalTaken] { ++rivalTaken; });
+    }
+    m_host->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_host.get()));
+
+    for (int i = 0; i < 4; ++i) {
+        field->setFocus();
+        QTest::keyClick(handle(), Qt::Key_F, Qt::AltModifier);
+        if (QWidget *popup = QApplication::activePopupWidget())
+            popup->close();
+    }
+    QCOMPARE(findClicks.count(), clicks);
+    QCOMPARE(rivalTaken, 4 - clicks);
+    // The key went to the button, not on to the field.
+    QCOMPARE(field->text(), QString());
 }
 
 void TestFlatButton::hintFromCaption_data()

@@ -283,7 +283,9 @@ std::optional<QTime> LocaleFormats::parseTime(QStringView text) const
             return std::nullopt;
         parts[count++] = v;
         skipBlanks(text, i);
-        if (count < 3 && i < text.size() && text.at(i) == m_timeSep) {
+        // The locale's separator, or the ":" that times were long stored with whatever the
+        // locale, so lists written under another separator still read.
+        if (count < 3 && i < text.size() && (text.at(i) == m_timeSep || text.at(i) == QLatin1Char(':'))) {
             ++i;
             skipBlanks(text, i);
             continue;

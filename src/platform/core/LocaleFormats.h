@@ -42,7 +42,8 @@ public:
     // "hh:mmam/pm": 12-hour clock, two digits each, the time separator, lower-case am/pm.
     QString formatTime(const QTime& time) const;
     // Reads a time: blanks skipped, an AM/PM marker before the hour or after the minutes or
-    // seconds, hour[:minutes[:seconds]]. Nothing on an unreadable text.
+    // seconds, hour[:minutes[:seconds]], the parts apart by the time separator or by ":".
+    // Nothing on an unreadable text.
     std::optional<QTime> parseTime(QStringView text) const;
 
 private:
