@@ -198,7 +198,9 @@ void TfrmToDo::TaskGridClickSort(int col)
     if (col != TaskCol::Priority)
         return;
     int current = TaskGrid->Row();
-    orderByDescriptionWithinPriority(TaskGrid->cellStore(), TaskGrid->FixedRows(), TaskGrid->RowCount() - 1, current);
+    TaskGrid->editCells([&](CellStore& cells) {
+        orderByDescriptionWithinPriority(cells, TaskGrid->FixedRows(), TaskGrid->RowCount() - 1, current);
+    });
     TaskGrid->setCurrentCell(TaskGrid->Col(), current);
     TaskGrid->viewport()->update();
 }
@@ -396,9 +398,7 @@ bool TfrmToDo::loadGridFile(TTextGrid* grid, const QString& path, bool partialOk
         if (!partialOk)
             return false;
     }
-    const int hidden = grid->columnMap().hiddenCount();
-    grid->cellStore() = std::move(loaded);
-    grid->setColCount(grid->RealColCount() - hidden);
+    grid->replaceCells(std::move(loaded));
     // Both lists rely on the title row and at least one (placeholder) row below it.
     grid->setRowCount(std::max(2, grid->RowCount()));
     return true;
@@ -497,7 +497,9 @@ void TfrmToDo::CheckAlarms()
         return TaskGrid->RowCount() - 1;
     };
     hooks.reportUnreadable = [this](const QString& text) { MessageBox::show(this, MessageBox::Kind::Plain, text); };
-    m_alarms->checkAlarms(TaskGrid->cellStore(), Clock::instance().now(), LocaleFormats::current(), hooks);
+    TaskGrid->editCells([&](CellStore& cells) {
+        m_alarms->checkAlarms(cells, Clock::instance().now(), LocaleFormats::current(), hooks);
+    });
 }
 
 void TfrmToDo::setAlarmsEnabled(bool on)

@@ -31,10 +31,7 @@ void TextGridRows::removeRow(int row)
 
 void TextGridRows::clearRow(int row)
 {
-    // A fresh row in place of the old one rather than ClearRows: the grid then forgets the
-    // text it would restore on Escape, which belonged to the logged task.
-    m_grid->InsertRows(row + 1, 1);
-    m_grid->RemoveRows(row, 1);
+    m_grid->ClearRows(row, 1);
 }
 
 } // namespace veltry

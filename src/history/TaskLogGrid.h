@@ -7,7 +7,7 @@ namespace veltry {
 class TTextGrid;
 
 // Logging on a shown grid: rows move through the grid's own operations, so its current cell,
-// the text Escape restores, row heights and the scroll range follow.
+// an open edit, row heights and the scroll range follow.
 class TextGridRows final : public TaskLogRows
 {
 public:

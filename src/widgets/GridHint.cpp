@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QTextLayout>
 #include <QToolTip>
+#include <algorithm>
 
 namespace veltry {
 
@@ -20,6 +21,27 @@ QString normaliseBreaks(QString text)
     text.replace(QLatin1String("\n\r"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return text;
+}
+
+// The part of a hint that can show: a hint never grows taller than the screen, and no line of
+// it holds more characters than kMaxHintWidth pixels can (no visible character is narrower
+// than half a pixel). Laying out the rest of a huge text would only freeze the window.
+QString visiblePart(const QString& text, const QFontMetrics& fm, const QScreen* screen)
+{
+    const int height = screen ? screen->availableGeometry().height() : 2000;
+    const qsizetype lines = height / std::max(1, fm.height()) + 2;
+    const qsizetype perLine = 2 * kMaxHintWidth + 64;
+    qsizetype end = std::min(text.size(), lines * perLine);
+    // Every break starts a line (a CR LF pair counts twice, which only keeps more).
+    qsizetype breaks = 0;
+    for (qsizetype i = 0; i < end; ++i) {
+        const QChar ch = text.at(i);
+        if ((ch == QLatin1Char('\r') || ch == QLatin1Char('\n')) && ++breaks > 2 * lines) {
+            end = i;
+            break;
+        }
+    }
+    return end < text.size() ? text.first(end) : text;
 }
 
 QPointer<TAppHint>& theInstance()
@@ -40,13 +62,14 @@ THintWindow::THintWindow(QWidget* parent)
 
 void THintWindow::showHint(const QString& text, const QColor& color, const QPoint& globalTopLeft)
 {
-    m_text = normaliseBreaks(text);
-    m_color = color.isValid() ? color : QToolTip::palette().color(QPalette::ToolTipBase);
     const QFontMetrics fm(font());
+    const QScreen* screen = QGuiApplication::screenAt(globalTopLeft);
+    m_text = normaliseBreaks(visiblePart(text, fm, screen ? screen : QGuiApplication::primaryScreen()));
+    m_color = color.isValid() ? color : QToolTip::palette().color(QPalette::ToolTipBase);
     const QRect bounds = fm.boundingRect(QRect(0, 0, kMaxHintWidth, 10000), Qt::TextWordWrap | Qt::TextExpandTabs, m_text);
     QRect geometry(globalTopLeft, bounds.size() + QSize(2 * kPad + 2, 2 * kPad));
     // Keep the hint on the screen it belongs to.
-    if (const QScreen* screen = QGuiApplication::screenAt(globalTopLeft)) {
+    if (screen) {
         const QRect avail = screen->availableGeometry();
         if (geometry.right() > avail.right())
             geometry.moveRight(avail.right());

@@ -3,6 +3,7 @@
 #include "platform/core/AppError.h"
 #include "platform/core/ConfigStore.h"
 #include "widgets/GridHint.h"
+#include "widgets/core/CellLines.h"
 #include "widgets/core/GridFile.h"
 
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QScrollBar>
 #include <algorithm>
 #include <optional>
@@ -25,24 +27,14 @@ namespace {
 const QString kEllipsis = QStringLiteral("...");
 const QString kConfigRoot = QStringLiteral("HKEY_CURRENT_USER");
 
-// Cell lines break at CR; an LF right after it belongs to the same break.
-QStringList splitCellLines(const QString& text)
+// How many characters of a cell fitting a column measures exactly.
+constexpr int kMeasuredChars = 16384;
+
+// How many characters of a line can matter in `width` pixels: no visible character is narrower
+// than half a pixel, and a little more keeps the shortening dots where they belong.
+int charsForWidth(int width)
 {
-    QStringList lines;
-    QString current;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar ch = text.at(i);
-        if (ch == QLatin1Char('\r')) {
-            lines << current;
-            current.clear();
-            if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
-                ++i;
-        } else {
-            current += ch;
-        }
-    }
-    lines << current;
-    return lines;
+    return 2 * std::max(0, width) + 64;
 }
 
 int textLineWidth(const QString& line, const QFontMetrics& fm)
@@ -90,6 +82,7 @@ TTextGrid::TTextGrid(QWidget* parent) : QAbstractScrollArea(parent)
 {
     m_cells.setColumnCount(5);
     m_cells.setRowCount(5);
+    m_realWidths.assign(5, m_defaultColWidth);
     m_colWidths.assign(5, m_defaultColWidth);
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setMouseTracking(true);
@@ -141,14 +134,28 @@ TTextGrid::~TTextGrid()
 
 void TTextGrid::columnsChanged()
 {
+    m_realWidths.resize(size_t(std::max(0, RealColCount())), m_defaultColWidth);
+    syncDisplayWidths();
     const int n = std::max(0, ColCount());
-    m_colWidths.resize(size_t(n), m_defaultColWidth);
     m_col = std::clamp(m_col, 0, std::max(0, n - 1));
     m_anchorCol = std::clamp(m_anchorCol, 0, std::max(0, n - 1));
     m_leftCol = std::clamp(m_leftCol, m_fixedCols, std::max(m_fixedCols, n - 1));
-    if (m_editing && m_map.realToDisplay(m_editReal) < 0)
+    if (m_editing && (m_editReal >= RealColCount() || m_map.realToDisplay(m_editReal) < 0))
         closeEditor();
+    if (m_baseValid && m_baseCol >= RealColCount())
+        m_baseValid = false;
     widthsChanged();
+}
+
+void TTextGrid::syncDisplayWidths()
+{
+    // Widths belong to real columns, so hiding and showing columns never hands one column's
+    // width to its neighbour.
+    m_colWidths.clear();
+    for (int c = 0; c < RealColCount(); ++c)
+        if (!m_map.isHidden(c))
+            m_colWidths.push_back(m_realWidths[size_t(c)]);
+    m_colWidths.resize(size_t(std::max(0, ColCount())), m_defaultColWidth);
 }
 
 void TTextGrid::widthsChanged()
@@ -170,6 +177,8 @@ void TTextGrid::setRowCount(int n)
     m_cells.setRowCount(std::max(0, n));
     if (m_editing && m_editRow >= RowCount())
         closeEditor();
+    if (m_baseValid && m_baseRow >= RowCount())
+        m_baseValid = false;
     if (m_row >= RowCount())
         m_row = std::max(std::min(m_fixedRows, RowCount() - 1), RowCount() - 1);
     m_anchorRow = std::min(m_anchorRow, std::max(0, RowCount() - 1));
@@ -212,7 +221,11 @@ void TTextGrid::setColWidth(int displayCol, int width)
 {
     if (displayCol < 0 || displayCol >= int(m_colWidths.size()))
         return;
-    m_colWidths[size_t(displayCol)] = std::max(0, width);
+    width = std::clamp(width, 0, kMaxColWidth);
+    const int real = DisplayToRealColumn(displayCol);
+    if (real < int(m_realWidths.size()))
+        m_realWidths[size_t(real)] = width;
+    m_colWidths[size_t(displayCol)] = width;
     widthsChanged();
 }
 
@@ -243,7 +256,39 @@ void TTextGrid::setOptions(quint32 options)
 void TTextGrid::setCells(int col, int row, const QString& text)
 {
     m_cells.setCell(col, row, text);
+    cellsWritten(col, row, row);
+}
+
+void TTextGrid::cellsWritten(int realCol, int firstRow, int lastRow)
+{
+    // What the program writes is no typing: an open edit of such a cell ends (Escape has nothing
+    // left to restore), and the validation base takes the new text, so it is never "validated"
+    // or reverted as if the user had typed it.
+    const auto hit = [&](int c, int r) { return (realCol < 0 || c == realCol) && r >= firstRow && r <= lastRow; };
+    if (m_editing && hit(m_editReal, m_editRow))
+        closeEditor();
+    if (m_baseValid && hit(m_baseCol, m_baseRow))
+        m_baseText = m_cells.cell(m_baseCol, m_baseRow);
     viewport()->update();
+}
+
+void TTextGrid::replaceCells(CellStore&& cells)
+{
+    if (m_editing)
+        closeEditor();
+    m_cells = std::move(cells);
+    storeChanged();
+}
+
+void TTextGrid::storeChanged()
+{
+    // Hidden columns stay columns of the grid: a narrower store gets them back, empty, so the
+    // hidden count never reaches past the real columns.
+    const int hiddenEnd = m_map.hiddenEnd();
+    if (m_cells.columnCount() < hiddenEnd)
+        m_cells.setColumnCount(hiddenEnd);
+    columnsChanged();
+    rowsMoved();
 }
 
 // --- current cell and selection -----------------------------------------------------------------
@@ -287,7 +332,6 @@ void TTextGrid::moveCurrent(int displayCol, int row, bool extend)
 
 void TTextGrid::cellSelected()
 {
-    m_selectText = m_cells.cell(DisplayToRealColumn(m_col), m_row);
     if (OnCanEditCell) {
         bool canEdit = true;
         OnCanEditCell(this, m_row, m_col, canEdit);
@@ -421,8 +465,7 @@ void TTextGrid::rowsMoved()
         m_row = std::clamp(m_row, lo, std::max(lo, lastSelectableRow()));
         m_anchorRow = m_row;
     }
-    // The cells under the remembered texts moved; start afresh from what is there now.
-    m_selectText = m_cells.cell(DisplayToRealColumn(m_col), m_row);
+    // The cells under the remembered text moved; start afresh from what is there now.
     if (m_baseValid)
         setValidationBase();
     updateScrollBars();
@@ -456,7 +499,7 @@ void TTextGrid::RemoveRows(int row, int count)
 void TTextGrid::ClearRows(int row, int count)
 {
     m_cells.clearRows(row, count);
-    viewport()->update();
+    cellsWritten(-1, row, row + count - 1);
 }
 
 void TTextGrid::ClearAllCells()
@@ -479,7 +522,7 @@ void TTextGrid::NumberRows(int col)
 {
     for (int r = m_fixedRows; r < RowCount(); ++r)
         m_cells.setCell(col, r, QString::number(r - m_fixedRows + 1));
-    viewport()->update();
+    cellsWritten(col, m_fixedRows, RowCount() - 1);
 }
 
 // --- sorting and search -------------------------------------------------------------------------
@@ -535,18 +578,10 @@ void TTextGrid::SaveToFile(const QString& path) const
 
 void TTextGrid::LoadFromFile(const QString& path)
 {
-    struct Refresh
-    {
-        TTextGrid* grid;
-        ~Refresh()
-        {
-            grid->columnsChanged();
-            grid->setRowCount(grid->RowCount());
-            grid->rowsMoved();
-        }
-    } refresh{this};
     if (m_editing)
         closeEditor();
+    // Also after a load that stopped half way: what was read is the grid's content now.
+    const auto refresh = qScopeGuard([this] { storeChanged(); });
     GridFile::loadFromFile(m_cells, path);
 }
 
@@ -578,24 +613,40 @@ void TTextGrid::setFixedRightCols(int n)
 
 // --- column widths ------------------------------------------------------------------------------
 
-int TTextGrid::cellTextWidth(const QString& text, const QFontMetrics& fm)
+int TTextGrid::cellTextWidth(QByteArrayView utf8, const QFontMetrics& fm)
 {
-    if (!text.contains(QLatin1Char('\r')))
-        return textLineWidth(text, fm);
-    int widest = 0;
-    for (const QString& line : splitCellLines(text))
-        widest = std::max(widest, textLineWidth(line, fm));
-    return widest;
+    // Up to kMeasuredChars characters are measured exactly; the lines (or the rest of a line)
+    // beyond count with the widest advance a character or a tab can have: an upper bound that
+    // keeps fitting a column linear in the text's size, however many lines a cell holds.
+    qint64 widest = 0;
+    qint64 budget = kMeasuredChars;
+    qsizetype measuredLines = 0;
+    qint64 unmeasured = 0;  // characters of the measured lines left out, at most, in one line
+    CellLines::forEachLine(utf8, true, int(budget), CellLines::Keep::Start, [&](const CellLines::Line& line) {
+        widest = std::max<qint64>(widest, textLineWidth(line.text, fm));
+        unmeasured = std::max<qint64>(unmeasured, line.more);
+        ++measuredLines;
+        budget -= line.text.size() + 1;
+        return budget > 0;
+    });
+    const qsizetype rest = budget > 0 ? -1 : CellLines::longestLineAfter(utf8, measuredLines);
+    if (unmeasured > 0 || rest > 0) {
+        const int widestChar = std::max({1, fm.maxWidth(), fm.size(Qt::TextSingleLine | Qt::TextExpandTabs, QStringLiteral("\t")).width()});
+        // A cut line is at most its measured start plus the rest; the start itself is no wider
+        // than `widest`.
+        widest = std::max(widest + unmeasured * widestChar, qint64(std::max<qsizetype>(rest, 0)) * widestChar);
+    }
+    return int(std::min<qint64>(widest, kMaxColWidth));
 }
 
-QString TTextGrid::shortenText(const QString& text, int width, const QFontMetrics& fm)
+QString TTextGrid::shortenText(const QString& text, int width, const QFontMetrics& fm, bool cutFromLonger)
 {
-    if (textLineWidth(text, fm) <= width)
+    if (!cutFromLonger && textLineWidth(text, fm) <= width)
         return text;
     // The longest prefix that still fits with the dots; widths grow with the prefix, so a
     // binary search finds it without measuring every length of a long text.
     int lo = 1;
-    int hi = int(text.size()) - 1;
+    int hi = int(text.size()) - (cutFromLonger ? 0 : 1);
     int best = 0;
     while (lo <= hi) {
         const int mid = (lo + hi) / 2;
@@ -618,9 +669,11 @@ void TTextGrid::AutoSizeColumn(int displayCol)
     const int real = DisplayToRealColumn(displayCol);
     const QFontMetrics fm(font());
     int widest = 0;
-    for (int r = 0; r < RowCount(); ++r)
-        if (!m_cells.isCellEmpty(real, r))
-            widest = std::max(widest, cellTextWidth(m_cells.cell(real, r), fm));
+    for (int r = 0; r < RowCount(); ++r) {
+        const QByteArrayView text = m_cells.cellUtf8(real, r);
+        if (!text.isEmpty())
+            widest = std::max(widest, cellTextWidth(text, fm));
+    }
     setColWidth(displayCol, widest + fm.horizontalAdvance(QStringLiteral("xx")));
 }
 
@@ -663,6 +716,8 @@ void TTextGrid::loadColumnWidths()
     const ConfigKey key(ConfigStore::shared(), kConfigRoot, ColumnSize.Key + ColumnSize.Section, false);
     if (!key.isOpen())
         return;
+    const QScreen* shownOn = screen() ? screen() : QGuiApplication::primaryScreen();
+    const int availableWidth = shownOn ? std::max(0, shownOn->availableGeometry().width()) : kMaxColWidth;
     for (int i = 0; i < ColCount(); ++i) {
         const QString name = QStringLiteral("col%1").arg(i);
         if (!key.valueExists(name))
@@ -674,8 +729,10 @@ void TTextGrid::loadColumnWidths()
             // Written as a number by someone else: take it as it is.
             width = key.readInteger(name);
         }
+        // However wide it was stored, a column never starts wider than the screen, so its
+        // neighbours stay within reach.
         if (width && *width >= 0)
-            setColWidth(i, *width);
+            setColWidth(i, std::min(*width, availableWidth));
     }
 }
 
@@ -949,7 +1006,9 @@ TCellLayout TTextGrid::layoutCell(int displayCol, int row, const QRect& rect) co
     const bool left = L.alignment == Qt::AlignLeft;
     const bool right = L.alignment == Qt::AlignRight;
 
-    const QString text = m_cells.cell(real, row);
+    // Only what can show is read: the lines that reach into the cell, each no longer than its
+    // box can hold, so a cell of many megabytes draws as fast as a short one.
+    const QByteArrayView text = m_cells.cellUtf8(real, row);
     const bool sortTitle = m_sortShow && row == 0 && real == m_sortColumn;
     L.arrow = sortTitle && m_fixedRows > 0 && (displayCol >= m_fixedCols || SortFixedCols);
     L.arrowUp = SortDirection != sdDescendingValue;
@@ -974,21 +1033,38 @@ TCellLayout TTextGrid::layoutCell(int displayCol, int row, const QRect& rect) co
             shiftDown = ih;
     }
 
-    if (Multilinecells && text.contains(QLatin1Char('\r'))) {
-        const QStringList lines = splitCellLines(text);
-        for (int i = 0; i < int(lines.size()); ++i) {
-            L.lines << (EnhTextSize ? shortenText(lines.at(i), box.width(), fm) : lines.at(i));
+    const bool multiLine = Multilinecells && CellLines::hasBreak(text);
+    if (!multiLine && sortTitle) {
+        // Room for the arrow on the side it is drawn on.
+        if (right)
+            box.setLeft(box.left() + 14);
+        else
+            box.setRight(box.right() - 14);
+    }
+    // Shortened text always keeps its start; clipped text shows the side its alignment puts in
+    // the box. A cell wider than the view shows no more than the view.
+    const CellLines::Keep keep = EnhTextSize || left ? CellLines::Keep::Start
+        : right                                      ? CellLines::Keep::End
+                                                     : CellLines::Keep::Middle;
+    const int maxChars = charsForWidth(std::min(box.width(), std::max(0, viewport()->width())));
+    const auto shown = [&](const CellLines::Line& line) {
+        return EnhTextSize ? shortenText(line.text, box.width(), fm, line.more > 0) : line.text;
+    };
+    if (multiLine) {
+        // Lines that start below the cell are never seen; the first one is always laid out.
+        const int room = rect.height() - 2 - shiftDown;
+        const int maxLines = L.lineHeight > 0 ? std::max(1, (room + L.lineHeight - 1) / L.lineHeight) : 1;
+        CellLines::forEachLine(text, true, maxChars, keep, [&](const CellLines::Line& line) {
+            const int i = int(L.lines.size());
+            L.lines << shown(line);
             L.lineRects << QRect(box.left(), rect.top() + 2 + shiftDown + i * L.lineHeight, box.width(), L.lineHeight);
-        }
+            return int(L.lines.size()) < maxLines;
+        });
     } else {
-        if (sortTitle) {
-            // Room for the arrow on the side it is drawn on.
-            if (right)
-                box.setLeft(box.left() + 14);
-            else
-                box.setRight(box.right() - 14);
-        }
-        L.lines << (EnhTextSize ? shortenText(text, box.width(), fm) : text);
+        CellLines::forEachLine(text, false, maxChars, keep, [&](const CellLines::Line& line) {
+            L.lines << shown(line);
+            return false;
+        });
         L.lineRects << QRect(box.left(), rect.top() + shiftDown, box.width(), rect.height() - shiftDown);
     }
     L.textBox = box;
@@ -1317,13 +1393,9 @@ void TTextGrid::keyPressEvent(QKeyEvent* event)
         return;
     }
     if (key == Qt::Key_Escape) {
-        const int real = DisplayToRealColumn(m_col);
-        if (m_cells.cell(real, m_row) != m_selectText) {
-            setCells(real, m_row, m_selectText);
-            event->accept();
-        } else {
-            event->ignore();  // nothing to undo: let a dialog close
-        }
+        // Escape undoes an open edit only (the editor handles it); here there is nothing to
+        // undo, and a dialog holding the grid may close.
+        event->ignore();
         return;
     }
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -1491,7 +1563,8 @@ void TTextGrid::openEditor(const QString* typed)
     scrollIntoView();
     m_editReal = DisplayToRealColumn(m_col);
     m_editRow = m_row;
-    const QString text = typed ? *typed : m_cells.cell(m_editReal, m_editRow);
+    m_editOriginal = m_cells.cell(m_editReal, m_editRow);
+    const QString text = typed ? *typed : m_editOriginal;
     if (Multilinecells) {
         if (!m_textEditor) {
             m_textEditor = new QPlainTextEdit(viewport());
@@ -1550,6 +1623,7 @@ void TTextGrid::closeEditor()
     if (!m_editing)
         return;
     m_editing = false;
+    m_editOriginal.clear();
     // Focus first: hiding a focused editor would hand the focus to the next widget outside.
     if (m_editor->hasFocus())
         setFocus(Qt::OtherFocusReason);
@@ -1598,10 +1672,14 @@ bool TTextGrid::editorKey(QKeyEvent* event)
 {
     const int key = event->key();
     if (key == Qt::Key_Escape) {
+        // Back to the text the cell had when this edit began; as the typing was, this is the
+        // user's change, so the validation base stays.
         const int real = m_editReal;
         const int row = m_editRow;
+        const QString original = m_editOriginal;
         closeEditor();
-        setCells(real, row, m_selectText);
+        m_cells.setCell(real, row, original);
+        viewport()->update();
         return true;
     }
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {

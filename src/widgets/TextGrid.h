@@ -10,6 +10,7 @@
 #include <QColor>
 #include <QFont>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QStringList>
 #include <functional>
 #include <map>
@@ -139,8 +140,23 @@ public:
     // --- cells (real columns) ---
     QString Cells(int col, int row) const { return m_cells.cell(col, row); }
     void setCells(int col, int row, const QString& text);
-    CellStore& cellStore() { return m_cells; }
     const CellStore& cellStore() const { return m_cells; }
+    // Takes `cells` as the grid's whole content (a list read from a file), keeping the hidden
+    // columns, the current cell, the widths and the scroll range consistent with it.
+    void replaceCells(CellStore&& cells);
+    // Runs `edit` on the cell store for program changes made in place (the alarm pass, orderings
+    // of its own). The grid's bookkeeping follows only when the store really changed, so a pass
+    // that changes nothing costs nothing more.
+    template <class F>
+    void editCells(F&& edit)
+    {
+        const quint64 before = m_cells.generation();
+        const auto after = qScopeGuard([this, before] {
+            if (m_cells.generation() != before)
+                storeChanged();
+        });
+        std::forward<F>(edit)(m_cells);
+    }
     const ColumnMap& columnMap() const { return m_map; }
 
     // --- current cell (display column, row) and selection ---
@@ -199,11 +215,14 @@ public:
     void loadColumnWidths();
     // Writes them; the destructor does this too.
     void saveColumnWidths() const;
-    // Width of a cell text: its widest line, measured in `fm`.
-    static int cellTextWidth(const QString& text, const QFontMetrics& fm);
+    // Width of a cell text (stored UTF-8): its widest line, measured in `fm`. Lines too long to
+    // measure whole count with an upper bound of their width.
+    static int cellTextWidth(QByteArrayView utf8, const QFontMetrics& fm);
     // `text` cut at its end and followed by "..." so that it fits `width`; empty when not even
-    // that fits.
-    static QString shortenText(const QString& text, int width, const QFontMetrics& fm);
+    // that fits. `cutFromLonger`: `text` is the start of a longer line, so it never fits whole.
+    static QString shortenText(const QString& text, int width, const QFontMetrics& fm, bool cutFromLonger = false);
+    // Column widths never exceed this, so the sums of all widths stay far from overflowing.
+    static constexpr int kMaxColWidth = 1 << 20;
 
     // --- clipboard ---
     void CopyToClipboard();
@@ -300,7 +319,8 @@ protected:
 
     CellStore m_cells;
     ColumnMap m_map;
-    std::vector<int> m_colWidths;
+    std::vector<int> m_realWidths;  // by real column, hidden ones included
+    std::vector<int> m_colWidths;   // the same by display column, rebuilt from m_realWidths
     std::map<int, int> m_rowHeights;
     TImageList* m_images = nullptr;
     int m_fixedCols = 0;
@@ -329,7 +349,10 @@ private:
     int lastSelectableRow() const { return RowCount() - 1 - m_fixedFooters; }
     int lastSelectableCol() const { return ColCount() - 1 - m_fixedRightCols; }
     void applyStretch();
+    void syncDisplayWidths();
     void rowsMoved();
+    void storeChanged();
+    void cellsWritten(int realCol, int firstRow, int lastRow);
     void titleClick(const QPoint& cell, const QPoint& pos);
     bool advanceOnEnter();
     void typeAhead(QKeyEvent* event);
@@ -354,7 +377,7 @@ private:
     std::function<void(THintInfo&)> m_prevHintHandler;
     QPointer<QWidget> m_window;
     QSize m_windowSize;
-    QString m_selectText;   // the current cell's text when it was selected, for Escape
+    QString m_editOriginal;  // the edited cell's text when the open edit began, for Escape
     bool m_focusInside = false;  // the grid or its editor has the focus
     bool m_baseValid = false;
     int m_baseCol = -1;     // real column

@@ -14,8 +14,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -64,6 +66,23 @@ void closeModals(QObject* guard, TfrmToDo* todo, ModalSeen* seen)
         if (auto* add = qobject_cast<TfrmAddTask*>(modal))
             seen->addTaskEditing = add->isEditing();
         modal->reject();
+    });
+    poll->start();
+}
+
+// Types `description` into the next add/edit dialog opened while `guard` lives and presses OK.
+void answerAddTask(QObject* guard, const QString& description)
+{
+    auto* poll = new QTimer(guard);
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, guard, [poll, description] {
+        auto* dlg = qobject_cast<TfrmAddTask*>(QApplication::activeModalWidget());
+        if (!dlg || !dlg->isVisible())
+            return;
+        poll->stop();
+        dlg->edtTask->selectAll();
+        QTest::keyClicks(dlg->edtTask, description);
+        QTest::mouseClick(dlg->btnOK, Qt::LeftButton);
     });
     poll->start();
 }
@@ -252,6 +271,69 @@ private Q_SLOTS:
         grid()->setCells(TaskCol::Mark, 1, QStringLiteral("x"));
         QTest::keyClick(grid(), Qt::Key_Space);
         QVERIFY(grid()->Cells(TaskCol::Mark, 1).isEmpty());
+    }
+
+    void escapeNeverChangesATask_data()
+    {
+        QTest::addColumn<QStringList>("tasks");
+        QTest::addColumn<QString>("before");          // what the user does before Escape
+        QTest::addColumn<QString>("after");           // and after it
+        QTest::addColumn<QStringList>("descriptions"); // the list afterwards
+        QTest::addColumn<QByteArray>("saved");        // a line of the list file at exit
+        QTest::addColumn<QString>("logged");          // the history's newest task
+        QTest::newRow("checked task, then Alt+L")
+            << QStringList{"*done", "open"} << "" << "log" << QStringList{"open"} << QByteArray("1,1,open\r\n") << "done";
+        QTest::newRow("Space checks")
+            << QStringList{"one"} << "space" << "" << QStringList{"one"} << QByteArray("0,1, \r\n") << "";
+        QTest::newRow("edited in the dialog")
+            << QStringList{"Alpha", "Beta"} << "edit" << "" << QStringList{"Alpha", "Beta edited"}
+            << QByteArray(",Beta edited\r\n") << "";
+        QTest::newRow("added to an empty list")
+            << QStringList{} << "add" << "add" << QStringList{"Second", "First"} << QByteArray("1,2,First\r\n") << "";
+    }
+
+    // Escape undoes nothing in the task list, which has no in-place editing; whatever the
+    // program or the user wrote stays.
+    void escapeNeverChangesATask()
+    {
+        QFETCH(QStringList, tasks);
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QFETCH(QStringList, descriptions);
+        QFETCH(QByteArray, saved);
+        QFETCH(QString, logged);
+        start(tasks);
+        m_todo->settings().NoConfirmations = true;
+        const auto addOrEdit = [this](Qt::Key key, const QString& description) {
+            m_todo->activateWindow();  // back from an earlier dialog
+            QVERIFY(QTest::qWaitForWindowActive(m_todo));
+            QObject guard;
+            answerAddTask(&guard, description);
+            QTest::keyClick(m_todo, key, Qt::AltModifier);
+        };
+        if (before == QLatin1String("space")) {
+            QTest::keyClick(grid(), Qt::Key_Space);
+        } else if (before == QLatin1String("edit")) {
+            grid()->setCurrentCell(1, 2);
+            addOrEdit(Qt::Key_E, QStringLiteral("Beta edited"));
+        } else if (before == QLatin1String("add")) {
+            grid()->setCurrentCell(1, 1);
+            addOrEdit(Qt::Key_A, QStringLiteral("First"));
+        }
+        QTest::keyClick(grid(), Qt::Key_Escape);
+        if (after == QLatin1String("log"))
+            QTest::keyClick(m_todo, Qt::Key_L, Qt::AltModifier);
+        else if (after == QLatin1String("add"))
+            addOrEdit(Qt::Key_A, QStringLiteral("Second"));
+
+        QStringList shown;
+        for (int r = 1; r < grid()->RowCount(); ++r)
+            shown << grid()->Cells(TaskCol::Task, r);
+        QCOMPARE(shown, descriptions);
+        QCOMPARE(m_app->history()->TaskHistoryGrid->Cells(HistCol::Task, 1), logged);
+        m_app->shutdown();
+        m_app.reset();
+        QVERIFY(m_program->read(kTaskListFileName).contains(saved));
     }
 
     void checkOnEmptyListDoesNothing()

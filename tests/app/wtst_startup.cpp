@@ -218,6 +218,42 @@ private Q_SLOTS:
         app.shutdown();
     }
 
+    void narrowerReloadShowsTheTaskColumns_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QList<int>>("hidden");  // optional columns switched off
+        QTest::newRow("7 columns, 3 and 4 hidden") << QByteArray("7,3\r\n1,1,theirs\r\n5,1,2\r\n6,2,n\r\n1,2,more\r\n")
+                                                  << QList<int>{3, 4};
+        QTest::newRow("2 columns, none hidden") << QByteArray("2,3\r\n1,1,theirs\r\n1,2,more\r\n") << QList<int>{};
+    }
+
+    // Another copy's list with fewer columns keeps the hidden columns hidden and the others shown.
+    void narrowerReloadShowsTheTaskColumns()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QList<int>, hidden);
+        ConfigStore::shared().setValue(kSettingsKey, QStringLiteral("Networkable"), qint32(1));
+        for (int c : hidden)
+            ConfigStore::shared().setValue(kSettingsKey, QStringLiteral("Col%1Hidden").arg(c), qint32(1));
+        VeltryApp app;
+        app.start();
+        TTextGrid* g = app.toDo()->TaskGrid;
+        QVERIFY(m_program->write(kTaskListFileName, file));
+        app.toDo()->Timer1Timer();
+        QCOMPARE(g->Cells(TaskCol::Task, 1), QStringLiteral("theirs"));
+        QCOMPARE(g->ColCount(), 6 - int(hidden.size()));
+        int k = 0;
+        for (int c = 0; c < TaskCol::Count; ++c) {
+            const bool shown = c < 2 || (c <= 5 && !hidden.contains(c));
+            QCOMPARE(g->IsHiddenColumn(c), !shown);
+            if (shown)
+                QCOMPARE(g->DisplayToRealColumn(k++), c);
+        }
+        QCOMPARE(g->cellLayout(1, 1).lines.first(), QStringLiteral("theirs"));
+        app.shutdown();
+        QVERIFY(m_program->read(kTaskListFileName).startsWith("12,3\r\n"));
+    }
+
     void startMinimizedShowsNoWindow()
     {
         ConfigStore::shared().setValue(kSettingsKey, QStringLiteral("StartMinimized"), qint32(1));

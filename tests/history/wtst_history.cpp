@@ -11,6 +11,7 @@
 #include "widgets/FlatBtn.h"
 #include "widgets/TextGrid.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -468,6 +469,43 @@ private Q_SLOTS:
         app.shutdown();
         // The history file is written at the end with the window's titles.
         QVERIFY(m_program->read(kHistoryFileName).startsWith("7,2\r\n1,0,Task\r\n"));
+    }
+
+    void escapeUndoesOnlyAnOpenEdit_data()
+    {
+        QTest::addColumn<bool>("editing");
+        QTest::newRow("right after opening") << false;
+        QTest::newRow("in an open edit") << true;
+    }
+
+    // Escape puts back the text an in-place edit began with and nothing else; without an open
+    // edit it closes the window.
+    void escapeUndoesOnlyAnOpenEdit()
+    {
+        QFETCH(bool, editing);
+        const QByteArray history = "7,3\r\n1,0,Task\r\n1,1,one\r\n1,2,two\r\n";
+        QVERIFY(m_program->write(kHistoryFileName, history));
+        VeltryApp app;
+        app.start();
+        TfrmTaskHistory* h = app.history();
+        TTextGrid* g = h->TaskHistoryGrid;
+        bool stillOpen = false;
+        whileOpen(h, [&] {
+            g->setFocus();
+            if (editing) {
+                QTest::keyClick(g, Qt::Key_F2);
+                QVERIFY(g->EditorMode());
+                QTest::keyClicks(g->inplaceEditor(), QStringLiteral(" edited"));
+                QVERIFY(g->Cells(HistCol::Task, 1) != QLatin1String("one"));
+            }
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            stillOpen = h->isVisible();
+            QCOMPARE(g->Cells(HistCol::Task, 1), QStringLiteral("one"));
+        });
+        app.toDo()->ViewHistory(false);
+        QCOMPARE(stillOpen, editing);
+        app.shutdown();
+        QVERIFY(m_program->read(kHistoryFileName).contains("1,1,one\r\n"));
     }
 
     void historyOfAnotherCopyIsReloaded()

@@ -5,11 +5,15 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
 #include <QLineEdit>
+#include <QScreen>
 #include <QScrollBar>
+#include <QTemporaryFile>
 #include <QTest>
 #include <memory>
 
+using veltry::CellStore;
 using veltry::ConfigKey;
 using veltry::ConfigStore;
 using veltry::TAppHint;
@@ -31,9 +35,10 @@ QFont gridFont()
 }
 
 // A shown grid of `cols` columns 80 pixels wide; row r, column c holds "r<r>c<c>" unless given.
-std::unique_ptr<TTextGrid> makeGrid(int cols = 4, int rows = 5)
+// With a parent, the parent is what is shown.
+std::unique_ptr<TTextGrid> makeGrid(int cols = 4, int rows = 5, QWidget* parent = nullptr)
 {
-    auto grid = std::make_unique<TTextGrid>();
+    auto grid = std::make_unique<TTextGrid>(parent);
     grid->setFont(gridFont());
     grid->setColCount(cols);
     grid->setRowCount(rows);
@@ -44,8 +49,9 @@ std::unique_ptr<TTextGrid> makeGrid(int cols = 4, int rows = 5)
             grid->setCells(c, r, QStringLiteral("r%1c%2").arg(r).arg(c));
     }
     grid->resize(420, 220);
-    grid->show();
-    if (!QTest::qWaitForWindowExposed(grid.get()))
+    QWidget* shown = parent ? parent : grid.get();
+    shown->show();
+    if (!QTest::qWaitForWindowExposed(shown))
         qWarning("grid window not exposed");
     return grid;
 }
@@ -84,17 +90,22 @@ private Q_SLOTS:
     void hintChainsToPreviousHandler();
     void typeAheadFindsCapital();
     void columnWidthsSurviveRecreation();
+    void widthsBelongToColumns();
     void storedWidthTexts_data();
     void storedWidthTexts();
     void shortening_data();
     void shortening();
     void multiLineCells();
+    void hugeCellDrawsWhatFits_data();
+    void hugeCellDrawsWhatFits();
     void sortArrow_data();
     void sortArrow();
     void imagePlacement_data();
     void imagePlacement();
     void editingValidates();
     void escapeRestoresText();
+    void programWritesAreNoTyping_data();
+    void programWritesAreNoTyping();
     void canEditAndSizeWhileTyping();
     void footersAreNotSelectable();
     void clipboardCopyAndPaste();
@@ -271,25 +282,58 @@ void TestTextGrid::columnWidthsSurviveRecreation()
         // With a column hidden, the values are those of the displayed columns in their order.
         grid->setColWidth(2, 70);
         grid->HideColumn(1);
-        grid->setColWidth(2, 66);
+        grid->setColWidth(2, 66);  // real column 3
     }
     const ConfigKey key(ConfigStore::shared(), QStringLiteral("HKEY_CURRENT_USER"), kKey + kSection, false);
     QVERIFY(key.isOpen());
     QCOMPARE(key.readString(QStringLiteral("col0")), QStringLiteral("80"));
-    QCOMPARE(key.readString(QStringLiteral("col1")), QStringLiteral("110"));
+    QCOMPARE(key.readString(QStringLiteral("col1")), QStringLiteral("70"));
     QCOMPARE(key.readString(QStringLiteral("col2")), QStringLiteral("66"));
     QCOMPARE(key.readString(QStringLiteral("col3")), QStringLiteral("55"));  // not shown: kept
+}
+
+void TestTextGrid::widthsBelongToColumns()
+{
+    const QString section = QStringLiteral("OwnWidths");
+    const QList<int> own{30, 40, 77, 60, 70, 80, 90};
+    {
+        auto grid = makeGrid(7, 2);
+        grid->ColumnSize = {true, kKey, section, false};
+        for (int c = 0; c < 7; ++c)
+            grid->setColWidth(c, c == 2 ? 50 : own.at(c));
+        for (int c : {0, 4, 5})
+            grid->HideColumn(c);
+        QCOMPARE(grid->ColCount(), 4);
+        QCOMPARE(grid->ColWidth(0), 40);  // real column 1
+        QCOMPARE(grid->ColWidth(3), 90);  // real column 6
+        grid->setColWidth(1, 77);         // real column 2
+        for (int c : {0, 4, 5})
+            grid->UnhideColumn(c);
+        for (int c = 0; c < 7; ++c)
+            QCOMPARE(grid->ColWidth(c), own.at(c));
+        grid->HideColumn(2);
+    }
+    // Saved one value per displayed column, in display order.
+    const ConfigKey key(ConfigStore::shared(), QStringLiteral("HKEY_CURRENT_USER"), kKey + section, false);
+    QVERIFY(key.isOpen());
+    const QList<int> shown{30, 40, 60, 70, 80, 90};
+    for (int i = 0; i < shown.size(); ++i)
+        QCOMPARE(key.readString(QStringLiteral("col%1").arg(i)), QString::number(shown.at(i)));
+    QVERIFY(!key.valueExists(QStringLiteral("col6")));
 }
 
 void TestTextGrid::storedWidthTexts_data()
 {
     QTest::addColumn<QString>("stored");
-    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("width");  // -1: the screen's available width
     QTest::newRow("decimal") << QStringLiteral("120") << 120;
     QTest::newRow("hex") << QStringLiteral("0x20") << 32;
     QTest::newRow("HEX") << QStringLiteral("0X1F") << 31;
     QTest::newRow("not a number") << QStringLiteral("wide") << 80;
     QTest::newRow("empty") << QString() << 80;
+    QTest::newRow("negative") << QStringLiteral("-5") << 80;
+    QTest::newRow("wider than any screen") << QStringLiteral("2147483647") << -1;
+    QTest::newRow("hex, wider than any screen") << QStringLiteral("0x7FFFFFFF") << -1;
 }
 
 void TestTextGrid::storedWidthTexts()
@@ -307,6 +351,8 @@ void TestTextGrid::storedWidthTexts()
     grid->ColumnSize.Key = kKey;
     grid->ColumnSize.Section = section;
     grid->loadColumnWidths();
+    if (width < 0)
+        width = grid->screen()->availableGeometry().width();
     QCOMPARE(grid->ColWidth(0), width);
     grid->ColumnSize.Save = false;  // leave the stored text for the next row
 }
@@ -377,6 +423,45 @@ void TestTextGrid::multiLineCells()
     // Without multi-line cells the text is one line.
     grid->Multilinecells = false;
     QCOMPARE(grid->cellLayout(1, 1).lines.size(), 1);
+}
+
+void TestTextGrid::hugeCellDrawsWhatFits_data()
+{
+    QTest::addColumn<bool>("enhanced");
+    QTest::addColumn<bool>("rightAligned");
+    QTest::addColumn<QString>("shown");  // a cell that shows all there is to see
+    QTest::addColumn<QString>("more");   // what the huge cell adds (where it cannot be seen)
+
+    const QString line = QStringLiteral("The quick brown fox jumps over the lazy dog. ").repeated(7);
+    const QString tail = QString(10'000'000, QLatin1Char('x'));
+    QTest::newRow("shortened") << true << false << line << tail;
+    QTest::newRow("clipped") << false << false << line << tail;
+    QTest::newRow("clipped, right-aligned") << false << true << line << tail;
+    QTest::newRow("lines below the cell") << true << false << QStringLiteral("first\r\nsecond\r\nthird")
+                                          << QStringLiteral("\r\nanother line").repeated(800'000);
+}
+
+void TestTextGrid::hugeCellDrawsWhatFits()
+{
+    QFETCH(bool, enhanced);
+    QFETCH(bool, rightAligned);
+    QFETCH(QString, shown);
+    QFETCH(QString, more);
+    auto grid = makeGrid(3, 3);
+    grid->EnhTextSize = enhanced;
+    grid->Multilinecells = true;
+    if (rightAligned)
+        grid->OnGetAlignment = [](TTextGrid*, int, int, Qt::Alignment& a) { a = Qt::AlignRight; };
+    grid->setCurrentCell(0, 1);
+    grid->setCells(1, 1, shown);
+    grid->setCells(1, 2, rightAligned ? more + shown : shown + more);
+
+    const QImage image = snapshot(grid->viewport());
+    QCOMPARE(image.copy(grid->cellRect(1, 2)), image.copy(grid->cellRect(1, 1)));
+    QCOMPARE(grid->cellLayout(1, 2).textWidth, grid->cellLayout(1, 1).textWidth);
+    // Fitting the column never makes it narrower than the text that shows.
+    grid->AutoSizeColumn(1);
+    QVERIFY(grid->ColWidth(1) >= TTextGrid::cellTextWidth(shown.toUtf8(), QFontMetrics(grid->font())));
 }
 
 void TestTextGrid::sortArrow_data()
@@ -533,13 +618,85 @@ void TestTextGrid::escapeRestoresText()
     grid->setOptions(grid->Options() | TTextGrid::goEditing);
     grid->setFocus();
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellPoint(*grid, 1, 2));
+    grid->setCells(1, 2, QStringLiteral("by the program"));
     QTest::keyClick(grid.get(), Qt::Key_N);  // typing opens the editor, which takes the focus
     QVERIFY(grid->EditorMode());
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("ew"));
     QCOMPARE(grid->Cells(1, 2), QStringLiteral("new"));
     QTest::keyClick(grid->inplaceEditor(), Qt::Key_Escape);
     QVERIFY(!grid->EditorMode());
-    QCOMPARE(grid->Cells(1, 2), QStringLiteral("r2c1"));
+    // Back to the text the cell had when the edit began.
+    QCOMPARE(grid->Cells(1, 2), QStringLiteral("by the program"));
+}
+
+void TestTextGrid::programWritesAreNoTyping_data()
+{
+    QTest::addColumn<QString>("write");
+    QTest::addColumn<bool>("editing");  // an edit of the cell is open when the program writes
+    QTest::addColumn<QString>("after"); // the cell's text after the write
+    for (const bool editing : {false, true}) {
+        const char* open = editing ? ", edit open" : "";
+        QTest::addRow("setCells%s", open) << "setCells" << editing << "program";
+        QTest::addRow("ClearRows%s", open) << "ClearRows" << editing << "";
+        QTest::addRow("editCells%s", open) << "editCells" << editing << "program";
+        QTest::addRow("replaceCells%s", open) << "replaceCells" << editing << "program";
+        QTest::addRow("LoadFromFile%s", open) << "LoadFromFile" << editing << "program";
+        QTest::addRow("InsertRows%s", open) << "InsertRows" << editing << "";
+    }
+}
+
+void TestTextGrid::programWritesAreNoTyping()
+{
+    QFETCH(QString, write);
+    QFETCH(bool, editing);
+    QFETCH(QString, after);
+    QDialog dialog;
+    dialog.resize(440, 240);
+    auto grid = makeGrid(3, 4, &dialog);
+    grid->setOptions(grid->Options() | TTextGrid::goEditing);
+    QStringList validated;
+    grid->OnCellValidate = [&](TTextGrid*, int, int, QString& value, bool&) { validated << value; };
+    grid->setFocus();
+    QTRY_VERIFY(grid->hasFocus());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellPoint(*grid, 1, 2));
+    if (editing) {
+        QTest::keyClick(grid.get(), Qt::Key_F2);
+        QVERIFY(grid->EditorMode());
+        QTest::keyClicks(grid->inplaceEditor(), QStringLiteral("typed"));
+    }
+
+    if (write == QLatin1String("setCells")) {
+        grid->setCells(1, 2, QStringLiteral("program"));
+    } else if (write == QLatin1String("ClearRows")) {
+        grid->ClearRows(2, 1);
+    } else if (write == QLatin1String("editCells")) {
+        grid->editCells([](CellStore& cells) { cells.setCell(1, 2, QStringLiteral("program")); });
+    } else if (write == QLatin1String("replaceCells")) {
+        CellStore cells;
+        cells.setColumnCount(3);
+        cells.setRowCount(4);
+        cells.setCell(1, 2, QStringLiteral("program"));
+        grid->replaceCells(std::move(cells));
+    } else if (write == QLatin1String("LoadFromFile")) {
+        QTemporaryFile file;
+        QVERIFY(file.open());
+        file.write("3,4\r\n1,2,program\r\n");
+        file.close();
+        grid->LoadFromFile(file.fileName());
+    } else {
+        grid->InsertRows(2, 1);
+    }
+    QVERIFY(!grid->EditorMode());
+    QCOMPARE(grid->Cells(1, 2), after);
+
+    // No edit is open, so Escape has nothing to undo and the dialog takes the key.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QCOMPARE(grid->Cells(1, 2), after);
+    QVERIFY(!dialog.isVisible());
+    // Leaving the cell validates nothing: the user typed nothing into what is there now.
+    grid->setCurrentCell(1, 1);
+    QVERIFY(validated.isEmpty());
+    QCOMPARE(grid->Cells(1, 2), after);
 }
 
 void TestTextGrid::canEditAndSizeWhileTyping()

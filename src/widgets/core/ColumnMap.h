@@ -30,6 +30,16 @@ public:
             --m_hidden;
         }
     }
+    // One past the highest hidden real column; 0 when none is hidden.
+    int hiddenEnd() const
+    {
+        if (m_hidden == 0)
+            return 0;
+        for (int c = 255; c >= 0; --c)
+            if (!m_visible[size_t(c)])
+                return c + 1;
+        return 0;
+    }
     // The real column shown as display column k; 0 when there is none.
     int displayToReal(int k) const
     {
