@@ -18,6 +18,7 @@
 #include "platform/core/Clock.h"
 #include "platform/core/ConfigStore.h"
 #include "platform/core/DataPaths.h"
+#include "platform/core/FileSafety.h"
 #include "platform/core/LocaleFormats.h"
 #include "store/core/Task.h"
 #include "tray/TrayIcon.h"
@@ -353,6 +354,9 @@ void TfrmToDo::loadTaskList()
 {
     const QString path = dataDirectory() + kTaskListFileName;
     if (QFile::exists(path)) {
+        // A list that stops loading part-way keeps these titles where the file did not reach.
+        for (int c = 0; c < TaskCol::Count; ++c)
+            TaskGrid->setCells(c, 0, kTaskTitles[size_t(c)]);
         loadGridFile(TaskGrid, path, true);
     } else {
         setupEmptyTaskList();
@@ -375,24 +379,26 @@ bool TfrmToDo::loadGridFile(TTextGrid* grid, const QString& path, bool partialOk
     CellStore loaded;
     loaded.setColumnCount(grid->RealColCount());
     loaded.setRowCount(grid->RowCount());
+    // A load that stops part-way keeps the grid's titles where the file did not reach them, so
+    // the list is never saved back without its title row.
+    if (loaded.rowCount() > 0)
+        for (int c = 0; c < loaded.columnCount(); ++c)
+            loaded.setCellUtf8(c, 0, grid->cellStore().cellUtf8(c, 0));
     try {
         GridFile::loadFromFile(loaded, path);
     } catch (const AppError& e) {
         QString text = e.message();
         if (QFile::exists(path)) {
             // Whatever is saved next must not replace the only good copy of the user's list.
-            const QFileInfo info(path);
-            const QString copy = info.absolutePath() + QLatin1Char('/') + info.completeBaseName()
-                + QStringLiteral("-unreadable-")
-                + Clock::instance().now().toString(QStringLiteral("yyyyMMdd-HHmmss")) + QLatin1Char('.')
-                + info.suffix();
-            if (QFile::copy(path, copy))
-                text += QStringLiteral("\n\nThe file could not be read completely. "
-                                       "An untouched copy of it was kept as \"%1\".")
-                            .arg(copy);
+            const QString copy = FileSafety::keepUntouchedCopy(path);
+            if (!copy.isEmpty())
+                text += QStringLiteral("\n\nThe file \"%1\" could not be read completely. "
+                                       "An untouched copy of it was kept as \"%2\".")
+                            .arg(path, copy);
             else
-                text += QStringLiteral("\n\nThe file could not be read completely, "
-                                       "and no copy of it could be made beside it.");
+                text += QStringLiteral("\n\nThe file \"%1\" could not be read completely, "
+                                       "and no copy of it could be made beside it.")
+                            .arg(path);
         }
         MessageBox::showError(this, text);
         if (!partialOk)

@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
@@ -76,24 +77,85 @@ private Q_SLOTS:
         QCOMPARE(std::get<qint32>(*reread.value(kSettingsKey, QStringLiteral("Col3Hidden"))), 1);
     }
 
+    // A damaged list, history or settings file is copied aside untouched and the user is told;
+    // the start goes on with what was read, without blank rows past it, and what is saved at
+    // exit keeps its titles. A whole file of the older edition loads silently.
+    void damagedListIsKeptAside_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message");  // the start of the one message; empty: none
+        QTest::addColumn<QString>("count");
+        QTest::addColumn<QString>("first");  // cell (1, 1) of the grid the file fills
+
+        const QString list = kTaskListFileName;
+        QTest::newRow("older edition, whole")
+            << list << QByteArray(taskListHeader(3) + "1,1,Caf\xE9\r\n5,1,\xA0\r\n1,2,b\r\n\x1A") << QString()
+            << "Tasks: 2" << "Caf\u00e9";
+        QTest::newRow("bad number") << list << QByteArray(taskListHeader(3) + "1,1,kept\r\nx,2,bad\r\n1,2,lost\r\n")
+                                    << "'x' is not a valid integer value" << "Tasks: 1" << "kept";
+        QTest::newRow("ctrl-z mid-file") << list << QByteArray(taskListHeader(4) + "1,1,kept\r\n\x1A" "1,2,lost\r\n")
+                                         << "Line 13 of the file holds an end-of-file mark (Ctrl-Z)" << "Tasks: 1" << "kept";
+        QTest::newRow("long list cut short")
+            << list << QByteArray(taskListHeader(100001) + "1,1,kept\r\n1,2,second\r\n1,3,thi")
+            << "The file ends in the middle of line 14" << "Tasks: 2" << "kept";
+        QTest::newRow("cut within the titles") << list << QByteArray("12,100001\r\n1,0,Task\r\n2,0,Du")
+                                               << "The file ends in the middle of line 3" << "Tasks: 0" << "";
+        QTest::newRow("not utf-8 after the mark")
+            << list << QByteArray("\xEF\xBB\xBF" + taskListHeader(3) + "1,1,Caf\xC3\xA9\r\n1,2,Caf\xE9\r\n5,2,\xA0\r\n")
+            << "Line 13 of the file is not valid UTF-8 text" << "Tasks: 1" << "Caf\u00e9";
+        QTest::newRow("history cut short") << QString(kHistoryFileName)
+                                           << QByteArray("7,3\r\n1,0,Task\r\n1,1,logged\r\n1,2,cu")
+                                           << "The file ends in the middle of line 4" << "Tasks: 0" << "logged";
+        QTest::newRow("settings not utf-8")
+            << "registry.reg"
+            << QByteArray("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Veltry Pro]\n\"AltDirPath\"=\"/caf\xE9/\"\n")
+            << "The settings file" << "Tasks: 0" << "";
+    }
     void damagedListIsKeptAside()
     {
-        const QByteArray damaged = taskListHeader(3) + "1,1,kept\r\nx,2,bad\r\n1,2,lost\r\n";
-        QVERIFY(m_program->write(kTaskListFileName, damaged));
+        QFETCH(QString, file);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        QFETCH(QString, count);
+        QFETCH(QString, first);
+        const bool settings = file == QLatin1String("registry.reg");
+        const QString path = settings ? ConfigStore::shared().filePath() : m_program->filePath(file);
+        QVERIFY(writeAll(path, bytes));
+        if (settings)
+            ConfigStore::shared().reload();
+        const QFileInfo info(path);
+        auto copies = [&] {
+            return QDir(info.absolutePath())
+                .entryList({info.completeBaseName() + QStringLiteral("-unreadable-*.") + info.suffix()});
+        };
+
         VeltryApp app;
         app.start();
         const QStringList shown = MessageBox::shownTexts();
+        QCOMPARE(app.toDo()->statusPanels[0]->text(), count);
+        TTextGrid* grid = file == kHistoryFileName ? app.history()->TaskHistoryGrid : app.toDo()->TaskGrid;
+        QCOMPARE(grid->Cells(1, 1), first);
+        QVERIFY(app.toDo()->Timer1->isActive());  // the start-up went on
+        if (message.isEmpty()) {
+            QVERIFY(shown.isEmpty());
+            QVERIFY(copies().isEmpty());
+            app.shutdown();
+            QVERIFY(m_program->read(kTaskListFileName).contains("1,1,Caf\xE9\r\n5,1,\xA0\r\n"));
+            return;
+        }
         QCOMPARE(shown.size(), 1);
-        QVERIFY(shown.first().startsWith(QStringLiteral("'x' is not a valid integer value")));
-        const QStringList copies = QDir(m_program->dir()).entryList({QStringLiteral("veltlist-unreadable-*.vlp")});
-        QCOMPARE(copies.size(), 1);
-        QVERIFY(shown.first().contains(copies.first()));
-        QCOMPARE(m_program->read(copies.first()), damaged);
-        // The start-up goes on with what was read.
-        QCOMPARE(app.toDo()->TaskGrid->Cells(TaskCol::Task, 1), QStringLiteral("kept"));
-        QVERIFY(app.toDo()->Timer1->isActive());
+        QVERIFY2(shown.first().startsWith(message), qPrintable(shown.first()));
+        QCOMPARE(copies().size(), 1);
+        const QString copy = info.absolutePath() + QLatin1Char('/') + copies().first();
+        QVERIFY(shown.first().contains(copy));
+        QCOMPARE(readAll(copy), bytes);
         app.shutdown();
-        QCOMPARE(m_program->read(copies.first()), damaged);
+        QCOMPARE(readAll(copy), bytes);
+        QVERIFY(readAll(path) != bytes);  // written back, from what was read
+        if (!settings)
+            QVERIFY(readAll(path).contains(file == kHistoryFileName ? QByteArray("1,0,Task\r\n") : kTaskTitleLines));
+        QFile::remove(copy);
     }
 
     void failedSaveIsReportedAndListKept()

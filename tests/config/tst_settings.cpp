@@ -2,9 +2,12 @@
 #include "platform/core/AppError.h"
 #include "platform/core/ConfigStore.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
+#include <cstring>
 
 using namespace veltry;
 
@@ -184,8 +187,78 @@ private Q_SLOTS:
             SettingsIO::save(store, Settings{}, SettingsExitState{});
             QFAIL("no error");
         } catch (const AppError& e) {
-            QCOMPARE(e.message(), QStringLiteral("Failed to set data for 'SavePosition'"));
+            // The store's own words first, then the file and the system's reason.
+            QVERIFY2(e.message().startsWith(QStringLiteral("Failed to set data for 'SavePosition'\n\nCould not save \"")
+                                            + store.filePath() + QStringLiteral("\": ")),
+                     qPrintable(e.message()));
+            QVERIFY(!e.message().contains(QStringLiteral("Unknown error")));
         }
+    }
+
+    void fullDiskIsNamed()
+    {
+        if (!QFile::exists(QStringLiteral("/dev/full")))
+            QSKIP("no /dev/full here");
+        ConfigStore store(storePath());
+        store.setValue(kKeyPath, QStringLiteral("ShowNotes"), qint32(1));
+        QFile full(QStringLiteral("/dev/full"));
+        QVERIFY(full.open(QIODevice::WriteOnly));
+        QString reason;
+        QVERIFY(!store.saveTo(&full, &reason));
+        QCOMPARE(reason, QString::fromLocal8Bit(std::strerror(ENOSPC)));
+    }
+
+    // A settings file with a line that cannot be read is copied aside untouched before it can be
+    // written over, the user is told, and the values that could be read are used.
+    void damagedFileIsKeptAside_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("badLine");  // 0: the file is whole
+        const QByteArray head = "; Veltry Professional settings\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Veltry Pro]\n"
+                                "\"ShowNotes\"=dword:00000001\n";
+        QTest::newRow("whole") << QByteArray(head + "\"AltDirPath\"=\"/srv/caf\xC3\xA9/\"\n") << 0;
+        QTest::newRow("whole, CR LF, mark, no last line end")
+            << QByteArray("\xEF\xBB\xBF[HKEY_LOCAL_MACHINE\\SOFTWARE\\Veltry Pro]\r\n\"ShowNotes\"=dword:00000001") << 0;
+        QTest::newRow("not utf-8") << QByteArray(head + "\"AltDirPath\"=\"/srv/caf\xE9/\"\n\"Left\"=dword:00000005\n") << 5;
+        QTest::newRow("cut number") << QByteArray(head + "\"Left\"=dword:0000") << 5;
+        QTest::newRow("cut text") << QByteArray(head + "\"AltDirPath\"=\"/srv/li") << 5;
+        QTest::newRow("text with more after it") << QByteArray(head + "\"AltDirPath\"=\"/a\"x\n") << 5;
+        QTest::newRow("value before any key") << QByteArray("\"Top\"=dword:00000001\n" + head) << 1;
+        QTest::newRow("stray line") << QByteArray(head + "garbage\n") << 5;
+    }
+    void damagedFileIsKeptAside()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, badLine);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("registry.reg"));
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QCOMPARE(f.write(bytes), bytes.size());
+        }
+        ConfigStore store(path);
+        const QStringList copies = QDir(dir.path()).entryList({QStringLiteral("registry-unreadable-*.reg")});
+        QStringList errors;
+        const Settings s = SettingsIO::load(store, &errors);
+        QVERIFY(s.ShowNotes);  // read before the damage
+        if (badLine == 0) {
+            QVERIFY(copies.isEmpty());
+            QVERIFY(errors.isEmpty());
+            return;
+        }
+        QCOMPARE(copies.size(), 1);
+        const QString copy = dir.filePath(copies.first());
+        QCOMPARE(errors.size(), 1);
+        QCOMPARE(errors.first(), store.damageNotice());
+        QVERIFY(errors.first().contains(QStringLiteral("line %1 could not be read").arg(badLine)));
+        QVERIFY(errors.first().contains(copy));
+        SettingsIO::save(store, s, SettingsExitState{});
+        QFile kept(copy);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), bytes);
+        ConfigStore reread(path);
+        QVERIFY(reread.damageNotice().isEmpty());  // written back whole
     }
 
     void storeFileFormat()

@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
+#include <cstring>
+#include <memory>
 
 using namespace veltry;
 
@@ -28,6 +31,29 @@ CellStore taskStore(int rows)
         s.setCell(c, 0, QString::fromLatin1(titles[c]));
     return s;
 }
+
+// A disk that takes `room` bytes and then reports itself full.
+class FillingDevice final : public QIODevice
+{
+public:
+    explicit FillingDevice(qint64 room) : m_room(room) {}
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64 len) override
+    {
+        if (m_room == 0) {
+            setErrorString(QString::fromLocal8Bit(std::strerror(ENOSPC)));
+            return -1;
+        }
+        const qint64 n = std::min(len, m_room);
+        m_room -= n;
+        return n;
+    }
+
+private:
+    qint64 m_room;
+};
 
 const QByteArray kTitleLines = crlf({"1,0,Task", "2,0,Due On", "3,0,Due At", "4,0,Category", "5,0,Pr", "6,0,Notes",
                                      "7,0,Create Date", "8,0,Alarm", "9,0,Lead Time", "10,0,Type"});
@@ -106,14 +132,75 @@ private Q_SLOTS:
     void lineReading()
     {
         CellStore s;
-        // LF alone does not end a line; Ctrl-Z ends the file; a later line for a cell wins.
-        GridFile::decode(s, QByteArray("3,2\r\n1,1,a\nb\r\n0,1,x\r\n0,1,y\r\n1,0,t\x1A\r\n2,1,lost\r\n"));
+        // LF alone does not end a line; a later line for a cell wins; a Ctrl-Z as the very last
+        // byte is an old editor's end mark.
+        GridFile::decode(s, QByteArray("3,2\r\n1,1,a\nb\r\n0,1,x\r\n0,1,y\r\n1,0,t\r\n\x1A"));
         QCOMPARE(s.columnCount(), 3);
         QCOMPARE(s.rowCount(), 2);
         QCOMPARE(s.cell(1, 1), QStringLiteral("a\nb"));
         QCOMPARE(s.cell(0, 1), QStringLiteral("y"));
         QCOMPARE(s.cell(1, 0), QStringLiteral("t"));
         QVERIFY(s.cell(2, 1).isEmpty());
+    }
+
+    // A file that stops early is never taken as whole: the load throws after the lines before
+    // the damage, drops the rows no line reached and keeps the titles the file did not reach.
+    void damagedFiles_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message");  // the start of the error; empty for a whole file
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QStringList>("tasks");  // column 1 of rows 1, 2, ...
+
+        const QByteArray head = QByteArray("12,6\r\n") + kTitleLines;
+        const QString endMark = QStringLiteral("Line %1 of the file holds an end-of-file mark (Ctrl-Z)");
+        QTest::newRow("older edition, whole") << QByteArray(head + crlf({"1,1,Caf\xE9", "5,1,\xA0", "1,2,b"}))
+                                              << QString() << 6 << QStringList{"Caf\u00e9", "b", "", "", ""};
+        QTest::newRow("end mark as the last byte") << QByteArray(head + crlf({"1,1,a"}) + "\x1A") << QString() << 6
+                                                   << QStringList{"a", "", "", "", ""};
+        QTest::newRow("ctrl-z between lines") << QByteArray(head + crlf({"1,1,a"}) + "\x1A" + crlf({"1,2,b"}))
+                                              << endMark.arg(13) << 2 << QStringList{"a"};
+        QTest::newRow("ctrl-z within a line") << QByteArray(head + crlf({"1,1,a", "1,2,b\x1A", "1,3,c"}))
+                                              << endMark.arg(13) << 2 << QStringList{"a"};
+        QTest::newRow("two end marks") << QByteArray(head + crlf({"1,1,a"}) + "\x1A\x1A") << endMark.arg(13) << 2
+                                       << QStringList{"a"};
+        QTest::newRow("last line without line end") << QByteArray(head + crlf({"1,1,a", "1,2,b"}) + "1,3,cu")
+                                                    << QStringLiteral("The file ends in the middle of line 14") << 3
+                                                    << QStringList{"a", "b"};
+        QTest::newRow("last line without its LF") << QByteArray(head + crlf({"1,1,a"}) + "1,4,b\r")
+                                                  << QStringLiteral("The file ends in the middle of line 13") << 2
+                                                  << QStringList{"a"};
+        QTest::newRow("cut within the titles") << QByteArray("12,100000\r\n1,0,Task\r\n2,0,Du")
+                                               << QStringLiteral("The file ends in the middle of line 3") << 1
+                                               << QStringList{};
+        QTest::newRow("cut in the size line") << QByteArray("12,10") << QStringLiteral("The file ends in the middle of line 1")
+                                              << 1 << QStringList{};
+        QTest::newRow("empty") << QByteArray() << QStringLiteral("The file is empty.") << 1 << QStringList{};
+        QTest::newRow("not utf-8 after the mark")
+            << QByteArray("\xEF\xBB\xBF" + head + crlf({"1,1,Caf\xC3\xA9", "1,2,Caf\xE9", "5,2,\xA0", "1,3,c"}))
+            << QStringLiteral("Line 13 of the file is not valid UTF-8 text") << 2 << QStringList{"Caf\u00e9"};
+        QTest::newRow("bad number drops unfilled rows") << QByteArray(head + crlf({"1,1,a", "x,2,b"}))
+                                                        << QStringLiteral("'x' is not a valid integer value") << 2
+                                                        << QStringList{"a"};
+    }
+    void damagedFiles()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        QFETCH(int, rows);
+        QFETCH(QStringList, tasks);
+        CellStore s = taskStore(2);
+        try {
+            GridFile::decode(s, bytes);
+            QVERIFY2(message.isEmpty(), "reported whole");
+        } catch (const AppError& e) {
+            QVERIFY2(e.message().startsWith(message) && !message.isEmpty(), qPrintable(e.message()));
+        }
+        QCOMPARE(s.rowCount(), rows);
+        for (int r = 1; r < rows; ++r)
+            QCOMPARE(s.cell(1, r), r <= tasks.size() ? tasks[r - 1] : QString());
+        // Saved back, the list still has every title.
+        QVERIFY(GridFile::encode(s).contains(kTitleLines));
     }
 
     void lfOnlyFileIsOneLine()
@@ -240,6 +327,42 @@ private Q_SLOTS:
             QFAIL("no error");
         } catch (const AppError& e) {
             QVERIFY(e.message().contains(QStringLiteral("x.vlp")));
+        }
+    }
+
+    // A full disk names the file and the system's reason, never "Unknown error", however the
+    // device gives up: at once, at the flush of a small file, or after taking part of the bytes.
+    void fullDiskIsNamed_data()
+    {
+        QTest::addColumn<int>("tasks");
+        QTest::addColumn<qint64>("room");  // bytes the device takes before it is full; -1: /dev/full
+        QTest::newRow("small list to /dev/full") << 1 << qint64(-1);
+        QTest::newRow("large list to /dev/full") << 5000 << qint64(-1);
+        QTest::newRow("disk fills part-way") << 5000 << qint64(65536);
+    }
+    void fullDiskIsNamed()
+    {
+        QFETCH(int, tasks);
+        QFETCH(qint64, room);
+        CellStore s = taskStore(tasks + 1);
+        for (int r = 1; r <= tasks; ++r)
+            s.setCell(1, r, QStringLiteral("task number %1 with some words").arg(r));
+        std::unique_ptr<QIODevice> device;
+        if (room < 0) {
+            if (!QFile::exists(QStringLiteral("/dev/full")))
+                QSKIP("no /dev/full here");
+            device = std::make_unique<QFile>(QStringLiteral("/dev/full"));
+            QVERIFY(device->open(QIODevice::WriteOnly));
+        } else {
+            device = std::make_unique<FillingDevice>(room);
+            QVERIFY(device->open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        }
+        try {
+            GridFile::saveToDevice(s, device.get(), QStringLiteral("/lists/veltlist.vlp"));
+            QFAIL("no error");
+        } catch (const AppError& e) {
+            QCOMPARE(e.message(), QStringLiteral("Could not save \"/lists/veltlist.vlp\": ")
+                                      + QString::fromLocal8Bit(std::strerror(ENOSPC)));
         }
     }
 

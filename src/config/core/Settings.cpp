@@ -26,6 +26,8 @@ void guarded(QStringList* errors, Fn&& fn)
 Settings load(ConfigStore& store, QStringList* errors)
 {
     Settings s;
+    if (errors && !store.damageNotice().isEmpty())
+        errors->append(store.damageNotice());
     ConfigKey key(store, kRoot, kKey, true);
     if (!key.isOpen())
         return s;

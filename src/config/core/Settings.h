@@ -57,7 +57,7 @@ inline const QString kKey = QStringLiteral("SOFTWARE\\Veltry Pro\\");
 
 // Reads every value in the store's order; absent values keep their defaults. A value stored with
 // the wrong kind is reported in `errors` ("Invalid data type for '...'") and treated as absent,
-// so one bad value does not cost the others.
+// so one bad value does not cost the others. A damaged settings file is reported there first.
 Settings load(ConfigStore& store, QStringList* errors = nullptr);
 
 // Writes every value in the store's order. Throws AppError ("Failed to set data for '...'").

@@ -2,6 +2,7 @@
 
 #include "platform/core/AppError.h"
 #include "platform/core/DataPaths.h"
+#include "platform/core/FileSafety.h"
 
 #include <QDir>
 #include <QFile>
@@ -72,48 +73,97 @@ ConfigStore& ConfigStore::shared()
 bool ConfigStore::reload(QString* error)
 {
     m_keys.clear();
+    m_damageNotice.clear();
+    m_writeRefusal.clear();
     QFile file(m_path);
     if (!file.exists())
         return true;
     if (!file.open(QIODevice::ReadOnly)) {
+        const QString reason = file.errorString();
+        m_damageNotice = QStringLiteral("The settings file \"%1\" could not be read: %2. The default settings "
+                                        "are used, and the file is not written over.")
+                             .arg(m_path, reason);
+        m_writeRefusal = QStringLiteral("it could not be read, and writing would replace it");
         if (error)
-            *error = file.errorString();
+            *error = reason;
         return false;
     }
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    QByteArray bytes = file.readAll();
+    file.close();
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
+
+    int badLine = 0;  // the first line that could not be read, counted from 1
+    int lineNumber = 0;
     Key* current = nullptr;
-    for (QString line : lines) {
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
-            const QString name = normaliseKey(line.mid(1, line.size() - 2));
-            createKey(name);
-            current = findKey(name);
-            continue;
-        }
-        if (!current || !line.startsWith(QLatin1Char('"')))
-            continue;
-        QString name;
-        qsizetype i = unescape(line, 1, name);
-        if (i < 0 || i >= line.size() || line.at(i) != QLatin1Char('='))
-            continue;
-        const QString rest = line.mid(i + 1);
-        if (rest.startsWith(QLatin1String("dword:"))) {
-            bool ok = false;
-            const quint32 v = rest.mid(6).toUInt(&ok, 16);
-            // A name written twice: the first one counts, as it always did.
-            if (ok && !current->find(name))
-                current->set(name, qint32(v));
-        } else if (rest.startsWith(QLatin1Char('"'))) {
+    for (QByteArray raw : bytes.split('\n')) {
+        ++lineNumber;
+        if (raw.endsWith('\r'))
+            raw.chop(1);
+        // A line is read whole or not at all: a value read in part would be written back changed.
+        auto readLine = [&]() -> bool {
+            if (!raw.isValidUtf8())
+                return false;
+            const QString line = QString::fromUtf8(raw);
+            if (line.trimmed().isEmpty() || line.startsWith(QLatin1Char(';')))
+                return true;
+            if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
+                const QString name = normaliseKey(line.mid(1, line.size() - 2));
+                createKey(name);
+                current = findKey(name);
+                return true;
+            }
+            if (!current || !line.startsWith(QLatin1Char('"')))
+                return false;
+            QString name;
+            const qsizetype i = unescape(line, 1, name);
+            if (i < 0 || i >= line.size() || line.at(i) != QLatin1Char('='))
+                return false;
+            const QString rest = line.mid(i + 1);
+            if (rest.startsWith(QLatin1String("dword:"))) {
+                bool ok = false;
+                const QString digits = rest.mid(6);
+                const quint32 v = digits.toUInt(&ok, 16);
+                if (!ok || digits.size() != 8)
+                    return false;
+                // A name written twice: the first one counts, as it always did.
+                if (!current->find(name))
+                    current->set(name, qint32(v));
+                return true;
+            }
             QString text;
-            if (unescape(rest, 1, text) >= 0 && !current->find(name))
+            if (!rest.startsWith(QLatin1Char('"')) || unescape(rest, 1, text) != rest.size())
+                return false;
+            if (!current->find(name))
                 current->set(name, text);
+            return true;
+        };
+        if (!readLine() && badLine == 0)
+            badLine = lineNumber;
+    }
+    if (badLine > 0) {
+        const QString copy = FileSafety::keepUntouchedCopy(m_path);
+        if (copy.isEmpty()) {
+            m_damageNotice = QStringLiteral("The settings file \"%1\" is damaged: line %2 could not be read. "
+                                            "No copy of it could be made, so it is not written over; the "
+                                            "settings that could be read are used.")
+                                 .arg(m_path)
+                                 .arg(badLine);
+            m_writeRefusal = QStringLiteral("it is damaged and no copy of it could be made, and writing would "
+                                            "replace it");
+        } else {
+            m_damageNotice = QStringLiteral("The settings file \"%1\" is damaged: line %2 could not be read. "
+                                            "An untouched copy of it was kept as \"%3\"; the settings that "
+                                            "could be read are used.")
+                                 .arg(m_path)
+                                 .arg(badLine)
+                                 .arg(copy);
         }
     }
     return true;
 }
 
-bool ConfigStore::save(QString* error) const
+bool ConfigStore::saveTo(QIODevice* device, QString* error) const
 {
     QString text = QStringLiteral("; Veltry Professional settings\n");
     for (const Key& key : m_keys) {
@@ -127,14 +177,31 @@ bool ConfigStore::save(QString* error) const
             text += QLatin1Char('\n');
         }
     }
+    const QString reason = FileSafety::writeAll(device, text.toUtf8());
+    if (!reason.isNull() && error)
+        *error = reason;
+    return reason.isNull();
+}
+
+bool ConfigStore::save(QString* error) const
+{
+    auto fail = [&](const QString& reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
+    if (!m_writeRefusal.isEmpty())
+        return fail(m_writeRefusal);
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     QSaveFile file(m_path);
-    const QByteArray bytes = text.toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(file.errorString());
+    if (!saveTo(&file, error)) {
+        file.cancelWriting();
         return false;
     }
+    if (!file.commit())
+        return fail(file.errorString());
     return true;
 }
 
@@ -300,8 +367,10 @@ void ConfigKey::close()
         return;
     const QString name = m_firstPending;
     m_firstPending.clear();
-    if (!m_store.save())
-        throw AppError(QStringLiteral("Failed to set data for '%1'").arg(name));
+    QString reason;
+    if (!m_store.save(&reason))
+        throw AppError(QStringLiteral("Failed to set data for '%1'").arg(name)
+                       + QStringLiteral("\n\nCould not save \"%1\": %2").arg(m_store.filePath(), reason));
 }
 
 } // namespace veltry

@@ -9,6 +9,8 @@
 #include <variant>
 #include <vector>
 
+class QIODevice;
+
 namespace veltry {
 
 // A keyed store of named values of two kinds (32-bit integers, which also carry Booleans, and
@@ -26,10 +28,17 @@ public:
     const QString& filePath() const { return m_path; }
 
     // Re-reads the file; a missing file is an empty store. False (with a reason) when it cannot
-    // be read.
+    // be read. A file with lines that cannot be read (text that is not UTF-8, a cut or mangled
+    // line) is copied aside untouched before anything can write over it; the values that could
+    // be read are used, and damageNotice() tells the user.
     bool reload(QString* error = nullptr);
-    // Writes the file atomically. False (with a reason) on failure.
+    // Writes the file atomically. False (with the system's reason) on failure; also when the
+    // file could not be read or copied aside, since writing would lose it.
     bool save(QString* error = nullptr) const;
+    // Writes the file's bytes to `device`, open for writing. False (with the reason) on failure.
+    bool saveTo(QIODevice* device, QString* error = nullptr) const;
+    // What the last reload found wrong with the file, for the user; empty when it read whole.
+    const QString& damageNotice() const { return m_damageNotice; }
 
     bool hasKey(const QString& key) const;
     void createKey(const QString& key);
@@ -59,6 +68,8 @@ private:
 
     QString m_path;
     std::vector<Key> m_keys;
+    QString m_damageNotice;
+    QString m_writeRefusal;  // why the file must not be written over, if it must not
 };
 
 // One open key, with the typed reads and writes the settings need. Reads of a value stored with

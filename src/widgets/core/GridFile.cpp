@@ -1,6 +1,7 @@
 #include "widgets/core/GridFile.h"
 
 #include "platform/core/AppError.h"
+#include "platform/core/FileSafety.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -8,6 +9,7 @@
 #include <array>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace veltry::GridFile {
@@ -178,15 +180,9 @@ struct CellLine
     uint32_t length;
 };
 
-// Appends the decoded text of one cell line to `out`.
+// Appends the decoded text of one cell line to `out`; UTF-8 texts were checked while reading.
 void decodeText(std::string& out, const char* p, uint32_t len, bool utf8)
 {
-    if (utf8 && !QByteArrayView(p, len).isValidUtf8()) {
-        // Broken sequences become replacement characters: the store holds valid UTF-8 only.
-        const QByteArray clean = QString::fromUtf8(p, len).toUtf8();
-        decodeText(out, clean.constData(), uint32_t(clean.size()), true);
-        return;
-    }
     for (uint32_t i = 0; i < len; ++i) {
         const unsigned char c = static_cast<unsigned char>(p[i]);
         if (c == '\t')
@@ -238,6 +234,20 @@ void applyLines(CellStore& store, const char* base, std::vector<CellLine>& lines
     }
 }
 
+// What a load that stopped early leaves: the rows up to the last one a line filled, and the
+// title row, with the earlier titles where the file did not reach them.
+void finishPartialLoad(CellStore& store, const RowCells& titles)
+{
+    const CellStore& read = store;
+    int last = read.rowCount() - 1;
+    while (last > 0 && read.row(last).isEmpty())
+        --last;
+    store.setRowCount(std::max(last + 1, 1));
+    for (int c = 0; c < store.columnCount(); ++c)
+        if (store.isCellEmpty(c, 0) && !titles.cell(c).isEmpty())
+            store.setCellUtf8(c, 0, titles.cell(c));
+}
+
 } // namespace
 
 QByteArray encode(const CellStore& store)
@@ -248,40 +258,58 @@ QByteArray encode(const CellStore& store)
     return out;
 }
 
+void saveToDevice(const CellStore& store, QIODevice* device, const QString& name)
+{
+    const QString reason = FileSafety::writeAll(device, encode(store));
+    if (!reason.isNull())
+        throw AppError(QStringLiteral("Could not save \"%1\": %2").arg(name, reason));
+}
+
 void saveToFile(const CellStore& store, const QString& path)
 {
-    const QByteArray bytes = encode(store);
     QSaveFile file(path);
-    auto fail = [&](const QString& reason) {
-        return AppError(QStringLiteral("Could not save \"%1\": %2").arg(path, reason));
-    };
     if (!file.open(QIODevice::WriteOnly))
-        throw fail(file.errorString());
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        const QString reason = file.errorString();
+        throw AppError(QStringLiteral("Could not save \"%1\": %2").arg(path, file.errorString()));
+    try {
+        saveToDevice(store, &file, path);
+    } catch (const AppError&) {
         file.cancelWriting();
-        throw fail(reason);
+        throw;
     }
     if (!file.commit())
-        throw fail(file.errorString());
+        throw AppError(QStringLiteral("Could not save \"%1\": %2").arg(path, file.errorString()));
 }
 
 void decode(CellStore& store, QByteArrayView bytes)
 {
+    RowCells titles;
+    if (store.rowCount() > 0)
+        titles = std::as_const(store).row(0).clone();
     store.clearAllCells();
     bool utf8 = false;
     if (bytes.startsWith("\xEF\xBB\xBF")) {
         utf8 = true;
         bytes = bytes.sliced(3);
     }
-    if (const qsizetype eof = bytes.indexOf('\x1A'); eof >= 0)
+    // Ctrl-Z ends the file. As its very last byte it is an old editor's end mark; with anything
+    // after it the file is damaged, and what follows must not be lost by a silent save.
+    bool strayEndMark = false;
+    if (const qsizetype eof = bytes.indexOf('\x1A'); eof >= 0) {
+        strayEndMark = eof != bytes.size() - 1;
         bytes.truncate(eof);
-    if (bytes.size() > qsizetype(UINT32_MAX))
-        throw AppError(QStringLiteral("The file is too large to be a list."));
+    }
+    // Every line the program writes ends with CR LF, the last one too; a file without it was cut.
+    const bool cut = !bytes.endsWith("\r\n");
 
     const char* const base = bytes.data();
     const qsizetype size = bytes.size();
     qsizetype pos = 0;
+    int lineNumber = 0;
+    auto endMarkError = [&](int line) {
+        return AppError(QStringLiteral("Line %1 of the file holds an end-of-file mark (Ctrl-Z) with more "
+                                       "of the file after it; the rest of the file was not read.")
+                            .arg(line));
+    };
     // A line ends at CR; an LF right after it belongs to the line end, any other LF to the text.
     auto nextLine = [&](QByteArrayView& line) {
         if (pos >= size)
@@ -292,27 +320,42 @@ void decode(CellStore& store, QByteArrayView bytes)
         pos = end + 1;
         if (cr && pos < size && base[pos] == '\n')
             ++pos;
+        ++lineNumber;
+        // The last line of a cut file may have lost any part, its numbers too: it is not applied.
+        if (cut && pos >= size) {
+            if (strayEndMark)
+                throw endMarkError(lineNumber);
+            throw AppError(QStringLiteral("The file ends in the middle of line %1: it was cut short, "
+                                          "and that line was not read.")
+                               .arg(lineNumber));
+        }
         return true;
     };
 
-    QByteArrayView line;
-    if (!nextLine(line))
-        return;
-    if (!line.isEmpty()) {
-        const qsizetype comma = line.indexOf(',');
-        const qint64 cols = readIndex(comma < 0 ? QByteArrayView() : line.first(comma));
-        const qint64 rows = readIndex(comma < 0 ? line : line.sliced(comma + 1));
-        if (cols < 0 || cols > CellStore::kMaxColumns)
-            throw rangeError("a column count of", cols, CellStore::kMaxColumns);
-        if (rows < 0 || rows > CellStore::kMaxRows)
-            throw rangeError("a row count of", rows, CellStore::kMaxRows);
-        store.setColumnCount(int(cols));
-        store.setRowCount(int(rows));
-    }
-
     std::vector<CellLine> lines;
-    lines.reserve(size_t(size / 24));
     try {
+        if (size > qsizetype(UINT32_MAX))
+            throw AppError(QStringLiteral("The file is too large to be a list."));
+        if (size == 0) {
+            if (strayEndMark)
+                throw endMarkError(1);
+            throw AppError(QStringLiteral("The file is empty."));
+        }
+        QByteArrayView line;
+        nextLine(line);
+        if (!line.isEmpty()) {
+            const qsizetype comma = line.indexOf(',');
+            const qint64 cols = readIndex(comma < 0 ? QByteArrayView() : line.first(comma));
+            const qint64 rows = readIndex(comma < 0 ? line : line.sliced(comma + 1));
+            if (cols < 0 || cols > CellStore::kMaxColumns)
+                throw rangeError("a column count of", cols, CellStore::kMaxColumns);
+            if (rows < 0 || rows > CellStore::kMaxRows)
+                throw rangeError("a row count of", rows, CellStore::kMaxRows);
+            store.setColumnCount(int(cols));
+            store.setRowCount(int(rows));
+        }
+
+        lines.reserve(size_t(size / 24));
         while (nextLine(line)) {
             const qsizetype c1 = line.indexOf(',');
             const QByteArrayView colText = c1 < 0 ? QByteArrayView() : line.first(c1);
@@ -326,6 +369,11 @@ void decode(CellStore& store, QByteArrayView bytes)
                 throw rangeError("a column index of", col, CellStore::kMaxColumns - 1);
             if (row < 0 || row >= CellStore::kMaxRows)
                 throw rangeError("a row index of", row, CellStore::kMaxRows - 1);
+            // Text that cannot be read must not be replaced by something else and saved back.
+            if (utf8 && !text.isValidUtf8())
+                throw AppError(QStringLiteral("Line %1 of the file is not valid UTF-8 text, although the file "
+                                              "is marked as UTF-8; the rest of the file was not read.")
+                                   .arg(lineNumber));
             // Lines beyond the header's dimensions widen the grid rather than lose their text.
             if (col >= store.columnCount())
                 store.setColumnCount(int(col) + 1);
@@ -335,8 +383,11 @@ void decode(CellStore& store, QByteArrayView bytes)
             lines.push_back({uint32_t(col), uint32_t(row), uint32_t(text.data() ? text.data() - base : 0),
                                  uint32_t(text.size())});
         }
+        if (strayEndMark)
+            throw endMarkError(lineNumber + 1);
     } catch (...) {
         applyLines(store, base, lines, utf8);
+        finishPartialLoad(store, titles);
         throw;
     }
     applyLines(store, base, lines, utf8);

@@ -18,14 +18,23 @@ namespace GridFile {
 // The bytes of the whole file.
 QByteArray encode(const CellStore& store);
 
+// Writes the bytes of the whole file to `device`, which is open for writing. Throws AppError
+// naming `name` and the system's reason when not all of them reach it.
+void saveToDevice(const CellStore& store, QIODevice* device, const QString& name);
+
 // Writes through QSaveFile: the old file stays intact until the new one is complete.
 // Throws AppError naming the file and the reason.
 void saveToFile(const CellStore& store, const QString& path);
 
 // Reads `bytes` into `store`: all cells are emptied first, then the header sets the dimensions
-// (an empty header keeps them) and every cell line is applied. A bad number stops the load with
-// "'%s' is not a valid integer value" after the lines before it were applied; counts and indexes
-// beyond the store's limits are refused the same way with their own message.
+// (an empty header keeps them) and every cell line is applied. Returning means the whole file was
+// read. Anything that stops the load early throws AppError after the lines before it were
+// applied: a bad number ("'%s' is not a valid integer value"), counts and indexes beyond the
+// store's limits, a Ctrl-Z with more bytes after it (one as the very last byte is an old editor's
+// end mark and ends the file quietly), a file that does not end with CR LF (cut short, or empty),
+// and text that is not UTF-8 in a file marked as UTF-8. After such a partial load the rows past
+// the last one a line filled are dropped, and the title cells (row 0) the file did not reach keep
+// the texts they had before, so that the list is never saved back without its titles.
 void decode(CellStore& store, QByteArrayView bytes);
 
 // Throws AppError("File <path> not found") when the file cannot be opened (store unchanged).
