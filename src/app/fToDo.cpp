@@ -117,6 +117,7 @@ TfrmToDo::TfrmToDo(TfrmPrefs* prefs, TfrmTaskHistory* history, QWidget* parent)
     setupTaskGrid();
     createToolbar();
     createMenus();
+    connectPreferences();
     setGeometry(kDesignedFrame);
 }
 
@@ -686,8 +687,8 @@ void TfrmToDo::createToolbar()
     btnPrint->setOnClick([this](TFlatButton*) { AutoFitColumnWidths(); });
     btnLogTasks->setOnClick([this](TFlatButton*) { LogTasks(); });
     btnViewHistory->setOnClick([this](TFlatButton*) { ViewHistory(false); });
-    // Advanced sort, find and the preferences are not available yet.
-    for (TFlatButton* b : {btnAdvSort, btnFind, FlatButton1})
+    // Advanced sort and find are not available yet.
+    for (TFlatButton* b : {btnAdvSort, btnFind})
         b->setEnabled(false);
 }
 
@@ -714,7 +715,7 @@ void TfrmToDo::createMenus()
     add(file, mnuFileMinimize, "mnuFileMinimize", "&Minimize");
     add(file, mnuFileExit, "mnuFileExit", "E&xit");
     // Shown so the menu reads as it will, but these cannot be used yet.
-    for (QAction* a : {mnuFilePreferences, Import1, mnuExport, mnuFilePrinterSetup, mnuFilePrintPreview, mnuFilePrint})
+    for (QAction* a : {Import1, mnuExport, mnuFilePrinterSetup, mnuFilePrintPreview, mnuFilePrint})
         a->setEnabled(false);
 
     QMenu* edit = bar->addMenu(QStringLiteral("E&dit"));
@@ -962,6 +963,35 @@ bool TfrmToDo::gridCommandEvent(QObject* watched, QEvent* event)
     else if (button == Qt::LeftButton)
         TaskGridDblClick(pos);
     return true;
+}
+
+void TfrmToDo::connectPreferences()
+{
+    if (m_prefs)
+        m_prefs->setMainWindow(this, m_history);
+    FlatButton1->setOnClick([this](TFlatButton*) { ShowPreferences(); });
+    connect(mnuFilePreferences, &QAction::triggered, this, &TfrmToDo::ShowPreferences);
+}
+
+void TfrmToDo::ShowPreferences()
+{
+    if (!m_prefs)
+        return;
+    stopTimerForModal();
+    m_prefs->exec();
+    restartTimerAfterModal();
+}
+
+void TfrmToDo::LoadDataFiles()
+{
+    const QString dir = dataDirectory();
+    if (loadGridFile(TaskGrid, dir + kTaskListFileName, false))
+        attachTaskImages();
+    if (QFile::exists(dir + kHistoryFileName))
+        loadGridFile(m_history->TaskHistoryGrid, dir + kHistoryFileName, false);
+    RecordFileTimes();
+    UpdateTaskCount();
+    UpdateChecked();
 }
 
 HelpViewer* TfrmToDo::showHelp(const QString& page)

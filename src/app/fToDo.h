@@ -102,6 +102,11 @@ public:
     // The add/edit dialog is created after this window, so it is handed over once it exists.
     void setAddTaskDialog(TfrmAddTask* dialog) { m_addTask = dialog; }
     TfrmAddTask* addTaskDialog() const { return m_addTask; }
+    // "Preferences" (toolbar and File menu): the dialog modally, with Timer1 off meanwhile.
+    void ShowPreferences();
+    // Loads both data files from the data folder anew, for the preferences dialog after the
+    // folder moved to one that already holds a list (the history only when its file is there).
+    void LoadDataFiles();
     // Shows the help window at `page` (the contents when empty), creating it on first use.
     HelpViewer* showHelp(const QString& page = QString());
     bool editingFlag() const { return m_editing; }
@@ -178,6 +183,7 @@ private:
     QColor priorityColor(int row) const;
     void createToolbar();
     void createMenus();
+    void connectPreferences();
     // Keys and mouse presses of the grid, seen before (keys) or right after (mouse) the grid.
     bool gridCommandEvent(QObject* watched, QEvent* event);
     // Loads a data file into a grid; on a damaged file keeps an untouched copy beside it and

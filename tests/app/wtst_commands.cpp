@@ -154,7 +154,7 @@ private Q_SLOTS:
                                  << "View task log history" << true;
         // The hint is not the caption here: it must survive the caption being set.
         QTest::newRow("prefs") << "FlatButton1" << 310 << "Set Preferences" << "&Preferences"
-                               << "Set your preferences" << false;
+                               << "Set your preferences" << true;
     }
 
     void toolbarButtons()
@@ -191,7 +191,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("enabled");
-        QTest::newRow("prefs") << "mnuFilePreferences" << "&Preferences..." << false;
+        QTest::newRow("prefs") << "mnuFilePreferences" << "&Preferences..." << true;
         QTest::newRow("import") << "Import1" << "&Import..." << false;
         QTest::newRow("export") << "mnuExport" << "&Export..." << false;
         QTest::newRow("printer") << "mnuFilePrinterSetup" << "Printer &Setup..." << false;
@@ -533,7 +533,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<bool>("alarmsOn");
-        for (const char* c : {"hotkeys", "about", "add", "edit", "history"}) {
+        for (const char* c : {"hotkeys", "about", "add", "edit", "history", "prefs button", "prefs menu"}) {
             QTest::newRow(qPrintable(QStringLiteral("%1, alarms on").arg(QLatin1String(c)))) << QString::fromLatin1(c) << true;
             QTest::newRow(qPrintable(QStringLiteral("%1, alarms off").arg(QLatin1String(c)))) << QString::fromLatin1(c) << false;
         }
@@ -556,6 +556,10 @@ private Q_SLOTS:
             m_todo->mnuEditAdd->trigger();
         else if (command == QLatin1String("edit"))
             m_todo->EditTask1->trigger();
+        else if (command == QLatin1String("prefs button"))
+            QTest::mouseClick(m_todo->FlatButton1, Qt::LeftButton, {}, QPoint(13, 12));
+        else if (command == QLatin1String("prefs menu"))
+            m_todo->mnuFilePreferences->trigger();
         else
             m_todo->ViewTaskHistory1->trigger();
         QCOMPARE(seen.count, 1);
@@ -575,7 +579,7 @@ private Q_SLOTS:
         QTest::newRow("Alt+V shows history") << int(Qt::Key_V) << "history";
         QTest::newRow("Alt+M hides") << int(Qt::Key_M) << "hidden";
         QTest::newRow("Alt+S is not there yet") << int(Qt::Key_S) << "nothing";
-        QTest::newRow("Alt+P is not there yet") << int(Qt::Key_P) << "nothing";
+        QTest::newRow("Alt+P shows the preferences") << int(Qt::Key_P) << "preferences";
     }
 
     void accelerators()
@@ -604,6 +608,9 @@ private Q_SLOTS:
             QCOMPARE(m_app->history()->TaskHistoryGrid->Cells(HistCol::Task, 1), QStringLiteral("done"));
         } else if (effect == QLatin1String("history")) {
             QCOMPARE(seen.count, 1);
+        } else if (effect == QLatin1String("preferences")) {
+            QCOMPARE(seen.count, 1);
+            QCOMPARE(seen.title, QStringLiteral("Preferences"));
         } else if (effect == QLatin1String("hidden")) {
             QVERIFY(!m_todo->isVisible());
         } else {
