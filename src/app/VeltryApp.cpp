@@ -22,7 +22,8 @@ namespace veltry {
 VeltryApp::VeltryApp()
 {
     QApplication::setApplicationName(QStringLiteral("Veltry"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Veltry Professional"));
+    // No display name: the platform would append it to every window's title, and the program's
+    // windows carry exactly their own titles.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(AppIcons::programIcon());
 }

@@ -6,6 +6,7 @@
 #include "config/fhotkeys.h"
 #include "editing/fAddTask.h"
 #include "widgets/FlatBtn.h"
+#include "widgets/GradCap.h"
 
 #include "alarms/core/AlarmScheduler.h"
 #include "alarms/fRemind.h"
@@ -63,7 +64,6 @@ TfrmToDo::TfrmToDo(TfrmPrefs* prefs, TfrmTaskHistory* history, QWidget* parent)
     : QMainWindow(parent), m_prefs(prefs), m_history(history)
 {
     setObjectName(QStringLiteral("frmToDo"));
-    setWindowTitle(QStringLiteral("Veltry Professional"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     QFont f(QStringLiteral("Arial"));
     f.setPixelSize(12);
@@ -118,7 +118,21 @@ TfrmToDo::TfrmToDo(TfrmPrefs* prefs, TfrmTaskHistory* history, QWidget* parent)
     createToolbar();
     createMenus();
     connectPreferences();
+    setupCaption();
     setGeometry(kDesignedFrame);
+}
+
+void TfrmToDo::setupCaption()
+{
+    // The window's title comes from the bar's parts: "Veltry Professional".
+    GradCaption = new TGradientCaption(this);
+    GradCaption->AppNameText().setCaption(QStringLiteral("Veltry"));
+    GradCaption->AppNameText().setFontKind(TFontKind::fkSystemB);
+    QFont captionFont(QStringLiteral("MS Sans Serif"));
+    captionFont.setPixelSize(11);
+    GradCaption->CaptionText().setFont(captionFont);
+    GradCaption->CompanyText().setFontKind(TFontKind::fkSystemBI);
+    GradCaption->CaptionText().setCaption(QStringLiteral("Professional"));
 }
 
 TfrmToDo::~TfrmToDo() = default;
@@ -346,8 +360,8 @@ void TfrmToDo::setupEmptyTaskList()
         if (c != TaskCol::Task)
             g->setColWidth(c, widths[c]);
     // Before the window is first shown its layout has not run, so the grid has no width of its
-    // own yet; it spans the window's whole width.
-    const int gridWidth = g->isVisible() ? g->width() : width();
+    // own yet; it spans the window's whole width inside the frame.
+    const int gridWidth = g->isVisible() ? g->width() : contentsRect().width();
     g->setColWidth(TaskCol::Task, gridWidth - 20 - 56 - 56 - 56 - 20 - 9);
 }
 

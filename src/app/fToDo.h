@@ -22,6 +22,7 @@ class TfrmTaskHistory;
 class TfrmPrefs;
 class AlarmScheduler;
 class TFlatButton;
+class TGradientCaption;
 class TfrmAddTask;
 class HelpViewer;
 
@@ -121,6 +122,8 @@ public:
     const QString& programDirectory() const { return m_programDir; }
 
     TTextGrid* TaskGrid = nullptr;
+    // Paints the title bar and composes the window's title.
+    TGradientCaption* GradCaption = nullptr;
     QTimer* Timer1 = nullptr;
     QWidget* pnlToolbar = nullptr;
     std::array<QLabel*, 3> statusPanels{};
@@ -172,6 +175,7 @@ protected:
 
 private:
     void setupTaskGrid();
+    void setupCaption();
     void setupEmptyTaskList();
     void loadTaskList();
     void loadHistory();

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -17,23 +16,6 @@ inline void centreOnScreen(QWidget* dialog)
         return;
     const QRect area = screen->availableGeometry();
     dialog->move(area.center() - QPoint(dialog->width() / 2, dialog->height() / 2));
-}
-
-// Qt follows the title it hands to the window system with the program's name ("Preferences —
-// Veltry Professional"); a dialog's caption stands alone. The title reaches the window system
-// when the window is made, so the name is held back for that moment only. Call after the title
-// and the window flags are set.
-inline void createWithOwnTitle(QWidget* dialog)
-{
-    const QString name = QGuiApplication::applicationDisplayName();
-    // Without a name of its own the program adds nothing; setting one here would start adding it.
-    if (name == QCoreApplication::applicationName()) {
-        dialog->winId();
-        return;
-    }
-    QGuiApplication::setApplicationDisplayName(QString());
-    dialog->winId();
-    QGuiApplication::setApplicationDisplayName(name);
 }
 
 } // namespace veltry

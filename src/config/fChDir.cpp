@@ -21,7 +21,6 @@ TfrmChooseDir::TfrmChooseDir(const QString& start, QWidget* parent) : QDialog(pa
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                    | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(281, 300);
-    createWithOwnTitle(this);
     QFont f(QStringLiteral("MS Sans Serif"));
     f.setStyleHint(QFont::SansSerif);
     f.setPointSize(8);

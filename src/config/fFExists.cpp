@@ -87,7 +87,6 @@ TfrmFileExists::TfrmFileExists(const QString& directory, QWidget* parent) : QDia
     // Enter must not overwrite anything by accident: it answers Cancel.
     btnCancel->setDefault(true);
     setFixedSize(width, y + 25 + 10);
-    createWithOwnTitle(this);
 
     connect(btnSave, &QPushButton::clicked, this, [this] { m_answer = Save; accept(); });
     connect(btnLoad, &QPushButton::clicked, this, [this] { m_answer = Load; accept(); });

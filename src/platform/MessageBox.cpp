@@ -1,12 +1,14 @@
 #include "platform/MessageBox.h"
 
-#include <QApplication>
 #include <cstdio>
 #include <deque>
 
 namespace veltry::MessageBox {
 
 namespace {
+// The program's title, which notices and the application's error box carry.
+const QString kProgramTitle = QStringLiteral("Veltry Professional");
+
 struct TestState
 {
     bool ending = false;
@@ -34,14 +36,14 @@ QMessageBox::StandardButton show(QWidget* parent, Kind kind, const QString& text
     const QString title = kind == Kind::Information ? QStringLiteral("Information")
         : kind == Kind::Warning                     ? QStringLiteral("Warning")
         : kind == Kind::Error                       ? QStringLiteral("Error")
-                                                    : QApplication::applicationDisplayName();
+                                                    : kProgramTitle;
     return showBox(parent, kind, title, text, buttons, defaultButton);
 }
 
 void showError(QWidget* parent, const QString& text)
 {
     // The application's error box: the program's name over the error's own text.
-    showBox(parent, Kind::Error, QApplication::applicationDisplayName(), text, QMessageBox::Ok, QMessageBox::NoButton);
+    showBox(parent, Kind::Error, kProgramTitle, text, QMessageBox::Ok, QMessageBox::NoButton);
 }
 
 namespace {

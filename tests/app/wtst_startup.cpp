@@ -8,6 +8,7 @@
 #include "platform/MessageBox.h"
 #include "platform/core/ConfigStore.h"
 #include "store/core/Task.h"
+#include "widgets/GradCap.h"
 #include "widgets/TextGrid.h"
 
 #include <QDir>
@@ -37,6 +38,16 @@ private Q_SLOTS:
         TfrmToDo* todo = app.toDo();
         QVERIFY(todo->isVisible());
         QCOMPARE(todo->windowTitle(), QStringLiteral("Veltry Professional"));
+        // The title comes from the caption bar's parts: the bold name, then its own small font.
+        const TGradientCaption* bar = todo->GradCaption;
+        QCOMPARE(bar->AppNameText().Caption(), QStringLiteral("Veltry"));
+        QCOMPARE(bar->AppNameText().FontKind(), TFontKind::fkSystemB);
+        QCOMPARE(bar->CaptionText().Caption(), QStringLiteral("Professional"));
+        QCOMPARE(bar->CaptionText().FontKind(), TFontKind::fkCustom);
+        QCOMPARE(bar->CaptionText().Font().pixelSize(), 11);
+        QCOMPARE(bar->CompanyText().FontKind(), TFontKind::fkSystemBI);
+        QCOMPARE(bar->frameButtons(), QList<TGradientCaption::TFrameButton>{TGradientCaption::TFrameButton::Close});
+        QCOMPARE(bar->NumColors(), 64);
         QCOMPARE(todo->statusPanels[0]->text(), QStringLiteral("Tasks: 0"));
         QCOMPARE(todo->statusPanels[1]->text(), QStringLiteral("Alarms: ON"));
         QCOMPARE(todo->TaskGrid->ColCount(), 6);  // columns 6..11 always hidden

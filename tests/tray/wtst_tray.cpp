@@ -10,6 +10,7 @@
 #include "tray/TrayIcon.h"
 #include "tray/TrayT1.h"
 #include "widgets/CalComp.h"
+#include "widgets/GradCap.h"
 #include "widgets/PopupCal.h"
 
 #include <QAction>
@@ -196,7 +197,7 @@ private Q_SLOTS:
     void putAwayAndBack_data()
     {
         QTest::addColumn<bool>("trayAvailable");
-        QTest::addColumn<int>("away");  // 0 close box, 1 Minimize command
+        QTest::addColumn<int>("away");  // 0 close, 1 Minimize command, 2 a click on the painted close box
         QTest::addColumn<int>("back");  // 0 click, 1 double click, 2 "&Veltry", 3 right click without menu
         for (bool tray : {true, false}) {
             const char* t = tray ? "tray" : "no tray";
@@ -204,6 +205,7 @@ private Q_SLOTS:
             QTest::addRow("%s, minimize, double click", t) << tray << 1 << 1;
             QTest::addRow("%s, close, menu", t) << tray << 0 << 2;
             QTest::addRow("%s, minimize, right click without menu", t) << tray << 1 << 3;
+            QTest::addRow("%s, close box, click", t) << tray << 2 << 0;
         }
     }
 
@@ -219,10 +221,14 @@ private Q_SLOTS:
         TForm1* form = app.form1();
         QVERIFY(QTest::qWaitForWindowExposed(todo));
 
-        if (away == 0)
+        if (away == 0) {
             QVERIFY(!todo->close());
-        else
+        } else if (away == 2) {
+            const QPoint box = todo->GradCaption->buttonRect(TGradientCaption::TFrameButton::Close).center();
+            QTest::mouseClick(todo->windowHandle(), Qt::LeftButton, {}, box);
+        } else {
             todo->btnMinimizeClick();
+        }
         if (trayAvailable) {
             QVERIFY(!todo->isVisible());
         } else {
