@@ -3,6 +3,7 @@
 #include "platform/core/AppError.h"
 #include "platform/core/ConfigStore.h"
 #include "widgets/GridHint.h"
+#include "widgets/core/CellLines.h"
 #include "widgets/core/GridFile.h"
 
 #include <QApplication>
@@ -24,26 +25,6 @@ namespace {
 
 const QString kEllipsis = QStringLiteral("...");
 const QString kConfigRoot = QStringLiteral("HKEY_CURRENT_USER");
-
-// Cell lines break at CR; an LF right after it belongs to the same break.
-QStringList splitCellLines(const QString& text)
-{
-    QStringList lines;
-    QString current;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar ch = text.at(i);
-        if (ch == QLatin1Char('\r')) {
-            lines << current;
-            current.clear();
-            if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
-                ++i;
-        } else {
-            current += ch;
-        }
-    }
-    lines << current;
-    return lines;
-}
 
 int textLineWidth(const QString& line, const QFontMetrics& fm)
 {
