@@ -9,12 +9,15 @@
 #include "platform/MessageBox.h"
 #include "store/core/Task.h"
 #include "widgets/FlatBtn.h"
+#include "widgets/GridPrint.h"
 #include "widgets/TextGrid.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QTest>
 #include <QTimer>
 
@@ -45,6 +48,7 @@ struct ModalSeen
     QString title;
     bool timerWasActive = true;
     bool addTaskEditing = false;
+    QPrinter* printer = nullptr;  // the printer a print dialog was opened on
 };
 
 // Watches for the next modal windows opened while `guard` lives and closes each of them.
@@ -61,6 +65,8 @@ void closeModals(QObject* guard, TfrmToDo* todo, ModalSeen* seen)
         seen->timerWasActive = todo->Timer1->isActive();
         if (auto* add = qobject_cast<TfrmAddTask*>(modal))
             seen->addTaskEditing = add->isEditing();
+        if (auto* print = qobject_cast<QPrintDialog*>(modal))
+            seen->printer = print->printer();
         modal->reject();
     });
     poll->start();
@@ -173,9 +179,9 @@ private Q_SLOTS:
         QTest::newRow("prefs") << "mnuFilePreferences" << "&Preferences..." << false;
         QTest::newRow("import") << "Import1" << "&Import..." << false;
         QTest::newRow("export") << "mnuExport" << "&Export..." << false;
-        QTest::newRow("printer") << "mnuFilePrinterSetup" << "Printer &Setup..." << false;
-        QTest::newRow("preview") << "mnuFilePrintPreview" << "Print Pre&view..." << false;
-        QTest::newRow("print") << "mnuFilePrint" << "P&rint" << false;
+        QTest::newRow("printer") << "mnuFilePrinterSetup" << "Printer &Setup..." << true;
+        QTest::newRow("preview") << "mnuFilePrintPreview" << "Print Pre&view..." << true;
+        QTest::newRow("print") << "mnuFilePrint" << "P&rint" << true;
         QTest::newRow("minimize") << "mnuFileMinimize" << "&Minimize" << true;
         QTest::newRow("exit") << "mnuFileExit" << "E&xit" << true;
         QTest::newRow("check") << "CheckUncheckTask1" << "&Check/Uncheck Task" << true;
@@ -449,7 +455,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<bool>("alarmsOn");
-        for (const char* c : {"hotkeys", "about", "add", "edit", "history"}) {
+        for (const char* c : {"hotkeys", "about", "add", "edit", "history", "print preview"}) {
             QTest::newRow(qPrintable(QStringLiteral("%1, alarms on").arg(QLatin1String(c)))) << QString::fromLatin1(c) << true;
             QTest::newRow(qPrintable(QStringLiteral("%1, alarms off").arg(QLatin1String(c)))) << QString::fromLatin1(c) << false;
         }
@@ -472,11 +478,32 @@ private Q_SLOTS:
             m_todo->mnuEditAdd->trigger();
         else if (command == QLatin1String("edit"))
             m_todo->EditTask1->trigger();
-        else
+        else if (command == QLatin1String("history"))
             m_todo->ViewTaskHistory1->trigger();
+        else
+            m_todo->mnuFilePrintPreview->trigger();
         QCOMPARE(seen.count, 1);
         QVERIFY(!seen.timerWasActive);
         QCOMPARE(m_todo->Timer1->isActive(), alarmsOn);
+    }
+
+    void printerSetupLeavesTheTimerRunning()
+    {
+        start({QStringLiteral("one")});
+        QObject guard;
+        ModalSeen seen;
+        closeModals(&guard, m_todo, &seen);
+        // A printer to file, as the tests reach no print service.
+        QPrinter& printer = Printer();
+        printer.setOutputFileName(sandboxRoot() + QStringLiteral("/setup.pdf"));
+        m_todo->mnuFilePrinterSetup->trigger();
+        QCOMPARE(seen.count, 1);
+        QVERIFY(seen.timerWasActive);
+        // The dialog sets up the printer that later prints use.
+        QCOMPARE(seen.printer, &printer);
+        QCOMPARE(&Printer(), &printer);
+        QVERIFY(m_todo->Timer1->isActive());
+        printer.setOutputFileName(QString());
     }
 
     void accelerators_data()
