@@ -1,6 +1,7 @@
 #include "app/fAbout.h"
 
 #include "app/AppIcons.h"
+#include "app/core/Version.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -28,7 +29,7 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent)
     lblProduct->setFont(big);
     lblProduct->setGeometry(80, 16, 210, 26);
 
-    lblVersion = new QLabel(QStringLiteral("v1.0"), this);
+    lblVersion = new QLabel(QString::fromLatin1(kVersionText), this);
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
     lblVersion->setGeometry(80, 44, 210, 18);
 

@@ -3,6 +3,7 @@
 #include "app/AppIcons.h"
 #include "app/HelpViewer.h"
 #include "app/fAbout.h"
+#include "app/core/Version.h"
 #include "config/fhotkeys.h"
 #include "editing/fAddTask.h"
 #include "widgets/FlatBtn.h"
@@ -13,6 +14,7 @@
 #include "config/fPrefs2.h"
 #include "history/fHistory.h"
 #include "history/TaskLogGrid.h"
+#include "history/gridprev.h"
 #include "platform/MessageBox.h"
 #include "platform/core/AppError.h"
 #include "platform/core/Autostart.h"
@@ -24,6 +26,7 @@
 #include "store/core/Task.h"
 #include "tray/TrayIcon.h"
 #include "tray/TrayT1.h"
+#include "widgets/GridPrint.h"
 #include "widgets/TextGrid.h"
 #include "widgets/core/GridFile.h"
 #include "app/core/TaskOrder.h"
@@ -37,6 +40,8 @@
 #include <QMenuBar>
 #include <QShortcut>
 #include <QMouseEvent>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <algorithm>
 #include <QFile>
 #include <QFileInfo>
@@ -119,6 +124,7 @@ TfrmToDo::TfrmToDo(TfrmPrefs* prefs, TfrmTaskHistory* history, QWidget* parent)
     createMenus();
     connectPreferences();
     setupCaption();
+    setupPrinting();
     setGeometry(kDesignedFrame);
 }
 
@@ -1019,6 +1025,77 @@ HelpViewer* TfrmToDo::showHelp(const QString& page)
 void TfrmToDo::HelpTopics1Click()
 {
     showHelp(HelpViewer::kContents);
+}
+
+void TfrmToDo::setupPrinting()
+{
+    TPrintsettings& ps = TaskGrid->PrintSettings;
+    ps.Time = ppBottomLeft;
+    ps.Date = ppBottomLeft;
+    ps.PageNr = ppNone;
+    ps.Title = ppTopCenter;
+    ps.TitleText = QStringLiteral("Veltry v1.06: Task List");  // replaced before every print
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(16);
+    ps.Font = font;
+    ps.FontColor = QColor(0, 0, 0);
+    ps.Borders = pbSingle;
+    ps.HeaderSize = 50;
+    ps.FooterSize = 50;
+    ps.LeftSize = 50;
+    ps.RightSize = 50;
+    ps.ColumnSpacing = 15;
+
+    mnuFilePrinterSetup->setEnabled(true);
+    mnuFilePrintPreview->setEnabled(true);
+    mnuFilePrint->setEnabled(true);
+    connect(mnuFilePrinterSetup, &QAction::triggered, this, &TfrmToDo::mnuFilePrinterSetupClick);
+    connect(mnuFilePrintPreview, &QAction::triggered, this, &TfrmToDo::mnuFilePrintPreviewClick);
+    connect(mnuFilePrint, &QAction::triggered, this, &TfrmToDo::mnuFilePrintClick);
+}
+
+void TfrmToDo::PrintTaskList(bool print)
+{
+    QString failure;
+    {
+        // Status, category and priority stay off the paper; the columns after them are always hidden.
+        TGridPrintScope scope(*TaskGrid, {TaskCol::Mark, TaskCol::Category, TaskCol::Priority});
+        TaskGrid->PrintSettings.TitleText
+            = QStringLiteral("Veltry ") + QLatin1String(kVersionText) + QStringLiteral(": Task List");
+        if (print) {
+            try {
+                TGridPrint(*TaskGrid).Print(Printer());
+            } catch (const AppError& e) {
+                failure = e.message();
+            }
+        } else {
+            TPagePreview preview(this, TaskGrid);
+            preview.setAlarmTimer(Timer1);
+            stopTimerForModal();
+            preview.exec();
+            restartTimerAfterModal();
+        }
+    }
+    // Told once the grid is back as it was.
+    if (!failure.isEmpty())
+        MessageBox::showError(this, failure);
+}
+
+void TfrmToDo::mnuFilePrintClick()
+{
+    PrintTaskList(true);
+}
+
+void TfrmToDo::mnuFilePrintPreviewClick()
+{
+    PrintTaskList(false);
+}
+
+void TfrmToDo::mnuFilePrinterSetupClick()
+{
+    // Alarms may ring while the dialog is open, as with the other system dialogs.
+    QPrintDialog PrintDialog1(&Printer(), this);
+    PrintDialog1.exec();
 }
 
 void TfrmToDo::Help1Click()

@@ -91,6 +91,13 @@ public:
     void HelpTopics1Click();
     void Help1Click();
     void mnuHelpAboutClick();
+    // Prints the task list at once on the chosen printer (true) or shows its preview (false);
+    // the grid comes back with the columns and widths it had, also when printing fails.
+    void PrintTaskList(bool print);
+    void mnuFilePrintClick();
+    void mnuFilePrintPreviewClick();
+    // The system's print dialog; the printer picked there is the one later prints use.
+    void mnuFilePrinterSetupClick();
     void TaskGridKeyDown(QKeyEvent* event);
     void TaskGridKeyUp(QKeyEvent* event);
     // After the grid has handled the press: the check button, and the pop-up menu on a task.
@@ -188,6 +195,7 @@ private:
     void createToolbar();
     void createMenus();
     void connectPreferences();
+    void setupPrinting();
     // Keys and mouse presses of the grid, seen before (keys) or right after (mouse) the grid.
     bool gridCommandEvent(QObject* watched, QEvent* event);
     // Loads a data file into a grid; on a damaged file keeps an untouched copy beside it and

@@ -3,18 +3,21 @@
 #include "app/AppIcons.h"
 
 #include "history/core/TaskLog.h"
+#include "history/gridprev.h"
 #include "platform/MessageBox.h"
 #include "platform/core/AppError.h"
 #include "platform/core/Clock.h"
 #include "store/core/DataFiles.h"
 #include "store/core/Task.h"
 #include "widgets/FlatBtn.h"
+#include "widgets/GridPrint.h"
 #include "widgets/TextGrid.h"
 
 #include <QEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPrinter>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -77,9 +80,6 @@ TfrmTaskHistory::TfrmTaskHistory(QWidget* parent) : QDialog(parent)
                                      QStringLiteral("Print Preview"), toolIcon("printpreview"), 58);
     FlatButton2 = makeToolButton(pnlToolbar, "FlatButton2", QStringLiteral("&Print Task History"),
                                  QStringLiteral("Print Task History"), toolIcon("print"), 84);
-    // Printing the history is not available yet.
-    btnPrintPreview->setEnabled(false);
-    FlatButton2->setEnabled(false);
     btnClose->setOnClick([this](TFlatButton*) { btnCloseClick(); });
     btnClear->setOnClick([this](TFlatButton*) { btnClearClick(); });
     layout->addWidget(pnlToolbar);
@@ -140,6 +140,8 @@ TfrmTaskHistory::TfrmTaskHistory(QWidget* parent) : QDialog(parent)
     StatusBar1->addWidget(panel, 1);
     statusPanels[0] = panel;
     layout->addWidget(StatusBar1);
+
+    setupPrinting();
 
     resize(kDesignedSize);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -224,6 +226,56 @@ void TfrmTaskHistory::btnClearClick()
     Memo1->clear();
     // The emptied history goes to disk now, like every other change the user confirmed.
     saveReportingFailure();
+}
+
+void TfrmTaskHistory::setupPrinting()
+{
+    TPrintsettings& ps = TaskHistoryGrid->PrintSettings;
+    ps.Time = ppBottomRight;
+    ps.Date = ppBottomLeft;
+    ps.PageNr = ppNone;
+    ps.Title = ppTopCenter;
+    ps.TitleText = QStringLiteral("Veltry: Task History");
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(17);
+    ps.Font = font;
+    ps.FontColor = QColor(0, 0, 0);
+    ps.Borders = pbNoborder;
+    btnPrintPreview->setOnClick([this](TFlatButton*) { btnPrintPreviewClick(); });
+    FlatButton2->setOnClick([this](TFlatButton*) { btnPrintClick(); });
+}
+
+void TfrmTaskHistory::PrintHistory(bool print)
+{
+    QString failure;
+    {
+        TGridPrintScope scope(*TaskHistoryGrid, {HistCol::Notes});
+        TaskHistoryGrid->PrintSettings.TitleText = QStringLiteral("Veltry: Task History");
+        if (print) {
+            try {
+                TGridPrint(*TaskHistoryGrid).Print(Printer());
+            } catch (const AppError& e) {
+                failure = e.message();
+            }
+        } else {
+            // The alarm timer stays as this window keeps it: stopped while it is active.
+            TPagePreview preview(this, TaskHistoryGrid);
+            preview.setAlarmTimer(m_alarmTimer);
+            preview.exec();
+        }
+    }
+    if (!failure.isEmpty())
+        MessageBox::showError(this, failure);
+}
+
+void TfrmTaskHistory::btnPrintClick()
+{
+    PrintHistory(true);
+}
+
+void TfrmTaskHistory::btnPrintPreviewClick()
+{
+    PrintHistory(false);
 }
 
 void TfrmTaskHistory::TaskHistoryGridClick()

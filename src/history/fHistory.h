@@ -50,6 +50,10 @@ public:
 
     void btnCloseClick();
     void btnClearClick();
+    // Prints the history at once (true) or shows its preview (false), always without the notes.
+    void PrintHistory(bool print);
+    void btnPrintClick();
+    void btnPrintPreviewClick();
     void TaskHistoryGridClick();
     void TaskHistoryGridClickSort();
 
@@ -71,6 +75,7 @@ protected:
 
 private:
     void setTitlesAndWidths();
+    void setupPrinting();
     bool saveReportingFailure();
 
     std::function<QString()> m_dataDirectory;

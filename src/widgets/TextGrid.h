@@ -1,6 +1,7 @@
 #pragma once
 
 #include "widgets/ImageList.h"
+#include "widgets/PrintSettings.h"
 #include "widgets/core/CellStore.h"
 #include "widgets/core/ColumnMap.h"
 #include "widgets/core/GridSearch.h"
@@ -19,6 +20,7 @@
 class QLineEdit;
 class QPlainTextEdit;
 class QFontMetrics;
+class QPainter;
 
 namespace veltry {
 
@@ -63,12 +65,6 @@ struct TSizeWhileTyping
 {
     bool Height = false;
     bool Width = false;
-};
-
-struct TPrintsettings
-{
-    QString PagePrefix = QStringLiteral("page");
-    QFont Font;
 };
 
 // Where the parts of one cell go when it is drawn (viewport coordinates).
@@ -264,7 +260,7 @@ public:
 
     // --- events; the first argument is the sender, references may be changed ---
     std::function<void(TTextGrid*, int ARow, int ACol, TGridDrawState AState, QColor& ABrush, TCellFont& AFont)> OnGetCellColor;
-    std::function<void(TTextGrid*, int ARow, int ACol, TGridDrawState AState, QColor& ABrush, QFont& AFont)> OnGetCellPrintColor;
+    std::function<void(TTextGrid*, int ARow, int ACol, TGridDrawState AState, QColor& ABrush, TCellFont& AFont)> OnGetCellPrintColor;
     std::function<void(TTextGrid*, int ARow, int ACol, Qt::Alignment& AAlignment)> OnGetAlignment;
     std::function<void(TTextGrid*, int ACol, quint8& AStyle)> OnGetFormat;
     std::function<void(TTextGrid*, int ARow, int ACol, QString& hintstr)> OnGridHint;
@@ -278,6 +274,8 @@ public:
     std::function<void(TTextGrid*, int ARow)> OnAutoInsertRow;
     std::function<void(TTextGrid*, int ARow)> OnAutoDeleteRow;
     std::function<void(TTextGrid*, int ACol)> OnAutoInsertCol;
+    // Raised by the print engine before the first row (pagenr 0) and after every page it ejects.
+    std::function<void(TTextGrid*, QPainter* Canvas, int pagenr, int pagexsize, int pageysize)> OnPrintPage;
 
     // --- geometry (viewport coordinates) ---
     // The cell under a point as (display column, row); (-1, -1) outside the cells.

@@ -9,6 +9,7 @@
 #include "platform/MessageBox.h"
 #include "store/core/Task.h"
 #include "widgets/FlatBtn.h"
+#include "widgets/GridPrint.h"
 #include "widgets/TextGrid.h"
 
 #include <QAction>
@@ -17,6 +18,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -49,6 +52,7 @@ struct ModalSeen
     QString title;
     bool timerWasActive = true;
     bool addTaskEditing = false;
+    QPrinter* printer = nullptr;  // the printer a print dialog was opened on
 };
 
 // Watches for the next modal windows opened while `guard` lives and closes each of them.
@@ -65,6 +69,8 @@ void closeModals(QObject* guard, TfrmToDo* todo, ModalSeen* seen)
         seen->timerWasActive = todo->Timer1->isActive();
         if (auto* add = qobject_cast<TfrmAddTask*>(modal))
             seen->addTaskEditing = add->isEditing();
+        if (auto* print = qobject_cast<QPrintDialog*>(modal))
+            seen->printer = print->printer();
         modal->reject();
     });
     poll->start();
@@ -194,9 +200,9 @@ private Q_SLOTS:
         QTest::newRow("prefs") << "mnuFilePreferences" << "&Preferences..." << true;
         QTest::newRow("import") << "Import1" << "&Import..." << false;
         QTest::newRow("export") << "mnuExport" << "&Export..." << false;
-        QTest::newRow("printer") << "mnuFilePrinterSetup" << "Printer &Setup..." << false;
-        QTest::newRow("preview") << "mnuFilePrintPreview" << "Print Pre&view..." << false;
-        QTest::newRow("print") << "mnuFilePrint" << "P&rint" << false;
+        QTest::newRow("printer") << "mnuFilePrinterSetup" << "Printer &Setup..." << true;
+        QTest::newRow("preview") << "mnuFilePrintPreview" << "Print Pre&view..." << true;
+        QTest::newRow("print") << "mnuFilePrint" << "P&rint" << true;
         QTest::newRow("minimize") << "mnuFileMinimize" << "&Minimize" << true;
         QTest::newRow("exit") << "mnuFileExit" << "E&xit" << true;
         QTest::newRow("check") << "CheckUncheckTask1" << "&Check/Uncheck Task" << true;
@@ -533,7 +539,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<bool>("alarmsOn");
-        for (const char* c : {"hotkeys", "about", "add", "edit", "history", "prefs button", "prefs menu"}) {
+        for (const char* c : {"hotkeys", "about", "add", "edit", "history", "prefs button", "prefs menu", "print preview"}) {
             QTest::newRow(qPrintable(QStringLiteral("%1, alarms on").arg(QLatin1String(c)))) << QString::fromLatin1(c) << true;
             QTest::newRow(qPrintable(QStringLiteral("%1, alarms off").arg(QLatin1String(c)))) << QString::fromLatin1(c) << false;
         }
@@ -560,11 +566,32 @@ private Q_SLOTS:
             QTest::mouseClick(m_todo->FlatButton1, Qt::LeftButton, {}, QPoint(13, 12));
         else if (command == QLatin1String("prefs menu"))
             m_todo->mnuFilePreferences->trigger();
-        else
+        else if (command == QLatin1String("history"))
             m_todo->ViewTaskHistory1->trigger();
+        else
+            m_todo->mnuFilePrintPreview->trigger();
         QCOMPARE(seen.count, 1);
         QVERIFY(!seen.timerWasActive);
         QCOMPARE(m_todo->Timer1->isActive(), alarmsOn);
+    }
+
+    void printerSetupLeavesTheTimerRunning()
+    {
+        start({QStringLiteral("one")});
+        QObject guard;
+        ModalSeen seen;
+        closeModals(&guard, m_todo, &seen);
+        // A printer to file, as the tests reach no print service.
+        QPrinter& printer = Printer();
+        printer.setOutputFileName(sandboxRoot() + QStringLiteral("/setup.pdf"));
+        m_todo->mnuFilePrinterSetup->trigger();
+        QCOMPARE(seen.count, 1);
+        QVERIFY(seen.timerWasActive);
+        // The dialog sets up the printer that later prints use.
+        QCOMPARE(seen.printer, &printer);
+        QCOMPARE(&Printer(), &printer);
+        QVERIFY(m_todo->Timer1->isActive());
+        printer.setOutputFileName(QString());
     }
 
     void accelerators_data()

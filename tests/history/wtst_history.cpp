@@ -3,12 +3,14 @@
 #include "app/VeltryApp.h"
 #include "app/fToDo.h"
 #include "history/fHistory.h"
+#include "history/gridprev.h"
 #include "platform/MessageBox.h"
 #include "platform/core/Clock.h"
 #include "platform/core/ConfigStore.h"
 #include "platform/core/LocaleFormats.h"
 #include "store/core/Task.h"
 #include "widgets/FlatBtn.h"
+#include "widgets/GridPrint.h"
 #include "widgets/TextGrid.h"
 
 #include <QApplication>
@@ -16,9 +18,12 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPrinter>
+#include <QToolButton>
 #include <QTextBlock>
 #include <QTest>
 #include <QTimer>
+#include <set>
 
 using namespace veltry;
 using namespace veltry::test;
@@ -66,6 +71,61 @@ void fillHistory(TTextGrid* g, const QList<QPair<QString, QString>>& rows)
 QPoint cellCentre(TTextGrid* g, int col, int row)
 {
     return g->cellRect(col, row).center();
+}
+
+// What one print or preview of a grid did, seen through the grid's own print hook.
+struct PrintSeen
+{
+    std::set<int> columns;  // real columns measured or printed
+    QString title;
+};
+
+void watchPrinting(TTextGrid* g, PrintSeen* seen)
+{
+    g->OnGetCellPrintColor = [seen](TTextGrid* grid, int, int col, TGridDrawState, QColor&, TCellFont&) {
+        seen->columns.insert(col);
+        seen->title = grid->PrintSettings.TitleText;
+    };
+}
+
+// Hidden flags and widths by real column, and whether the grid shows.
+struct ColumnsShape
+{
+    QList<bool> hidden;
+    QMap<int, int> widths;
+    bool shown = false;
+    bool operator==(const ColumnsShape&) const = default;
+};
+
+ColumnsShape shapeOf(const TTextGrid* g)
+{
+    ColumnsShape shape;
+    for (int c = 0; c < g->RealColCount(); ++c)
+        shape.hidden << g->IsHiddenColumn(c);
+    for (int k = 0; k < g->ColCount(); ++k)
+        shape.widths[g->DisplayToRealColumn(k)] = g->ColWidth(k);
+    shape.shown = !g->isHidden();
+    return shape;
+}
+
+// Runs `inside` on the print preview once it is up, then closes it.
+void whilePreviewOpen(QObject* context, std::function<void(TPagePreview*)> inside)
+{
+    QTimer::singleShot(0, context, [inside] {
+        auto* preview = qobject_cast<TPagePreview*>(QApplication::activeModalWidget());
+        QVERIFY(preview);
+        QVERIFY(QTest::qWaitForWindowExposed(preview));
+        inside(preview);
+        preview->reject();
+    });
+}
+
+// The program's printer writes to `file`; an empty name leaves it with no printer at all (the
+// tests reach no print service).
+void printTo(const QString& file)
+{
+    Printer().setOutputFormat(QPrinter::PdfFormat);
+    Printer().setOutputFileName(file);
 }
 
 } // namespace
@@ -117,8 +177,8 @@ private Q_SLOTS:
         const struct { TFlatButton* button; const char* name; const char* hint; bool enabled; } expected[] = {
             {h.btnClose, "btnClose", "Close History", true},
             {h.btnClear, "btnClear", "Clear History", true},
-            {h.btnPrintPreview, "btnPrintPreview", "Print Preview", false},
-            {h.FlatButton2, "FlatButton2", "Print Task History", false},
+            {h.btnPrintPreview, "btnPrintPreview", "Print Preview", true},
+            {h.FlatButton2, "FlatButton2", "Print Task History", true},
         };
         int left = -1;
         for (const auto& e : expected) {
@@ -456,6 +516,188 @@ private Q_SLOTS:
         QVERIFY(!h->isVisible());
         QCOMPARE(todo->Timer1->isActive(), alarms);
         app.shutdown();
+    }
+
+    // --- printing ---
+
+    void printTaskList_data()
+    {
+        QTest::addColumn<QList<int>>("hiddenByUser");
+        QTest::addColumn<bool>("print");
+        QTest::addColumn<QList<int>>("printed");
+        for (bool print : {true, false}) {
+            const char* how = print ? "print" : "preview";
+            QTest::newRow(qPrintable(QStringLiteral("%1: description and due date and time").arg(QLatin1String(how))))
+                << QList<int>{} << print << QList<int>{1, 2, 3};
+            QTest::newRow(qPrintable(QStringLiteral("%1: due date and time hidden, priority prints").arg(QLatin1String(how))))
+                << QList<int>{2, 3} << print << QList<int>{1, 5};
+            QTest::newRow(qPrintable(QStringLiteral("%1: hidden category stays hidden").arg(QLatin1String(how))))
+                << QList<int>{4} << print << QList<int>{1, 2, 3};
+        }
+    }
+
+    void printTaskList()
+    {
+        QFETCH(QList<int>, hiddenByUser);
+        QFETCH(bool, print);
+        QFETCH(QList<int>, printed);
+        for (int c : hiddenByUser)
+            setSetting(qPrintable(QStringLiteral("Col%1Hidden").arg(c)), true);
+        QVERIFY(m_program->write(kTaskListFileName, taskListFile({"Pay the rent", "*Buy stamps"})));
+        VeltryApp app;
+        app.start();
+        TfrmToDo* todo = app.toDo();
+        TTextGrid* g = todo->TaskGrid;
+        for (int k = 0; k < g->ColCount(); ++k)
+            g->setColWidth(k, 40 + 9 * k);
+        const ColumnsShape before = shapeOf(g);
+        QVERIFY(before.shown);
+        PrintSeen seen;
+        watchPrinting(g, &seen);
+        const QString pdf = m_program->filePath(QStringLiteral("tasks.pdf"));
+        printTo(pdf);
+        bool previewed = false;
+        if (print) {
+            todo->mnuFilePrint->trigger();
+        } else {
+            whilePreviewOpen(todo, [&](TPagePreview* preview) {
+                previewed = true;
+                QVERIFY(!todo->Timer1->isActive());
+                QVERIFY(g->isHidden());
+                QCOMPARE(preview->parentWidget(), todo);
+                // The page is drawn while the preview shows.
+                preview->PaintBox1->repaint();
+            });
+            todo->mnuFilePrintPreview->trigger();
+            QVERIFY(previewed);
+            QVERIFY(todo->Timer1->isActive());
+        }
+        QCOMPARE(MessageBox::shownTexts(), QStringList{});
+        QCOMPARE(std::set<int>(printed.begin(), printed.end()), seen.columns);
+        QCOMPARE(seen.title, QStringLiteral("Veltry v1.0: Task List"));
+        QCOMPARE(g->PrintSettings.TitleText, QStringLiteral("Veltry v1.0: Task List"));
+        QCOMPARE(shapeOf(g), before);
+        if (print)
+            QVERIFY(readAll(pdf).startsWith("%PDF"));
+        printTo(QString());
+        app.shutdown();
+    }
+
+    void printHistory_data()
+    {
+        QTest::addColumn<bool>("print");
+        QTest::newRow("print") << true;
+        QTest::newRow("preview") << false;
+    }
+
+    void printHistory()
+    {
+        QFETCH(bool, print);
+        TfrmTaskHistory h;
+        TTextGrid* g = h.TaskHistoryGrid;
+        fillHistory(g, {{"paid", "secret note"}, {"posted", "second\r\nnote"}});
+        h.show();
+        QVERIFY(QTest::qWaitForWindowActive(&h));
+        const ColumnsShape before = shapeOf(g);
+        PrintSeen seen;
+        watchPrinting(g, &seen);
+        const QString pdf = m_program->filePath(QStringLiteral("history.pdf"));
+        printTo(pdf);
+        if (print) {
+            QTest::mouseClick(h.FlatButton2, Qt::LeftButton, {}, h.FlatButton2->rect().center());
+            QVERIFY(readAll(pdf).startsWith("%PDF"));
+        } else {
+            bool previewed = false;
+            whilePreviewOpen(&h, [&](TPagePreview* preview) {
+                previewed = true;
+                QCOMPARE(preview->parentWidget(), &h);
+                QVERIFY(g->IsHiddenColumn(HistCol::Notes));
+                preview->PaintBox1->repaint();
+            });
+            QTest::mouseClick(h.btnPrintPreview, Qt::LeftButton, {}, h.btnPrintPreview->rect().center());
+            QVERIFY(previewed);
+        }
+        QCOMPARE(MessageBox::shownTexts(), QStringList{});
+        QCOMPARE(seen.columns, (std::set<int>{0, 1, 2, 3, 4, 6}));
+        QCOMPARE(seen.title, QStringLiteral("Veltry: Task History"));
+        // "Notes" is back in the window, where it was.
+        QVERIFY(!g->IsHiddenColumn(HistCol::Notes));
+        QCOMPARE(g->Cells(g->DisplayToRealColumn(HistCol::Notes), 0), QStringLiteral("Notes"));
+        QCOMPARE(shapeOf(g), before);
+        printTo(QString());
+    }
+
+    void printingWithoutPrinter_data()
+    {
+        QTest::addColumn<bool>("history");
+        QTest::newRow("task list") << false;
+        QTest::newRow("history") << true;
+    }
+
+    void printingWithoutPrinter()
+    {
+        QFETCH(bool, history);
+        VeltryApp app;
+        app.start();
+        TTextGrid* g = history ? app.history()->TaskHistoryGrid : app.toDo()->TaskGrid;
+        const ColumnsShape before = shapeOf(g);
+        printTo(QString());
+        if (history)
+            app.history()->PrintHistory(true);
+        else
+            app.toDo()->PrintTaskList(true);
+        const QStringList shown = MessageBox::shownTexts();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown.first().startsWith(QStringLiteral("No printer is set up.")), qPrintable(shown.first()));
+        QCOMPARE(shapeOf(g), before);
+        app.shutdown();
+    }
+
+    void previewWindow()
+    {
+        TfrmTaskHistory h;
+        TTextGrid* g = h.TaskHistoryGrid;
+        QList<QPair<QString, QString>> rows;
+        for (int i = 0; i < 80; ++i)
+            rows.append({QStringLiteral("entry %1").arg(i), QString()});
+        fillHistory(g, rows);
+        QTimer timer;
+        timer.start(1000);
+        TPagePreview preview(&h, g);
+        preview.setAlarmTimer(&timer);
+        QCOMPARE(preview.windowTitle(), QStringLiteral("Print preview"));
+        QVERIFY(!(preview.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+        QCOMPARE(preview.palette().color(QPalette::Window), QColor(255, 255, 255));
+        preview.show();
+        QVERIFY(QTest::qWaitForWindowActive(&preview));
+        QCOMPARE(preview.frameGeometry(), QRect(245, 96, 511, 446));
+        QVERIFY(!timer.isActive());
+
+        const int pages = preview.pageCount();
+        QVERIFY(pages >= 3);
+        auto label = [&](int page) { return QStringLiteral("Page %1 of %2").arg(page).arg(pages); };
+        QCOMPARE(preview.page(), 0);
+        QCOMPARE(preview.lblPageCount->text(), label(1));
+        QVERIFY(!preview.btnPrevPage->isEnabled());
+        QTest::keyClick(&preview, Qt::Key_PageDown);
+        QCOMPARE(preview.lblPageCount->text(), label(2));
+        QTest::keyClick(&preview, Qt::Key_PageUp);
+        QTest::keyClick(&preview, Qt::Key_PageUp);
+        QCOMPARE(preview.page(), 0);
+        for (int i = 1; i < pages + 2; ++i)
+            QTest::mouseClick(preview.btnNextPage, Qt::LeftButton);
+        QCOMPARE(preview.page(), pages - 1);
+        QCOMPARE(preview.lblPageCount->text(), label(pages));
+        QVERIFY(!preview.btnNextPage->isEnabled());
+        QTest::mouseClick(preview.btnPrevPage, Qt::LeftButton);
+        QCOMPARE(preview.page(), pages - 2);
+
+        // A taller window holds more of the list on each page.
+        preview.resize(preview.width(), preview.height() * 3);
+        QTRY_VERIFY(preview.pageCount() < pages);
+        QVERIFY(preview.page() < preview.pageCount());
+        QTest::keyClick(&preview, Qt::Key_Escape);
+        QVERIFY(!preview.isVisible());
     }
 
     void emptyHistoryCountsZero()

@@ -27,6 +27,9 @@ struct Sandbox
         setenv("XDG_DATA_HOME", (root + "/data").c_str(), 1);
         setenv("XDG_RUNTIME_DIR", (root + "/runtime").c_str(), 1);
         chmod((root + "/runtime").c_str(), 0700);
+        // Nor print on the machine's printers: the print service is looked for where none runs,
+        // so the program sees no printer until a test names a file to print to.
+        setenv("CUPS_SERVER", (root + "/runtime/no-print-service").c_str(), 1);
     }
     ~Sandbox()
     {
