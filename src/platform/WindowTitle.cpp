@@ -1,0 +1,20 @@
+#include "platform/WindowTitle.h"
+
+#include <QGuiApplication>
+#include <QWidget>
+
+namespace veltry {
+
+void setExactWindowTitle(QWidget* window, const QString& title)
+{
+    // The name is appended when the native window takes its title, unless the title already
+    // ends with the name; with an empty name every title does. So the native window is made
+    // (or given the title) while the name is empty, and the name is put back at once.
+    const QString name = QGuiApplication::applicationDisplayName();
+    QGuiApplication::setApplicationDisplayName(QString());
+    window->setWindowTitle(title);
+    window->winId();
+    QGuiApplication::setApplicationDisplayName(name);
+}
+
+} // namespace veltry
