@@ -987,7 +987,7 @@ void TfrmToDo::mnuHelpAboutClick()
         showHelp(HelpViewer::kContents);
 }
 
-// --- import and export ----------------------------------------------------------------------
+// --- import and export ------------------------------------------------------------------------
 
 void TfrmToDo::connectImportExport()
 {

@@ -10,11 +10,16 @@ void setExactWindowTitle(QWidget* window, const QString& title)
     // The name is appended when the native window takes its title, unless the title already
     // ends with the name; with an empty name every title does. So the native window is made
     // (or given the title) while the name is empty, and the name is put back at once.
+    // Without a display name of its own (it then reads as the application name) nothing is
+    // appended, and setting one here would start the appending for every other window.
     const QString name = QGuiApplication::applicationDisplayName();
-    QGuiApplication::setApplicationDisplayName(QString());
+    const bool appended = name != QCoreApplication::applicationName();
+    if (appended)
+        QGuiApplication::setApplicationDisplayName(QString());
     window->setWindowTitle(title);
     window->winId();
-    QGuiApplication::setApplicationDisplayName(name);
+    if (appended)
+        QGuiApplication::setApplicationDisplayName(name);
 }
 
 } // namespace veltry
