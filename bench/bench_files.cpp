@@ -1,5 +1,8 @@
 // Loading and saving a long task list against the floor of reading its bytes and cutting lines.
+#include "platform/MessageBox.h"
 #include "store/core/Task.h"
+#include "store/fImport.h"
+#include "widgets/TextGrid.h"
 #include "widgets/core/CellStore.h"
 #include "widgets/core/GridFile.h"
 
@@ -117,8 +120,30 @@ void BM_SaveTaskList(benchmark::State& state)
     state.SetBytesProcessed(int64_t(state.iterations()) * file.size);
 }
 
+// The long list's file imported into a list of a thousand tasks, through the import dialog's own
+// step (file read whole, tasks put on top, the grid given the new list).
+void BM_ImportTaskFile(benchmark::State& state)
+{
+    ListFile& file = listFile(int(state.range(0)));
+    static ListFile thousand(1000);
+    MessageBox::setTestMode(true);  // a failure must not wait for someone to close its box
+    TTextGrid grid;
+    TfrmImport dialog(&grid, nullptr);
+    for (auto _ : state) {
+        state.PauseTiming();
+        grid.LoadFromFile(thousand.path);
+        state.ResumeTiming();
+        if (!dialog.ImportFile(file.path))
+            state.SkipWithError("the import failed");
+    }
+    if (grid.RowCount() != 1 + int(state.range(0)) + 1000)
+        state.SkipWithError("the list does not hold both lists' tasks");
+    state.SetBytesProcessed(int64_t(state.iterations()) * file.size);
+}
+
 } // namespace
 
 BENCHMARK(BM_RawReadLines)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadTaskList)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveTaskList)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportTaskFile)->Arg(100000)->Unit(benchmark::kMillisecond);

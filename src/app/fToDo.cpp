@@ -15,6 +15,8 @@
 #include "history/fHistory.h"
 #include "history/TaskLogGrid.h"
 #include "history/gridprev.h"
+#include "store/fExport.h"
+#include "store/fImport.h"
 #include "platform/MessageBox.h"
 #include "platform/core/AppError.h"
 #include "platform/core/Autostart.h"
@@ -735,7 +737,7 @@ void TfrmToDo::createMenus()
     add(file, mnuFileMinimize, "mnuFileMinimize", "&Minimize");
     add(file, mnuFileExit, "mnuFileExit", "E&xit");
     // Shown so the menu reads as it will, but these cannot be used yet.
-    for (QAction* a : {Import1, mnuExport, mnuFilePrinterSetup, mnuFilePrintPreview, mnuFilePrint})
+    for (QAction* a : {mnuFilePrinterSetup, mnuFilePrintPreview, mnuFilePrint})
         a->setEnabled(false);
 
     QMenu* edit = bar->addMenu(QStringLiteral("E&dit"));
@@ -767,6 +769,7 @@ void TfrmToDo::createMenus()
     connect(HelpTopics1, &QAction::triggered, this, &TfrmToDo::HelpTopics1Click);
     connect(Help1, &QAction::triggered, this, &TfrmToDo::Help1Click);
     connect(mnuHelpAbout, &QAction::triggered, this, &TfrmToDo::mnuHelpAboutClick);
+    connectImportExport();
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
@@ -1120,6 +1123,35 @@ void TfrmToDo::mnuHelpAboutClick()
     restartTimerAfterModal();
     if (wantsHelp)
         showHelp(HelpViewer::kContents);
+}
+
+// --- import and export ------------------------------------------------------------------------
+
+void TfrmToDo::connectImportExport()
+{
+    connect(Import1, &QAction::triggered, this, &TfrmToDo::Import1Click);
+    connect(mnuExport, &QAction::triggered, this, &TfrmToDo::mnuExportClick);
+}
+
+void TfrmToDo::Import1Click()
+{
+    TfrmImport dialog(TaskGrid, [this] { tasksImported(); }, this);
+    dialog.exec();
+}
+
+void TfrmToDo::tasksImported()
+{
+    attachTaskImages();
+    UpdateTaskCount();
+    UpdateChecked();
+    SaveTaskList();
+    RecordFileTimes();
+}
+
+void TfrmToDo::mnuExportClick()
+{
+    TfrmExport dialog(TaskGrid, dataDirectory() + kTaskListFileName, this);
+    dialog.exec();
 }
 
 } // namespace veltry

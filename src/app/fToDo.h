@@ -98,6 +98,9 @@ public:
     void mnuFilePrintPreviewClick();
     // The system's print dialog; the printer picked there is the one later prints use.
     void mnuFilePrinterSetupClick();
+    // File > Import... and File > Export...: one-use modal dialogs; the alarm timer keeps running.
+    void Import1Click();
+    void mnuExportClick();
     void TaskGridKeyDown(QKeyEvent* event);
     void TaskGridKeyUp(QKeyEvent* event);
     // After the grid has handled the press: the check button, and the pop-up menu on a task.
@@ -196,6 +199,10 @@ private:
     void createMenus();
     void connectPreferences();
     void setupPrinting();
+    void connectImportExport();
+    // After an import the tasks get their pictures and count, and reach the file at once, so they
+    // are safe even if the program is killed before its next save.
+    void tasksImported();
     // Keys and mouse presses of the grid, seen before (keys) or right after (mouse) the grid.
     bool gridCommandEvent(QObject* watched, QEvent* event);
     // Loads a data file into a grid; on a damaged file keeps an untouched copy beside it and

@@ -198,8 +198,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("enabled");
         QTest::newRow("prefs") << "mnuFilePreferences" << "&Preferences..." << true;
-        QTest::newRow("import") << "Import1" << "&Import..." << false;
-        QTest::newRow("export") << "mnuExport" << "&Export..." << false;
+        QTest::newRow("import") << "Import1" << "&Import..." << true;
+        QTest::newRow("export") << "mnuExport" << "&Export..." << true;
         QTest::newRow("printer") << "mnuFilePrinterSetup" << "Printer &Setup..." << true;
         QTest::newRow("preview") << "mnuFilePrintPreview" << "Print Pre&view..." << true;
         QTest::newRow("print") << "mnuFilePrint" << "P&rint" << true;
@@ -539,9 +539,23 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<bool>("alarmsOn");
-        for (const char* c : {"hotkeys", "about", "add", "edit", "history", "prefs button", "prefs menu", "print preview"}) {
-            QTest::newRow(qPrintable(QStringLiteral("%1, alarms on").arg(QLatin1String(c)))) << QString::fromLatin1(c) << true;
-            QTest::newRow(qPrintable(QStringLiteral("%1, alarms off").arg(QLatin1String(c)))) << QString::fromLatin1(c) << false;
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<bool>("stopsTimer");
+        const struct
+        {
+            const char* command;
+            const char* title;
+            bool stopsTimer;
+        } commands[] = {{"hotkeys", "Veltry Hotkeys", true}, {"about", "About Veltry Professional", true},
+                        {"add", "Add New Task", true},       {"edit", "Edit Task", true},
+                        {"history", "Task Log History", true}, {"import", "Import Existing Veltry", false},
+                        {"export", "Export Data File", false},
+                        {"prefs button", "Preferences", true}, {"prefs menu", "Preferences", true},
+                        {"print preview", "Print preview", true}};
+        for (const auto& c : commands) {
+            for (bool on : {true, false})
+                QTest::newRow(qPrintable(QStringLiteral("%1, alarms %2").arg(QLatin1String(c.command), on ? "on" : "off")))
+                    << QString::fromLatin1(c.command) << on << QString::fromLatin1(c.title) << c.stopsTimer;
         }
     }
 
@@ -549,6 +563,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, command);
         QFETCH(bool, alarmsOn);
+        QFETCH(QString, title);
+        QFETCH(bool, stopsTimer);
         start({QStringLiteral("one")});
         m_todo->setAlarmsEnabled(alarmsOn);
         QObject guard;
@@ -566,12 +582,17 @@ private Q_SLOTS:
             QTest::mouseClick(m_todo->FlatButton1, Qt::LeftButton, {}, QPoint(13, 12));
         else if (command == QLatin1String("prefs menu"))
             m_todo->mnuFilePreferences->trigger();
+        else if (command == QLatin1String("import"))
+            m_todo->Import1->trigger();
+        else if (command == QLatin1String("export"))
+            m_todo->mnuExport->trigger();
         else if (command == QLatin1String("history"))
             m_todo->ViewTaskHistory1->trigger();
         else
             m_todo->mnuFilePrintPreview->trigger();
         QCOMPARE(seen.count, 1);
-        QVERIFY(!seen.timerWasActive);
+        QCOMPARE(seen.title, title);
+        QCOMPARE(seen.timerWasActive, alarmsOn && !stopsTimer);
         QCOMPARE(m_todo->Timer1->isActive(), alarmsOn);
     }
 

@@ -1,0 +1,235 @@
+#include "store/core/ImportFile.h"
+
+#include "platform/core/AppError.h"
+#include "store/core/Task.h"
+#include "widgets/core/GridFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <bitset>
+#include <charconv>
+#include <cstring>
+#include <string>
+
+namespace veltry {
+
+namespace {
+
+// The grid file reader keeps its offsets in 32 bits, so no list file is larger.
+constexpr qint64 kMaxFileBytes = qint64(UINT32_MAX);
+
+constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
+
+AppError tooLarge(const QString& path)
+{
+    return AppError(QStringLiteral("The file %1 is too large to be a task list.").arg(path));
+}
+
+qint64 readIndex(QByteArrayView text)
+{
+    qint64 v = 0;
+    if (!parseInteger(text, v))
+        throw invalidIntegerError(QString::fromLatin1(text));
+    return v;
+}
+
+void checkRange(const char* what, qint64 value, int limit)
+{
+    if (value < 0 || value >= limit)
+        throw AppError(QStringLiteral("The file holds a %1 index of %2, which is out of range (0 to %3).")
+                           .arg(QLatin1String(what))
+                           .arg(value)
+                           .arg(limit - 1));
+}
+
+void appendNumber(std::string& out, int n)
+{
+    char buf[12];
+    const auto end = std::to_chars(buf, buf + sizeof buf, n).ptr;
+    out.append(buf, size_t(end - buf));
+}
+
+// The lines of a file as the grid file reader cuts them: a line ends at CR, an LF right after
+// the CR belongs to the line end, any other LF to the text.
+class LineCutter
+{
+public:
+    explicit LineCutter(QByteArrayView bytes) : m_base(bytes.data()), m_size(bytes.size()) {}
+
+    bool next(QByteArrayView& line)
+    {
+        if (m_pos >= m_size)
+            return false;
+        const void* cr = std::memchr(m_base + m_pos, '\r', size_t(m_size - m_pos));
+        const qsizetype end = cr ? static_cast<const char*>(cr) - m_base : m_size;
+        line = QByteArrayView(m_base + m_pos, end - m_pos);
+        m_pos = end + 1;
+        if (cr && m_pos < m_size && m_base[m_pos] == '\n')
+            ++m_pos;
+        return true;
+    }
+
+private:
+    const char* m_base;
+    qsizetype m_size;
+    qsizetype m_pos = 0;
+};
+
+} // namespace
+
+ImportLayout importLayoutOf(const QString& path)
+{
+    return path.endsWith(QLatin1String("vlo"), Qt::CaseSensitive) ? ImportLayout::Standard : ImportLayout::Current;
+}
+
+int importTaskColumn(ImportLayout layout, int sourceColumn, int taskColumns)
+{
+    int col = -1;
+    if (layout == ImportLayout::Current) {
+        col = sourceColumn;
+    } else {
+        static constexpr int kStandardColumns[] = {-1,
+                                                   TaskCol::Task,
+                                                   TaskCol::DueDate,
+                                                   TaskCol::Category,
+                                                   TaskCol::Priority,
+                                                   TaskCol::Notes,
+                                                   TaskCol::CreateDate};
+        if (sourceColumn >= 0 && sourceColumn < int(std::size(kStandardColumns)))
+            col = kStandardColumns[sourceColumn];
+    }
+    return col >= 0 && col < taskColumns ? col : -1;
+}
+
+CellStore importTasks(const CellStore& taskList, QByteArrayView bytes, ImportLayout layout)
+{
+    const bool utf8 = bytes.startsWith(kUtf8Bom);
+    if (utf8)
+        bytes = bytes.sliced(3);
+    if (const qsizetype eof = bytes.indexOf('\x1A'); eof >= 0)
+        bytes.truncate(eof);
+
+    const int columns = taskList.columnCount();
+    const bool emptyList = taskList.rowCount() <= 2 && taskList.isCellEmpty(TaskCol::Task, 1);
+    // Rows that stay below the imported tasks: the placeholder row of an empty list (whether or
+    // not it receives tasks), otherwise every task row.
+    const qint64 keptRows = emptyList ? 1 : taskList.rowCount() - 1;
+
+    // The cell lines once more, each run renumbered as the task it becomes (row 0 collects what
+    // the placeholder row receives, rows 1.. are the inserted tasks in file order), so that the
+    // grid file reader decodes the texts exactly as it does for a list it loads. The header stays
+    // empty: the reader then keeps the dimensions set up for it.
+    std::string lines;
+    lines.reserve(size_t(bytes.size()) + size_t(bytes.size() / 8) + 8);
+    if (utf8)
+        lines.append(kUtf8Bom);
+    lines.append("\r\n");
+
+    bool toPlaceholder = emptyList;
+    bool placeholderNamed = false;  // the placeholder's Task cell is no longer empty
+    std::bitset<CellStore::kMaxColumns> placeholderWritten;
+    qint64 previousRow = 0;
+    int inserted = 0;
+    int target = 0;
+
+    LineCutter cutter(bytes);
+    QByteArrayView line;
+    cutter.next(line);  // the header: its counts are not used
+    while (cutter.next(line)) {
+        const qsizetype c1 = line.indexOf(',');
+        const QByteArrayView colText = c1 < 0 ? QByteArrayView() : line.first(c1);
+        const QByteArrayView rest = c1 < 0 ? line : line.sliced(c1 + 1);
+        const qsizetype c2 = rest.indexOf(',');
+        const QByteArrayView rowText = c2 < 0 ? rest : rest.first(c2);
+        const QByteArrayView text = c2 < 0 ? QByteArrayView() : rest.sliced(c2 + 1);
+        const qint64 col = readIndex(colText);
+        const qint64 row = readIndex(rowText);
+        checkRange("column", col, CellStore::kMaxColumns);
+        checkRange("row", row, CellStore::kMaxRows);
+        if (row == 0)
+            continue;  // titles
+        if (row != previousRow) {
+            previousRow = row;
+            // The list stops counting as empty once the placeholder row has a description.
+            if (toPlaceholder && placeholderNamed)
+                toPlaceholder = false;
+            if (toPlaceholder) {
+                target = 0;
+            } else {
+                if (1 + inserted + 1 + keptRows > CellStore::kMaxRows)
+                    throw AppError(QStringLiteral("The file holds more tasks than the list can take."));
+                target = ++inserted;
+            }
+        }
+        const int taskCol = importTaskColumn(layout, int(col), columns);
+        if (taskCol < 0)
+            continue;
+        if (target == 0) {
+            placeholderWritten.set(size_t(taskCol));
+            if (taskCol == TaskCol::Task)
+                placeholderNamed = !text.isEmpty();
+        }
+        appendNumber(lines, taskCol);
+        lines.push_back(',');
+        appendNumber(lines, target);
+        lines.push_back(',');
+        lines.append(text.data(), size_t(text.size()));
+        lines.append("\r\n");
+    }
+
+    CellStore tasks;
+    tasks.setColumnCount(columns);
+    tasks.setRowCount(inserted + 1);
+    GridFile::decode(tasks, QByteArrayView(lines.data(), qsizetype(lines.size())));
+    std::vector<RowCells>& imported = tasks.rows();
+
+    CellStore result;
+    result.setColumnCount(columns);
+    result.setRowCount(int(1 + inserted + keptRows));
+    std::vector<RowCells>& rows = result.rows();
+    if (taskList.rowCount() > 0)
+        rows[0] = taskList.row(0).clone();
+    // The file's last task on top.
+    for (int i = 0; i < inserted; ++i)
+        rows[size_t(1 + i)] = std::move(imported[size_t(inserted - i)]);
+    if (emptyList) {
+        // Cells the tasks did not write keep what the placeholder row held.
+        RowCells placeholder = taskList.rowCount() > 1 ? taskList.row(1).clone() : RowCells();
+        for (int c = 0; c < columns; ++c)
+            if (placeholderWritten.test(size_t(c)))
+                placeholder.setCell(c, imported[0].cell(c));
+        rows[size_t(1 + inserted)] = std::move(placeholder);
+    } else {
+        for (int r = 1; r < taskList.rowCount(); ++r)
+            rows[size_t(inserted + r)] = taskList.row(r).clone();
+    }
+    return result;
+}
+
+QByteArray readImportFile(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw AppError(QStringLiteral("File ") + path + QStringLiteral(" not found"));
+    // A pipe or a device could block the program or never end.
+    if (!info.isFile())
+        throw AppError(QStringLiteral("%1 is not a file.").arg(path));
+    if (info.size() > kMaxFileBytes)
+        throw tooLarge(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw AppError(QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString()));
+    // Read no more than the size just checked, even if the file grows meanwhile.
+    const qint64 size = std::min(file.size(), kMaxFileBytes);
+    QByteArray bytes = file.read(size);
+    if (file.error() != QFileDevice::NoError)
+        throw AppError(QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString()));
+    return bytes;
+}
+
+CellStore ImportFile(const CellStore& taskList, const QString& path)
+{
+    return importTasks(taskList, readImportFile(path), importLayoutOf(path));
+}
+
+} // namespace veltry

@@ -1,0 +1,133 @@
+#include "store/fExport.h"
+
+#include "platform/MessageBox.h"
+#include "platform/core/AppError.h"
+#include "widgets/DirectoryListBox.h"
+#include "widgets/DriveComboBox.h"
+#include "widgets/TextGrid.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <utility>
+
+namespace veltry {
+
+namespace {
+const QString kNoName = QStringLiteral("Please enter a filename");
+const QString kSaved = QStringLiteral("Your to-do list was saved as:\n\r   ");
+}
+
+TfrmExport::TfrmExport(const TTextGrid* taskGrid, QString liveListPath, QWidget* parent)
+    : QDialog(parent), m_grid(taskGrid), m_liveListPath(std::move(liveListPath))
+{
+    setObjectName(QStringLiteral("frmExport"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                   | Qt::MSWindowsFixedSizeDialogHint);
+    setModal(true);
+    setFixedSize(kClientWidth, kClientHeight);
+    QFont f(QStringLiteral("MS Sans Serif"));
+    f.setStyleHint(QFont::SansSerif);
+    f.setPixelSize(11);
+    setFont(f);
+
+    Label1 = new QLabel(QStringLiteral("Filename:"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(8, 8, 274, 14);
+    edtFilename = new QLineEdit(QStringLiteral("veltlist.vlp"), this);
+    edtFilename->setObjectName(QStringLiteral("edtFilename"));
+    edtFilename->setGeometry(8, 24, 274, 21);
+    Label1->setBuddy(edtFilename);
+
+    Label2 = new QLabel(QStringLiteral("Save in:"), this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setGeometry(8, 52, 274, 14);
+    DirectoryListBox1 = new TDirectoryListBox(this);
+    DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
+    DirectoryListBox1->setGeometry(8, 68, 274, 94);
+    Label2->setBuddy(DirectoryListBox1);
+    DriveComboBox1 = new TDriveComboBox(this);
+    DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
+    DriveComboBox1->setGeometry(8, 166, 274, 21);
+
+    BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Save"), this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn1->setGeometry(118, 193, 78, 25);
+    BitBtn1->setDefault(true);
+    BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    BitBtn2->setGeometry(204, 193, 78, 25);
+    BitBtn2->setAutoDefault(false);
+
+    setTabOrder(edtFilename, DirectoryListBox1);
+    setTabOrder(DirectoryListBox1, DriveComboBox1);
+    setTabOrder(DriveComboBox1, BitBtn1);
+    setTabOrder(BitBtn1, BitBtn2);
+
+    connect(DirectoryListBox1, &TDirectoryListBox::directoryChanged, DriveComboBox1, &TDriveComboBox::showPlaceOf);
+    connect(DriveComboBox1, &TDriveComboBox::driveChanged, DirectoryListBox1, &TDirectoryListBox::setDirectory);
+    connect(BitBtn1, &QPushButton::clicked, this, &TfrmExport::BitBtn1Click);
+    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+
+    DirectoryListBox1->setDirectory(QDir::currentPath());
+    setWindowTitle(QStringLiteral("Export Data File"));
+}
+
+TfrmExport::~TfrmExport() = default;
+
+void TfrmExport::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(s->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    // Typing replaces the proposed name.
+    edtFilename->setFocus();
+    edtFilename->selectAll();
+}
+
+bool TfrmExport::isLiveList(const QString& path) const
+{
+    const QString live = QFileInfo(m_liveListPath).canonicalFilePath();
+    return !live.isEmpty() && QFileInfo(path).canonicalFilePath() == live;
+}
+
+void TfrmExport::BitBtn1Click()
+{
+    const QString name = edtFilename->text();
+    if (name.isEmpty()) {
+        MessageBox::show(this, MessageBox::Kind::Plain, kNoName);
+        return;
+    }
+    QString path = DirectoryListBox1->Directory();
+    if (!path.endsWith(QLatin1Char('/')))
+        path += QLatin1Char('/');
+    path += name;
+
+    if (QFileInfo::exists(path) && !isLiveList(path)) {
+        const auto answer = MessageBox::show(this, MessageBox::Kind::Information,
+                                             QStringLiteral("\"%1\" already exists.\n\nDo you want to replace it?").arg(path),
+                                             QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer != QMessageBox::Yes)
+            return;
+    }
+    try {
+        m_grid->SaveToFile(path);
+    } catch (const AppError& e) {
+        // The message names the file and the system's reason; the user can pick another place.
+        MessageBox::show(this, MessageBox::Kind::Error, e.message() + QStringLiteral("\n\nYour to-do list was not exported."));
+        return;
+    }
+    m_savedPath = path;
+    MessageBox::show(this, MessageBox::Kind::Plain, kSaved + path);
+    accept();
+}
+
+} // namespace veltry

@@ -1,0 +1,176 @@
+#include "store/fImport.h"
+
+#include "platform/MessageBox.h"
+#include "platform/core/AppError.h"
+#include "store/core/ImportFile.h"
+#include "widgets/DirectoryListBox.h"
+#include "widgets/DriveComboBox.h"
+#include "widgets/FileListBox.h"
+#include "widgets/TextGrid.h"
+
+#include <QDir>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStyle>
+#include <new>
+#include <utility>
+
+namespace veltry {
+
+namespace {
+
+const QString kNoFile = QStringLiteral("Please choose a file to import");
+const QString kQuestion = QStringLiteral("Are you sure you want to import this file into your current to-do list?");
+const QString kFailed = QStringLiteral("Sorry, there was a problem with that data file. Import failed.");
+
+// The one place the import hands the task grid its cells: the whole list at once, the grid's
+// rows, columns and current cell brought up to date as after a load.
+void replaceTaskGridCells(TTextGrid* grid, CellStore&& cells)
+{
+    const int hidden = grid->columnMap().hiddenCount();
+    grid->cellStore() = std::move(cells);
+    grid->setColCount(grid->RealColCount() - hidden);
+    grid->setRowCount(grid->RowCount());
+}
+
+} // namespace
+
+TfrmImport::TfrmImport(TTextGrid* taskGrid, std::function<void()> imported, QWidget* parent)
+    : QDialog(parent), m_grid(taskGrid), m_imported(std::move(imported))
+{
+    setObjectName(QStringLiteral("frmImport"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                   | Qt::MSWindowsFixedSizeDialogHint);
+    setModal(true);
+    setFixedSize(kClientWidth, kClientHeight);
+    QFont f(QStringLiteral("MS Sans Serif"));
+    f.setStyleHint(QFont::SansSerif);
+    f.setPixelSize(11);
+    setFont(f);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Import File Type"), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setGeometry(8, 4, 274, 62);
+    RadioButton1 = new QRadioButton(QStringLiteral("Veltry Standard (.vlo)"), GroupBox1);
+    RadioButton1->setObjectName(QStringLiteral("RadioButton1"));
+    RadioButton1->setGeometry(12, 18, 250, 18);
+    RadioButton1->setChecked(true);
+    RadioButton2 = new QRadioButton(QStringLiteral("Veltry Pro (.vlp)"), GroupBox1);
+    RadioButton2->setObjectName(QStringLiteral("RadioButton2"));
+    RadioButton2->setGeometry(12, 38, 250, 18);
+
+    Label1 = new QLabel(QStringLiteral("File to import:"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(8, 72, 274, 14);
+    Edit1 = new QLineEdit(this);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setGeometry(8, 88, 274, 21);
+    Edit1->setReadOnly(true);
+    Edit1->setFocusPolicy(Qt::ClickFocus);
+
+    FileListBox1 = new TFileListBox(this);
+    FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
+    FileListBox1->setGeometry(8, 116, 128, 140);
+    FileListBox1->setMask(QStringLiteral("*.vlo"));
+    DirectoryListBox1 = new TDirectoryListBox(this);
+    DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
+    DirectoryListBox1->setGeometry(144, 116, 138, 113);
+    DriveComboBox1 = new TDriveComboBox(this);
+    DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
+    DriveComboBox1->setGeometry(144, 235, 138, 21);
+
+    BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("Import"), this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn1->setGeometry(118, 264, 78, 25);
+    BitBtn1->setDefault(true);
+    BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    BitBtn2->setGeometry(204, 264, 78, 25);
+    BitBtn2->setAutoDefault(false);
+
+    setTabOrder(FileListBox1, DirectoryListBox1);
+    setTabOrder(DirectoryListBox1, DriveComboBox1);
+    setTabOrder(DriveComboBox1, BitBtn1);
+    setTabOrder(BitBtn1, BitBtn2);
+    setTabOrder(BitBtn2, RadioButton1);
+
+    connect(RadioButton1, &QRadioButton::toggled, this, &TfrmImport::RadioButtonClick);
+    connect(FileListBox1, &TFileListBox::fileChosen, Edit1, &QLineEdit::setText);
+    connect(DirectoryListBox1, &TDirectoryListBox::directoryChanged, this, &TfrmImport::DirectoryListBox1Change);
+    connect(DriveComboBox1, &TDriveComboBox::driveChanged, this, &TfrmImport::DriveComboBox1Change);
+    connect(BitBtn1, &QPushButton::clicked, this, &TfrmImport::BitBtn1Click);
+    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+
+    DirectoryListBox1->setDirectory(QDir::currentPath());
+    setWindowTitle(QStringLiteral("Import Existing Veltry"));
+}
+
+TfrmImport::~TfrmImport() = default;
+
+void TfrmImport::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(s->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    FileListBox1->setFocus();
+}
+
+void TfrmImport::RadioButtonClick()
+{
+    FileListBox1->setMask(RadioButton1->isChecked() ? QStringLiteral("*.vlo") : QStringLiteral("*.vlp"));
+}
+
+void TfrmImport::DirectoryListBox1Change(const QString& directory)
+{
+    FileListBox1->setDirectory(directory);
+    DriveComboBox1->showPlaceOf(directory);
+}
+
+void TfrmImport::DriveComboBox1Change(const QString& root)
+{
+    DirectoryListBox1->setDirectory(root);
+}
+
+void TfrmImport::BitBtn1Click()
+{
+    const QString path = Edit1->text();
+    bool imported = false;
+    if (path.isEmpty()) {
+        MessageBox::show(this, MessageBox::Kind::Plain, kNoFile);
+    } else if (MessageBox::show(this, MessageBox::Kind::Information, kQuestion, QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::Yes)
+               == QMessageBox::Yes) {
+        imported = ImportFile(path);
+    }
+    done(imported ? QDialog::Accepted : QDialog::Rejected);
+}
+
+bool TfrmImport::ImportFile(const QString& path)
+{
+    CellStore list;
+    try {
+        // The whole file is read and checked before the list changes, so a damaged file adds
+        // nothing at all.
+        list = veltry::ImportFile(std::as_const(*m_grid).cellStore(), path);
+    } catch (const AppError&) {
+        MessageBox::show(this, MessageBox::Kind::Error, kFailed);
+        return false;
+    } catch (const std::bad_alloc&) {
+        MessageBox::show(this, MessageBox::Kind::Error, kFailed);
+        return false;
+    }
+    replaceTaskGridCells(m_grid, std::move(list));
+    if (m_imported)
+        m_imported();
+    return true;
+}
+
+} // namespace veltry
