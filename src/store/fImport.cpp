@@ -32,10 +32,7 @@ const QString kFailed = QStringLiteral("Sorry, there was a problem with that dat
 // rows, columns and current cell brought up to date as after a load.
 void replaceTaskGridCells(TTextGrid* grid, CellStore&& cells)
 {
-    const int hidden = grid->columnMap().hiddenCount();
-    grid->cellStore() = std::move(cells);
-    grid->setColCount(grid->RealColCount() - hidden);
-    grid->setRowCount(grid->RowCount());
+    grid->replaceCells(std::move(cells));
 }
 
 } // namespace
