@@ -8,6 +8,7 @@
 #include "history/fHistory.h"
 #include "platform/MessageBox.h"
 #include "platform/core/AppError.h"
+#include "platform/core/Autostart.h"
 #include "store/core/Task.h"
 #include "tray/TrayT1.h"
 #include "widgets/TextGrid.h"
@@ -240,6 +241,8 @@ void TfrmPrefs::buildGeneralPage()
     chkSaveSize = flow.box("chkSaveSize", QStringLiteral("Save window &size"));
     flow.nextRow();
     chkLogOnStartup = flow.box("chkLogOnStartup", QStringLiteral("&Log tasks on startup"));
+    flow.nextRow();
+    chkAutostart = flow.box("chkAutostart", QStringLiteral("Start with the &desktop session"));
     flow.nextRow();
     flow.gap();
 
@@ -561,6 +564,7 @@ void TfrmPrefs::FormActivate()
     chkSaveSize->setChecked(s.SaveSize);
     chkStartMin->setChecked(s.StartMinimized);
     chkLogOnStartup->setChecked(s.LogOnStartup);
+    chkAutostart->setChecked(Autostart::isEnabled());
     chkNoConfirmations->setChecked(s.NoConfirmations);
     chkShowDayIcon->setChecked(s.ShowDayIcon);
     chkTaskHints->setChecked(s.TaskHints);
@@ -603,6 +607,11 @@ void TfrmPrefs::btnOKClick()
     s.SaveSize = chkSaveSize->isChecked();
     s.StartMinimized = chkStartMin->isChecked();
     s.LogOnStartup = chkLogOnStartup->isChecked();
+    if (chkAutostart->isChecked() != Autostart::isEnabled()) {
+        QString error;
+        if (!Autostart::setEnabled(chkAutostart->isChecked(), QCoreApplication::applicationFilePath(), &error))
+            MessageBox::show(this, MessageBox::Kind::Warning, error);
+    }
     s.NoConfirmations = chkNoConfirmations->isChecked();
     s.ShowDayIcon = chkShowDayIcon->isChecked();
     s.TaskHints = chkTaskHints->isChecked();

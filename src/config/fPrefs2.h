@@ -97,6 +97,7 @@ public:
     QCheckBox* chkSavePos = nullptr;
     QCheckBox* chkSaveSize = nullptr;
     QCheckBox* chkLogOnStartup = nullptr;
+    QCheckBox* chkAutostart = nullptr;
     QRadioButton* rdoSunday = nullptr;
     QRadioButton* rdoMonday = nullptr;
     TColorSwatch* clOne = nullptr;

@@ -8,6 +8,7 @@
 #include "config/fChDir.h"
 #include "config/fFExists.h"
 #include "config/fPrefs2.h"
+#include "platform/core/Autostart.h"
 #include "editing/fAddTask.h"
 #include "history/fHistory.h"
 #include "platform/MessageBox.h"
@@ -630,6 +631,7 @@ private Q_SLOTS:
         QTest::newRow("Alt+P save position") << 0 << int(Qt::Key_P) << "chkSavePos" << "SavePosition";
         QTest::newRow("Alt+S save size") << 0 << int(Qt::Key_S) << "chkSaveSize" << "SaveSize";
         QTest::newRow("Alt+L log on startup") << 0 << int(Qt::Key_L) << "chkLogOnStartup" << "LogOnStartup";
+        QTest::newRow("Alt+D desktop session") << 0 << int(Qt::Key_D) << "chkAutostart" << "autostart entry";
         QTest::newRow("Alt+O Monday") << 0 << int(Qt::Key_O) << "rdoMonday" << "StartCalMonday";
         QTest::newRow("Alt+C no confirmations") << 1 << int(Qt::Key_C) << "chkNoConfirmations" << "NoConfirmations";
         QTest::newRow("Alt+M move to top") << 1 << int(Qt::Key_M) << "chkFloatEditedTask" << "FloatEditedTask";
@@ -646,6 +648,8 @@ private Q_SLOTS:
         QFETCH(int, key);
         QFETCH(QString, control);
         QFETCH(QString, setting);
+        const bool autostart = setting == QLatin1String("autostart entry");
+        const auto isOn = [&] { return autostart ? Autostart::isEnabled() : settingNamed(settings(), setting); };
         start();
         QVERIFY(run([&](TfrmPrefs* d) {
             d->BitBtn1->setFocus();
@@ -664,10 +668,14 @@ private Q_SLOTS:
             auto* box = d->findChild<QAbstractButton*>(control);
             QVERIFY(box);
             QTRY_VERIFY(box->isChecked());
-            QVERIFY(!settingNamed(settings(), setting));  // nothing before OK
+            QVERIFY(!isOn());  // nothing before OK
             press(Qt::Key_Return);
         }));
-        QVERIFY(settingNamed(settings(), setting));
+        QVERIFY(isOn());
+        if (autostart) {
+            QVERIFY(readAll(Autostart::entryPath()).contains(QCoreApplication::applicationFilePath().toUtf8()));
+            QVERIFY(Autostart::setEnabled(false, {}));
+        }
         if (setting == QLatin1String("ShowDayIcon"))
             QCOMPARE(m_app->form1()->shownDay(), 15);
     }
@@ -677,7 +685,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("page");
         QTest::addColumn<QStringList>("controls");
         QTest::newRow("General") << 0
-                                 << QStringList{"chkStartMin", "chkSavePos", "chkSaveSize", "chkLogOnStartup", "rdoSunday",
+                                 << QStringList{"chkStartMin", "chkSavePos", "chkSaveSize", "chkLogOnStartup", "chkAutostart", "rdoSunday",
                                                 "clOne", "clTwo", "clThree", "clElse", "BitBtn5", "BitBtn1", "btnCancel"};
         QTest::newRow("Editing") << 1
                                  << QStringList{"chkNoConfirmations", "chkFloatEditedTask", "chkTaskHints", "chkShowDayIcon",
