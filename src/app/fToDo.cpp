@@ -48,8 +48,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLayout>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -253,7 +255,57 @@ void TfrmToDo::AutoFitColumnWidths()
         if (!g->IsHiddenColumn(real))
             others += g->ColWidth(g->columnMap().realToDisplay(real));
     }
-    g->setColWidth(1, g->width() - 4 - g->ColCount() - others);
+    g->setColWidth(1, showableGridWidth() - 4 - g->ColCount() - others);
+}
+
+int TfrmToDo::showableGridWidth() const
+{
+    // A vertical scroll bar covers the right end of the grid; what is fitted must stay left of it.
+    const QScrollBar* bar = TaskGrid->verticalScrollBar();
+    const bool barShown = bar->isVisibleTo(TaskGrid) && bar->maximum() > bar->minimum();
+    return TaskGrid->width() - (barShown ? bar->sizeHint().width() : 0);
+}
+
+void TfrmToDo::fitStoredColumnWidths()
+{
+    // Widths stored from a larger window would hide the columns on the right for good: the grid
+    // scrolls only up and down. The Task column gives way first, then the others alike.
+    TTextGrid* g = TaskGrid;
+    const int showable = showableGridWidth() - 4;
+    int used = 0;
+    for (int k = 0; k < g->ColCount(); ++k)
+        used += g->ColWidth(k) + 1;
+    int excess = used - showable;
+    if (excess <= 0)
+        return;
+    constexpr int kTaskMinimum = 40;
+    const int task = g->ColWidth(TaskCol::Task);
+    const int taskCut = std::clamp(task - kTaskMinimum, 0, excess);
+    g->setColWidth(TaskCol::Task, task - taskCut);
+    excess -= taskCut;
+    if (excess <= 0)
+        return;
+    qint64 others = 0;
+    for (int k = 0; k < g->ColCount(); ++k)
+        if (k != TaskCol::Task)
+            others += g->ColWidth(k);
+    if (others <= 0)
+        return;
+    const qint64 keep = std::max<qint64>(0, others - excess);
+    for (int k = 0; k < g->ColCount(); ++k)
+        if (k != TaskCol::Task)
+            g->setColWidth(k, int(g->ColWidth(k) * keep / others));
+}
+
+void TfrmToDo::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_storedWidthsFitted && m_created) {
+        m_storedWidthsFitted = true;
+        if (QLayout* l = layout())
+            l->activate();
+        fitStoredColumnWidths();
+    }
 }
 
 void TfrmToDo::setStatusHelp(const QString& text)

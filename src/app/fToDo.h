@@ -180,6 +180,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
 
@@ -192,6 +193,11 @@ private:
     void attachTaskImages();
     void applyColumnSettings();
     void saveSettings();
+    // The width the task grid can show its columns in, left of its vertical scroll bar.
+    int showableGridWidth() const;
+    // At the first showing: stored widths wider than the grid are narrowed until all columns fit.
+    void fitStoredColumnWidths();
+    bool m_storedWidthsFitted = false;
     // The last save: when it fails the list goes to an emergency file, named in the message.
     void saveTaskListAtExit();
     QColor priorityColor(int row) const;

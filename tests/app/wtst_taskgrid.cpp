@@ -10,6 +10,7 @@
 
 #include <QLabel>
 #include <QStatusBar>
+#include <QScrollBar>
 #include <QTest>
 
 using namespace veltry;
@@ -184,6 +185,43 @@ private Q_SLOTS:
             sum += g->ColWidth(k);
         QCOMPARE(sum, g->width() - 10);
         QCOMPARE(g->ColWidth(0), 20);
+    }
+
+    // Every displayed column ends inside the part of the grid its vertical scroll bar leaves:
+    // after Alt+W with twenty tasks at the designed size, and at start with stored widths made
+    // for a far larger window.
+    void columnsFitLeftOfTheScrollBar_data()
+    {
+        QTest::addColumn<int>("storedWidth");
+        QTest::newRow("Alt+W") << 0;
+        QTest::newRow("stored widths of 600 px") << 600;
+    }
+    void columnsFitLeftOfTheScrollBar()
+    {
+        QFETCH(int, storedWidth);
+        QList<Task> tasks;
+        for (int i = 0; i < 20; ++i)
+            tasks.append({QStringLiteral("task %1 with a longer description").arg(i), QStringLiteral("2"), QStringLiteral("1/2/27")});
+        if (storedWidth) {
+            const QString key = QStringLiteral("HKEY_CURRENT_USER\\ HKEY_LOCAL_MACHINE\\SOFTWARE\\Veltry\\ColumnSize");
+            for (int k = 0; k < 6; ++k)
+                ConfigStore::shared().setValue(key, QStringLiteral("col%1").arg(k), QString::number(storedWidth));
+        }
+        TfrmToDo* todo = start(tasks);
+        QVERIFY(todo);
+        QVERIFY(QTest::qWaitForWindowExposed(todo));
+        TTextGrid* g = todo->TaskGrid;
+        QVERIFY(g->verticalScrollBar()->isVisible());
+        if (!storedWidth) {
+            todo->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(todo));
+            QTest::keyClick(todo, Qt::Key_W, Qt::AltModifier);
+        }
+        const int last = g->ColCount() - 1;
+        QCOMPARE(last, 5);
+        QVERIFY2(g->cellRect(last, 0).right() < g->viewport()->width(),
+                 qPrintable(QStringLiteral("%1 >= %2").arg(g->cellRect(last, 0).right()).arg(g->viewport()->width())));
+        QVERIFY(g->ColWidth(TaskCol::Task) >= 40);
     }
 
     void statusBarHelpTexts()
