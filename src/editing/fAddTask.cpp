@@ -21,6 +21,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
@@ -125,9 +126,11 @@ TfrmAddTask::TfrmAddTask(QWidget* parent) : QDialog(parent)
     layout->addStretch(1);
 
     setTabOrder(edtTask, edtDate);
-    setTabOrder(edtDate, cboCategory);
+    setTabOrder(edtDate, btnShowCal);
+    setTabOrder(btnShowCal, cboCategory);
     setTabOrder(cboCategory, edtPriority);
-    setTabOrder(edtPriority, edtTime);
+    setTabOrder(edtPriority, PanelManager1);  // the panel tabs, then what they hold
+    setTabOrder(PanelManager1, edtTime);
     setTabOrder(edtTime, cboTaskType);
     setTabOrder(cboTaskType, chkEnableAlarm);
     setTabOrder(chkEnableAlarm, mmoNotes);
@@ -143,6 +146,9 @@ TfrmAddTask::TfrmAddTask(QWidget* parent) : QDialog(parent)
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(btnShowCal, &QPushButton::clicked, this, &TfrmAddTask::btnShowCalClick);
     connect(edtDate, &QLineEdit::textChanged, this, &TfrmAddTask::edtDateChange);
+    auto* openCalendar = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Down), edtDate);
+    openCalendar->setContext(Qt::WidgetShortcut);
+    connect(openCalendar, &QShortcut::activated, this, &TfrmAddTask::btnShowCalClick);
     connect(mmoNotes, &QPlainTextEdit::textChanged, this, &TfrmAddTask::mmoNotesChange);
     PanelManager1->setOnPanelChange(
         [this](TPanelManager* sender, QWidget* panel) { PanelManager1PanelChange(sender, panel); });
@@ -173,7 +179,8 @@ void TfrmAddTask::buildUpperPart()
     btnShowCal->setObjectName(QStringLiteral("btnShowCal"));
     btnShowCal->setGeometry(287, 20, 21, 21);
     btnShowCal->setIcon(calendarIcon());
-    btnShowCal->setFocusPolicy(Qt::NoFocus);
+    // Reachable by Tab, so a keyboard user can open the calendar (Space, or Alt+Down in the date).
+    btnShowCal->setFocusPolicy(Qt::TabFocus);
     btnShowCal->setAutoDefault(false);
 
     Label9 = makeLabel(QStringLiteral("Category:"), Panel2, 6, 51);

@@ -6,6 +6,10 @@
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QFocusEvent>
+#include <QStyleOptionFocusRect>
+#include <QStyle>
+#include <QKeyEvent>
 #include <QPainterPath>
 #include <QTimer>
 #include <QtWidgets/qdrawutil.h>
@@ -198,6 +202,7 @@ TPanelManager::TPanelManager(QWidget* parent)
     , m_tabHighColor(kDefaultTabHighColor)
 {
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    setFocusPolicy(Qt::TabFocus);
     arrange();
 }
 
@@ -777,6 +782,82 @@ void TPanelManager::paintEvent(QPaintEvent*)
         else
             paintVerticalTab(p, m_tabs[i], int(i) == m_hot);
     }
+    if (QWidget* focused = focusedTab()) {
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        option.rect = tabPolygon(focused).boundingRect().adjusted(2, 2, -2, -2);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &p, this);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Keyboard
+
+void TPanelManager::focusInEvent(QFocusEvent* e)
+{
+    const QList<QWidget*> stacked = panels();
+    if (!stacked.isEmpty()) {
+        if (e->reason() == Qt::BacktabFocusReason)
+            m_focusPanel = stacked.last();
+        else if (e->reason() == Qt::TabFocusReason || !m_focusPanel || !stacked.contains(m_focusPanel.data()))
+            m_focusPanel = stacked.first();
+    }
+    update();
+    QWidget::focusInEvent(e);
+}
+
+void TPanelManager::focusOutEvent(QFocusEvent* e)
+{
+    update();
+    QWidget::focusOutEvent(e);
+}
+
+bool TPanelManager::moveTabFocus(int step)
+{
+    const QList<QWidget*> stacked = panels();
+    const qsizetype at = stacked.indexOf(m_focusPanel.data());
+    const qsizetype next = at + step;
+    if (at < 0 || next < 0 || next >= stacked.size())
+        return false;
+    m_focusPanel = stacked.at(next);
+    update();
+    return true;
+}
+
+bool TPanelManager::focusNextPrevChild(bool next)
+{
+    if (hasFocus() && moveTabFocus(next ? 1 : -1))
+        return true;
+    return QWidget::focusNextPrevChild(next);
+}
+
+void TPanelManager::keyPressEvent(QKeyEvent* e)
+{
+    switch (e->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (m_focusPanel && e->modifiers() == Qt::NoModifier) {
+            togglePanel(m_focusPanel);
+            update();
+            e->accept();
+            return;
+        }
+        break;
+    case Qt::Key_Up:
+    case Qt::Key_Left:
+        moveTabFocus(-1);
+        e->accept();
+        return;
+    case Qt::Key_Down:
+    case Qt::Key_Right:
+        moveTabFocus(1);
+        e->accept();
+        return;
+    default:
+        break;
+    }
+    QWidget::keyPressEvent(e);
 }
 
 // ---------------------------------------------------------------------------------------------

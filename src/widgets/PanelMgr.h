@@ -223,9 +223,19 @@ protected:
     void changeEvent(QEvent* e) override;
     void childEvent(QChildEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
+    // Each tab is a stop of the Tab chain; Space or Enter toggles the tab with the focus.
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    bool focusNextPrevChild(bool next) override;
+    void keyPressEvent(QKeyEvent* e) override;
+
+public:
+    // The docked panel whose tab has the keyboard focus (while the manager has it), else null.
+    QWidget* focusedTab() const { return hasFocus() ? m_focusPanel.data() : nullptr; }
 
 private:
     friend class TFloatPanel;
+    bool moveTabFocus(int step);
 
     struct TabEntry
     {
@@ -280,6 +290,7 @@ private:
     bool m_arranging = false;
     bool m_arrangePosted = false;
     QList<QPointer<TFloatPanel>> m_floats;
+    QPointer<QWidget> m_focusPanel;
 };
 
 } // namespace veltry

@@ -121,6 +121,46 @@ private Q_SLOTS:
         m_app.reset();
     }
 
+    // A keyboard user reaches the calendar button and both panel tabs with Tab; Space opens the
+    // calendar and toggles the tab with the focus; Alt+Down in the date opens the calendar too.
+    void keyboardReachesCalendarAndPanelTabs()
+    {
+        start();
+        run(false, [](TfrmAddTask* d) {
+            int calendars = 0;
+            QObject guard;
+            QObject::connect(d->CalComp1, &TCalComp::shown, &guard, [&](TCalForm* form) {
+                ++calendars;
+                QTimer::singleShot(0, form, [form] { QTest::keyClick(form, Qt::Key_Escape); });
+            });
+            const auto tabFrom = [d](QWidget* w) {
+                // Without a window manager the focus does not come back after the calendar.
+                d->activateWindow();
+                QTest::qWaitForWindowActive(d);
+                w->setFocus();
+                QTest::keyClick(w, Qt::Key_Tab);
+                return QApplication::focusWidget();
+            };
+            QCOMPARE(tabFrom(d->edtTask), d->edtDate);
+            QTest::keyClick(d->edtDate, Qt::Key_Down, Qt::AltModifier);
+            QCOMPARE(calendars, 1);
+            QCOMPARE(tabFrom(d->edtDate), d->btnShowCal);
+            QTest::keyClick(d->btnShowCal, Qt::Key_Space);
+            QCOMPARE(calendars, 2);
+            TPanelManager* tabs = d->PanelManager1;
+            QCOMPARE(tabFrom(d->edtPriority), tabs);
+            QCOMPARE(tabs->focusedTab(), d->AdvPanel);
+            QTest::keyClick(tabs, Qt::Key_Tab);
+            QCOMPARE(tabs->focusedTab(), d->NotesPanel);
+            const bool notesOpen = tabs->isExpanded(d->NotesPanel);
+            QTest::keyClick(tabs, Qt::Key_Space);
+            QCOMPARE(tabs->isExpanded(d->NotesPanel), !notesOpen);
+            QTest::keyClick(tabs, Qt::Key_Return);
+            QCOMPARE(tabs->isExpanded(d->NotesPanel), notesOpen);
+            QVERIFY(d->isVisible());  // Enter on a tab is no OK
+        });
+    }
+
     void descriptionOnlyUsesThePlaceholderRow()
     {
         start();
