@@ -22,7 +22,8 @@ namespace veltry {
 VeltryApp::VeltryApp()
 {
     QApplication::setApplicationName(QStringLiteral("Veltry"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Veltry Professional"));
+    // No display name: the window system would append it to every window's title, and each
+    // window's title is its own caption alone.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(AppIcons::programIcon());
 }

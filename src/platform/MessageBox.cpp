@@ -7,6 +7,8 @@
 namespace veltry::MessageBox {
 
 namespace {
+const QString kProgramName = QStringLiteral("Veltry Professional");
+
 struct TestState
 {
     bool ending = false;
@@ -34,14 +36,14 @@ QMessageBox::StandardButton show(QWidget* parent, Kind kind, const QString& text
     const QString title = kind == Kind::Information ? QStringLiteral("Information")
         : kind == Kind::Warning                     ? QStringLiteral("Warning")
         : kind == Kind::Error                       ? QStringLiteral("Error")
-                                                    : QApplication::applicationDisplayName();
+                                                    : kProgramName;
     return showBox(parent, kind, title, text, buttons, defaultButton);
 }
 
 void showError(QWidget* parent, const QString& text)
 {
     // The application's error box: the program's name over the error's own text.
-    showBox(parent, Kind::Error, QApplication::applicationDisplayName(), text, QMessageBox::Ok, QMessageBox::NoButton);
+    showBox(parent, Kind::Error, kProgramName, text, QMessageBox::Ok, QMessageBox::NoButton);
 }
 
 namespace {

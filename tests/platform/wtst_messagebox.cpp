@@ -12,8 +12,6 @@ class TestMessageBox : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { QApplication::setApplicationDisplayName(QStringLiteral("Veltry Professional")); }
-
     void titleFollowsTheKind_data()
     {
         QTest::addColumn<int>("kind");
