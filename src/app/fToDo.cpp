@@ -10,6 +10,8 @@
 #include "alarms/core/AlarmScheduler.h"
 #include "alarms/fRemind.h"
 #include "config/fPrefs2.h"
+#include "history/fAdvSort.h"
+#include "history/fFind.h"
 #include "history/fHistory.h"
 #include "history/TaskLogGrid.h"
 #include "platform/MessageBox.h"
@@ -114,6 +116,7 @@ TfrmToDo::TfrmToDo(TfrmPrefs* prefs, TfrmTaskHistory* history, QWidget* parent)
     setupTaskGrid();
     createToolbar();
     createMenus();
+    connectSortAndFind();
     setGeometry(kDesignedFrame);
 }
 
@@ -982,6 +985,35 @@ void TfrmToDo::mnuHelpAboutClick()
     restartTimerAfterModal();
     if (wantsHelp)
         showHelp(HelpViewer::kContents);
+}
+
+// --- advanced sort and find ------------------------------------------------------------------
+
+void TfrmToDo::connectSortAndFind()
+{
+    btnAdvSort->setOnClick([this](TFlatButton*) { btnAdvSortClick(); });
+    btnFind->setOnClick([this](TFlatButton*) { btnFindClick(); });
+    btnAdvSort->setEnabled(true);
+    btnFind->setEnabled(true);
+}
+
+void TfrmToDo::btnAdvSortClick()
+{
+    AdvancedSortChoice choice;
+    {
+        TfrmAdvSort dialog(m_sortKeys, this);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        choice = dialog.choice();
+    }
+    // Used once: the dialog opens on the kept choices again next time.
+    AdvancedSortTaskGrid(TaskGrid, choice);
+}
+
+void TfrmToDo::btnFindClick()
+{
+    TfrmFind dialog(TaskGrid, this);
+    dialog.exec();
 }
 
 } // namespace veltry

@@ -90,6 +90,9 @@ public:
     void HelpTopics1Click();
     void Help1Click();
     void mnuHelpAboutClick();
+    // Advanced sort and find open their dialogs with the alarm timer left running.
+    void btnAdvSortClick();
+    void btnFindClick();
     void TaskGridKeyDown(QKeyEvent* event);
     void TaskGridKeyUp(QKeyEvent* event);
     // After the grid has handled the press: the check button, and the pop-up menu on a task.
@@ -178,6 +181,7 @@ private:
     QColor priorityColor(int row) const;
     void createToolbar();
     void createMenus();
+    void connectSortAndFind();
     // Keys and mouse presses of the grid, seen before (keys) or right after (mouse) the grid.
     bool gridCommandEvent(QObject* watched, QEvent* event);
     // Loads a data file into a grid; on a damaged file keeps an untouched copy beside it and
