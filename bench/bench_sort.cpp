@@ -100,13 +100,27 @@ void BM_StdSortParsedKeys(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * n);
 }
 
+// The same tasks, all of priority 1, a tenth of them without a due date.
+CellStore makeOnePriorityTasks(int n, quint32 seed)
+{
+    CellStore s = makeTasks(n, seed);
+    QRandomGenerator rng(seed + 1);
+    for (int r = 1; r <= n; ++r) {
+        s.setCellUtf8(5, r, "1");
+        const bool noDue = rng.bounded(10) == 0;
+        s.setCell(2, r, noDue ? QString() : mdy(kFirstDue.addDays(rng.bounded(kDueSpanDays))));
+    }
+    return s;
+}
+
 // A title click on `column` of a freshly loaded list, then `after` (the application's own step).
 template<typename After>
-void titleClick(benchmark::State& state, quint32 seed, int column, After after)
+void titleClick(benchmark::State& state, quint32 seed, int column, After after,
+                CellStore (*make)(int, quint32) = makeTasks)
 {
     pinToday();
     const int n = int(state.range(0));
-    const QByteArray original = GridFile::encode(makeTasks(n, seed));
+    const QByteArray original = GridFile::encode(make(n, seed));
     CellStore cells = makeTasks(0, seed);
     cells.setRowCount(n + 1);
     const SortFormatCallback getFormat = [](int col, TSortStyle& style) { style = taskGridFormat(col, false); };
@@ -133,8 +147,20 @@ void BM_SortPriorityThenDescription(benchmark::State& state)
                [](CellStore& cells, int n, int& current) { orderByDescriptionWithinPriority(cells, 1, n, current); });
 }
 
+// The advanced sort's opening choice on one long run: the grid's sort by priority, then the whole
+// list ordered by due date.
+void BM_AdvancedSortOnePriority(benchmark::State& state)
+{
+    LocaleFormats::setCurrent(kFormats);
+    titleClick(
+        state, 4, kTaskPriorityColumn,
+        [](CellStore& cells, int n, int& current) { orderAdvancedSortRuns(cells, 1, n, kDefaultAdvancedSort, current); },
+        makeOnePriorityTasks);
+}
+
 } // namespace
 
 BENCHMARK(BM_StdSortParsedKeys)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TitleClickSortDueDate)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SortPriorityThenDescription)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AdvancedSortOnePriority)->Arg(100000)->Unit(benchmark::kMillisecond);

@@ -12,6 +12,8 @@
 #include "alarms/core/AlarmScheduler.h"
 #include "alarms/fRemind.h"
 #include "config/fPrefs2.h"
+#include "history/fAdvSort.h"
+#include "history/fFind.h"
 #include "history/fHistory.h"
 #include "history/TaskLogGrid.h"
 #include "history/gridprev.h"
@@ -129,6 +131,7 @@ TfrmToDo::TfrmToDo(TfrmPrefs* prefs, TfrmTaskHistory* history, QWidget* parent)
     connectPreferences();
     setupCaption();
     setupPrinting();
+    connectSortAndFind();
     setGeometry(kDesignedFrame);
 }
 
@@ -1203,6 +1206,35 @@ void TfrmToDo::tasksImported()
 void TfrmToDo::mnuExportClick()
 {
     TfrmExport dialog(TaskGrid, dataDirectory() + kTaskListFileName, this);
+    dialog.exec();
+}
+
+// --- advanced sort and find ------------------------------------------------------------------
+
+void TfrmToDo::connectSortAndFind()
+{
+    btnAdvSort->setOnClick([this](TFlatButton*) { btnAdvSortClick(); });
+    btnFind->setOnClick([this](TFlatButton*) { btnFindClick(); });
+    btnAdvSort->setEnabled(true);
+    btnFind->setEnabled(true);
+}
+
+void TfrmToDo::btnAdvSortClick()
+{
+    AdvancedSortChoice choice;
+    {
+        TfrmAdvSort dialog(m_sortKeys, this);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        choice = dialog.choice();
+    }
+    // Used once: the dialog opens on the kept choices again next time.
+    AdvancedSortTaskGrid(TaskGrid, choice);
+}
+
+void TfrmToDo::btnFindClick()
+{
+    TfrmFind dialog(TaskGrid, this);
     dialog.exec();
 }
 

@@ -101,6 +101,9 @@ public:
     // File > Import... and File > Export...: one-use modal dialogs; the alarm timer keeps running.
     void Import1Click();
     void mnuExportClick();
+    // Advanced sort and find open their dialogs with the alarm timer left running.
+    void btnAdvSortClick();
+    void btnFindClick();
     void TaskGridKeyDown(QKeyEvent* event);
     void TaskGridKeyUp(QKeyEvent* event);
     // After the grid has handled the press: the check button, and the pop-up menu on a task.
@@ -209,6 +212,7 @@ private:
     // After an import the tasks get their pictures and count, and reach the file at once, so they
     // are safe even if the program is killed before its next save.
     void tasksImported();
+    void connectSortAndFind();
     // Keys and mouse presses of the grid, seen before (keys) or right after (mouse) the grid.
     bool gridCommandEvent(QObject* watched, QEvent* event);
     // Loads a data file into a grid; on a damaged file keeps an untouched copy beside it and

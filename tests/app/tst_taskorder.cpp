@@ -1,9 +1,13 @@
 #include "app/core/TaskOrder.h"
 #include "platform/core/Clock.h"
+#include "platform/core/LocaleFormats.h"
 #include "widgets/core/CellStore.h"
 
 #include <QRandomGenerator>
 #include <QTest>
+#include <algorithm>
+#include <numeric>
+#include <random>
 
 using namespace veltry;
 
@@ -57,6 +61,71 @@ void referenceOrder(CellStore& s)
     }
 }
 
+const QDate kToday(2025, 6, 15);
+const LocaleFormats kMonthFirst = LocaleFormats::fromPattern(QStringLiteral("m/d/yy"), QLatin1Char('/'));
+
+// A task grid from rows "description|due date|due time|category|priority|mark"; an empty list
+// is the placeholder row alone.
+CellStore makeFullTasks(const QStringList& tasks)
+{
+    static constexpr int kColumn[] = {1, 2, 3, 4, 5, 0};
+    CellStore s;
+    s.setColumnCount(12);
+    s.setRowCount(int(std::max<qsizetype>(tasks.size(), 1)) + 1);
+    s.setCell(1, 0, QStringLiteral("Task"));
+    for (int r = 0; r < tasks.size(); ++r) {
+        const QStringList cells = tasks.at(r).split(QLatin1Char('|'));
+        for (int k = 0; k < cells.size(); ++k)
+            s.setCell(kColumn[k], r + 1, cells.at(k));
+    }
+    return s;
+}
+
+QStringList descriptionsOf(const CellStore& s)
+{
+    QStringList out;
+    for (int r = 1; r < s.rowCount(); ++r)
+        out << s.cell(1, r);
+    return out;
+}
+
+// The ordering of runs as the sort dialog always did it, for values that can all be read: runs of
+// exactly equal primary text, each put in order by a selection sort of whole rows.
+void referenceRunOrder(CellStore& s, const RunOrdering& how)
+{
+    auto before = [&](int j, int best) {
+        const QString a = s.cell(how.keyColumn, j);
+        const QString b = s.cell(how.keyColumn, best);
+        int c = 0;
+        if (how.kind == RunKeyKind::Date) {
+            const qint64 x = kMonthFirst.parseDate(a, kToday).toJulianDay();
+            const qint64 y = kMonthFirst.parseDate(b, kToday).toJulianDay();
+            c = x < y ? -1 : x > y;
+        } else if (how.kind == RunKeyKind::Time) {
+            const int x = kMonthFirst.parseTime(a)->msecsSinceStartOfDay();
+            const int y = kMonthFirst.parseTime(b)->msecsSinceStartOfDay();
+            c = x < y ? -1 : x > y;
+        } else {
+            const QByteArray x = a.toUtf8();
+            const QByteArray y = b.toUtf8();
+            c = x < y ? -1 : x > y;
+        }
+        return how.direction == sdAscending ? c < 0 : c > 0;
+    };
+    const int rows = s.rowCount();
+    for (int start = 1, last = 1; start < rows; start = ++last) {
+        while (last + 1 < rows && s.cellUtf8(how.runColumn, last + 1) == s.cellUtf8(how.runColumn, start))
+            ++last;
+        for (int i = start; i < last; ++i) {
+            int best = i;
+            for (int j = i + 1; j <= last; ++j)
+                if (before(j, best))
+                    best = j;
+            s.swapRows(i, best);
+        }
+    }
+}
+
 } // namespace
 
 class TestTaskOrder final : public QObject
@@ -64,7 +133,11 @@ class TestTaskOrder final : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanupTestCase() { Clock::setInstance(nullptr); }
+    void cleanupTestCase()
+    {
+        Clock::setInstance(nullptr);
+        LocaleFormats::resetCurrent();
+    }
 
     void withinPriority_data()
     {
@@ -128,6 +201,210 @@ private Q_SLOTS:
             referenceOrder(slow);
             QCOMPARE(tasksOf(fast), tasksOf(slow));
         }
+    }
+
+    // The whole advanced sort: the grid's sort on the primary key, then the runs of equal primary
+    // text by the secondary key.
+    void advancedSort_data()
+    {
+        QTest::addColumn<QStringList>("tasks");
+        QTest::addColumn<QList<int>>("choice");
+        QTest::addColumn<QStringList>("expected");
+        const QList<int> opening{5, 0, 2, 0};
+        QTest::newRow("priority, then due date")
+            << QStringList{"c|3/1/27|||1", "x|1/1/27|||2", "a|1/5/27|||1", "b|12/1/26|||1"} << opening
+            << QStringList{"b", "a", "c", "x"};
+        QTest::newRow("a task without a due date among its priority")
+            << QStringList{"three|3/1/27|||1", "none||||1", "one|1/5/27|||1", "two|2/1/27|||2"} << opening
+            << QStringList{"none", "one", "three", "two"};
+        QTest::newRow("runs of one keep the primary order")
+            << QStringList{"z|2/1/27|||3", "y|1/1/27|||1", "x||||2"} << opening << QStringList{"y", "x", "z"};
+        QTest::newRow("empty list") << QStringList{} << opening << QStringList{""};
+        QTest::newRow("High and high are two runs")
+            << QStringList{"a|||high|1", "c|||High|1", "b|||High|1"} << QList<int>{4, 0, 1, 0}
+            << QStringList{"b", "c", "a"};
+        QTest::newRow("primary descending, secondary ascending")
+            << QStringList{"a|2/1/27|||1", "b|1/1/27|||2", "c|1/1/27|||1", "d|3/1/27|||2"} << QList<int>{5, 1, 2, 0}
+            << QStringList{"b", "d", "c", "a"};
+        QTest::newRow("due time descending")
+            << QStringList{"a||09:30pm||1", "b||||1", "c||08:00am||1"} << QList<int>{5, 0, 3, 1}
+            << QStringList{"a", "c", "b"};
+        QTest::newRow("status, then description")
+            << QStringList{"b|||||x", "d||||| ", "a|||||x", "c||||| "} << QList<int>{0, 0, 1, 0}
+            << QStringList{"c", "d", "a", "b"};
+    }
+    void advancedSort()
+    {
+        QFETCH(QStringList, tasks);
+        QFETCH(QList<int>, choice);
+        QFETCH(QStringList, expected);
+        Clock::setInstance(std::make_shared<FixedClock>(QDateTime(kToday, QTime(9, 0))));
+        LocaleFormats::setCurrent(kMonthFirst);
+        CellStore s = makeFullTasks(tasks);
+        const AdvancedSortChoice c{choice[0], choice[1], choice[2], choice[3]};
+        const int last = s.rowCount() - 1;
+        int current = 1;
+        SortRows(s, {1, last, c[0], c[1] == 0 ? sdAscending : sdDescending, 12,
+                     [](int col, TSortStyle& style) { style = taskGridFormat(col, false); }},
+                 current);
+        orderAdvancedSortRuns(s, 1, last, c, current);
+        QCOMPARE(descriptionsOf(s), expected);
+        QCOMPARE(s.cell(1, 0), QStringLiteral("Task"));
+    }
+
+    // The ordering within runs alone, on rows "run|description|key": dates and times that cannot
+    // be read come before every real one and never stop the ordering; equal values keep their
+    // order in both directions.
+    void orderWithinRuns_data()
+    {
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("direction");
+        QTest::addColumn<QString>("dateFormat");
+        QTest::addColumn<QStringList>("expected");
+        const int date = int(RunKeyKind::Date);
+        const int time = int(RunKeyKind::Time);
+        const int text = int(RunKeyKind::Text);
+        const QString mdy = QStringLiteral("m/d/yy");
+        const QStringList emptyDate{"1|a|3/1/27", "1|b|", "1|c|1/5/27"};
+        QTest::newRow("empty date first, ascending") << emptyDate << date << 0 << mdy << QStringList{"b", "c", "a"};
+        QTest::newRow("empty date last, descending") << emptyDate << date << 1 << mdy << QStringList{"a", "c", "b"};
+        const QStringList unreadableDate{"1|a|3/1/27", "1|b|soon", "1|c|", "1|d|13/45/27", "1|e|1/5/27"};
+        QTest::newRow("unreadable dates as empty, ascending")
+            << unreadableDate << date << 0 << mdy << QStringList{"b", "c", "d", "e", "a"};
+        QTest::newRow("unreadable dates as empty, descending")
+            << unreadableDate << date << 1 << mdy << QStringList{"a", "e", "b", "c", "d"};
+        const QStringList times{"1|a|09:30pm", "1|b|", "1|c|12:00am", "1|d|25:99pm", "1|e|08:00am"};
+        QTest::newRow("empty and unreadable times, ascending")
+            << times << time << 0 << mdy << QStringList{"b", "d", "c", "e", "a"};
+        QTest::newRow("empty and unreadable times, descending")
+            << times << time << 1 << mdy << QStringList{"a", "e", "c", "b", "d"};
+        const QStringList sameDates{"1|a|1/5/27", "1|b|1/5/27", "1|c|1/1/27", "1|d|01/05/2027"};
+        QTest::newRow("equal dates keep their order, ascending")
+            << sameDates << date << 0 << mdy << QStringList{"c", "a", "b", "d"};
+        QTest::newRow("equal dates keep their order, descending")
+            << sameDates << date << 1 << mdy << QStringList{"a", "b", "d", "c"};
+        QTest::newRow("equal texts keep their order, descending")
+            << QStringList{"1|a|Home", "1|b|Work", "1|c|Home", "1|d|home"} << text << 1 << mdy
+            << QStringList{"d", "b", "a", "c"};
+        QTest::newRow("two-digit years within 50 years of today")
+            << QStringList{"1|a|1/1/30", "1|b|12/31/29", "1|c|1/1/76", "1|d|6/1/2074", "1|e|1/1/74"} << date << 0 << mdy
+            << QStringList{"c", "b", "a", "e", "d"};
+        QTest::newRow("day-first dates") << QStringList{"1|a|05/01/27", "1|b|01/02/27"} << date << 0
+                                         << QStringLiteral("dd/mm/yy") << QStringList{"a", "b"};
+        QTest::newRow("month-first dates") << QStringList{"1|a|05/01/27", "1|b|01/02/27"} << date << 0 << mdy
+                                           << QStringList{"b", "a"};
+        QTest::newRow("runs stay apart")
+            << QStringList{"1|a|3/1/27", "1|b|1/1/27", "2|c|2/1/27", "1|d|", "1|e|1/1/26"} << date << 0 << mdy
+            << QStringList{"b", "a", "c", "d", "e"};
+    }
+    void orderWithinRuns()
+    {
+        QFETCH(QStringList, rows);
+        QFETCH(int, kind);
+        QFETCH(int, direction);
+        QFETCH(QString, dateFormat);
+        QFETCH(QStringList, expected);
+        QStringList tasks;
+        for (const QString& row : rows) {
+            const QStringList f = row.split(QLatin1Char('|'));
+            tasks << QStringLiteral("%1|||%2|%3").arg(f[1], f[2], f[0]);  // the key in the category
+        }
+        CellStore s = makeFullTasks(tasks);
+        RunOrdering how;
+        how.runColumn = kTaskPriorityColumn;
+        how.keyColumn = 4;
+        how.kind = RunKeyKind(kind);
+        how.direction = TSortDirection(direction);
+        const std::vector<int> order = veltry::orderWithinRuns(
+            s, 1, s.rowCount() - 1, how, LocaleFormats::fromPattern(dateFormat, QLatin1Char('/')), kToday);
+        QStringList got;
+        for (const int k : order)
+            got << s.cell(1, 1 + k);
+        QCOMPARE(got, expected);
+    }
+
+    // Where every value can be read and no two are equal, the result is the one the selection
+    // sort of whole rows always gave; where values repeat, equal ones keep their order.
+    void runOrderMatchesReference()
+    {
+        QRandomGenerator rng(815);
+        for (int round = 0; round < 120; ++round) {
+            RunOrdering how;
+            how.runColumn = kTaskPriorityColumn;
+            how.keyColumn = 4;
+            how.kind = RunKeyKind(round % 3);
+            how.direction = (round / 3) % 2 ? sdDescending : sdAscending;
+            const bool repeated = (round / 6) % 2;
+            const bool oneRun = (round / 12) % 2;
+            const int n = int(rng.bounded(600));
+            std::vector<int> values(size_t(24 * 60));
+            std::iota(values.begin(), values.end(), 0);
+            std::shuffle(values.begin(), values.end(), std::mt19937(rng.generate()));
+            if (repeated)
+                for (int& v : values)
+                    v %= 7;
+            QStringList tasks;
+            std::vector<int> runs;
+            int run = 0;
+            for (int i = 0; i < n; ++i) {
+                // Runs of some twenty rows on average, or one run of all.
+                if (!oneRun && rng.bounded(20) == 0)
+                    run = (run + 1) % 3;
+                const int v = values[size_t(i)];
+                QString key;
+                if (how.kind == RunKeyKind::Date)
+                    key = kMonthFirst.formatDate(kToday.addDays(v - 700));
+                else if (how.kind == RunKeyKind::Time)
+                    key = kMonthFirst.formatTime(QTime(v / 60, v % 60));
+                else
+                    key = QStringLiteral("%1%2").arg(QChar(QLatin1Char(char('A' + v % 52)))).arg(v);
+                runs.push_back(run);
+                tasks << QStringLiteral("t%1|||%2|%3").arg(i).arg(key).arg(runs.back());
+            }
+            CellStore fast = makeFullTasks(tasks);
+            const std::vector<int> order = veltry::orderWithinRuns(fast, 1, fast.rowCount() - 1, how, kMonthFirst, kToday);
+            int current = 1;
+            applyRowOrder(fast, 1, order, current);
+            QStringList expected;
+            if (repeated) {
+                std::vector<int> ids(static_cast<size_t>(n));
+                std::iota(ids.begin(), ids.end(), 0);
+                for (int start = 0, end = 0; start < n; start = end) {
+                    while (end < n && runs[size_t(end)] == runs[size_t(start)])
+                        ++end;
+                    std::stable_sort(ids.begin() + start, ids.begin() + end, [&](int a, int b) {
+                        return how.direction == sdAscending ? values[size_t(a)] < values[size_t(b)]
+                                                            : values[size_t(a)] > values[size_t(b)];
+                    });
+                }
+                for (const int id : ids)
+                    expected << QStringLiteral("t%1").arg(id);
+                if (n == 0)
+                    expected << QString();
+            } else {
+                CellStore slow = makeFullTasks(tasks);
+                referenceRunOrder(slow, how);
+                expected = descriptionsOf(slow);
+            }
+            QCOMPARE(descriptionsOf(fast), expected);
+        }
+    }
+
+    void advancedSortOpening_data()
+    {
+        QTest::addColumn<QList<int>>("stored");
+        QTest::addColumn<QList<int>>("opening");
+        QTest::newRow("never set") << QList<int>{-1, -1, -1, -1} << QList<int>{5, 0, 2, 0};
+        QTest::newRow("kept") << QList<int>{0, 1, 3, 1} << QList<int>{0, 1, 3, 1};
+        QTest::newRow("beyond the lists") << QList<int>{6, 2, 9, 7} << QList<int>{5, 0, 2, 0};
+    }
+    void advancedSortOpening()
+    {
+        QFETCH(QList<int>, stored);
+        QFETCH(QList<int>, opening);
+        const AdvancedSortChoice c = veltry::advancedSortOpening({stored[0], stored[1], stored[2], stored[3]});
+        QCOMPARE((QList<int>{c[0], c[1], c[2], c[3]}), opening);
     }
 
     void gridFormat_data()

@@ -152,8 +152,8 @@ private Q_SLOTS:
         QTest::newRow("autofit") << "btnPrint" << 168 << "Auto-fit Column Widths" << "Auto-fit Column &Widths"
                                  << "Auto-fit columns to task grid width" << true;
         QTest::newRow("advsort") << "btnAdvSort" << 198 << "Advanced Sort" << "Advanced &Sort"
-                                 << "More options for how the list is sorted" << false;
-        QTest::newRow("find") << "btnFind" << 224 << "Find Text" << "&Find Text" << "Finds the specified text" << false;
+                                 << "More options for how the list is sorted" << true;
+        QTest::newRow("find") << "btnFind" << 224 << "Find Text" << "&Find Text" << "Finds the specified text" << true;
         QTest::newRow("log") << "btnLogTasks" << 254 << "Log Completed Tasks" << "&Log Completed Tasks"
                              << "Log all completed tasks in history list" << true;
         QTest::newRow("history") << "btnViewHistory" << 280 << "View Task History" << "&View Task History"
@@ -626,7 +626,7 @@ private Q_SLOTS:
         QTest::newRow("Alt+L logs") << int(Qt::Key_L) << "logged";
         QTest::newRow("Alt+V shows history") << int(Qt::Key_V) << "history";
         QTest::newRow("Alt+M hides") << int(Qt::Key_M) << "hidden";
-        QTest::newRow("Alt+S is not there yet") << int(Qt::Key_S) << "nothing";
+        QTest::newRow("Alt+S opens the advanced sort") << int(Qt::Key_S) << "advanced sort";
         QTest::newRow("Alt+P shows the preferences") << int(Qt::Key_P) << "preferences";
     }
 
@@ -659,6 +659,10 @@ private Q_SLOTS:
         } else if (effect == QLatin1String("preferences")) {
             QCOMPARE(seen.count, 1);
             QCOMPARE(seen.title, QStringLiteral("Preferences"));
+        } else if (effect == QLatin1String("advanced sort")) {
+            QCOMPARE(seen.count, 1);
+            QCOMPARE(seen.title, QStringLiteral("Advanced Sort"));
+            QVERIFY(seen.timerWasActive);
         } else if (effect == QLatin1String("hidden")) {
             QVERIFY(!m_todo->isVisible());
         } else {

@@ -1,12 +1,162 @@
 #include "app/core/TaskOrder.h"
 
+#include "platform/core/Clock.h"
+#include "platform/core/LocaleFormats.h"
 #include "widgets/core/CellStore.h"
 
+#include <QStringView>
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 #include <string_view>
+#include <utility>
 
 namespace veltry {
+
+namespace {
+
+// The first eight bytes, big-endian and zero-padded: when two prefixes differ they order the
+// texts as a byte-wise comparison would.
+quint64 textPrefix(std::string_view t)
+{
+    quint64 v = 0;
+    for (size_t b = 0; b < std::min<size_t>(8, t.size()); ++b)
+        v |= quint64(static_cast<unsigned char>(t[b])) << (56 - 8 * b);
+    return v;
+}
+
+// Hands `utf8` to `parse` as UTF-16; the plain ASCII that dates and times are written in goes
+// through a buffer on the stack rather than a new string per cell.
+template<typename Parse>
+auto withUtf16(std::string_view utf8, Parse parse)
+{
+    constexpr size_t kBuffer = 64;
+    if (utf8.size() <= kBuffer) {
+        char16_t buffer[kBuffer];
+        size_t i = 0;
+        for (; i < utf8.size(); ++i) {
+            const auto c = static_cast<unsigned char>(utf8[i]);
+            if (c >= 0x80)
+                break;
+            buffer[i] = c;
+        }
+        if (i == utf8.size())
+            return parse(QStringView(buffer, qsizetype(i)));
+    }
+    const QString text = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+    return parse(QStringView(text));
+}
+
+// A key whose unsigned order is the order of the values. 0 is kept for a date or time that cannot
+// be read, so such rows come before every real one.
+quint64 runKey(RunKeyKind kind, std::string_view text, const LocaleFormats& formats, const QDate& today)
+{
+    switch (kind) {
+    case RunKeyKind::Text:
+        return textPrefix(text);
+    case RunKeyKind::Date: {
+        if (text.empty())
+            return 0;
+        const QDate date = withUtf16(text, [&](QStringView s) { return formats.parseDate(s, today); });
+        // Years are read from digits, so every date read lies after the year 1 and its day
+        // number is above 0.
+        return date.isValid() && date.toJulianDay() > 0 ? quint64(date.toJulianDay()) : 0;
+    }
+    case RunKeyKind::Time: {
+        if (text.empty())
+            return 0;
+        const auto time = withUtf16(text, [&](QStringView s) { return formats.parseTime(s); });
+        return time ? quint64(time->msecsSinceStartOfDay()) + 1 : 0;
+    }
+    }
+    return 0;
+}
+
+// Dates and times repeat a lot in a long list: each different text is read once, then found
+// again by its bytes.
+class KeyCache
+{
+public:
+    template<typename Read>
+    quint64 get(std::string_view text, Read read)
+    {
+        if (text.empty() || text.size() > kLongest)
+            return read(text);
+        quint32 h = 2166136261u;
+        for (const char c : text)
+            h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+        Slot& slot = m_slots[h & (kSlots - 1)];
+        if (slot.size == text.size() && std::memcmp(slot.text, text.data(), text.size()) == 0)
+            return slot.key;
+        slot.key = read(text);
+        slot.size = quint8(text.size());
+        std::memcpy(slot.text, text.data(), text.size());
+        return slot.key;
+    }
+
+private:
+    static constexpr size_t kSlots = 4096;
+    static constexpr size_t kLongest = 22;
+    struct Slot
+    {
+        quint64 key = 0;
+        char text[kLongest] = {};
+        quint8 size = 0xFF;  // no text yet
+    };
+    std::vector<Slot> m_slots = std::vector<Slot>(kSlots);
+};
+
+struct RunItem
+{
+    quint64 key;
+    std::string_view text;  // only compared for the text kind, once the keys are equal
+    int id;
+};
+
+// Orders one run; equal values keep their order.
+template<bool Descending>
+void sortRun(std::vector<RunItem>& items, bool byText)
+{
+    std::stable_sort(items.begin(), items.end(), [byText](const RunItem& a, const RunItem& b) {
+        if (a.key != b.key)
+            return Descending ? b.key < a.key : a.key < b.key;
+        // string_view compares as unsigned bytes, which is the character-code order of UTF-8.
+        return byText && (Descending ? b.text < a.text : a.text < b.text);
+    });
+}
+
+// The same order for the keys of dates and times, which span a few million values at most: a
+// stable radix sort, linear in the length of the run where comparing would not be.
+void radixSortRun(std::vector<RunItem>& items, std::vector<RunItem>& scratch, bool descending)
+{
+    quint64 lo = ~quint64(0);
+    quint64 hi = 0;
+    for (const RunItem& it : items) {
+        lo = std::min(lo, it.key);
+        hi = std::max(hi, it.key);
+    }
+    // Turned around for descending, so that equal keys still keep their order.
+    for (RunItem& it : items)
+        it.key = descending ? hi - it.key : it.key - lo;
+    const quint64 span = hi - lo;
+    constexpr int kBits = 11;
+    constexpr quint64 kMask = (quint64(1) << kBits) - 1;
+    std::vector<quint32> count(size_t(kMask) + 1);
+    scratch.resize(items.size());
+    for (int shift = 0; shift < 64 && (span >> shift) != 0; shift += kBits) {
+        std::fill(count.begin(), count.end(), 0);
+        for (const RunItem& it : items)
+            ++count[size_t((it.key >> shift) & kMask)];
+        quint32 start = 0;
+        for (quint32& c : count)
+            start += std::exchange(c, start);
+        for (const RunItem& it : items)
+            scratch[count[size_t((it.key >> shift) & kMask)]++] = it;
+        items.swap(scratch);
+    }
+}
+
+} // namespace
 
 TSortStyle taskGridFormat(int col, bool dayFirst)
 {
@@ -15,7 +165,8 @@ TSortStyle taskGridFormat(int col, bool dayFirst)
     return ssText;
 }
 
-std::vector<int> descriptionOrderWithinPriority(const CellStore& cells, int firstRow, int lastRow)
+std::vector<int> orderWithinRuns(const CellStore& cells, int firstRow, int lastRow, const RunOrdering& how,
+                                 const LocaleFormats& formats, const QDate& today)
 {
     firstRow = std::max(firstRow, 0);
     lastRow = std::min(lastRow, cells.rowCount() - 1);
@@ -25,52 +176,95 @@ std::vector<int> descriptionOrderWithinPriority(const CellStore& cells, int firs
     std::vector<int> order(static_cast<size_t>(n));
     std::iota(order.begin(), order.end(), 0);
 
-    constexpr int kAhead = 16;
     auto text = [&](int rel, int col) {
-        if (rel + kAhead < n)
-            cells.row(firstRow + rel + kAhead).prefetch();
         const QByteArrayView v = cells.cellUtf8(col, firstRow + rel);
         return std::string_view(v.data(), size_t(v.size()));
     };
-    // Descriptions are read once per row; the first eight bytes, big-endian, settle most
-    // comparisons without going back to the row's cells.
-    struct Key
-    {
-        quint64 prefix;
-        std::string_view text;
-        int id;
+    // Rows a sort left scattered in memory are asked for ahead of their turn: first where their
+    // cells lie, a little later the two cells themselves, which are often further into the row.
+    constexpr int kAhead = 8;
+    auto prefetch = [&](int rel) {
+        if (rel + 2 * kAhead < n)
+            cells.row(firstRow + rel + 2 * kAhead).prefetch();
+        if (rel + kAhead < n) {
+            __builtin_prefetch(text(rel + kAhead, how.runColumn).data());
+            __builtin_prefetch(text(rel + kAhead, how.keyColumn).data());
+        }
     };
-    std::vector<Key> keys;
+    const bool byText = how.kind == RunKeyKind::Text;
+    KeyCache cache;
+    auto read = [&](std::string_view t) { return runKey(how.kind, t, formats, today); };
+    auto item = [&](int rel) {
+        prefetch(rel);
+        const std::string_view key = text(rel, how.keyColumn);
+        return RunItem{byText ? textPrefix(key) : cache.get(key, read), key, rel};
+    };
+
+    // Each row is read once: its run text and its key together.
+    std::vector<RunItem> items;
+    std::vector<RunItem> scratch;
     int runStart = 0;
     while (runStart < n) {
-        const std::string_view priority = text(runStart, kTaskPriorityColumn);
+        const std::string_view runText = text(runStart, how.runColumn);
+        items.clear();
+        items.push_back(item(runStart));
         int runEnd = runStart + 1;
-        while (runEnd < n && text(runEnd, kTaskPriorityColumn) == priority)
-            ++runEnd;
-        if (runEnd - runStart > 1) {
-            keys.clear();
-            for (int i = runStart; i < runEnd; ++i) {
-                const std::string_view d = text(i, kTaskDescriptionColumn);
-                quint64 prefix = 0;
-                for (size_t b = 0; b < std::min<size_t>(8, d.size()); ++b)
-                    prefix |= quint64(static_cast<unsigned char>(d[b])) << (56 - 8 * b);
-                keys.push_back({prefix, d, i});
-            }
-            // string_view compares as unsigned bytes, which is the character-code order of UTF-8.
-            std::stable_sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
-                return a.prefix != b.prefix ? a.prefix < b.prefix : a.text < b.text;
-            });
-            for (int i = runStart; i < runEnd; ++i)
-                order[size_t(i)] = keys[size_t(i - runStart)].id;
+        while (runEnd < n && text(runEnd, how.runColumn) == runText)
+            items.push_back(item(runEnd++));
+        if (items.size() > 1) {
+            constexpr size_t kRadixFrom = 256;
+            if (!byText && items.size() >= kRadixFrom)
+                radixSortRun(items, scratch, how.direction == sdDescending);
+            else if (how.direction == sdDescending)
+                sortRun<true>(items, byText);
+            else
+                sortRun<false>(items, byText);
+            for (size_t k = 0; k < items.size(); ++k)
+                order[size_t(runStart) + k] = items[k].id;
         }
         runStart = runEnd;
     }
     return order;
 }
 
+std::vector<int> descriptionOrderWithinPriority(const CellStore& cells, int firstRow, int lastRow)
+{
+    return orderWithinRuns(cells, firstRow, lastRow, RunOrdering{}, LocaleFormats::current(), QDate());
+}
+
 void orderByDescriptionWithinPriority(CellStore& cells, int firstRow, int lastRow, int& currentRow)
 {
     const std::vector<int> order = descriptionOrderWithinPriority(cells, firstRow, lastRow);
+    applyRowOrder(cells, std::max(firstRow, 0), order, currentRow);
+}
+
+AdvancedSortChoice advancedSortOpening(const AdvancedSortChoice& stored)
+{
+    static constexpr std::array<int, 4> kCounts{kAdvancedSortKeyCount, kAdvancedSortDirectionCount,
+                                                kAdvancedSortKeyCount, kAdvancedSortDirectionCount};
+    AdvancedSortChoice out;
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = stored[i] >= 0 && stored[i] < kCounts[i] ? stored[i] : kDefaultAdvancedSort[i];
+    return out;
+}
+
+RunOrdering advancedSortRuns(const AdvancedSortChoice& choice)
+{
+    RunOrdering how;
+    how.runColumn = choice[0];
+    how.keyColumn = choice[2];
+    how.kind = choice[2] == kTaskDueDateColumn   ? RunKeyKind::Date
+             : choice[2] == kTaskDueTimeColumn ? RunKeyKind::Time
+                                               : RunKeyKind::Text;
+    how.direction = choice[3] == 0 ? sdAscending : sdDescending;
+    return how;
+}
+
+void orderAdvancedSortRuns(CellStore& cells, int firstRow, int lastRow, const AdvancedSortChoice& choice,
+                           int& currentRow)
+{
+    const std::vector<int> order = orderWithinRuns(cells, firstRow, lastRow, advancedSortRuns(choice),
+                                                   LocaleFormats::current(), Clock::instance().today());
     applyRowOrder(cells, std::max(firstRow, 0), order, currentRow);
 }
 
