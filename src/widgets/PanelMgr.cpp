@@ -833,6 +833,11 @@ bool TPanelManager::focusNextPrevChild(bool next)
 
 void TPanelManager::keyPressEvent(QKeyEvent* e)
 {
+    // Keys the panels' own controls leave unused come up here too; only the tabs' own count.
+    if (!hasFocus()) {
+        QWidget::keyPressEvent(e);
+        return;
+    }
     switch (e->key()) {
     case Qt::Key_Space:
     case Qt::Key_Return:

@@ -695,6 +695,7 @@ private Q_SLOTS:
         QFETCH(int, fileMenus);
         start({QStringLiteral("one")});
         m_todo->btnFind->setEnabled(findEnabled);
+        m_todo->btnFind->setOnClick({});  // which command the key reaches is counted, not run
         QSignalSpy findClicks(m_todo->btnFind, &TFlatButton::clicked);
         QMenuBar* bar = m_todo->menuBar();
         QMenu* file = bar->findChild<QMenu*>(QStringLiteral("mnuFile"));

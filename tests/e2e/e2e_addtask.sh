@@ -15,14 +15,14 @@ dlg="$(wait_for_window "Add New Task")"
 xdotool windowfocus --sync "$dlg" 2>/dev/null || true
 sleep 0.5
 
-# Focus starts in the description; Tab goes on to the date, category, priority and time,
-# each field coming up with its text selected.
+# Focus starts in the description; Tab goes on to the date, the calendar button, category,
+# priority, the two panel tabs and the time, each field coming up with its text selected.
 xdotool type --window "$dlg" --delay 20 "Call the plumber"
 xdotool key --window "$dlg" Tab
 xdotool type --window "$dlg" --delay 20 "4/3/2027"
-xdotool key --window "$dlg" Tab
-xdotool type --window "$dlg" --delay 20 "Garden"
 xdotool key --window "$dlg" Tab Tab
+xdotool type --window "$dlg" --delay 20 "Garden"
+xdotool key --window "$dlg" Tab Tab Tab Tab
 xdotool type --window "$dlg" --delay 20 "0930pm"
 xdotool key --window "$dlg" alt+a
 sleep 0.3
