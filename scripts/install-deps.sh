@@ -5,11 +5,12 @@ set -euo pipefail
 packages=(
   cmake g++ make clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6-dev libgl-dev
-  libbenchmark-dev
+  libbenchmark-dev libical-dev
   xvfb xauth xdotool x11-utils trayer imagemagick
   cups printer-driver-cups-pdf poppler-utils
   fonts-liberation2 fonts-dejavu-core
   desktop-file-utils appstream dpkg-dev
+  python3-icalendar
 )
 missing=()
 for p in "${packages[@]}"; do

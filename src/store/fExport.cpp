@@ -2,6 +2,8 @@
 
 #include "platform/MessageBox.h"
 #include "platform/core/AppError.h"
+#include "store/core/ICalendar.h"
+#include "store/core/ImportFile.h"
 #include "widgets/DirectoryListBox.h"
 #include "widgets/DriveComboBox.h"
 #include "widgets/TextGrid.h"
@@ -119,7 +121,10 @@ void TfrmExport::BitBtn1Click()
             return;
     }
     try {
-        m_grid->SaveToFile(path);
+        if (isCalendarPath(name))
+            ICalendar::saveToFile(std::as_const(*m_grid).cellStore(), path);
+        else
+            m_grid->SaveToFile(path);
     } catch (const AppError& e) {
         // The message names the file and the system's reason; the user can pick another place.
         MessageBox::show(this, MessageBox::Kind::Error, e.message() + QStringLiteral("\n\nYour to-do list was not exported."));

@@ -28,7 +28,8 @@ public:
     ~TfrmExport() override;
 
     // "Save": the file name checked, an existing file replaced only when the user agrees, the
-    // list written safely; the dialog closes only after a complete write.
+    // list written safely (as a calendar when the name ends in ".ics"); the dialog closes only
+    // after a complete write.
     void BitBtn1Click();
     // Where the list went; empty until it was saved.
     QString savedPath() const { return m_savedPath; }

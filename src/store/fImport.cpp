@@ -28,6 +28,15 @@ const QString kNoFile = QStringLiteral("Please choose a file to import");
 const QString kQuestion = QStringLiteral("Are you sure you want to import this file into your current to-do list?");
 const QString kFailed = QStringLiteral("Sorry, there was a problem with that data file. Import failed.");
 
+// "2 to-dos were imported.\n1 other item was skipped."
+QString calendarCounts(int todos, int skipped)
+{
+    return (todos == 1 ? QStringLiteral("1 to-do was imported.") : QStringLiteral("%1 to-dos were imported.").arg(todos))
+        + QLatin1Char('\n')
+        + (skipped == 1 ? QStringLiteral("1 other item was skipped.")
+                        : QStringLiteral("%1 other items were skipped.").arg(skipped));
+}
+
 // The one place the import hands the task grid its cells: the whole list at once, the grid's
 // rows, columns and current cell brought up to date as after a load.
 void replaceTaskGridCells(TTextGrid* grid, CellStore&& cells)
@@ -52,31 +61,35 @@ TfrmImport::TfrmImport(TTextGrid* taskGrid, std::function<void()> imported, QWid
 
     GroupBox1 = new QGroupBox(QStringLiteral("Import File Type"), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox1->setGeometry(8, 4, 274, 62);
+    GroupBox1->setGeometry(8, 4, 274, 72);
     RadioButton1 = new QRadioButton(QStringLiteral("Veltry Standard (.vlo)"), GroupBox1);
     RadioButton1->setObjectName(QStringLiteral("RadioButton1"));
-    RadioButton1->setGeometry(12, 18, 250, 18);
+    RadioButton1->setGeometry(12, 16, 250, 18);
     RadioButton1->setChecked(true);
     RadioButton2 = new QRadioButton(QStringLiteral("Veltry Pro (.vlp)"), GroupBox1);
     RadioButton2->setObjectName(QStringLiteral("RadioButton2"));
-    RadioButton2->setGeometry(12, 38, 250, 18);
+    RadioButton2->setGeometry(12, 34, 250, 18);
+    RadioButton3 = new QRadioButton(QStringLiteral("iCalendar (.ics)"), GroupBox1);
+    RadioButton3->setObjectName(QStringLiteral("RadioButton3"));
+    RadioButton3->setGeometry(12, 52, 250, 18);
 
+    // The third file type takes its room from the lists, so the dialog keeps its size.
     Label1 = new QLabel(QStringLiteral("File to import:"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(8, 72, 274, 14);
+    Label1->setGeometry(8, 82, 274, 14);
     Edit1 = new QLineEdit(this);
     Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setGeometry(8, 88, 274, 21);
+    Edit1->setGeometry(8, 98, 274, 21);
     Edit1->setReadOnly(true);
     Edit1->setFocusPolicy(Qt::ClickFocus);
 
     FileListBox1 = new TFileListBox(this);
     FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
-    FileListBox1->setGeometry(8, 116, 128, 140);
+    FileListBox1->setGeometry(8, 126, 128, 130);
     FileListBox1->setMask(QStringLiteral("*.vlo"));
     DirectoryListBox1 = new TDirectoryListBox(this);
     DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
-    DirectoryListBox1->setGeometry(144, 116, 138, 113);
+    DirectoryListBox1->setGeometry(144, 126, 138, 103);
     DriveComboBox1 = new TDriveComboBox(this);
     DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
     DriveComboBox1->setGeometry(144, 235, 138, 21);
@@ -97,6 +110,7 @@ TfrmImport::TfrmImport(TTextGrid* taskGrid, std::function<void()> imported, QWid
     setTabOrder(BitBtn2, RadioButton1);
 
     connect(RadioButton1, &QRadioButton::toggled, this, &TfrmImport::RadioButtonClick);
+    connect(RadioButton2, &QRadioButton::toggled, this, &TfrmImport::RadioButtonClick);
     connect(FileListBox1, &TFileListBox::fileChosen, Edit1, &QLineEdit::setText);
     connect(DirectoryListBox1, &TDirectoryListBox::directoryChanged, this, &TfrmImport::DirectoryListBox1Change);
     connect(DriveComboBox1, &TDriveComboBox::driveChanged, this, &TfrmImport::DriveComboBox1Change);
@@ -122,7 +136,9 @@ void TfrmImport::showEvent(QShowEvent* event)
 
 void TfrmImport::RadioButtonClick()
 {
-    FileListBox1->setMask(RadioButton1->isChecked() ? QStringLiteral("*.vlo") : QStringLiteral("*.vlp"));
+    FileListBox1->setMask(RadioButton1->isChecked()   ? QStringLiteral("*.vlo")
+                          : RadioButton2->isChecked() ? QStringLiteral("*.vlp")
+                                                      : QStringLiteral("*.ics"));
 }
 
 void TfrmImport::DirectoryListBox1Change(const QString& directory)
@@ -152,6 +168,8 @@ void TfrmImport::BitBtn1Click()
 
 bool TfrmImport::ImportFile(const QString& path)
 {
+    if (isCalendarPath(path))
+        return importCalendarFile(path);
     CellStore list;
     try {
         // The whole file is read and checked before the list changes, so a damaged file adds
@@ -168,6 +186,28 @@ bool TfrmImport::ImportFile(const QString& path)
     if (m_imported)
         m_imported();
     return true;
+}
+
+bool TfrmImport::importCalendarFile(const QString& path)
+{
+    CalendarImport calendar;
+    try {
+        calendar = ImportCalendarFile(std::as_const(*m_grid).cellStore(), path);
+    } catch (const AppError& e) {
+        // The calendar library's own words say what is wrong with the file.
+        MessageBox::show(this, MessageBox::Kind::Error, kFailed + QStringLiteral("\n\n") + e.message());
+        return false;
+    } catch (const std::bad_alloc&) {
+        MessageBox::show(this, MessageBox::Kind::Error, kFailed);
+        return false;
+    }
+    if (calendar.todos > 0) {
+        replaceTaskGridCells(m_grid, std::move(calendar.list));
+        if (m_imported)
+            m_imported();
+    }
+    MessageBox::show(this, MessageBox::Kind::Plain, calendarCounts(calendar.todos, calendar.skipped));
+    return calendar.todos > 0;
 }
 
 } // namespace veltry

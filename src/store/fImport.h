@@ -33,13 +33,15 @@ public:
 
     // "Import": the checks and the question, then ImportFile; closes the dialog.
     void BitBtn1Click();
-    // Adds the tasks of the file at `path` above the list's tasks. On any error nothing is
-    // added and the failure is shown. Returns whether the tasks were added.
+    // Adds the tasks of the file at `path` above the list's tasks; a calendar file (".ics")
+    // gives its to-dos and a closing count. On any error nothing is added and the failure is
+    // shown. Returns whether tasks were added.
     bool ImportFile(const QString& path);
 
     QGroupBox* GroupBox1 = nullptr;
     QRadioButton* RadioButton1 = nullptr;
     QRadioButton* RadioButton2 = nullptr;
+    QRadioButton* RadioButton3 = nullptr;
     QLabel* Label1 = nullptr;
     QLineEdit* Edit1 = nullptr;
     TFileListBox* FileListBox1 = nullptr;
@@ -53,6 +55,7 @@ protected:
 
 private:
     void RadioButtonClick();
+    bool importCalendarFile(const QString& path);
     void DirectoryListBox1Change(const QString& directory);
     void DriveComboBox1Change(const QString& root);
 

@@ -4,6 +4,7 @@
 #include "app/VeltryApp.h"
 #include "app/fToDo.h"
 #include "platform/MessageBox.h"
+#include "store/core/ICalendar.h"
 #include "store/core/Task.h"
 #include "store/fExport.h"
 #include "store/fImport.h"
@@ -41,6 +42,12 @@ const QByteArray kStandardFile = "7,3\r\n1,0,Task\r\n2,0,Due On\r\n3,0,Category\
                                  "6,0,Create Date\r\n0,1, \r\n1,1,Old first\r\n3,1,Home\r\n4,1,2\r\n"
                                  "5,1,one\t\btwo\r\n6,1,1/2/26\r\n1,2,Old second\r\n4,2,\xA0\r\n";
 const QByteArray kCurrentFile = taskListHeader(2) + "0,1, \r\n1,1,Pro task\r\n5,1,1\r\n10,1,0\r\n";
+// A calendar as other programs write it: two to-dos, the second one done, and an event.
+const QByteArray kCalendarFile = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Test//EN\r\n"
+                                 "BEGIN:VTODO\r\nUID:1\r\nSUMMARY:First to-do\r\nEND:VTODO\r\n"
+                                 "BEGIN:VEVENT\r\nUID:2\r\nSUMMARY:A meeting\r\nDTSTART:20260301T100000Z\r\nEND:VEVENT\r\n"
+                                 "BEGIN:VTODO\r\nUID:3\r\nSUMMARY:Second to-do\r\nCATEGORIES:Home\r\n"
+                                 "DESCRIPTION:one\\ntwo\r\nSTATUS:COMPLETED\r\nEND:VTODO\r\nEND:VCALENDAR\r\n";
 
 QStringList descriptions(const TTextGrid* grid)
 {
@@ -109,7 +116,7 @@ private Q_SLOTS:
     void importDialogOpensOnTheStartFolder()
     {
         start(taskListHeader(2));
-        for (const char* name : {"b.vlo", "A.VLO", "c.vlp", "d.txt"})
+        for (const char* name : {"b.vlo", "A.VLO", "c.vlp", "d.txt", "e.ics"})
             QVERIFY(m_program->write(QString::fromLatin1(name), kStandardFile));
         QVERIFY(QDir(m_program->path()).mkdir(QStringLiteral("sub")));
         inDialog<TfrmImport>([this] { m_todo->Import1->trigger(); }, [this](TfrmImport* d) {
@@ -118,6 +125,7 @@ private Q_SLOTS:
             QCOMPARE(d->GroupBox1->title(), QStringLiteral("Import File Type"));
             QCOMPARE(d->RadioButton1->text(), QStringLiteral("Veltry Standard (.vlo)"));
             QCOMPARE(d->RadioButton2->text(), QStringLiteral("Veltry Pro (.vlp)"));
+            QCOMPARE(d->RadioButton3->text(), QStringLiteral("iCalendar (.ics)"));
             QVERIFY(d->RadioButton1->isChecked());
             QCOMPARE(d->Label1->text(), QStringLiteral("File to import:"));
             QVERIFY(d->Edit1->isReadOnly());
@@ -138,6 +146,10 @@ private Q_SLOTS:
             QCOMPARE(names(), QStringList({"A.VLO", "b.vlo"}));
             QTest::mouseClick(d->RadioButton2, Qt::LeftButton, {}, QPoint(8, d->RadioButton2->height() / 2));
             QCOMPARE(names(), QStringList({"c.vlp", "veltlist.vlp"}));
+            QTest::mouseClick(d->RadioButton3, Qt::LeftButton, {}, QPoint(8, d->RadioButton3->height() / 2));
+            QCOMPARE(names(), QStringList({"e.ics"}));
+            QTest::mouseClick(d->RadioButton1, Qt::LeftButton, {}, QPoint(8, d->RadioButton1->height() / 2));
+            QCOMPARE(names(), QStringList({"A.VLO", "b.vlo"}));
             QCOMPARE(d->Edit1->text(), QString());
         });
     }
@@ -165,6 +177,18 @@ private Q_SLOTS:
         QTest::newRow("a damaged file adds nothing, not even the tasks before the damage")
             << "bad.vlo" << kStandardFile + "1,x,broken\r\n" << true << int(QMessageBox::Yes)
             << QStringList{kQuestion, kFailed} << QStringList{"Kept"};
+        QTest::newRow("a calendar's to-dos, the last on top, and what was skipped")
+            << "cal.ics" << kCalendarFile << true << int(QMessageBox::Yes)
+            << QStringList{kQuestion, "2 to-dos were imported.\n1 other item was skipped."}
+            << QStringList{"Second to-do", "First to-do", "Kept"};
+        QTest::newRow("a calendar without to-dos adds nothing and says so")
+            << "events.ics" << QByteArray(kCalendarFile).replace("VTODO", "VJOURNAL") << true << int(QMessageBox::Yes)
+            << QStringList{kQuestion, "0 to-dos were imported.\n3 other items were skipped."} << QStringList{"Kept"};
+        QTest::newRow("a damaged calendar adds nothing and says why in the library's words")
+            << "bad.ics" << QByteArray(kCalendarFile).replace("SUMMARY:Second to-do", "DUE:someday") << true
+            << int(QMessageBox::Yes)
+            << QStringList{kQuestion, kFailed + "\n\nCan't parse as DATE-TIME value in DUE property. Removing entire property: someday"}
+            << QStringList{"Kept"};
     }
 
     void importByKeys()
@@ -180,8 +204,9 @@ private Q_SLOTS:
         QVERIFY(m_program->write(fileName, file));
         MessageBox::queueAnswer(QMessageBox::StandardButton(answer));
         inDialog<TfrmImport>([this] { m_todo->Import1->trigger(); }, [&](TfrmImport* d) {
-            if (fileName.endsWith(QLatin1String(".vlp"))) {
-                QTest::mouseClick(d->RadioButton2, Qt::LeftButton, {}, QPoint(8, d->RadioButton2->height() / 2));
+            if (fileName.endsWith(QLatin1String(".vlp")) || fileName.endsWith(QLatin1String(".ics"))) {
+                QRadioButton* type = fileName.endsWith(QLatin1String(".vlp")) ? d->RadioButton2 : d->RadioButton3;
+                QTest::mouseClick(type, Qt::LeftButton, {}, QPoint(8, type->height() / 2));
                 d->FileListBox1->setFocus();
             }
             if (pressDown) {
@@ -211,6 +236,13 @@ private Q_SLOTS:
             QCOMPARE(cells.cell(TaskCol::Mark, 2), QString());
             QVERIFY(cells.cellImage(TaskCol::Task, 2));
             QVERIFY(!cells.cellImage(TaskCol::Task, 1));
+        } else if (fileName.endsWith(QLatin1String(".ics"))) {
+            QCOMPARE(cells.cell(TaskCol::Category, 1), QStringLiteral("Home"));
+            QCOMPARE(cells.cell(TaskCol::Notes, 1), QStringLiteral("one\r\ntwo"));
+            QCOMPARE(cells.cell(TaskCol::Mark, 1), kCheckedMark);
+            QVERIFY(cells.cellImage(TaskCol::Mark, 1));
+            QVERIFY(cells.cellImage(TaskCol::Task, 1));
+            QCOMPARE(cells.cell(TaskCol::Mark, 2), QString());
         } else {
             QCOMPARE(cells.cell(TaskCol::Mark, 1), kCheckedMark);
             QVERIFY(cells.cellImage(TaskCol::Mark, 1));
@@ -277,6 +309,8 @@ private Q_SLOTS:
             << "copy.vlp" << "" << QByteArray("precious\r\n") << yes << QStringList{replace, kSavedAs + "%1"} << true;
         QTest::newRow("the program's own list needs no question")
             << "veltlist.vlp" << "" << QByteArray("same list\r\n") << no << QStringList{kSavedAs + "%1"} << true;
+        QTest::newRow("a name ending in .ics writes a calendar")
+            << "copy.ICS" << "" << QByteArray() << yes << QStringList{kSavedAs + "%1"} << true;
         QTest::newRow("a failed write is reported, never as saved")
             << "no such folder/copy.vlp" << "" << QByteArray() << yes << QStringList{"Could not save \"%1\": "} << false;
     }
@@ -330,7 +364,17 @@ private Q_SLOTS:
             QVERIFY2(expected.endsWith(QLatin1String(": ")) ? shown.at(i).startsWith(expected) : shown.at(i) == expected,
                      qPrintable(shown.at(i)));
         }
-        QCOMPARE(readAll(path), written ? list : existing);
+        if (!name.endsWith(QLatin1String(".ics"), Qt::CaseInsensitive)) {
+            QCOMPARE(readAll(path), written ? list : existing);
+            return;
+        }
+        // The same tasks as to-dos, in the same order.
+        const ICalendar::Tasks back = ICalendar::decode(readAll(path));
+        QCOMPARE(back.todos, 2);
+        const CellStore& cells = std::as_const(*m_todo->TaskGrid).cellStore();
+        for (int r = 1; r <= 2; ++r)
+            for (int c : {TaskCol::Mark, TaskCol::Task, TaskCol::Notes})
+                QCOMPARE(back.rows.cell(c, r), cells.cell(c, r));
     }
 };
 

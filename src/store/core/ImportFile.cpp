@@ -15,14 +15,11 @@ namespace veltry {
 
 namespace {
 
-// The grid file reader keeps its offsets in 32 bits, so no list file is larger.
-constexpr qint64 kMaxFileBytes = qint64(UINT32_MAX);
-
 constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 
 AppError tooLarge(const QString& path)
 {
-    return AppError(QStringLiteral("The file %1 is too large to be a task list.").arg(path));
+    return AppError(QStringLiteral("The file %1 is too large to be imported.").arg(path));
 }
 
 qint64 readIndex(QByteArrayView text)
@@ -206,7 +203,7 @@ CellStore importTasks(const CellStore& taskList, QByteArrayView bytes, ImportLay
     return result;
 }
 
-QByteArray readImportFile(const QString& path)
+QByteArray readImportFile(const QString& path, qint64 maxBytes)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -214,13 +211,13 @@ QByteArray readImportFile(const QString& path)
     // A pipe or a device could block the program or never end.
     if (!info.isFile())
         throw AppError(QStringLiteral("%1 is not a file.").arg(path));
-    if (info.size() > kMaxFileBytes)
+    if (info.size() > maxBytes)
         throw tooLarge(path);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw AppError(QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString()));
     // Read no more than the size just checked, even if the file grows meanwhile.
-    const qint64 size = std::min(file.size(), kMaxFileBytes);
+    const qint64 size = std::min(file.size(), maxBytes);
     QByteArray bytes = file.read(size);
     if (file.error() != QFileDevice::NoError)
         throw AppError(QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString()));
@@ -230,6 +227,29 @@ QByteArray readImportFile(const QString& path)
 CellStore ImportFile(const CellStore& taskList, const QString& path)
 {
     return importTasks(taskList, readImportFile(path), importLayoutOf(path));
+}
+
+bool isCalendarPath(const QString& path)
+{
+    return path.endsWith(QLatin1String(".ics"), Qt::CaseInsensitive);
+}
+
+CalendarImport importCalendar(const CellStore& taskList, QByteArrayView bytes, const ICalendar::Context& context)
+{
+    ICalendar::Tasks tasks = ICalendar::decode(bytes, context);
+    CalendarImport result;
+    result.todos = tasks.todos;
+    result.skipped = tasks.skipped;
+    // The to-dos go in as a list file of the current layout would, so that the order, the empty
+    // list's placeholder row and the row limit follow the one rule; their texts hold nothing
+    // that file cannot carry.
+    result.list = importTasks(taskList, GridFile::encode(tasks.rows), ImportLayout::Current);
+    return result;
+}
+
+CalendarImport ImportCalendarFile(const CellStore& taskList, const QString& path)
+{
+    return importCalendar(taskList, readImportFile(path, kMaxCalendarBytes));
 }
 
 } // namespace veltry

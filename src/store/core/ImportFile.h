@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/core/ICalendar.h"
 #include "widgets/core/CellStore.h"
 
 #include <QByteArray>
@@ -30,11 +31,33 @@ int importTaskColumn(ImportLayout layout, int sourceColumn, int taskColumns);
 // added then.
 CellStore importTasks(const CellStore& taskList, QByteArrayView bytes, ImportLayout layout);
 
+// The grid file reader keeps its offsets in 32 bits, so no list file is larger.
+inline constexpr qint64 kMaxImportBytes = qint64(UINT32_MAX);
+// The calendar library holds a parsed file in about fifteen times its size.
+inline constexpr qint64 kMaxCalendarBytes = qint64(64) << 20;
+
 // The bytes of a file to import. Anything but a regular file (a folder, a pipe, a device) and
-// files larger than the grid file reader takes are refused with AppError before being read.
-QByteArray readImportFile(const QString& path);
+// files larger than `maxBytes` are refused with AppError before being read.
+QByteArray readImportFile(const QString& path, qint64 maxBytes = kMaxImportBytes);
 
 // readImportFile and importTasks, the layout chosen by the path.
 CellStore ImportFile(const CellStore& taskList, const QString& path);
+
+// Calendar files (".ics", in any case) are imported as calendars, whatever the radio buttons say.
+bool isCalendarPath(const QString& path);
+
+struct CalendarImport
+{
+    CellStore list;    // the task list with the to-dos added
+    int todos = 0;
+    int skipped = 0;   // items that are not to-dos
+};
+
+// `taskList` with the to-dos of a calendar added by the same rule as importTasks: each to-do a
+// new task at the top, the file's last one at row 1. Throws AppError, nothing added, when the
+// calendar is damaged or the list would grow beyond its row limit.
+CalendarImport importCalendar(const CellStore& taskList, QByteArrayView bytes,
+                              const ICalendar::Context& context = ICalendar::Context());
+CalendarImport ImportCalendarFile(const CellStore& taskList, const QString& path);
 
 } // namespace veltry

@@ -1,0 +1,466 @@
+#include "store/core/ICalendar.h"
+
+#include "app/core/Version.h"
+#include "platform/core/AppError.h"
+#include "platform/core/Clock.h"
+#include "platform/core/FileSafety.h"
+#include "store/core/Task.h"
+
+#include <QSaveFile>
+#include <QUuid>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include <libical/ical.h>
+
+namespace veltry::ICalendar {
+
+namespace {
+
+// The calendar library frees a component together with everything inside it.
+struct ComponentDeleter
+{
+    void operator()(icalcomponent* c) const { icalcomponent_free(c); }
+};
+using Component = std::unique_ptr<icalcomponent, ComponentDeleter>;
+
+// Calendars nest three deep (calendar, to-do, alarm); the library frees components recursively,
+// so a file nesting thousands deep would overflow the stack.
+constexpr int kMaxNesting = 16;
+
+const QString kNoSummary = QStringLiteral("(no summary)");
+const char kPriorityProperty[] = "X-VELTRY-PRIORITY";
+
+// A cell text as the calendar carries it: line breaks as LF; control characters, which the
+// format does not allow (and the library would drop a lone CR silently), left out.
+QByteArray calendarText(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    text.removeIf([](QChar c) {
+        return (c.unicode() < 0x20 && c != QLatin1Char('\n') && c != QLatin1Char('\t')) || c.unicode() == 0x7F;
+    });
+    return text.toUtf8();
+}
+
+// A calendar text as a task cell holds it: line breaks as CR LF, or blanks in a single-line
+// cell; a TAB as a blank and other control characters left out, since the list file cannot
+// carry them.
+QString cellText(const char* utf8, bool multiLine)
+{
+    QString text = QString::fromUtf8(utf8 ? utf8 : "");
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    text.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    if (!multiLine)
+        text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    text.removeIf([](QChar c) { return (c.unicode() < 0x20 && c != QLatin1Char('\n')) || c.unicode() == 0x7F; });
+    if (multiLine)
+        text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return text;
+}
+
+icaltimetype utcTime(const QDateTime& at)
+{
+    return icaltime_from_timet_with_zone(time_t(at.toSecsSinceEpoch()), 0, icaltimezone_get_utc_timezone());
+}
+
+icaltimetype dateValue(const QDate& date)
+{
+    icaltimetype t = icaltime_null_date();
+    t.year = date.year();
+    t.month = date.month();
+    t.day = date.day();
+    return t;
+}
+
+// A local time with no zone attached: it means the same wall-clock time wherever it is read.
+icaltimetype floatingTime(const QDate& date, const QTime& time)
+{
+    icaltimetype t = icaltime_null_time();
+    t.year = date.year();
+    t.month = date.month();
+    t.day = date.day();
+    t.hour = time.hour();
+    t.minute = time.minute();
+    return t;
+}
+
+QDate dateOf(const icaltimetype& t)
+{
+    return QDate(t.year, t.month, t.day);
+}
+
+// A date-time value as a moment in `local`; a floating one is taken as it stands.
+QDateTime localMoment(icaltimetype t, const QTimeZone& local)
+{
+    const bool floating = t.zone == nullptr && !icaltime_is_utc(t);
+    if (!floating)
+        t = icaltime_convert_to_zone(t, icaltimezone_get_utc_timezone());
+    const QDate date = dateOf(t);
+    const QTime time(t.hour, t.minute, t.second);
+    if (!date.isValid() || !time.isValid())
+        return {};
+    if (floating)
+        return QDateTime(date, time, local);
+    return QDateTime(date, time, QTimeZone::utc()).toTimeZone(local);
+}
+
+void addText(icalcomponent* c, icalproperty* (*make)(const char*), const QString& text)
+{
+    icalcomponent_add_property(c, make(calendarText(text).constData()));
+}
+
+void addRecurrence(icalcomponent* todo, const QString& type)
+{
+    icalrecurrencetype rule;
+    icalrecurrencetype_clear(&rule);
+    if (type == QLatin1String("1")) {
+        rule.freq = ICAL_DAILY_RECURRENCE;
+    } else if (type == QLatin1String("2")) {
+        rule.freq = ICAL_WEEKLY_RECURRENCE;
+    } else if (type == QLatin1String("3")) {
+        rule.freq = ICAL_WEEKLY_RECURRENCE;
+        rule.interval = 2;
+    } else if (type == QLatin1String("4")) {
+        rule.freq = ICAL_MONTHLY_RECURRENCE;
+    } else {
+        return;
+    }
+    icalcomponent_add_property(todo, icalproperty_new_rrule(rule));
+}
+
+void addPriority(icalcomponent* todo, const QString& priority)
+{
+    if (priority == QLatin1String("1"))
+        icalcomponent_add_property(todo, icalproperty_new_priority(1));
+    else if (priority == QLatin1String("2"))
+        icalcomponent_add_property(todo, icalproperty_new_priority(5));
+    else if (priority == QLatin1String("3"))
+        icalcomponent_add_property(todo, icalproperty_new_priority(9));
+    else if (!priority.isEmpty() && priority != kEmptyPriority && priority != QLatin1String(" ")) {
+        // Other calendars know only the numbers; the text itself comes back on import.
+        icalproperty* p = icalproperty_new_x(calendarText(priority).constData());
+        icalproperty_set_x_name(p, kPriorityProperty);
+        icalcomponent_add_property(todo, p);
+    }
+}
+
+// An alarm shown at the due moment.
+void addAlarm(icalcomponent* todo, const QString& description)
+{
+    icalcomponent* alarm = icalcomponent_new(ICAL_VALARM_COMPONENT);
+    icalcomponent_add_property(alarm, icalproperty_new_action(ICAL_ACTION_DISPLAY));
+    icaltriggertype trigger;
+    trigger.time = icaltime_null_time();
+    trigger.duration = icaldurationtype_null_duration();
+    icalproperty* p = icalproperty_new_trigger(trigger);
+    icalproperty_add_parameter(p, icalparameter_new_related(ICAL_RELATED_END));
+    icalcomponent_add_property(alarm, p);
+    addText(alarm, icalproperty_new_description, description);
+    icalcomponent_add_component(todo, alarm);
+}
+
+icalcomponent* todoOf(const CellStore& list, int row, const Context& context)
+{
+    auto cell = [&](int col) { return list.cell(col, row); };
+    icalcomponent* todo = icalcomponent_new(ICAL_VTODO_COMPONENT);
+    icalcomponent_add_property(todo, icalproperty_new_uid(QUuid::createUuid().toString(QUuid::WithoutBraces).toUtf8().constData()));
+    icalcomponent_add_property(todo, icalproperty_new_dtstamp(utcTime(context.now)));
+    const QDate today = context.now.date();
+    const QDate created = context.formats.parseDate(cell(TaskCol::CreateDate), today);
+    if (created.isValid())
+        icalcomponent_add_property(todo, icalproperty_new_created(utcTime(QDateTime(created, QTime(0, 0), context.local))));
+    addText(todo, icalproperty_new_summary, cell(TaskCol::Task));
+
+    const QDate dueDate = context.formats.parseDate(cell(TaskCol::DueDate), today);
+    if (dueDate.isValid()) {
+        const std::optional<QTime> dueTime = cell(TaskCol::DueTime).isEmpty()
+            ? std::nullopt
+            : context.formats.parseTime(cell(TaskCol::DueTime));
+        icalcomponent_add_property(todo, icalproperty_new_due(dueTime ? floatingTime(dueDate, *dueTime) : dateValue(dueDate)));
+    }
+    if (!cell(TaskCol::Category).isEmpty())
+        addText(todo, icalproperty_new_categories, cell(TaskCol::Category));
+    addPriority(todo, cell(TaskCol::Priority));
+    if (!cell(TaskCol::Notes).isEmpty())
+        addText(todo, icalproperty_new_description, cell(TaskCol::Notes));
+    icalcomponent_add_property(todo, icalproperty_new_status(cell(TaskCol::Mark) == kCheckedMark ? ICAL_STATUS_COMPLETED
+                                                                                               : ICAL_STATUS_NEEDSACTION));
+    addRecurrence(todo, cell(TaskCol::Type));
+    // The alarm rings at the due moment, so without a due date there is nothing to ring.
+    if (cell(TaskCol::Alarm) == kAlarmOn && dueDate.isValid())
+        addAlarm(todo, cell(TaskCol::Task));
+    return todo;
+}
+
+bool rowIsEmpty(const CellStore& list, int row)
+{
+    for (int c = 0; c < list.columnCount(); ++c)
+        if (!list.isCellEmpty(c, row))
+            return false;
+    return true;
+}
+
+// --- reading ----------------------------------------------------------------------------------
+
+bool isUnset(const short* values)
+{
+    return values[0] == ICAL_RECURRENCE_ARRAY_MAX;
+}
+
+bool isSingle(const short* values)
+{
+    return values[0] != ICAL_RECURRENCE_ARRAY_MAX && values[1] == ICAL_RECURRENCE_ARRAY_MAX;
+}
+
+// The recurrence type ("1" to "4") a rule stands for, or empty when it is none of them. A rule
+// that names the due date's own weekday (weekly) or day of the month (monthly), as some
+// programs write, is the same rule.
+QString typeOf(const icalrecurrencetype& rule, const QDate& due)
+{
+    if (rule.count != 0 || !icaltime_is_null_time(rule.until) || (rule.rscale && *rule.rscale))
+        return {};
+    for (const short* values : {rule.by_second, rule.by_minute, rule.by_hour, rule.by_year_day, rule.by_week_no,
+                                rule.by_month, rule.by_set_pos})
+        if (!isUnset(values))
+            return {};
+    const bool weekdayOfDue = isSingle(rule.by_day) && due.isValid()
+        && icalrecurrencetype_day_position(rule.by_day[0]) == 0
+        && int(icalrecurrencetype_day_day_of_week(rule.by_day[0])) == due.dayOfWeek() % 7 + 1;
+    const bool dayOfDue = isSingle(rule.by_month_day) && due.isValid() && rule.by_month_day[0] == due.day();
+    const bool plain = isUnset(rule.by_day) && isUnset(rule.by_month_day);
+    switch (rule.freq) {
+    case ICAL_DAILY_RECURRENCE:
+        return plain && rule.interval == 1 ? QStringLiteral("1") : QString();
+    case ICAL_WEEKLY_RECURRENCE:
+        if (!(plain || (weekdayOfDue && isUnset(rule.by_month_day))))
+            return {};
+        return rule.interval == 1 ? QStringLiteral("2") : rule.interval == 2 ? QStringLiteral("3") : QString();
+    case ICAL_MONTHLY_RECURRENCE:
+        return (plain || (dayOfDue && isUnset(rule.by_day))) && rule.interval == 1 ? QStringLiteral("4") : QString();
+    default:
+        return {};
+    }
+}
+
+QString priorityOf(icalcomponent* todo)
+{
+    for (icalproperty* p = icalcomponent_get_first_property(todo, ICAL_X_PROPERTY); p;
+         p = icalcomponent_get_next_property(todo, ICAL_X_PROPERTY)) {
+        const char* name = icalproperty_get_x_name(p);
+        if (name && qstricmp(name, kPriorityProperty) == 0) {
+            const QString text = cellText(icalproperty_get_x(p), false);
+            return text.isEmpty() || text == QLatin1String(" ") ? kEmptyPriority : text;
+        }
+    }
+    if (icalproperty* p = icalcomponent_get_first_property(todo, ICAL_PRIORITY_PROPERTY)) {
+        const int priority = icalproperty_get_priority(p);
+        if (priority >= 1 && priority <= 4)
+            return QStringLiteral("1");
+        if (priority == 5)
+            return QStringLiteral("2");
+        if (priority >= 6 && priority <= 9)
+            return QStringLiteral("3");
+    }
+    return kEmptyPriority;
+}
+
+void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& context)
+{
+    auto set = [&](int col, const QString& text) { rows.setCell(col, row, text); };
+    const QString summary = cellText(icalcomponent_get_summary(todo), false);
+    set(TaskCol::Task, summary.trimmed().isEmpty() ? kNoSummary : summary);
+
+    // A due date alone has no time; a due time in any zone becomes the local date and time.
+    QDate dueDate;
+    const icaltimetype due = icalcomponent_get_due(todo);
+    if (!icaltime_is_null_time(due)) {
+        if (due.is_date) {
+            dueDate = dateOf(due);
+        } else if (const QDateTime at = localMoment(due, context.local); at.isValid()) {
+            dueDate = at.date();
+            set(TaskCol::DueTime, context.formats.formatTime(at.time()));
+        }
+        if (dueDate.isValid())
+            set(TaskCol::DueDate, context.formats.formatDate(dueDate));
+    }
+
+    QStringList categories;
+    for (icalproperty* p = icalcomponent_get_first_property(todo, ICAL_CATEGORIES_PROPERTY); p;
+         p = icalcomponent_get_next_property(todo, ICAL_CATEGORIES_PROPERTY))
+        categories << cellText(icalproperty_get_categories(p), false);
+    // The library splits the list at its commas and trims the names; they go back as written.
+    set(TaskCol::Category, categories.join(QLatin1String(", ")));
+    set(TaskCol::Priority, priorityOf(todo));
+
+    QString notes = cellText(icalcomponent_get_description(todo), true);
+    QString type = QStringLiteral("0");
+    int rules = 0;
+    for (icalproperty* p = icalcomponent_get_first_property(todo, ICAL_RRULE_PROPERTY); p;
+         p = icalcomponent_get_next_property(todo, ICAL_RRULE_PROPERTY))
+        ++rules;
+    for (icalproperty* p = icalcomponent_get_first_property(todo, ICAL_RRULE_PROPERTY); p;
+         p = icalcomponent_get_next_property(todo, ICAL_RRULE_PROPERTY)) {
+        const icalrecurrencetype rule = icalproperty_get_rrule(p);
+        const QString mapped = rules == 1 ? typeOf(rule, dueDate) : QString();
+        if (!mapped.isEmpty()) {
+            type = mapped;
+            continue;
+        }
+        // A repeat this list cannot follow is kept as words, so the user can see it.
+        char* text = icalrecurrencetype_as_string_r(const_cast<icalrecurrencetype*>(&rule));
+        if (!notes.isEmpty())
+            notes += QLatin1String("\r\n");
+        notes += QStringLiteral("Repeats: ") + cellText(text, false);
+        icalmemory_free_buffer(text);
+    }
+    set(TaskCol::Notes, notes);
+    set(TaskCol::Type, type);
+
+    QDate created;
+    if (icalproperty* p = icalcomponent_get_first_property(todo, ICAL_CREATED_PROPERTY)) {
+        const icaltimetype t = icalproperty_get_datetime_with_component(p, todo);
+        created = t.is_date ? dateOf(t) : localMoment(t, context.local).date();
+    }
+    set(TaskCol::CreateDate, context.formats.formatDate(created.isValid() ? created : context.now.toTimeZone(context.local).date()));
+
+    if (dueDate.isValid() && icalcomponent_get_first_component(todo, ICAL_VALARM_COMPONENT))
+        set(TaskCol::Alarm, kAlarmOn);
+    const bool done = icalcomponent_get_status(todo) == ICAL_STATUS_COMPLETED
+        || icalcomponent_get_first_property(todo, ICAL_COMPLETED_PROPERTY);
+    set(TaskCol::Mark, done ? kCheckedMark : QString());
+}
+
+// The library's complaint about the first damaged line it met, or null.
+const char* firstError(icalcomponent* c)
+{
+    if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_XLICERROR_PROPERTY))
+        return icalproperty_get_xlicerror(p);
+    for (icalcomponent* child = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT); child;
+         child = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT))
+        if (const char* e = firstError(child))
+            return e;
+    return nullptr;
+}
+
+void checkNesting(QByteArrayView bytes)
+{
+    int depth = 0;
+    qsizetype pos = 0;
+    while (pos < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', pos);
+        if (end < 0)
+            end = bytes.size();
+        // A folded line goes on with a blank, so a line that starts with BEGIN: opens a component.
+        const QByteArrayView line = bytes.sliced(pos, end - pos);
+        if (line.size() >= 6 && qstrnicmp(line.data(), "BEGIN:", 6) == 0) {
+            if (++depth > kMaxNesting)
+                throw AppError(QStringLiteral("The calendar nests its parts more than %1 deep.").arg(kMaxNesting));
+        } else if (line.size() >= 4 && qstrnicmp(line.data(), "END:", 4) == 0 && depth > 0) {
+            --depth;
+        }
+        pos = end + 1;
+    }
+}
+
+} // namespace
+
+Context::Context()
+    : formats(LocaleFormats::current()), local(QTimeZone::systemTimeZone()), now(Clock::instance().now())
+{
+}
+
+QByteArray encode(const CellStore& taskList, const Context& context)
+{
+    Component calendar(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
+    icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));
+    const QByteArray prodid = QByteArrayLiteral("-//Veltry//Veltry Professional ") + kVersionText + "//EN";
+    icalcomponent_add_property(calendar.get(), icalproperty_new_prodid(prodid.constData()));
+    for (int r = 1; r < taskList.rowCount(); ++r)
+        if (!rowIsEmpty(taskList, r))
+            icalcomponent_add_component(calendar.get(), todoOf(taskList, r, context));
+    char* text = icalcomponent_as_ical_string_r(calendar.get());
+    QByteArray bytes(text);
+    icalmemory_free_buffer(text);
+    return bytes;
+}
+
+void saveToFile(const CellStore& taskList, const QString& path, const Context& context)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw AppError(QStringLiteral("Could not save \"%1\": %2").arg(path, file.errorString()));
+    const QString reason = FileSafety::writeAll(&file, encode(taskList, context));
+    if (!reason.isNull()) {
+        file.cancelWriting();
+        throw AppError(QStringLiteral("Could not save \"%1\": %2").arg(path, reason));
+    }
+    if (!file.commit())
+        throw AppError(QStringLiteral("Could not save \"%1\": %2").arg(path, file.errorString()));
+}
+
+Tasks decode(QByteArrayView bytes, const Context& context)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes = bytes.sliced(3);
+    // The library reads up to the first NUL and would take the rest as missing.
+    if (const qsizetype nul = bytes.indexOf('\0'); nul >= 0)
+        throw AppError(QStringLiteral("The file holds a NUL byte at offset %1; a calendar is text.").arg(nul));
+    checkNesting(bytes);
+
+    const QByteArray text = bytes.toByteArray();
+    icalerror_clear_errno();
+    Component root(icalparser_parse_string(text.constData()));
+    if (!root) {
+        throw AppError(icalerrno != ICAL_NO_ERROR
+                           ? QString::fromUtf8(icalerror_strerror(icalerrno))
+                           : QStringLiteral("The file holds no complete calendar (BEGIN:VCALENDAR to END:VCALENDAR)."));
+    }
+    if (const char* error = firstError(root.get()))
+        throw AppError(QString::fromUtf8(error));
+
+    // Several calendars in one file come inside one root; a lone component stands for itself.
+    std::vector<icalcomponent*> items;
+    auto collect = [&items](icalcomponent* calendar) {
+        for (icalcomponent* c = icalcomponent_get_first_component(calendar, ICAL_ANY_COMPONENT); c;
+             c = icalcomponent_get_next_component(calendar, ICAL_ANY_COMPONENT))
+            items.push_back(c);
+    };
+    const icalcomponent_kind rootKind = icalcomponent_isa(root.get());
+    if (rootKind == ICAL_XROOT_COMPONENT) {
+        for (icalcomponent* c = icalcomponent_get_first_component(root.get(), ICAL_ANY_COMPONENT); c;
+             c = icalcomponent_get_next_component(root.get(), ICAL_ANY_COMPONENT)) {
+            if (icalcomponent_isa(c) == ICAL_VCALENDAR_COMPONENT)
+                collect(c);
+            else
+                items.push_back(c);
+        }
+    } else if (rootKind == ICAL_VCALENDAR_COMPONENT) {
+        collect(root.get());
+    } else {
+        items.push_back(root.get());
+    }
+
+    Tasks tasks;
+    tasks.rows.setColumnCount(TaskCol::Count);
+    int todos = 0;
+    for (icalcomponent* c : items)
+        if (icalcomponent_isa(c) == ICAL_VTODO_COMPONENT)
+            ++todos;
+    if (1 + qint64(todos) > CellStore::kMaxRows)
+        throw AppError(QStringLiteral("The file holds more to-dos than the list can take."));
+    tasks.rows.setRowCount(1 + todos);
+    for (icalcomponent* c : items) {
+        const icalcomponent_kind kind = icalcomponent_isa(c);
+        if (kind == ICAL_VTODO_COMPONENT)
+            readTodo(c, tasks.rows, ++tasks.todos, context);
+        else if (kind != ICAL_VTIMEZONE_COMPONENT)  // a time zone only serves the items that use it
+            ++tasks.skipped;
+    }
+    return tasks;
+}
+
+} // namespace veltry::ICalendar

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/core/LocaleFormats.h"
+#include "widgets/core/CellStore.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QDateTime>
+#include <QString>
+#include <QTimeZone>
+
+namespace veltry::ICalendar {
+
+// What the conversion takes from its surroundings; the defaults are the program's own, tests
+// pin them.
+struct Context
+{
+    Context();
+    LocaleFormats formats;  // how the date and time cells are written
+    QTimeZone local;        // the zone that due times and creation dates are meant in
+    QDateTime now;          // the export's time stamp; an import's creation date when a to-do has none
+};
+
+// A calendar holding one to-do per task row of `taskList` (wholly empty rows, such as an empty
+// list's placeholder, give none): description, due date and time, category, priority, notes,
+// creation date, alarm, recurrence and done mark.
+QByteArray encode(const CellStore& taskList, const Context& context = Context());
+
+// Writes `encode` through QSaveFile: the old file stays intact until the new one is complete.
+// Throws AppError naming the file and the reason.
+void saveToFile(const CellStore& taskList, const QString& path, const Context& context = Context());
+
+struct Tasks
+{
+    CellStore rows;    // the task columns; row 0 is empty, rows 1.. are the to-dos in file order
+    int todos = 0;
+    int skipped = 0;   // events, journal entries and other items that are not to-dos
+};
+
+// The to-dos of a calendar file as task rows. Throws AppError, nothing read, when the file is
+// not a calendar or the calendar library finds it damaged (with the library's own text), or
+// when it nests components deeper than any calendar does.
+Tasks decode(QByteArrayView bytes, const Context& context = Context());
+
+} // namespace veltry::ICalendar

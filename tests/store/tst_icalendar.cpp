@@ -1,0 +1,374 @@
+// Calendar files: the tasks written as to-dos and read back, files in the shapes other programs
+// write, and the exported file as a second, independent reader sees it.
+#include "platform/core/AppError.h"
+#include "store/core/ICalendar.h"
+#include "store/core/ImportFile.h"
+#include "store/core/Task.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace veltry;
+
+namespace {
+
+using Rows = QList<QStringList>;
+
+// One task row: mark, description, due date, due time, category, priority, notes, creation
+// date, alarm, type; the two reserved columns stay empty.
+QStringList task(const QString& mark, const QString& description, const QString& date, const QString& time,
+                 const QString& category, const QString& priority, const QString& notes, const QString& created,
+                 const QString& alarm, const QString& type)
+{
+    return {mark, description, date, time, category, priority, notes, created, alarm, QString(), type, QString()};
+}
+
+CellStore listOf(const Rows& rows)
+{
+    CellStore list;
+    list.setColumnCount(TaskCol::Count);
+    list.setRowCount(int(rows.size()) + 1);
+    for (int c = 0; c < TaskCol::Count; ++c)
+        list.setCell(c, 0, kTaskTitles[size_t(c)]);
+    for (int r = 0; r < rows.size(); ++r)
+        for (int c = 0; c < TaskCol::Count; ++c)
+            list.setCell(c, r + 1, rows.at(r).at(c));
+    return list;
+}
+
+Rows rowsOf(const CellStore& list)
+{
+    Rows rows;
+    for (int r = 1; r < list.rowCount(); ++r) {
+        QStringList row;
+        for (int c = 0; c < TaskCol::Count; ++c)
+            row << list.cell(c, r);
+        rows << row;
+    }
+    return rows;
+}
+
+// A fixed place in time and space: month-first dates, two hours east of UTC, a day in May.
+ICalendar::Context pinned()
+{
+    ICalendar::Context context;
+    context.formats = LocaleFormats::fromPattern(QStringLiteral("m/d/yy"), QLatin1Char('/'));
+    context.local = QTimeZone(2 * 3600);
+    context.now = QDateTime(QDate(2026, 5, 10), QTime(12, 0), context.local);
+    return context;
+}
+
+QByteArray calendar(const QByteArray& body)
+{
+    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Test//EN\r\n" + body + "END:VCALENDAR\r\n";
+}
+
+QByteArray todo(const QByteArray& lines)
+{
+    return calendar("BEGIN:VTODO\r\nUID:t\r\nDTSTAMP:20260101T000000Z\r\n" + lines + "END:VTODO\r\n");
+}
+
+const QString kNone = kEmptyPriority;
+
+} // namespace
+
+class TestICalendar : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void roundTrip_data()
+    {
+        QTest::addColumn<Rows>("tasks");
+        QTest::newRow("every column: a checked daily task with an alarm")
+            << Rows{task(" ", "Call the bank", "3/15/26", "09:30pm", "Money", "1", "Ask about\r\nthe fees", "3/1/26", "Y", "1")};
+        QTest::newRow("weekly, at midnight")
+            << Rows{task("", "Weekly review", "3/16/26", "12:00am", "", "2", "", "3/1/26", "", "2")};
+        QTest::newRow("bi-weekly, at noon")
+            << Rows{task("", "Pay the cleaner", "3/20/26", "12:00pm", "Home", "3", "", "3/1/26", "", "3")};
+        QTest::newRow("monthly, a date without a time, with an alarm")
+            << Rows{task("", "Rent", "1/31/26", "", "Home", kNone, "", "1/1/26", "Y", "4")};
+        QTest::newRow("a priority of other text")
+            << Rows{task("", "Odd priority", "", "", "", "urgent, really; yes", "", "2/2/26", "", "0")};
+        QTest::newRow("notes with line breaks, commas, semicolons and non-Latin characters")
+            << Rows{task("", "Notes", "", "", "", kNone,
+                         "Line one, with a comma; and a semicolon\r\n\u041b\u0438\u043d\u0438\u044f \u0434\u0432\u0430 \u2014 "
+                         "\u0445\u043e\u0440\u043e\u0448\u043e\r\n\u7b2c\u4e09\u884c \u4e2d\u6587 \U0001F642\r\n"
+                         "back\\slash \"quoted\" a:b\r\n\r\nafter an empty line\r\n",
+                         "2/2/26", "", "0")};
+        QTest::newRow("no date")
+            << Rows{task("", "Someday", "", "", "", kNone, "", "2/2/26", "", "0")};
+        QTest::newRow("a category with a comma and a semicolon")
+            << Rows{task("", "Shed", "", "", "Home, Garden; shed", kNone, "", "2/2/26", "", "0")};
+        // The calendar library trims the blanks at either end of a text, so none is there.
+        QTest::newRow("a long description folds and comes back whole")
+            << Rows{task("", QString(QStringLiteral("\u00c9t\u00e9 \u65e5\u672c ")).repeated(30) + "end", "12/31/26", "11:59pm", "",
+                         kNone, "", "2/2/26", "", "0")};
+        QTest::newRow("several tasks keep their order")
+            << Rows{task("", "First", "", "", "", "1", "", "2/2/26", "", "0"),
+                    task(" ", "Second", "4/1/26", "", "", "2", "", "2/3/26", "", "2"),
+                    task("", "Third", "", "", "", kNone, "", "2/4/26", "", "0")};
+    }
+
+    void roundTrip()
+    {
+        QFETCH(Rows, tasks);
+        const ICalendar::Context context = pinned();
+        const ICalendar::Tasks back = ICalendar::decode(ICalendar::encode(listOf(tasks), context), context);
+        QCOMPARE(back.todos, int(tasks.size()));
+        QCOMPARE(back.skipped, 0);
+        QCOMPARE(rowsOf(back.rows), tasks);
+    }
+
+    void readBySecondReader_data()
+    {
+        QTest::addColumn<QStringList>("cells");
+        QTest::addColumn<QStringList>("seen");  // the to-do's lines as the other reader prints them
+
+        QTest::newRow("every column")
+            << task(" ", "Call the bank", "3/15/26", "09:30pm", "Money", "1", "Ask about\r\nthe fees", "3/1/26", "Y", "1")
+            << QStringList{"SUMMARY \"Call the bank\"", "DUE datetime 2026-03-15T21:30:00", "CATEGORIES [\"Money\"]",
+                           "PRIORITY 1", "DESCRIPTION \"Ask about\\nthe fees\"", "RRULE FREQ=DAILY", "STATUS COMPLETED",
+                           "VALARM DISPLAY RELATED=END datetime.timedelta(0)"};
+        QTest::newRow("weekly, a date alone")
+            << task("", "Review", "3/16/26", "", "Work, Home", "2", "", "3/1/26", "Y", "2")
+            << QStringList{"SUMMARY \"Review\"", "DUE date 2026-03-16", "CATEGORIES [\"Work\", \" Home\"]", "PRIORITY 5",
+                           "RRULE FREQ=WEEKLY", "STATUS NEEDS-ACTION", "VALARM DISPLAY RELATED=END datetime.timedelta(0)"};
+        QTest::newRow("bi-weekly")
+            << task("", "Cleaner", "3/20/26", "12:00pm", "", "3", "", "3/1/26", "", "3")
+            << QStringList{"SUMMARY \"Cleaner\"", "DUE datetime 2026-03-20T12:00:00", "PRIORITY 9",
+                           "RRULE FREQ=WEEKLY;INTERVAL=2", "STATUS NEEDS-ACTION"};
+        QTest::newRow("monthly, other priority text, notes of every kind")
+            << task("", "\u0421\u0447\u0451\u0442; rent, \u5bb6\u8cc3", "", "", "", "soon", "a, b; c\r\n\u65e5\u672c\\x",
+                    "3/1/26", "", "4")
+            << QStringList{"SUMMARY \"\u0421\u0447\u0451\u0442; rent, \u5bb6\u8cc3\"", "X-VELTRY-PRIORITY \"soon\"",
+                           "DESCRIPTION \"a, b; c\\n\u65e5\u672c\\\\x\"", "RRULE FREQ=MONTHLY", "STATUS NEEDS-ACTION"};
+        QTest::newRow("no date, no priority, no alarm without a date")
+            << task("", "Someday", "", "", "", kNone, "", "2/2/26", "Y", "0")
+            << QStringList{"SUMMARY \"Someday\"", "STATUS NEEDS-ACTION"};
+    }
+
+    void readBySecondReader()
+    {
+        QFETCH(QStringList, cells);
+        QFETCH(QStringList, seen);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("tasks.ics"));
+        ICalendar::saveToFile(listOf({cells}), path, pinned());
+
+        // The system's interpreter first: it is the one the Debian package installs the reader for.
+        const QString script = QStringLiteral(VELTRY_TEST_DATA "/../store/ics_dump.py");
+        QStringList interpreters{QStringLiteral("/usr/bin/python3")};
+        if (const QString found = QStandardPaths::findExecutable(QStringLiteral("python3")); !found.isEmpty())
+            interpreters << found;
+        QByteArray output;
+        for (const QString& python : interpreters) {
+            QProcess p;
+            p.start(python, {script, path});
+            if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+                continue;
+            if (p.exitCode() == 0) {
+                output = p.readAllStandardOutput();
+                break;
+            }
+            QVERIFY2(p.exitCode() == 77, p.readAllStandardError().constData());
+        }
+        if (output.isEmpty())
+            QSKIP("Python's icalendar package (python3-icalendar) is missing; the second reader was not run.");
+        QStringList expected = QStringList{"BEGIN"} + seen
+            + QStringList{"PRODID -//Veltry//Veltry Professional v1.0//EN"};
+        QCOMPARE(QString::fromUtf8(output).split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
+    }
+
+    void importShapes_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<Rows>("tasks");
+        QTest::addColumn<int>("skipped");
+
+        QTest::newRow("due in a named time zone with its definition: local time, a day later")
+            << "tz-named.ics"
+            << Rows{task("", "Send the quarterly report", "7/16/26", "01:00am", "Work", "2", "", "6/1/26", "Y", "0")} << 0;
+        QTest::newRow("a due date alone")
+            << "date-only.ics"
+            << Rows{task("", "Renew the passport", "3/20/26", "", "", "1",
+                         "Bring two photos, the old passport\r\nand the form.", "3/10/26", "", "0")}
+            << 0;
+        QTest::newRow("no due date, no creation date")
+            << "no-due.ics" << Rows{task("", "Read the new book", "", "", "Home, Leisure", "3", "", "5/10/26", "", "0")} << 0;
+        QTest::newRow("completed, with or without its status")
+            << "completed.ics"
+            << Rows{task(" ", "Pay the rent", "3/1/26", "", "", kNone, "", "2/1/26", "", "0"),
+                    task(" ", "Water the plants", "", "", "", kNone, "", "2/1/26", "", "0")}
+            << 0;
+        QTest::newRow("events, journal entries and free time mixed with to-dos")
+            << "mixed.ics"
+            << Rows{task("", "Book the flights", "", "", "", kNone, "", "4/1/26", "", "0"),
+                    task("", "Pack the bags", "4/10/26", "09:00am", "", kNone, "", "4/1/26", "", "0")}
+            << 3;
+        QTest::newRow("folded long lines")
+            << "folded.ics"
+            << Rows{task("", "Prepare the slides for the annual meeting of the regional garden club and print the handouts",
+                         "", "", "", kNone,
+                         "\u0420\u044f\u0434 \u0434\u043b\u0438\u043d\u043d\u044b\u0445 \u0437\u0430\u043c\u0435\u0442\u043e\u043a: "
+                         "\u043f\u0440\u0438\u043d\u0435\u0441\u0442\u0438 \u043f\u0440\u043e\u0435\u043a\u0442\u043e\u0440, "
+                         "\u0443\u0434\u043b\u0438\u043d\u0438\u0442\u0435\u043b\u044c; \u0438 \u043a\u0430\u0431\u0435\u043b\u0438."
+                         "\r\n\u65e5\u672c\u8a9e\u306e\u30e1\u30e2\u3082\u6298\u308a\u8fd4\u3055\u308c\u307e\u3059\u3002",
+                         "1/5/26", "", "0")}
+            << 0;
+    }
+
+    void importShapes()
+    {
+        QFETCH(QString, file);
+        QFETCH(Rows, tasks);
+        QFETCH(int, skipped);
+        QFile f(QStringLiteral(VELTRY_TEST_DATA "/ical/") + file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const ICalendar::Tasks read = ICalendar::decode(f.readAll(), pinned());
+        QCOMPARE(rowsOf(read.rows), tasks);
+        QCOMPARE(read.todos, int(tasks.size()));
+        QCOMPARE(read.skipped, skipped);
+    }
+
+    void todoFields_data()
+    {
+        QTest::addColumn<QByteArray>("lines");     // inside one to-do
+        QTest::addColumn<QStringList>("cells");    // "column=text" the to-do gives
+
+        QTest::newRow("priority 4 is high") << QByteArray("PRIORITY:4\r\n") << QStringList{"5=1"};
+        QTest::newRow("priority 6 is low") << QByteArray("PRIORITY:6\r\n") << QStringList{"5=3"};
+        QTest::newRow("priority 0 is none") << QByteArray("PRIORITY:0\r\n") << QStringList{"5=\u00a0"};
+        QTest::newRow("the text priority wins")
+            << QByteArray("PRIORITY:9\r\nX-VELTRY-PRIORITY:later\r\n") << QStringList{"5=later"};
+        QTest::newRow("a due time in UTC becomes local")
+            << QByteArray("DUE:20261231T230000Z\r\n") << QStringList{"2=1/1/27", "3=01:00am"};
+        QTest::newRow("a floating due time stands")
+            << QByteArray("DUE:20260102T070809\r\n") << QStringList{"2=1/2/26", "3=07:08am"};
+        QTest::newRow("weekly on the due date's weekday is weekly")
+            << QByteArray("DUE;VALUE=DATE:20260316\r\nRRULE:FREQ=WEEKLY;BYDAY=MO\r\n") << QStringList{"10=2", "6="};
+        QTest::newRow("monthly on the due date's day is monthly")
+            << QByteArray("DUE;VALUE=DATE:20260316\r\nRRULE:FREQ=MONTHLY;BYMONTHDAY=16\r\n") << QStringList{"10=4", "6="};
+        QTest::newRow("a yearly repeat is one-time with the rule in the notes")
+            << QByteArray("DESCRIPTION:Cake\r\nRRULE:FREQ=YEARLY\r\n") << QStringList{"10=0", "6=Cake\r\nRepeats: FREQ=YEARLY"};
+        QTest::newRow("a repeat with an end is one-time")
+            << QByteArray("RRULE:FREQ=DAILY;COUNT=3\r\n") << QStringList{"10=0", "6=Repeats: FREQ=DAILY;COUNT=3"};
+        QTest::newRow("weekly on another day is one-time")
+            << QByteArray("DUE;VALUE=DATE:20260316\r\nRRULE:FREQ=WEEKLY;BYDAY=TU,TH\r\n")
+            << QStringList{"10=0", "6=Repeats: FREQ=WEEKLY;BYDAY=TU,TH"};
+        QTest::newRow("every three weeks is one-time")
+            << QByteArray("RRULE:FREQ=WEEKLY;INTERVAL=3\r\n") << QStringList{"10=0", "6=Repeats: FREQ=WEEKLY;INTERVAL=3"};
+        QTest::newRow("no summary") << QByteArray("DESCRIPTION:x\r\n") << QStringList{"1=(no summary)"};
+        QTest::newRow("a summary over lines and tabs is one line")
+            << QByteArray("SUMMARY:a\\nb\tc\r\n") << QStringList{"1=a b c"};
+        QTest::newRow("an alarm without a due date rings never") << QByteArray("BEGIN:VALARM\r\nACTION:AUDIO\r\n"
+                                                                           "TRIGGER:-PT5M\r\nEND:VALARM\r\n")
+                                                                << QStringList{"8="};
+        QTest::newRow("any alarm of a due to-do is the alarm")
+            << QByteArray("DUE;VALUE=DATE:20260316\r\nBEGIN:VALARM\r\nACTION:AUDIO\r\nTRIGGER:-PT5M\r\nEND:VALARM\r\n")
+            << QStringList{"8=Y"};
+        QTest::newRow("a creation date in a zone behind UTC")
+            << QByteArray("CREATED:20260301T230000Z\r\n") << QStringList{"7=3/2/26"};
+        QTest::newRow("a due date and a duration give the due moment")
+            << QByteArray("DTSTART:20260301T080000Z\r\nDURATION:PT2H\r\n") << QStringList{"2=3/1/26", "3=12:00pm"};
+    }
+
+    void todoFields()
+    {
+        QFETCH(QByteArray, lines);
+        QFETCH(QStringList, cells);
+        const ICalendar::Tasks read = ICalendar::decode(todo(lines), pinned());
+        QCOMPARE(read.todos, 1);
+        for (const QString& cell : cells) {
+            const qsizetype eq = cell.indexOf(QLatin1Char('='));
+            QCOMPARE(read.rows.cell(cell.left(eq).toInt(), 1), cell.mid(eq + 1));
+        }
+    }
+
+    void damagedFilesAddNothing_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("why");  // the start of the reason given
+
+        QTest::newRow("a due date that is no date")
+            << todo("SUMMARY:a\r\nDUE:someday\r\n")
+            << "Can't parse as DATE-TIME value in DUE property. Removing entire property: someday";
+        QTest::newRow("a line that is no property")
+            << todo("SUMMARY:a\r\nthis is not a property\r\n")
+            << "Got a data line, but could not find a property name or component begin tag";
+        QTest::newRow("a repeat rule that is none")
+            << todo("RRULE:FREQ=SOMETIMES\r\n") << "Can't parse as RECUR value in RRULE property";
+        QTest::newRow("cut short") << calendar("BEGIN:VTODO\r\nSUMMARY:a\r\n").chopped(15) << "The file holds no complete calendar";
+        QTest::newRow("not a calendar") << QByteArray("12,2\r\n1,1,a task list\r\n") << "The file holds no complete calendar";
+        QTest::newRow("empty") << QByteArray() << "The file holds no complete calendar";
+        QTest::newRow("a NUL byte")
+            << todo(QByteArray("SUMMARY:a\0b\r\n", 12)) << "The file holds a NUL byte at offset";
+        QTest::newRow("nested thousands deep")
+            << calendar(QByteArray("BEGIN:X-A\r\n").repeated(100000) + QByteArray("END:X-A\r\n").repeated(100000))
+            << "The calendar nests its parts more than 16 deep.";
+    }
+
+    void damagedFilesAddNothing()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, why);
+        const CellStore list = listOf({task("", "Kept", "", "", "", kNone, "", "1/1/26", "", "0")});
+        try {
+            importCalendar(list, file, pinned());
+            QFAIL("the file was taken");
+        } catch (const AppError& e) {
+            QVERIFY2(e.message().startsWith(why), qPrintable(e.message()));
+        }
+    }
+
+    void oversizedFileIsRefused()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("huge.ics"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QVERIFY(f.write(todo("SUMMARY:a\r\n")) > 0);
+        f.close();
+        QCOMPARE(ImportCalendarFile(listOf({}), path).todos, 1);
+        // Sparse: no room taken on disk, yet far more than the calendar library should hold.
+        QVERIFY(f.resize(kMaxCalendarBytes + 1));
+        try {
+            ImportCalendarFile(listOf({}), path);
+            QFAIL("the file was read");
+        } catch (const AppError& e) {
+            QVERIFY2(e.message().endsWith(QLatin1String(" is too large to be imported.")), qPrintable(e.message()));
+        }
+    }
+
+    void importAddsAtTheTop_data()
+    {
+        QTest::addColumn<Rows>("before");
+        QTest::addColumn<QStringList>("after");  // the descriptions
+        QTest::newRow("into an empty list") << Rows{task("", "", "", "", "", "", "", "", "", "")}
+                                            << QStringList{"C", "B", "A"};
+        QTest::newRow("above the tasks there")
+            << Rows{task("", "Kept", "", "", "", kNone, "", "1/1/26", "", "0")} << QStringList{"C", "B", "A", "Kept"};
+    }
+
+    void importAddsAtTheTop()
+    {
+        QFETCH(Rows, before);
+        QFETCH(QStringList, after);
+        const CalendarImport result = importCalendar(
+            listOf(before), calendar("BEGIN:VTODO\r\nSUMMARY:A\r\nEND:VTODO\r\nBEGIN:VEVENT\r\nSUMMARY:E\r\nEND:VEVENT\r\n"
+                                     "BEGIN:VTODO\r\nSUMMARY:B\r\nEND:VTODO\r\nBEGIN:VTODO\r\nSUMMARY:C\r\nEND:VTODO\r\n"),
+            pinned());
+        QCOMPARE(result.todos, 3);
+        QCOMPARE(result.skipped, 1);
+        QStringList descriptions;
+        for (const QStringList& row : rowsOf(result.list))
+            descriptions << row.at(TaskCol::Task);
+        QCOMPARE(descriptions, after);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestICalendar)
+#include "tst_icalendar.moc"
