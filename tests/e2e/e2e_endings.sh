@@ -39,16 +39,7 @@ E2E_LIST="$full/veltlist.vlp"
 start_app
 wait_for_file "$E2E_LIST"
 id="$(wait_for_window "Veltry Professional")"
-xdotool windowfocus --sync "$id" 2>/dev/null || true
-sleep 0.5
-xdotool key --window "$id" Insert
-dlg="$(wait_for_window "Add New Task")"
-xdotool windowfocus --sync "$dlg" 2>/dev/null || true
-sleep 0.3
-xdotool type --window "$dlg" --delay 20 "Pay the rent"
-xdotool key --window "$dlg" Return 2>/dev/null || true
-for _ in $(seq 50); do grep -q 'Pay the rent' "$E2E_LIST" && break; sleep 0.1; done
-grep -q 'Pay the rent' "$E2E_LIST" || fail "the new task was not saved"
+add_task_by_keys "$id" "Pay the rent" "$E2E_LIST"
 # Fill the disk, then check the task (a change no save has written yet).
 dd if=/dev/zero of="$full/filler" bs=4k 2>/dev/null || true
 xdotool windowfocus --sync "$id" 2>/dev/null || true

@@ -78,3 +78,20 @@ expect_dword() {
   local want; want=$(printf '"%s"=dword:%08x' "$name" "$value")
   grep -qxF "$want" "$E2E_SETTINGS" || fail "settings lack $want"
 }
+
+# Adds a task with only its description through the task window $1 (Insert, type, Enter) and
+# waits until list file $3 holds it.
+add_task_by_keys() {
+  local id="$1" description="$2" list="$3" dlg
+  xdotool windowfocus --sync "$id" 2>/dev/null || true
+  sleep 0.5
+  xdotool key --window "$id" Insert
+  dlg="$(wait_for_window "Add New Task")"
+  xdotool windowfocus --sync "$dlg" 2>/dev/null || true
+  sleep 0.3
+  xdotool type --window "$dlg" --delay 20 "$description"
+  # The dialog goes away on the key press, so sending the release may find no window.
+  xdotool key --window "$dlg" Return 2>/dev/null || true
+  for _ in $(seq 50); do grep -qF "$description" "$list" 2>/dev/null && return 0; sleep 0.1; done
+  fail "the task '$description' did not reach $list"
+}

@@ -26,15 +26,7 @@ E2E_PIDS+=($APP_PID)
 list="$XDG_DATA_HOME/veltry/veltlist.vlp"
 wait_for_file "$list"
 id="$(wait_for_window "Veltry Professional")"
-xdotool windowfocus --sync "$id" 2>/dev/null || true
-sleep 0.5
-xdotool key --window "$id" Insert
-dlg="$(wait_for_window "Add New Task")"
-xdotool windowfocus --sync "$dlg" 2>/dev/null || true
-sleep 0.3
-xdotool type --window "$dlg" --delay 20 "Renew the car insurance"
-xdotool key --window "$dlg" Return 2>/dev/null || true
-for _ in $(seq 50); do grep -q 'Renew the car insurance' "$list" && break; sleep 0.1; done
+add_task_by_keys "$id" "Renew the car insurance" "$list"
 grep -q $'^1,1,Renew the car insurance\r$' "$list" || fail "the task did not reach $list"
 [ -e /usr/bin/veltlist.vlp ] && fail "the list was written into /usr/bin"
 stop_app
