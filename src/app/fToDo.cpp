@@ -764,9 +764,6 @@ void TfrmToDo::createToolbar()
     btnPrint->setOnClick([this](TFlatButton*) { AutoFitColumnWidths(); });
     btnLogTasks->setOnClick([this](TFlatButton*) { LogTasks(); });
     btnViewHistory->setOnClick([this](TFlatButton*) { ViewHistory(false); });
-    // Advanced sort and find are not available yet.
-    for (TFlatButton* b : {btnAdvSort, btnFind})
-        b->setEnabled(false);
 }
 
 void TfrmToDo::createMenus()
@@ -791,9 +788,6 @@ void TfrmToDo::createMenus()
     file->addSeparator();
     add(file, mnuFileMinimize, "mnuFileMinimize", "&Minimize");
     add(file, mnuFileExit, "mnuFileExit", "E&xit");
-    // Shown so the menu reads as it will, but these cannot be used yet.
-    for (QAction* a : {mnuFilePrinterSetup, mnuFilePrintPreview, mnuFilePrint})
-        a->setEnabled(false);
 
     QMenu* edit = bar->addMenu(QStringLiteral("E&dit"));
     edit->setObjectName(QStringLiteral("mnuEdit"));
@@ -1104,9 +1098,6 @@ void TfrmToDo::setupPrinting()
     ps.RightSize = 50;
     ps.ColumnSpacing = 15;
 
-    mnuFilePrinterSetup->setEnabled(true);
-    mnuFilePrintPreview->setEnabled(true);
-    mnuFilePrint->setEnabled(true);
     connect(mnuFilePrinterSetup, &QAction::triggered, this, &TfrmToDo::mnuFilePrinterSetupClick);
     connect(mnuFilePrintPreview, &QAction::triggered, this, &TfrmToDo::mnuFilePrintPreviewClick);
     connect(mnuFilePrint, &QAction::triggered, this, &TfrmToDo::mnuFilePrintClick);
@@ -1215,8 +1206,6 @@ void TfrmToDo::connectSortAndFind()
 {
     btnAdvSort->setOnClick([this](TFlatButton*) { btnAdvSortClick(); });
     btnFind->setOnClick([this](TFlatButton*) { btnFindClick(); });
-    btnAdvSort->setEnabled(true);
-    btnFind->setEnabled(true);
 }
 
 void TfrmToDo::btnAdvSortClick()

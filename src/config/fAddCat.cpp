@@ -1,6 +1,6 @@
 #include "config/fAddCat.h"
 
-#include "config/DialogWindow.h"
+#include "platform/WindowPlacement.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -1,6 +1,6 @@
 #include "config/fChDir.h"
 
-#include "config/DialogWindow.h"
+#include "platform/WindowPlacement.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "config/fFExists.h"
 
-#include "config/DialogWindow.h"
+#include "platform/WindowPlacement.h"
 
 #include <QFrame>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "config/fPrefs2.h"
 
 #include "app/fToDo.h"
-#include "config/DialogWindow.h"
+#include "platform/WindowPlacement.h"
 #include "config/fAddCat.h"
 #include "config/fChDir.h"
 #include "config/fFExists.h"

@@ -1,4 +1,5 @@
 #include "history/fAdvSort.h"
+#include "platform/WindowPlacement.h"
 
 #include "history/fAdvSortHelp.h"
 #include "widgets/TextGrid.h"
@@ -122,8 +123,7 @@ void TfrmAdvSort::showEvent(QShowEvent* event)
     // Once per opening; the window system showing it again (after minimising) keeps the picks.
     if (event->spontaneous())
         return;
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+    centreOnScreen(this);
     FormActivate();
     cboPKey->setFocus();
 }

@@ -1,4 +1,5 @@
 #include "history/fAdvSortHelp.h"
+#include "platform/WindowPlacement.h"
 
 #include <QFrame>
 #include <QGuiApplication>
@@ -66,8 +67,7 @@ void TfrmAdvSortHelp::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+    centreOnScreen(this);
     BitBtn1->setFocus();
 }
 

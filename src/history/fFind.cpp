@@ -1,4 +1,5 @@
 #include "history/fFind.h"
+#include "platform/WindowPlacement.h"
 
 #include "app/AppIcons.h"
 #include "platform/MessageBox.h"
@@ -60,8 +61,7 @@ void TfrmFind::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+    centreOnScreen(this);
     edtFind->clear();
     edtFind->setFocus();
 }

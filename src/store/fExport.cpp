@@ -1,4 +1,5 @@
 #include "store/fExport.h"
+#include "platform/WindowPlacement.h"
 
 #include "platform/MessageBox.h"
 #include "platform/core/AppError.h"
@@ -85,11 +86,7 @@ TfrmExport::~TfrmExport() = default;
 void TfrmExport::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(s->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    centreOnScreen(this);
     // Typing replaces the proposed name.
     edtFilename->setFocus();
     edtFilename->selectAll();

@@ -1,4 +1,5 @@
 #include "store/fImport.h"
+#include "platform/WindowPlacement.h"
 
 #include "platform/MessageBox.h"
 #include "platform/core/AppError.h"
@@ -126,11 +127,7 @@ TfrmImport::~TfrmImport() = default;
 void TfrmImport::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(s->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    centreOnScreen(this);
     FileListBox1->setFocus();
 }
 
