@@ -329,7 +329,8 @@ void AlarmScheduler::renew(CellStore& cells, int row, const QDateTime& now, cons
         cells.setRowCount(cells.rowCount() + 1);
         added = cells.rowCount() - 1;
     }
-    for (int c = TaskCol::Task; c < TaskCol::Count; ++c) {
+    // The renewed task is a task of its own: it does not take the old one's UID.
+    for (int c = TaskCol::Task; c < TaskCol::Reserved; ++c) {
         const QByteArray copy = cells.cellUtf8(c, row).toByteArray();
         cells.setCellUtf8(c, added, copy);
     }

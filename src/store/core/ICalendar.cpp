@@ -163,11 +163,14 @@ void addAlarm(icalcomponent* todo, const QString& description)
     icalcomponent_add_component(todo, alarm);
 }
 
-icalcomponent* todoOf(const CellStore& list, int row, const Context& context)
+icalcomponent* todoOf(const CellStore& list, int row, const Context& context, const QDateTime& completedAt = {})
 {
     auto cell = [&](int col) { return list.cell(col, row); };
     icalcomponent* todo = icalcomponent_new(ICAL_VTODO_COMPONENT);
-    icalcomponent_add_property(todo, icalproperty_new_uid(QUuid::createUuid().toString(QUuid::WithoutBraces).toUtf8().constData()));
+    // A task keeps its UID from one export to the next, and on the calendar server.
+    const QString uid = cell(TaskCol::Reserved).isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces)
+                                                          : calendarText(cell(TaskCol::Reserved));
+    icalcomponent_add_property(todo, icalproperty_new_uid(uid.toUtf8().constData()));
     icalcomponent_add_property(todo, icalproperty_new_dtstamp(utcTime(context.now)));
     const QDate today = context.now.date();
     const QDate created = context.formats.parseDate(cell(TaskCol::CreateDate), today);
@@ -187,8 +190,10 @@ icalcomponent* todoOf(const CellStore& list, int row, const Context& context)
     addPriority(todo, cell(TaskCol::Priority));
     if (!cell(TaskCol::Notes).isEmpty())
         addText(todo, icalproperty_new_description, cell(TaskCol::Notes));
-    icalcomponent_add_property(todo, icalproperty_new_status(cell(TaskCol::Mark) == kCheckedMark ? ICAL_STATUS_COMPLETED
-                                                                                               : ICAL_STATUS_NEEDSACTION));
+    const bool done = cell(TaskCol::Mark) == kCheckedMark;
+    icalcomponent_add_property(todo, icalproperty_new_status(done ? ICAL_STATUS_COMPLETED : ICAL_STATUS_NEEDSACTION));
+    if (done)
+        icalcomponent_add_property(todo, icalproperty_new_completed(utcTime(completedAt.isValid() ? completedAt : context.now)));
     addRecurrence(todo, cell(TaskCol::Type));
     // The alarm rings at the due moment, so without a due date there is nothing to ring.
     if (cell(TaskCol::Alarm) == kAlarmOn && dueDate.isValid())
@@ -402,7 +407,10 @@ void saveToFile(const CellStore& taskList, const QString& path, const Context& c
         throw AppError(QStringLiteral("Could not save \"%1\": %2").arg(path, file.errorString()));
 }
 
-Tasks decode(QByteArrayView bytes, const Context& context)
+namespace {
+
+// The calendar library's tree of `bytes`, checked; throws AppError on a damaged calendar.
+Component parseCalendar(QByteArrayView bytes)
 {
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes = bytes.sliced(3);
@@ -421,6 +429,14 @@ Tasks decode(QByteArrayView bytes, const Context& context)
     }
     if (const char* error = firstError(root.get()))
         throw AppError(QString::fromUtf8(error));
+    return root;
+}
+
+} // namespace
+
+Tasks decode(QByteArrayView bytes, const Context& context)
+{
+    Component root = parseCalendar(bytes);
 
     // Several calendars in one file come inside one root; a lone component stands for itself.
     std::vector<icalcomponent*> items;
@@ -461,6 +477,55 @@ Tasks decode(QByteArrayView bytes, const Context& context)
             ++tasks.skipped;
     }
     return tasks;
+}
+
+QByteArray encodeTask(const TaskCells& task, const QDateTime& completedAt, const Context& context)
+{
+    CellStore list;
+    list.setColumnCount(TaskCol::Count);
+    list.setRowCount(2);
+    for (int c = 0; c < TaskCol::Count; ++c)
+        list.setCell(c, 1, task[size_t(c)]);
+    Component calendar(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
+    icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));
+    const QByteArray prodid = QByteArrayLiteral("-//Veltry//Veltry Professional ") + kVersionText + "//EN";
+    icalcomponent_add_property(calendar.get(), icalproperty_new_prodid(prodid.constData()));
+    icalcomponent_add_component(calendar.get(), todoOf(list, 1, context, completedAt));
+    char* text = icalcomponent_as_ical_string_r(calendar.get());
+    QByteArray bytes(text);
+    icalmemory_free_buffer(text);
+    return bytes;
+}
+
+std::optional<TaskCells> decodeTask(QByteArrayView bytes, const Context& context)
+{
+    Component root = parseCalendar(bytes);
+    // A repeating to-do may come with changed occurrences (RECURRENCE-ID); the master is the task.
+    icalcomponent* master = nullptr;
+    std::vector<icalcomponent*> stack{root.get()};
+    while (!stack.empty() && !master) {
+        icalcomponent* c = stack.back();
+        stack.pop_back();
+        if (icalcomponent_isa(c) == ICAL_VTODO_COMPONENT) {
+            if (!icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY))
+                master = c;
+            continue;
+        }
+        for (icalcomponent* child = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT); child;
+             child = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT))
+            stack.push_back(child);
+    }
+    if (!master)
+        return std::nullopt;
+    CellStore rows;
+    rows.setColumnCount(TaskCol::Count);
+    rows.setRowCount(2);
+    readTodo(master, rows, 1, context);
+    rows.setCell(TaskCol::Reserved, 1, cellText(icalcomponent_get_uid(master), false));
+    TaskCells task;
+    for (int c = 0; c < TaskCol::Count; ++c)
+        task[size_t(c)] = rows.cell(c, 1);
+    return task;
 }
 
 } // namespace veltry::ICalendar

@@ -8,6 +8,10 @@
 #include <QDateTime>
 #include <QString>
 #include <QTimeZone>
+#include <array>
+#include <optional>
+
+#include "store/core/Task.h"
 
 namespace veltry::ICalendar {
 
@@ -41,5 +45,17 @@ struct Tasks
 // not a calendar or the calendar library finds it damaged (with the library's own text), or
 // when it nests components deeper than any calendar does.
 Tasks decode(QByteArrayView bytes, const Context& context = Context());
+
+// One task, every column; its UID is in TaskCol::Reserved.
+using TaskCells = std::array<QString, TaskCol::Count>;
+
+// One task as a calendar object resource of its own: a calendar holding one to-do whose UID is
+// the task's. A checked task carries its completion time, `completedAt` or else the context's now.
+QByteArray encodeTask(const TaskCells& task, const QDateTime& completedAt = QDateTime(),
+                      const Context& context = Context());
+
+// The to-do of a calendar object resource (the master of a repeating one) with its UID in
+// TaskCol::Reserved; none when the resource holds no to-do. Throws AppError as `decode` does.
+std::optional<TaskCells> decodeTask(QByteArrayView bytes, const Context& context = Context());
 
 } // namespace veltry::ICalendar

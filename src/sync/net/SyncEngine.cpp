@@ -1,0 +1,361 @@
+#include "sync/net/SyncEngine.h"
+
+#include "platform/core/AppError.h"
+#include "store/core/ICalendar.h"
+
+#include <QSet>
+#include <QTimer>
+
+namespace veltry::sync {
+
+namespace {
+
+// More removals than this share of the agreed tasks at once look like a damaged or replaced
+// list, not like the user's doing: the tasks are brought back from the server instead.
+constexpr int kMassRemovalFloor = 5;
+
+// A server that keeps answering 412 must not keep the engine busy for ever.
+constexpr int kMaxRepeats = 3;
+
+// A to-do as this list would read back what it sends: texts the calendar carries differently
+// (a trimmed blank, a re-spelled time) are no change made on the server.
+TaskRow normalised(const TaskRow& row, const ICalendar::Context& context)
+{
+    try {
+        if (auto back = ICalendar::decodeTask(ICalendar::encodeTask(row, QDateTime(), context), context))
+            return *back;
+    } catch (const AppError&) {
+    }
+    return row;
+}
+
+} // namespace
+
+struct SyncEngine::Fetched
+{
+    QString syncToken;
+    QHash<QString, RemoteChange> remote;
+    QStringList hrefsToFetch;
+    int broken = 0;  // resources that are not readable calendars
+};
+
+SyncEngine::SyncEngine(CalDavClient* client, Host host, QString statePath, QObject* parent)
+    : QObject(parent), m_client(client), m_host(std::move(host)), m_statePath(std::move(statePath))
+{
+    m_retry = new QTimer(this);
+    m_retry->setSingleShot(true);
+    connect(m_retry, &QTimer::timeout, this, &SyncEngine::applyWhenFree);
+}
+
+SyncEngine::~SyncEngine() = default;
+
+void SyncEngine::setAccount(const QString& account)
+{
+    QString error;
+    m_state = SyncState::load(m_statePath, &error);
+    if (!error.isEmpty())
+        emit failed(DavError{DavError::Malformed, error});
+    if (m_state.account != account) {
+        m_state = SyncState();
+        m_state.account = account;
+    }
+}
+
+void SyncEngine::noteLogged(const std::vector<TaskRow>& rows, const QDateTime& at)
+{
+    bool any = false;
+    for (const TaskRow& row : rows) {
+        if (uidOf(row).isEmpty())
+            continue;  // never synced: the server has nothing to complete
+        m_state.logged.insert(uidOf(row), LoggedTask{row, at});
+        any = true;
+    }
+    if (any)
+        saveState();
+}
+
+void SyncEngine::syncNow()
+{
+    if (m_running) {
+        m_again = true;
+        return;
+    }
+    startCycle();
+}
+
+int SyncEngine::waitingChanges(const std::vector<TaskRow>& rows) const
+{
+    int waiting = 0;
+    QSet<QString> seen;
+    seen.reserve(qsizetype(rows.size()));
+    for (const TaskRow& row : rows) {
+        const QString& uid = uidOf(row);
+        seen.insert(uid);
+        const auto a = m_state.agreed.constFind(uid);
+        if (uid.isEmpty() || a == m_state.agreed.constEnd() || a->offList || !sameContent(row, a->cells))
+            ++waiting;
+    }
+    for (auto it = m_state.agreed.constBegin(); it != m_state.agreed.constEnd(); ++it)
+        if (!it->offList && !seen.contains(it.key()))
+            ++waiting;  // removed or logged here
+    return waiting;
+}
+
+void SyncEngine::startCycle()
+{
+    m_running = true;
+    m_again = false;
+    m_requests = 1;
+    m_fetched = std::make_unique<Fetched>();
+    QPointer<SyncEngine> self(this);
+    m_client->listChanges(m_state.syncToken, [self](const DavError& error, const DavListing& listing) {
+        if (self)
+            self->listed(error, listing);
+    });
+}
+
+void SyncEngine::listed(const DavError& error, const DavListing& listing)
+{
+    if (error) {
+        if (error.kind == DavError::InvalidSyncToken) {
+            m_state.syncToken.clear();
+            m_again = true;
+        }
+        finishCycle(error);
+        return;
+    }
+    Fetched& f = *m_fetched;
+    f.syncToken = listing.syncToken;
+    QHash<QString, QString> uidByHref;
+    uidByHref.reserve(m_state.agreed.size());
+    for (auto it = m_state.agreed.constBegin(); it != m_state.agreed.constEnd(); ++it)
+        uidByHref.insert(it->href, it.key());
+
+    QSet<QString> listed;
+    for (const DavResource& r : listing.resources) {
+        const QString uid = uidByHref.value(r.href);
+        if (r.removed) {
+            if (!uid.isEmpty())
+                f.remote.insert(uid, RemoteChange{r.href, QByteArray(), std::nullopt});
+            continue;
+        }
+        listed.insert(r.href);
+        if (!uid.isEmpty() && !r.etag.isEmpty() && m_state.agreed.value(uid).etag == r.etag)
+            continue;  // as agreed
+        f.hrefsToFetch << r.href;
+    }
+    if (listing.complete) {
+        for (auto it = m_state.agreed.constBegin(); it != m_state.agreed.constEnd(); ++it)
+            if (!listed.contains(it->href))
+                f.remote.insert(it.key(), RemoteChange{it->href, QByteArray(), std::nullopt});
+    }
+    if (f.hrefsToFetch.isEmpty()) {
+        applyWhenFree();
+        return;
+    }
+    ++m_requests;
+    QPointer<SyncEngine> self(this);
+    m_client->fetch(f.hrefsToFetch, [self](const DavError& e, const QList<DavResource>& resources) {
+        if (self)
+            self->fetched(e, resources);
+    });
+}
+
+void SyncEngine::fetched(const DavError& error, const QList<DavResource>& resources)
+{
+    if (error) {
+        finishCycle(error);
+        return;
+    }
+    Fetched& f = *m_fetched;
+    for (const DavResource& r : resources) {
+        std::optional<TaskRow> cells;
+        try {
+            cells = ICalendar::decodeTask(r.calendarData);
+        } catch (const AppError&) {
+            ++f.broken;  // another client's damaged item: left on the server as it is
+            continue;
+        }
+        if (!cells || uidOf(*cells).isEmpty())
+            continue;  // an event, a journal entry: not for a task list
+        const QString uid = uidOf(*cells);
+        // A task gone from one place and now at another (or a resource listed twice) is one task.
+        const auto known = f.remote.constFind(uid);
+        if (known != f.remote.constEnd() && known->cells)
+            continue;
+        f.remote.insert(uid, RemoteChange{r.href, r.etag, std::move(cells)});
+    }
+    applyWhenFree();
+}
+
+void SyncEngine::applyWhenFree()
+{
+    if (!m_fetched)
+        return;
+    if (m_host.mayChange && !m_host.mayChange()) {
+        m_retry->start(m_retryMs);
+        return;
+    }
+    std::vector<TaskRow> rows = m_host.rows();
+    const bool uidsGiven = assignUids(rows, &makeUid) > 0;
+
+    Fetched& f = *m_fetched;
+    QHash<QString, qsizetype> rowOf;
+    rowOf.reserve(qsizetype(rows.size()));
+    for (size_t i = 0; i < rows.size(); ++i)
+        rowOf.insert(uidOf(rows[i]), qsizetype(i));
+    // A column the server's copy holds as this list would have sent it is no change made there.
+    const ICalendar::Context context;
+    for (auto it = f.remote.begin(); it != f.remote.end(); ++it) {
+        if (!it->cells)
+            continue;
+        const auto agreed = m_state.agreed.constFind(it.key());
+        const TaskRow* reference = nullptr;
+        if (agreed != m_state.agreed.constEnd() && !agreed->offList)
+            reference = &agreed->cells;
+        else if (const auto r = rowOf.constFind(it.key()); r != rowOf.constEnd())
+            reference = &rows[size_t(*r)];
+        if (!reference)
+            continue;
+        const TaskRow back = normalised(*reference, context);
+        TaskRow& cells = *it->cells;
+        for (int c = 0; c < TaskCol::Count; ++c)
+            if (c != TaskCol::Reserved && cells[c] == back[c])
+                cells[c] = (*reference)[c];
+    }
+
+    MergeResult result = merge(rows, m_state.agreed, f.remote, m_state.logged, &makeUid);
+
+    // Many tasks missing at once: the list was damaged or swapped, so they come back instead of
+    // being deleted everywhere.
+    const qsizetype agreedOnList = std::count_if(m_state.agreed.cbegin(), m_state.agreed.cend(),
+                                                 [](const Agreed& a) { return !a.offList; });
+    if (qsizetype(result.removals.size()) > std::max<qsizetype>(kMassRemovalFloor, agreedOnList / 2)) {
+        for (const Removal& r : result.removals)
+            result.local.push_back(m_state.agreed.value(r.uid).cells);
+        result.removals.clear();
+        result.localChanged = true;
+    }
+
+    if (result.localChanged || uidsGiven) {
+        if (!m_host.replaceRows(result.localChanged ? result.local : rows)) {
+            finishCycle(DavError{DavError::Server, QStringLiteral("The task list could not be saved, so the "
+                                                                  "server's changes were not taken in.")});
+            return;
+        }
+    }
+    for (auto it = result.agree.constBegin(); it != result.agree.constEnd(); ++it)
+        m_state.agreed.insert(it.key(), *it);
+    for (const QString& uid : result.forget) {
+        m_state.agreed.remove(uid);
+        m_state.logged.remove(uid);
+    }
+    // A logged task that is back on the list (or never reached the server) has nothing to complete.
+    for (auto it = m_state.logged.begin(); it != m_state.logged.end();) {
+        if (rowOf.contains(it.key()))
+            it = m_state.logged.erase(it);
+        else
+            ++it;
+    }
+    m_state.syncToken = f.syncToken;
+    saveState();
+    m_fetched.reset();
+
+    m_sendError = DavError();
+    m_pendingRequests = int(result.uploads.size() + result.removals.size());
+    if (m_pendingRequests == 0) {
+        finishCycle(DavError());
+        return;
+    }
+    m_requests += m_pendingRequests;
+    QPointer<SyncEngine> self(this);
+    auto done = [self](const DavError& error) {
+        if (!self)
+            return;
+        if (error) {
+            if (error.kind == DavError::PreconditionFailed)
+                self->m_again = true;
+            // The first reason worth telling wins over the server merely being away.
+            if (!self->m_sendError || (self->m_sendError.kind == DavError::Unreachable && error.kind != DavError::PreconditionFailed))
+                if (error.kind != DavError::PreconditionFailed)
+                    self->m_sendError = error;
+        }
+        if (--self->m_pendingRequests == 0) {
+            self->saveState();
+            self->finishCycle(self->m_sendError);
+        }
+    };
+    for (Upload& u : result.uploads) {
+        const QString href = u.href.isEmpty() ? m_client->hrefFor(u.uid) : u.href;
+        const bool create = u.ifMatch.isEmpty();
+        const QByteArray ics = ICalendar::encodeTask(u.cells, u.completedAt, context);
+        m_client->put(href, ics, u.ifMatch,
+                      [self, done, href, create, u = std::move(u)](const DavError& error, const QByteArray& etag) {
+                          if (self && !error) {
+                              self->m_state.agreed.insert(u.uid, Agreed{href, etag, u.cells, u.offList});
+                              self->m_state.logged.remove(u.uid);
+                          } else if (self && create && error.kind == DavError::PreconditionFailed) {
+                              // It is there already (a record lost): the next listing must show it.
+                              self->m_state.syncToken.clear();
+                          }
+                          done(error);
+                      });
+    }
+    for (const Removal& r : result.removals) {
+        const QString uid = r.uid;
+        m_client->remove(r.href, r.ifMatch, [self, done, uid](const DavError& error) {
+            if (self && !error)
+                self->m_state.agreed.remove(uid);
+            done(error);
+        });
+    }
+}
+
+void SyncEngine::finishCycle(const DavError& error)
+{
+    m_running = false;
+    m_fetched.reset();
+    m_lastError = error;
+    if (error.kind == DavError::Unreachable) {
+        setStatus(QStringLiteral("Server: cannot reach %1").arg(m_client->host()));
+    } else if (error) {
+        setStatus(QStringLiteral("Server: ") + error.message);
+        emit failed(error);
+    } else {
+        const int waiting = m_host.rows ? waitingChanges(m_host.rows()) : 0;
+        setStatus(waiting == 0   ? QStringLiteral("Server: in step")
+                  : waiting == 1 ? QStringLiteral("Server: 1 change waiting")
+                                 : QStringLiteral("Server: %1 changes waiting").arg(waiting));
+    }
+    emit cycleFinished();
+    if (m_again && m_repeats < kMaxRepeats) {
+        ++m_repeats;
+        QTimer::singleShot(0, this, [this] {
+            if (!m_running)
+                startCycle();
+        });
+    } else {
+        m_repeats = 0;
+        m_again = false;
+    }
+}
+
+void SyncEngine::saveState()
+{
+    try {
+        m_state.save(m_statePath);
+    } catch (const AppError& e) {
+        // The list itself is safe; a lost record only makes the next comparison start afresh.
+        m_lastError = DavError{DavError::Server, e.message()};
+    }
+}
+
+void SyncEngine::setStatus(const QString& text)
+{
+    if (text == m_status)
+        return;
+    m_status = text;
+    emit statusChanged(text);
+}
+
+} // namespace veltry::sync
