@@ -1,5 +1,8 @@
 #include "sync/core/SyncMerge.h"
 
+#include "platform/core/AppError.h"
+#include "store/core/ICalendar.h"
+
 #include <QSet>
 #include <QUuid>
 #include <algorithm>
@@ -67,6 +70,39 @@ bool sameContent(const TaskRow& a, const TaskRow& b)
         if (contentColumn(c) && a[c] != b[c])
             return false;
     return true;
+}
+
+void discountRoundTrips(QHash<QString, RemoteChange>& remote, const QHash<QString, Agreed>& base,
+                        const std::vector<TaskRow>& local)
+{
+    QHash<QString, size_t> rowOf;
+    const ICalendar::Context context;
+    for (auto it = remote.begin(); it != remote.end(); ++it) {
+        if (!it->cells)
+            continue;
+        const TaskRow* reference = nullptr;
+        if (const auto agreed = base.constFind(it.key()); agreed != base.constEnd() && !agreed->offList) {
+            reference = &agreed->cells;
+        } else {
+            if (rowOf.isEmpty())
+                for (size_t i = 0; i < local.size(); ++i)
+                    rowOf.insert(uidOf(local[i]), i);
+            if (const auto r = rowOf.constFind(it.key()); r != rowOf.constEnd())
+                reference = &local[*r];
+        }
+        if (!reference)
+            continue;
+        TaskRow back = *reference;
+        try {
+            if (auto decoded = ICalendar::decodeTask(ICalendar::encodeTask(*reference, QDateTime(), context), context))
+                back = *decoded;
+        } catch (const AppError&) {
+        }
+        TaskRow& cells = *it->cells;
+        for (int c = 0; c < TaskCol::Count; ++c)
+            if (c != TaskCol::Reserved && cells[c] == back[c])
+                cells[c] = (*reference)[c];
+    }
 }
 
 QString makeUid()

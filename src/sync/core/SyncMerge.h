@@ -91,6 +91,13 @@ MergeResult merge(const std::vector<TaskRow>& local, const QHash<QString, Agreed
                   const QHash<QString, RemoteChange>& remote, const QHash<QString, LoggedTask>& logged,
                   QString (*newUid)());
 
+// A server copy's column that reads as this list's text would after a trip through the
+// calendar (a trimmed blank, a time spelled anew) is no change made there: the list's text
+// stands in for it. The reference is the agreed version, or the list's row for a task never
+// agreed on.
+void discountRoundTrips(QHash<QString, RemoteChange>& remote, const QHash<QString, Agreed>& base,
+                        const std::vector<TaskRow>& local);
+
 // Gives every row an own UID: empty ones and repeats (a copied row) get new ones. Returns the
 // rows changed.
 int assignUids(std::vector<TaskRow>& rows, QString (*newUid)());

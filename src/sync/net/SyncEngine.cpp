@@ -17,18 +17,6 @@ constexpr int kMassRemovalFloor = 5;
 // A server that keeps answering 412 must not keep the engine busy for ever.
 constexpr int kMaxRepeats = 3;
 
-// A to-do as this list would read back what it sends: texts the calendar carries differently
-// (a trimmed blank, a re-spelled time) are no change made on the server.
-TaskRow normalised(const TaskRow& row, const ICalendar::Context& context)
-{
-    try {
-        if (auto back = ICalendar::decodeTask(ICalendar::encodeTask(row, QDateTime(), context), context))
-            return *back;
-    } catch (const AppError&) {
-    }
-    return row;
-}
-
 } // namespace
 
 struct SyncEngine::Fetched
@@ -200,30 +188,7 @@ void SyncEngine::applyWhenFree()
     const bool uidsGiven = assignUids(rows, &makeUid) > 0;
 
     Fetched& f = *m_fetched;
-    QHash<QString, qsizetype> rowOf;
-    rowOf.reserve(qsizetype(rows.size()));
-    for (size_t i = 0; i < rows.size(); ++i)
-        rowOf.insert(uidOf(rows[i]), qsizetype(i));
-    // A column the server's copy holds as this list would have sent it is no change made there.
-    const ICalendar::Context context;
-    for (auto it = f.remote.begin(); it != f.remote.end(); ++it) {
-        if (!it->cells)
-            continue;
-        const auto agreed = m_state.agreed.constFind(it.key());
-        const TaskRow* reference = nullptr;
-        if (agreed != m_state.agreed.constEnd() && !agreed->offList)
-            reference = &agreed->cells;
-        else if (const auto r = rowOf.constFind(it.key()); r != rowOf.constEnd())
-            reference = &rows[size_t(*r)];
-        if (!reference)
-            continue;
-        const TaskRow back = normalised(*reference, context);
-        TaskRow& cells = *it->cells;
-        for (int c = 0; c < TaskCol::Count; ++c)
-            if (c != TaskCol::Reserved && cells[c] == back[c])
-                cells[c] = (*reference)[c];
-    }
-
+    discountRoundTrips(f.remote, m_state.agreed, rows);
     MergeResult result = merge(rows, m_state.agreed, f.remote, m_state.logged, &makeUid);
 
     // Many tasks missing at once: the list was damaged or swapped, so they come back instead of
@@ -251,8 +216,11 @@ void SyncEngine::applyWhenFree()
         m_state.logged.remove(uid);
     }
     // A logged task that is back on the list (or never reached the server) has nothing to complete.
+    QSet<QString> onList;
+    for (const TaskRow& row : result.localChanged ? result.local : rows)
+        onList.insert(uidOf(row));
     for (auto it = m_state.logged.begin(); it != m_state.logged.end();) {
-        if (rowOf.contains(it.key()))
+        if (onList.contains(it.key()))
             it = m_state.logged.erase(it);
         else
             ++it;
@@ -288,7 +256,7 @@ void SyncEngine::applyWhenFree()
     for (Upload& u : result.uploads) {
         const QString href = u.href.isEmpty() ? m_client->hrefFor(u.uid) : u.href;
         const bool create = u.ifMatch.isEmpty();
-        const QByteArray ics = ICalendar::encodeTask(u.cells, u.completedAt, context);
+        const QByteArray ics = ICalendar::encodeTask(u.cells, u.completedAt);
         m_client->put(href, ics, u.ifMatch,
                       [self, done, href, create, u = std::move(u)](const DavError& error, const QByteArray& etag) {
                           if (self && !error) {
