@@ -28,6 +28,7 @@
 #include "platform/core/FileSafety.h"
 #include "platform/core/LocaleFormats.h"
 #include "store/core/Task.h"
+#include "sync/TaskListSync.h"
 #include "tray/TrayIcon.h"
 #include "tray/TrayT1.h"
 #include "widgets/GridPrint.h"
@@ -313,7 +314,7 @@ void TfrmToDo::showEvent(QShowEvent* event)
 
 void TfrmToDo::setStatusHelp(const QString& text)
 {
-    statusPanels[2]->setText(text);
+    statusPanels[2]->setText(text.isEmpty() ? m_syncStatus : text);
 }
 
 bool TfrmToDo::eventFilter(QObject* watched, QEvent* event)
@@ -404,6 +405,7 @@ void TfrmToDo::FormCreate()
     if (m_alarmsEnabled)
         Timer1->start();
     m_created = true;
+    setupSync();
     // Started by the desktop session's autostart entry: straight into the tray, where there is one.
     const bool sessionStart = qEnvironmentVariableIsSet(Autostart::kSessionStartVariable) && TTrayIcon::isTrayAvailable();
     qunsetenv(Autostart::kSessionStartVariable);  // not for the programs started from here
@@ -520,6 +522,8 @@ bool TfrmToDo::SaveTaskList()
         // Our own write must never come back as another copy's change, or the shared-list check
         // would reload it over changes made since (a snooze given right after a removal).
         m_watch.recordTaskList(dataDirectory());
+        if (m_sync && !m_applyingSync)
+            m_sync->listSaved();
         return true;
     } catch (const AppError& e) {
         MessageBox::showError(this, e.message()
@@ -662,6 +666,19 @@ int TfrmToDo::LogTasks()
             undoTaskLogCopy(history, copy);
             MessageBox::showError(this, e.message() + QStringLiteral("\n\nThe completed tasks stay in your task list."));
             return 0;
+        }
+        if (m_sync && m_sync->isEnabled()) {
+            std::vector<sync::TaskRow> logged;
+            const CellStore& cells = TaskGrid->cellStore();
+            for (int r = 1; r < cells.rowCount(); ++r) {
+                if (cells.cell(TaskCol::Mark, r) != kCheckedMark)
+                    continue;
+                sync::TaskRow row;
+                for (int c = 0; c < TaskCol::Count && c < cells.columnCount(); ++c)
+                    row[size_t(c)] = cells.cell(c, r);
+                logged.push_back(std::move(row));
+            }
+            m_sync->tasksLogged(logged, Clock::instance().now());
         }
         removeCompletedTasks(tasks);
     }
@@ -1050,8 +1067,86 @@ void TfrmToDo::ShowPreferences()
     if (!m_prefs)
         return;
     stopTimerForModal();
-    m_prefs->exec();
+    const int result = m_prefs->exec();
     restartTimerAfterModal();
+    if (result == QDialog::Accepted && m_sync)
+        m_sync->configure(m_settings.SyncUrl, m_settings.SyncUser, m_settings.SyncEnabled);
+}
+
+void TfrmToDo::setupSync()
+{
+    if (!m_sync) {
+        sync::SyncEngine::Host host;
+        host.rows = [this] {
+            std::vector<sync::TaskRow> rows;
+            const CellStore& cells = TaskGrid->cellStore();
+            rows.reserve(size_t(std::max(0, cells.rowCount() - 1)));
+            const int columns = std::min<int>(TaskCol::Count, cells.columnCount());
+            for (int r = 1; r < cells.rowCount(); ++r) {
+                sync::TaskRow row;
+                bool empty = true;
+                for (int c = 0; c < columns; ++c) {
+                    row[size_t(c)] = cells.cell(c, r);
+                    empty = empty && row[size_t(c)].isEmpty();
+                }
+                if (!empty)  // an empty list's placeholder row is no task
+                    rows.push_back(std::move(row));
+            }
+            return rows;
+        };
+        host.mayChange = [this] { return syncMayChangeList(); };
+        host.replaceRows = [this](const std::vector<sync::TaskRow>& rows) { return replaceTaskRows(rows); };
+        m_sync = new sync::TaskListSync(std::move(host), this);
+        connect(m_sync, &sync::TaskListSync::statusChanged, this, [this](const QString& text) {
+            const bool showingStatus = statusPanels[2]->text() == m_syncStatus;
+            m_syncStatus = text;
+            if (showingStatus)
+                statusPanels[2]->setText(text);
+        });
+        m_prefs->setSyncProber(&sync::TaskListSync::probe);
+    }
+    m_sync->configure(m_settings.SyncUrl, m_settings.SyncUser, m_settings.SyncEnabled);
+}
+
+bool TfrmToDo::syncMayChangeList() const
+{
+    // A reminder, the add/edit dialog or an open cell edit refer to rows by number.
+    return m_created && !m_inAlarmPass && !TaskGrid->EditorMode() && !QApplication::activeModalWidget()
+        && !QApplication::activePopupWidget();
+}
+
+bool TfrmToDo::replaceTaskRows(const std::vector<sync::TaskRow>& rows)
+{
+    const CellStore& old = TaskGrid->cellStore();
+    // The current task stays current wherever it moved to.
+    const int currentRow = TaskGrid->Row();
+    const QString currentUid = currentRow > 0 && currentRow < old.rowCount() && old.columnCount() > TaskCol::Reserved
+        ? old.cell(TaskCol::Reserved, currentRow)
+        : QString();
+    CellStore cells;
+    cells.setColumnCount(std::max<int>(TaskCol::Count, old.columnCount()));
+    cells.setRowCount(int(std::max<size_t>(rows.size(), 1)) + 1);
+    for (int c = 0; c < cells.columnCount(); ++c)
+        cells.setCellUtf8(c, 0, old.cellUtf8(c, 0));
+    int newCurrent = currentRow;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const int r = int(i) + 1;
+        for (int c = 0; c < TaskCol::Count; ++c)
+            cells.setCell(c, r, rows[i][size_t(c)]);
+        if (!currentUid.isEmpty() && rows[i][TaskCol::Reserved] == currentUid)
+            newCurrent = r;
+    }
+    TaskGrid->replaceCells(std::move(cells));
+    if (newCurrent > 0 && newCurrent < TaskGrid->RowCount())
+        TaskGrid->setRow(newCurrent);
+    attachTaskImages();
+    UpdateTaskCount();
+    UpdateChecked();
+    TaskGrid->viewport()->update();
+    m_applyingSync = true;
+    const bool saved = SaveTaskList();
+    m_applyingSync = false;
+    return saved;
 }
 
 void TfrmToDo::LoadDataFiles()

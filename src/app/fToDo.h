@@ -2,12 +2,14 @@
 
 #include "config/core/Settings.h"
 #include "store/core/DataFiles.h"
+#include "store/core/Task.h"
 #include "widgets/ImageList.h"
 #include "widgets/TextGrid.h"
 
 #include <QMainWindow>
 #include <array>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QKeyEvent;
@@ -25,6 +27,9 @@ class TFlatButton;
 class TGradientCaption;
 class TfrmAddTask;
 class HelpViewer;
+namespace sync {
+class TaskListSync;
+}
 
 // The task window: the task list in its grid, the status bar and the one-second timer. Created
 // fourth at start; FormCreate loads settings and data, FormDestroy saves them.
@@ -69,8 +74,10 @@ public:
     void TaskGridGridHint(int row, int col, QString& hint);
     // "Auto-fit Column Widths": fit every shown column, then give the Task column the rest.
     void AutoFitColumnWidths();
-    // The help text in the status bar's third panel.
+    // The help text in the status bar's third panel; without one, the calendar server's state.
     void setStatusHelp(const QString& text);
+    // The link to the calendar server (inactive unless the settings turn it on).
+    sync::TaskListSync* taskListSync() const { return m_sync; }
 
     // --- commands of the toolbar, the menus, the grid's pop-up menu and its keys ---
     // Opens the add/edit dialog for a new task or, with the editing flag set, the selected one.
@@ -235,6 +242,15 @@ private:
     TfrmAddTask* m_addTask = nullptr;
     HelpViewer* m_helpViewer = nullptr;
     bool m_passingGridMouse = false;
+
+    // The calendar server sees the list as rows and may put a merged list in its place, but
+    // never while a dialog or an open edit holds one of its rows.
+    void setupSync();
+    bool syncMayChangeList() const;
+    bool replaceTaskRows(const std::vector<std::array<QString, TaskCol::Count>>& rows);
+    sync::TaskListSync* m_sync = nullptr;
+    QString m_syncStatus;
+    bool m_applyingSync = false;
 };
 
 } // namespace veltry

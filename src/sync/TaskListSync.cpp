@@ -1,0 +1,104 @@
+#include "sync/TaskListSync.h"
+
+#include "platform/MessageBox.h"
+#include "sync/Credentials.h"
+
+#include <QTimer>
+#include <QWidget>
+
+namespace veltry::sync {
+
+TaskListSync::TaskListSync(SyncEngine::Host host, QWidget* window)
+    : QObject(window), m_window(window)
+{
+    m_client = new CalDavClient(this);
+    m_engine = new SyncEngine(m_client, std::move(host), stateFilePath(), this);
+    m_poll = new QTimer(this);
+    m_poll->setInterval(kPollMs);
+    m_afterSave = new QTimer(this);
+    m_afterSave->setSingleShot(true);
+    m_afterSave->setInterval(kAfterSaveMs);
+    connect(m_poll, &QTimer::timeout, m_engine, &SyncEngine::syncNow);
+    connect(m_afterSave, &QTimer::timeout, m_engine, &SyncEngine::syncNow);
+    connect(m_engine, &SyncEngine::statusChanged, this, [this](const QString& text) {
+        if (m_enabled)
+            emit statusChanged(text);
+    });
+    connect(m_engine, &SyncEngine::failed, this, &TaskListSync::reportFailure);
+    connect(m_engine, &SyncEngine::cycleFinished, this, [this] {
+        if (!m_engine->lastError())
+            m_lastToldError.clear();
+    });
+}
+
+TaskListSync::~TaskListSync() = default;
+
+void TaskListSync::configure(const QString& url, const QString& user, bool enabled)
+{
+    ++m_configuration;
+    m_poll->stop();
+    m_afterSave->stop();
+    m_enabled = enabled && !url.trimmed().isEmpty();
+    m_url = url.trimmed();
+    m_user = user;
+    if (!m_enabled) {
+        emit statusChanged(QString());
+        return;
+    }
+    const quint64 configuration = m_configuration;
+    readPassword(m_url, m_user, this, [this, configuration](const QString& password) {
+        if (configuration == m_configuration)
+            start(password);
+    });
+}
+
+void TaskListSync::start(const QString& password)
+{
+    m_client->setServer(QUrl(m_url), m_user, password);
+    m_engine->setAccount(accountOf(m_client->collection().toString(), m_user));
+    m_poll->start();
+    m_engine->syncNow();
+}
+
+void TaskListSync::listSaved()
+{
+    if (m_enabled && m_poll->isActive())
+        m_afterSave->start();
+}
+
+void TaskListSync::tasksLogged(const std::vector<TaskRow>& rows, const QDateTime& at)
+{
+    if (m_enabled)
+        m_engine->noteLogged(rows, at);
+}
+
+QString TaskListSync::statusText() const
+{
+    return m_enabled ? m_engine->statusText() : QString();
+}
+
+void TaskListSync::reportFailure(const DavError& error)
+{
+    if (!m_enabled || error.message == m_lastToldError)
+        return;
+    m_lastToldError = error.message;
+    // Told from the event loop, not from inside the engine's report of a finished cycle.
+    QTimer::singleShot(0, this, [this, text = error.message] {
+        MessageBox::showError(m_window, QStringLiteral("Your task list could not be kept in step with the calendar "
+                                                       "server.\n\n")
+                                            + text);
+    });
+}
+
+void TaskListSync::probe(const QUrl& url, const QString& user, const QString& password,
+                         std::function<void(const QString& error, const QString& name)> done)
+{
+    auto* client = new CalDavClient;
+    client->setServer(url, user, password);
+    client->probe([client, done = std::move(done)](const DavError& error, const QString& name) {
+        done(error ? error.message : QString(), name);
+        client->deleteLater();
+    });
+}
+
+} // namespace veltry::sync

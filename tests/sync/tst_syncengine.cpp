@@ -1,0 +1,266 @@
+// Two lists kept in step through a real calendar server, with a third, independent client
+// changing to-dos beside them. Run by with_radicale.sh, which starts the server.
+#include "TestEnv.h"
+#include "store/core/Task.h"
+#include "sync/net/CalDavClient.h"
+#include "sync/net/SyncEngine.h"
+
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+using namespace veltry;
+using namespace veltry::sync;
+
+namespace {
+
+const QString kPeer = QStringLiteral(VELTRY_TEST_DATA "/../sync/caldav_peer.py");
+
+TaskRow task(const QString& description, const QString& category = QString())
+{
+    TaskRow row;
+    row[TaskCol::Task] = description;
+    row[TaskCol::Category] = category;
+    row[TaskCol::Priority] = kEmptyPriority;
+    row[TaskCol::Type] = QStringLiteral("0");
+    return row;
+}
+
+// One copy of the program as the engine sees it: a list in memory and a record of its own.
+struct Side
+{
+    QTemporaryDir dir;
+    std::vector<TaskRow> rows;
+    CalDavClient client;
+    std::unique_ptr<SyncEngine> engine;
+
+    Side()
+    {
+        client.setServer(QUrl(qEnvironmentVariable("RADICALE_URL")), qEnvironmentVariable("RADICALE_USER"),
+                         qEnvironmentVariable("RADICALE_PASSWORD"));
+        SyncEngine::Host host;
+        host.rows = [this] { return rows; };
+        host.mayChange = [] { return true; };
+        host.replaceRows = [this](const std::vector<TaskRow>& r) {
+            rows = r;
+            return true;
+        };
+        engine = std::make_unique<SyncEngine>(&client, std::move(host), dir.filePath(QStringLiteral("state.dat")));
+        engine->setAccount(QStringLiteral("test"));
+    }
+
+    // One sync, with the follow-ups it asks for, to its end.
+    bool sync()
+    {
+        QSignalSpy finished(engine.get(), &SyncEngine::cycleFinished);
+        engine->syncNow();
+        for (int waited = 0; waited < 300; ++waited) {
+            if (!finished.isEmpty() && !engine->isRunning()) {
+                QTest::qWait(20);  // a follow-up cycle starts from the event loop
+                if (!engine->isRunning())
+                    return true;
+            }
+            QTest::qWait(100);
+        }
+        return false;
+    }
+
+    const TaskRow* find(const QString& description) const
+    {
+        for (const TaskRow& r : rows)
+            if (r[TaskCol::Task] == description)
+                return &r;
+        return nullptr;
+    }
+    TaskRow* find(const QString& description)
+    {
+        return const_cast<TaskRow*>(std::as_const(*this).find(description));
+    }
+    QStringList descriptions() const
+    {
+        QStringList out;
+        for (const TaskRow& r : rows)
+            out << r[TaskCol::Task];
+        out.sort();
+        return out;
+    }
+};
+
+QString peer(const QStringList& arguments)
+{
+    QProcess p;
+    p.start(QStringLiteral("/usr/bin/python3"), QStringList{kPeer} + arguments);
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        qWarning() << "peer failed:" << p.readAllStandardError();
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+} // namespace
+
+class tst_SyncEngine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void changesReachEverySide();
+    void bothEditingMergeOrCopy_data();
+    void bothEditingMergeOrCopy();
+    void unchangedListIsOneRequest();
+    // Last: it stops the server and ends the one it restarts.
+    void serverAwayLosesNothing();
+
+private:
+    std::unique_ptr<Side> a, b;
+};
+
+void tst_SyncEngine::initTestCase()
+{
+    QVERIFY2(qEnvironmentVariableIsSet("RADICALE_URL"), "run through with_radicale.sh");
+}
+
+void tst_SyncEngine::init()
+{
+    // Every test starts from an empty calendar and two fresh lists.
+    for (const QString& line : peer({QStringLiteral("list")}).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        peer({QStringLiteral("delete"), line.section(QLatin1Char('|'), 0, 0)});
+    a = std::make_unique<Side>();
+    b = std::make_unique<Side>();
+}
+
+void tst_SyncEngine::changesReachEverySide()
+{
+    // Added and edited in one list: in the other, and with the independent client.
+    a->rows = {task(QStringLiteral("one")), task(QStringLiteral("two"))};
+    QVERIFY(a->sync());
+    QVERIFY(b->sync());
+    QCOMPARE(b->descriptions(), (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
+    b->find(QStringLiteral("one"))->at(TaskCol::Category) = QStringLiteral("Home");
+    QVERIFY(b->sync());
+    QVERIFY(a->sync());
+    QCOMPARE(a->find(QStringLiteral("one"))->at(TaskCol::Category), QStringLiteral("Home"));
+    const QString uidOne = uidOf(*a->find(QStringLiteral("one")));
+    QVERIFY(peer({QStringLiteral("list")}).contains(uidOne + QStringLiteral("|one||Home")));
+
+    // The other client adds, edits and completes: both lists follow.
+    peer({QStringLiteral("add"), QStringLiteral("phone-1"), QStringLiteral("from the phone")});
+    peer({QStringLiteral("edit"), uidOne, QStringLiteral("one, edited")});
+    QVERIFY(a->sync());
+    QVERIFY(b->sync());
+    for (Side* s : {a.get(), b.get()})
+        QCOMPARE(s->descriptions(), (QStringList{QStringLiteral("from the phone"), QStringLiteral("one, edited"), QStringLiteral("two")}));
+    peer({QStringLiteral("complete"), QStringLiteral("phone-1")});
+    QVERIFY(a->sync());
+    QCOMPARE(a->find(QStringLiteral("from the phone"))->at(TaskCol::Mark), kCheckedMark);
+
+    // Logged in one list: completed on the server, checked in the other, not back in the first.
+    const TaskRow two = *a->find(QStringLiteral("two"));
+    std::erase_if(a->rows, [](const TaskRow& r) { return r[TaskCol::Task] == QLatin1String("two"); });
+    a->engine->noteLogged({two}, QDateTime::currentDateTimeUtc());
+    QVERIFY(a->sync());
+    QVERIFY(peer({QStringLiteral("list")}).contains(uidOf(two) + QStringLiteral("|two|COMPLETED|")));
+    QVERIFY(b->sync());
+    QCOMPARE(b->find(QStringLiteral("two"))->at(TaskCol::Mark), kCheckedMark);
+    QVERIFY(a->sync());
+    QVERIFY(!a->find(QStringLiteral("two")));
+
+    // Removed in one list: gone from the server and from the other.
+    std::erase_if(b->rows, [](const TaskRow& r) { return r[TaskCol::Task] == QLatin1String("from the phone"); });
+    QVERIFY(b->sync());
+    QVERIFY(!peer({QStringLiteral("list")}).contains(QStringLiteral("phone-1")));
+    QVERIFY(a->sync());
+    QVERIFY(!a->find(QStringLiteral("from the phone")));
+    QCOMPARE(a->engine->statusText(), QStringLiteral("Server: in step"));
+}
+
+void tst_SyncEngine::bothEditingMergeOrCopy_data()
+{
+    QTest::addColumn<int>("columnB");
+    QTest::addColumn<QStringList>("expected");  // descriptions / categories in both lists
+    QTest::newRow("different columns merge") << int(TaskCol::Category) << QStringList{QStringLiteral("a, edited here/Work")};
+    QTest::newRow("same column keeps a copy") << int(TaskCol::Task)
+                                              << QStringList{QStringLiteral("a, edited here (conflict)/"), QStringLiteral("a, edited there/")};
+}
+
+void tst_SyncEngine::bothEditingMergeOrCopy()
+{
+    QFETCH(int, columnB);
+    QFETCH(QStringList, expected);
+    a->rows = {task(QStringLiteral("a"))};
+    QVERIFY(a->sync());
+    QVERIFY(b->sync());
+    a->rows[0][TaskCol::Task] = QStringLiteral("a, edited here");
+    b->rows[0][columnB] = columnB == TaskCol::Task ? QStringLiteral("a, edited there") : QStringLiteral("Work");
+    QVERIFY(b->sync());
+    QVERIFY(a->sync());
+    QVERIFY(b->sync());
+    for (Side* s : {a.get(), b.get()}) {
+        QStringList got;
+        for (const TaskRow& r : s->rows)
+            got << r[TaskCol::Task] + QLatin1Char('/') + r[TaskCol::Category];
+        got.sort();
+        QCOMPARE(got, expected);
+    }
+}
+
+void tst_SyncEngine::unchangedListIsOneRequest()
+{
+    for (int i = 0; i < 200; ++i)
+        a->rows.push_back(task(QStringLiteral("task %1").arg(i)));
+    QVERIFY(a->sync());
+    QVERIFY(b->sync());
+    QCOMPARE(b->rows.size(), size_t(200));
+    QVERIFY(a->sync());
+    QCOMPARE(a->engine->requestsInLastCycle(), 1);
+    QVERIFY(b->sync());
+    QCOMPARE(b->engine->requestsInLastCycle(), 1);
+}
+
+void tst_SyncEngine::serverAwayLosesNothing()
+{
+    a->rows = {task(QStringLiteral("kept"))};
+    QVERIFY(a->sync());
+    QVERIFY(b->sync());
+
+    // The server goes; changes wait, and are counted.
+    const QString log = qEnvironmentVariable("RADICALE_LOG");
+    const QString config = QFileInfo(log).dir().filePath(QStringLiteral("config"));
+    const qint64 pid = qEnvironmentVariable("RADICALE_PID").toLongLong();
+    const int port = QUrl(qEnvironmentVariable("RADICALE_URL")).port();
+    QVERIFY(pid > 0 && port > 0);
+    QCOMPARE(QProcess::execute(QStringLiteral("kill"), {QString::number(pid)}), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(QProcess::execute(QStringLiteral("kill"), {QStringLiteral("-0"), QString::number(pid)}), 1, 10000);
+    a->rows[0][TaskCol::Category] = QStringLiteral("Offline");
+    a->rows.push_back(task(QStringLiteral("added offline")));
+    QVERIFY(a->sync());
+    QCOMPARE(a->engine->lastError().kind, DavError::Unreachable);
+    QCOMPARE(a->engine->statusText(), QStringLiteral("Server: cannot reach 127.0.0.1"));
+    QCOMPARE(a->engine->waitingChanges(a->rows), 2);
+
+    // Back on the same port and storage: the waiting changes go out and reach the other list.
+    QFile f(config);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QByteArray text = f.readAll();
+    f.close();
+    text.replace("127.0.0.1:0", "127.0.0.1:" + QByteArray::number(port));
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(text) == text.size());
+    f.close();
+    QProcess server;
+    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    server.setStandardOutputFile(log, QIODevice::Append);
+    server.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-m"), QStringLiteral("radicale"), QStringLiteral("--config"), config});
+    QVERIFY(server.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(a->sync() && !a->engine->lastError(), 20000);
+    QCOMPARE(a->engine->statusText(), QStringLiteral("Server: in step"));
+    QVERIFY(b->sync());
+    QCOMPARE(b->descriptions(), (QStringList{QStringLiteral("added offline"), QStringLiteral("kept")}));
+    QCOMPARE(b->find(QStringLiteral("kept"))->at(TaskCol::Category), QStringLiteral("Offline"));
+    server.terminate();
+    server.waitForFinished();
+}
+
+QTEST_GUILESS_MAIN(tst_SyncEngine)
+#include "tst_syncengine.moc"
