@@ -178,7 +178,7 @@ void CalDavClient::send(const QByteArray& verb, const QUrl& url, const QList<Hea
         reply->deleteLater();
         const QString server = url.host();
         Response response;
-        if (!state->tooLarge) {
+        if (!state->tooLarge && reply->isOpen()) {
             state->body += reply->read(limit + 1 - state->body.size());
             state->tooLarge = state->body.size() > limit || reply->bytesAvailable() > 0;
         }
