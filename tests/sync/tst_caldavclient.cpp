@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QUuid>
+#include <memory>
 #include <optional>
 #include <tuple>
 
@@ -303,6 +304,20 @@ private Q_SLOTS:
             QCOMPARE(error.message, QStringLiteral("Cannot reach 127.0.0.1: the connection was refused"));
     }
 
+    void destroyedClientCallsNothingBack()
+    {
+        HostileServer server(QStringLiteral("silent"));
+        auto client = std::make_unique<CalDavClient>();
+        client->setServer(server.url(), QStringLiteral("alice"), QStringLiteral("secret"));
+        bool called = false;
+        client->listChanges(QString(), [&called](const DavError&, const DavListing&) { called = true; });
+        QTRY_VERIFY(server.findChildren<QTcpSocket*>().size() == 1);
+        client->fetch({}, [&called](const DavError&, const QList<DavResource>&) { called = true; });
+        client.reset();
+        QTest::qWait(50);
+        QVERIFY(!called);
+    }
+
     void probeTellsWhatIsWrong_data()
     {
         QTest::addColumn<QString>("url");
@@ -416,7 +431,7 @@ private Q_SLOTS:
         QVERIFY(fetched.first().calendarData.contains(("UID:" + uidB).toUtf8()));
 
         // A token the server does not know: everything again.
-        const auto [error6, again] = listChanges(client, QStringLiteral("http://radicale.org/ns/sync/unknown"));
+        const auto [error6, again] = listChanges(client, QStringLiteral("http://radicale.org/ns/sync/") + QString(64, QLatin1Char('0')));
         QCOMPARE(error6.kind, DavError::None);
         QVERIFY(again.complete);
         QVERIFY(hrefsOf(again, false).contains(b));
