@@ -6,6 +6,7 @@
 #include <QString>
 #include <QUrl>
 #include <functional>
+#include <utility>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -90,11 +91,45 @@ public:
     // The href a new task's resource gets: the collection's path and "<uid>.ics".
     QString hrefFor(const QString& uid) const;
 
+    // Hrefs are compared as strings, so every href given back is in one form: the absolute path,
+    // each segment percent-decoded and encoded again with only letters, digits and "-._~" bare,
+    // whichever way the server wrote it (a full URL, a relative path, other escapes).
+    QString normalizedHref(const QString& href) const;
+
+    // Tests lower the limits to check what happens beyond them.
+    void setMaxResponseBytes(qint64 bytes) { m_maxResponseBytes = bytes; }
+    void setTransferTimeout(int msecs) { m_transferTimeout = msecs; }
+
 private:
+    struct Response
+    {
+        DavError error;      // only failures below HTTP: network, authentication, size
+        int status = 0;
+        QByteArray body;
+        QByteArray etag;     // the ETag header
+        QString reason;      // the status line's text
+    };
+    using Header = std::pair<QByteArray, QByteArray>;
+
+    void send(const QByteArray& verb, const QUrl& url, const QList<Header>& headers, const QByteArray& body,
+              std::function<void(const Response&)> done);
+    QUrl urlFor(const QString& href) const;
+    bool isCollection(const QString& href) const;
+    DavError httpError(const Response& response, const QString& href) const;
+    DavError malformed(const QString& why) const;
+    void syncFrom(const QString& requested, const QString& syncToken, DavListing listing, int pages,
+                  std::function<void(const DavError&, const DavListing&)> done);
+    void queryAll(std::function<void(const DavError&, const DavListing&)> done);
+    void fetchBatch(QStringList hrefs, QList<DavResource> found,
+                    std::function<void(const DavError&, const QList<DavResource>&)> done);
+
     QUrl m_collection;
     QString m_user;
     QString m_password;
     QNetworkAccessManager* m_network = nullptr;
+    qint64 m_maxResponseBytes = kMaxResponseBytes;
+    int m_transferTimeout = 30000;
+    bool m_noSyncReports = false;  // the server refused a sync report without a token: skip it
 };
 
 } // namespace veltry::sync

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Runs a test program beside two calendar servers of its own, started for it and stopped after:
+#   with_radicale.sh <program> [arguments...]
+# RADICALE_URL (with RADICALE_USER, RADICALE_PASSWORD, RADICALE_LOG) names a calendar on a server
+# that wants a password, RADICALE_NOAUTH_URL one on a server without authentication. A server
+# that cannot be started fails the test: the test machines are to have Radicale installed.
+set -u
+here="$(cd "$(dirname "$0")" && pwd)"
+# shellcheck source=radicale.sh
+source "$here/radicale.sh"
+dir="$(mktemp -d "${TMPDIR:-/tmp}/veltry-radicale-XXXXXX")"
+noauth_pid=""
+cleanup() {
+  radicale_stop
+  if [ -n "$noauth_pid" ]; then
+    kill "$noauth_pid" 2>/dev/null
+    wait "$noauth_pid" 2>/dev/null
+  fi
+  [ -n "${VELTRY_KEEP_TEST_DIRS:-}" ] || rm -rf "$dir"
+}
+trap cleanup EXIT
+
+radicale_start "$dir/noauth" noauth || { echo "with_radicale: Radicale did not start" >&2; exit 1; }
+noauth_pid="$RADICALE_PID"
+export RADICALE_NOAUTH_URL="$RADICALE_URL"
+radicale_start "$dir/auth" || { echo "with_radicale: Radicale did not start" >&2; exit 1; }
+
+"$@"
