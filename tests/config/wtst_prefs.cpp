@@ -656,17 +656,19 @@ private Q_SLOTS:
             for (int i = 0; i < page; ++i)
                 pressOn(d->BitBtn1, Qt::Key_Tab, Qt::ControlModifier);
             QCOMPARE(d->PageControl1->currentIndex(), page);
-            if (setting == QLatin1String("TaskHints")) {
-                // "Change &Font" shares the key: the key moves between the two, Space ticks.
-                for (int i = 0; i < 2 && QApplication::focusWidget() != d->chkTaskHints; ++i)
-                    press(Qt::Key_F, Qt::AltModifier);
-                QCOMPARE(QApplication::focusWidget(), d->chkTaskHints);
+            auto* box = d->findChild<QAbstractButton*>(control);
+            QVERIFY(box);
+            if (setting == QLatin1String("TaskHints") || setting == QLatin1String("Networkable")) {
+                // "Change &Font" and "Calendar &server..." share these keys: the key moves
+                // between the two, Space ticks.
+                for (int i = 0; i < 2 && QApplication::focusWidget() != box; ++i)
+                    press(Qt::Key(key), Qt::AltModifier);
+                QCOMPARE(QApplication::focusWidget(), box);
+                QVERIFY(!box->isChecked());
                 press(Qt::Key_Space);
             } else {
                 press(Qt::Key(key), Qt::AltModifier);
             }
-            auto* box = d->findChild<QAbstractButton*>(control);
-            QVERIFY(box);
             QTRY_VERIFY(box->isChecked());
             QVERIFY(!isOn());  // nothing before OK
             press(Qt::Key_Return);
@@ -690,7 +692,7 @@ private Q_SLOTS:
         QTest::newRow("Editing") << 1
                                  << QStringList{"chkNoConfirmations", "chkFloatEditedTask", "chkTaskHints", "chkShowDayIcon",
                                                 "chkNetworkable", "chkUseAltDirPath", "edtAltDirPath", "btnAltDirPath",
-                                                "BitBtn2", "edtGridFont", "BitBtn1", "btnCancel"};
+                                                "btnSyncServer", "BitBtn2", "edtGridFont", "BitBtn1", "btnCancel"};
         QTest::newRow("Categories") << 2
                                     << QStringList{"lstCategory", "BitBtn3", "BitBtn4", "chkDueDate", "chkDueTime",
                                                    "chkCategory", "chkPriority", "BitBtn1", "btnCancel"};
