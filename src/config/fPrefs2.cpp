@@ -179,7 +179,7 @@ TfrmPrefs::TfrmPrefs(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("Preferences"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                    | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(397, 374);
+    setFixedSize(397, 390);
     QFont f(QStringLiteral("MS Sans Serif"));
     f.setStyleHint(QFont::SansSerif);
     f.setPointSize(8);
@@ -187,7 +187,7 @@ TfrmPrefs::TfrmPrefs(QWidget* parent) : QDialog(parent)
 
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    PageControl1->setGeometry(8, 8, 381, 324);
+    PageControl1->setGeometry(8, 8, 381, 340);
     // Each page is added before its controls are made, so Tab follows the order they are made.
     buildGeneralPage();
     buildEditingPage();
@@ -196,11 +196,11 @@ TfrmPrefs::TfrmPrefs(QWidget* parent) : QDialog(parent)
 
     BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setGeometry(233, 340, 75, 25);
+    BitBtn1->setGeometry(233, 356, 75, 25);
     BitBtn1->setDefault(true);
     btnCancel = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnCancel->setGeometry(314, 340, 75, 25);
+    btnCancel->setGeometry(314, 356, 75, 25);
     btnCancel->setAutoDefault(false);
 
     ColorDialog1 = new QColorDialog(this);

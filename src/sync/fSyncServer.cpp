@@ -47,7 +47,7 @@ TfrmSyncServer::TfrmSyncServer(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("Calendar Server"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                    | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(kWidth, 262);
+    setFixedSize(kWidth, 276);
     QFont f(QStringLiteral("MS Sans Serif"));
     f.setStyleHint(QFont::SansSerif);
     f.setPointSize(8);
@@ -81,15 +81,15 @@ TfrmSyncServer::TfrmSyncServer(QWidget* parent) : QDialog(parent)
     lblPasswordNote->setObjectName(QStringLiteral("lblPasswordNote"));
     lblPasswordNote->setWordWrap(true);
     lblPasswordNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    lblPasswordNote->setGeometry(8, 182, kWidth - 16, 42);
+    lblPasswordNote->setGeometry(8, 182, kWidth - 16, 52);
 
     btnOK = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setGeometry(kWidth - 164, 229, 75, 25);
+    btnOK->setGeometry(kWidth - 164, 243, 75, 25);
     btnOK->setDefault(true);
     btnCancel = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnCancel->setGeometry(kWidth - 83, 229, 75, 25);
+    btnCancel->setGeometry(kWidth - 83, 243, 75, 25);
     btnCancel->setAutoDefault(false);
 
     connect(btnTestConnection, &QPushButton::clicked, this, &TfrmSyncServer::btnTestConnectionClick);

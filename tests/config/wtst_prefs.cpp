@@ -275,7 +275,7 @@ private Q_SLOTS:
         const QFont font = grid()->font();
         QVERIFY(run([&](TfrmPrefs* d) {
             QCOMPARE(d->windowTitle(), QStringLiteral("Preferences"));
-            QCOMPARE(d->size(), QSize(397, 374));
+            QCOMPARE(d->size(), QSize(397, 390));
             QCOMPARE(d->PageControl1->currentWidget(), d->tabGeneral);
             QVERIFY(!m_todo->Timer1->isActive());
             QCOMPARE(d->edtGridFont->text(), QStringLiteral("Arial 9 pt."));
