@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes screenshots of the preferences dialog under Xvfb, driven by the keys a user would press:
-# its three pages, the "Add Task Category", "Choose Directory" and "Warning: File Already Exists"
-# dialogs, and the font chooser. The program runs from its own folder, so switching the alternate
+# its three pages, the "Add Task Category", "Choose Directory", "Calendar Server" and "Warning: File
+# Already Exists" dialogs, and the font chooser. The program runs from its own folder, so switching the alternate
 # path on fills in that folder, which already holds a task list: OK then brings the warning.
 # Usage: scripts/screenshots-prefs.sh [program] [output folder]
 set -euo pipefail
@@ -99,6 +99,19 @@ keys "$prefs" Tab Tab space
 dir="$(find_window "Choose Directory")"
 shoot "$dir" prefs-choosedir
 keys "$dir" Escape
+
+# "Calendar server..." is the next control after "..."; an http address to another host with a
+# password shows the note about it.
+keys "$prefs" Tab space
+sync="$(find_window "Calendar Server")"
+xdotool type --delay 20 "http://dav.example.org/cal/ann/tasks/"
+keys "$sync" alt+u
+xdotool type --delay 20 "ann"
+keys "$sync" alt+p
+xdotool type --delay 20 "secret"
+keys "$sync" alt+k alt+t
+shoot "$sync" prefs-syncserver
+keys "$sync" Escape
 
 keys "$prefs" Return
 warn="$(find_window "Warning: File Already Exists")"

@@ -10,6 +10,7 @@
 #include "platform/core/AppError.h"
 #include "platform/core/Autostart.h"
 #include "store/core/Task.h"
+#include "sync/Credentials.h"
 #include "tray/TrayT1.h"
 #include "widgets/TextGrid.h"
 
@@ -178,7 +179,7 @@ TfrmPrefs::TfrmPrefs(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("Preferences"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                    | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(397, 374);
+    setFixedSize(397, 390);
     QFont f(QStringLiteral("MS Sans Serif"));
     f.setStyleHint(QFont::SansSerif);
     f.setPointSize(8);
@@ -186,7 +187,7 @@ TfrmPrefs::TfrmPrefs(QWidget* parent) : QDialog(parent)
 
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    PageControl1->setGeometry(8, 8, 381, 324);
+    PageControl1->setGeometry(8, 8, 381, 340);
     // Each page is added before its controls are made, so Tab follows the order they are made.
     buildGeneralPage();
     buildEditingPage();
@@ -195,11 +196,11 @@ TfrmPrefs::TfrmPrefs(QWidget* parent) : QDialog(parent)
 
     BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setGeometry(233, 340, 75, 25);
+    BitBtn1->setGeometry(233, 356, 75, 25);
     BitBtn1->setDefault(true);
     btnCancel = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnCancel->setGeometry(314, 340, 75, 25);
+    btnCancel->setGeometry(314, 356, 75, 25);
     btnCancel->setAutoDefault(false);
 
     ColorDialog1 = new QColorDialog(this);
@@ -220,6 +221,7 @@ TfrmPrefs::TfrmPrefs(QWidget* parent) : QDialog(parent)
     connect(btnAltDirPath, &QPushButton::clicked, this, &TfrmPrefs::btnAltDirPathClick);
     connect(BitBtn3, &QPushButton::clicked, this, &TfrmPrefs::BitBtn3Click);
     connect(BitBtn4, &QPushButton::clicked, this, &TfrmPrefs::BitBtn4Click);
+    connect(btnSyncServer, &QPushButton::clicked, this, &TfrmPrefs::btnSyncServerClick);
 
     enableAltDirPath();
 }
@@ -329,7 +331,11 @@ void TfrmPrefs::buildEditingPage()
     edtAltDirPath->setReadOnly(true);
     btnAltDirPath = addButton(tabEditing, "btnAltDirPath", QStringLiteral("..."), QRect(kLeft + 322, flow.y, 23, 23));
     btnAltDirPath->setAccessibleName(QStringLiteral("Choose the alternate file path"));
-    flow.nextRow(23);
+    flow.nextRow(27);
+    // Alt+S is also the shared box's key: the key moves between the two, Space or Enter acts.
+    btnSyncServer = addButton(tabEditing, "btnSyncServer", QStringLiteral("Calendar &server..."),
+                              QRect(kLeft, flow.y, 130, 25));
+    flow.nextRow(25);
     flow.gap();
 
     flow.strip(QStringLiteral("Fonts"));
@@ -594,6 +600,13 @@ void TfrmPrefs::FormActivate()
     edtGridFont->setText(m_font.family() + QLatin1Char(' ') + QString::number(pointsOf(m_toDo->font()))
                          + QStringLiteral(" pt."));
     FontDialog1->setCurrentFont(m_font);
+
+    ++m_syncRound;
+    m_sync = SyncPending{};
+    m_sync.url = s.SyncUrl;
+    m_sync.user = s.SyncUser;
+    m_sync.enabled = s.SyncEnabled;
+    m_syncStoredPassword.clear();
 }
 
 void TfrmPrefs::btnOKClick()
@@ -645,6 +658,8 @@ void TfrmPrefs::btnOKClick()
     }
 
     applyFont();
+    if (m_sync.changed)
+        applySyncServer();
 
     // A data folder that could not be taken keeps the dialog open, so another can be chosen.
     if (moved)
@@ -729,6 +744,95 @@ bool TfrmPrefs::moveDataFilesTo(const QString& dir)
         break;
     }
     return false;
+}
+
+// --- the calendar server --------------------------------------------------------------------------
+
+void TfrmPrefs::btnSyncServerClick()
+{
+    if (m_sync.passwordKnown) {
+        openSyncServer();
+        return;
+    }
+    if (m_sync.reading)
+        return;
+    // The stored password and where it is kept come first; neither makes anything wait.
+    m_sync.reading = true;
+    const int round = m_syncRound;
+    Credentials::probeKeyring(this, [this, round](bool available) {
+        if (round != m_syncRound)
+            return;
+        m_sync.keyring = available;
+        if (m_sync.url.isEmpty()) {
+            m_sync.reading = false;
+            m_sync.passwordKnown = true;
+            openSyncServer();
+            return;
+        }
+        Credentials::readPassword(m_sync.url, m_sync.user, this, [this, round](const QString& password) {
+            if (round != m_syncRound)
+                return;
+            m_sync.reading = false;
+            m_sync.passwordKnown = true;
+            m_sync.password = password;
+            m_syncStoredPassword = password;
+            openSyncServer();
+        });
+    });
+}
+
+void TfrmPrefs::openSyncServer()
+{
+    // The preferences may have been closed while the password was read.
+    if (!isVisible())
+        return;
+    TfrmSyncServer dialog(this);
+    dialog.setValues(m_sync.url, m_sync.user, m_sync.enabled, m_sync.password);
+    dialog.setKeyringAvailable(m_sync.keyring);
+    dialog.setProber(m_syncProber);
+    centreOnScreen(&dialog);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_sync.url = dialog.url();
+    m_sync.user = dialog.user();
+    m_sync.enabled = dialog.enabled();
+    m_sync.password = dialog.password();
+    m_sync.changed = true;
+}
+
+void TfrmPrefs::applySyncServer()
+{
+    Settings& s = m_toDo->settings();
+    const QString oldUrl = s.SyncUrl;
+    const QString oldUser = s.SyncUser;
+    s.SyncUrl = m_sync.url;
+    s.SyncUser = m_sync.user;
+    s.SyncEnabled = m_sync.enabled;
+    m_sync.changed = false;
+    const bool moved = oldUrl != m_sync.url || oldUser != m_sync.user;
+    if (!moved && m_sync.password == m_syncStoredPassword) {
+        Q_EMIT syncServerChanged();
+        return;
+    }
+    m_syncStoredPassword = m_sync.password;
+    QPointer<TfrmToDo> toDo = m_toDo;
+    auto report = [this, toDo](bool, const QString& error) {
+        if (!error.isEmpty())
+            MessageBox::show(toDo ? static_cast<QWidget*>(toDo) : this, MessageBox::Kind::Warning,
+                             QStringLiteral("The password of the calendar server could not be stored.\n\n%1").arg(error));
+        Q_EMIT syncServerChanged();
+    };
+    const QString url = m_sync.url;
+    const QString user = m_sync.user;
+    const QString password = url.isEmpty() ? QString() : m_sync.password;
+    if (!moved || oldUrl.isEmpty()) {
+        Credentials::writePassword(url, user, password, this, report);
+        return;
+    }
+    // The old server's entry goes first; one after the other, so the file keeps the new one.
+    Credentials::writePassword(oldUrl, oldUser, {}, this, [this, url, user, password, report](bool, const QString&) {
+        Credentials::writePassword(url, user, password, this, report);
+    });
 }
 
 void TfrmPrefs::keyPressEvent(QKeyEvent* event)

@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QStringList>
 
+#include "sync/fSyncServer.h"
+
 class QCheckBox;
 class QColorDialog;
 class QFontDialog;
@@ -77,6 +79,11 @@ public:
     void btnAltDirPathClick();
     void BitBtn3Click();
     void BitBtn4Click();
+    // Opens the calendar server dialog on the values pending in this dialog.
+    void btnSyncServerClick();
+
+    // What "Test connection" uses to try a server; without one, testing is not available.
+    void setSyncProber(TfrmSyncServer::Prober prober) { m_syncProber = std::move(prober); }
 
     // The swatch colours that "Reset to default colors" gives, as $00BBGGRR.
     static constexpr qint32 kResetColors[4] = {0x0000FF, 0xFF0000, 0x008000, 0x000000};
@@ -117,6 +124,7 @@ public:
     QPushButton* btnAltDirPath = nullptr;
     QPushButton* BitBtn2 = nullptr;
     QLineEdit* edtGridFont = nullptr;
+    QPushButton* btnSyncServer = nullptr;
 
     // "Categories"
     QListWidget* lstCategory = nullptr;
@@ -131,6 +139,10 @@ public:
     QPushButton* btnCancel = nullptr;
     QColorDialog* ColorDialog1 = nullptr;
     QFontDialog* FontDialog1 = nullptr;
+
+Q_SIGNALS:
+    // The calendar server's settings changed at OK; its password has been stored by then.
+    void syncServerChanged();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -148,6 +160,26 @@ private:
     bool applyDataDirectory();
     bool moveDataFilesTo(const QString& dir);
     void applyFont();
+    void openSyncServer();
+    // Stores the pending server values and password; emits syncServerChanged once stored.
+    void applySyncServer();
+
+    // The calendar server's values as the server dialog left them, applied at OK.
+    struct SyncPending
+    {
+        QString url;
+        QString user;
+        bool enabled = false;
+        QString password;
+        bool passwordKnown = false;  // read from the keyring (or the file) since the dialog came up
+        bool changed = false;        // the server dialog was closed with OK
+        bool keyring = true;
+        bool reading = false;
+    };
+    SyncPending m_sync;
+    QString m_syncStoredPassword;  // as read, to know whether it must be written
+    int m_syncRound = 0;            // answers meant for an earlier showing are dropped
+    TfrmSyncServer::Prober m_syncProber;
 
     QPointer<TfrmToDo> m_toDo;
     QPointer<TfrmTaskHistory> m_history;

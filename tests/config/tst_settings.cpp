@@ -49,7 +49,7 @@ private Q_SLOTS:
                                     "NoConfirmations", "ShowDayIcon", "TaskHints", "FloatEditedTask", "StartCalMonday",
                                     "PKey", "PDir", "SKey", "SDir", "Col2Hidden", "Col3Hidden", "Col4Hidden",
                                     "Col5Hidden", "UseAltDirPath", "Networkable", "clOne", "clTwo", "clThree",
-                                    "clElse", "VisibleTasks"};
+                                    "clElse", "VisibleTasks", "SyncUrl", "SyncUser", "SyncEnabled"};
         QCOMPARE(names, always);  // exactly these, in this order
         QCOMPARE(std::get<qint32>(*stored(reread, "VisibleTasks")), 8);
         QCOMPARE(std::get<qint32>(*stored(reread, "PKey")), 5);
@@ -75,6 +75,52 @@ private Q_SLOTS:
         QCOMPARE(back.AltDirPath, s.AltDirPath);
         QCOMPARE(SettingsIO::windowFrame(back, QRect(293, 197, 407, 264), QSize(1920, 1080)), QRect(11, 22, 500, 350));
         QVERIFY(back.colHidden(2) && back.colHidden(5) && !back.colHidden(3));
+    }
+
+    // The calendar server's values: defaults when absent, a round trip, a wrong kind reported
+    // and left at its default without costing the others.
+    void syncValues_data()
+    {
+        QTest::addColumn<QVariantList>("stored");  // SyncUrl, SyncUser, SyncEnabled; invalid: absent
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<QStringList>("errors");
+        QTest::newRow("absent") << QVariantList{QVariant(), QVariant(), QVariant()} << QString() << QString() << false
+                                << QStringList();
+        QTest::newRow("set") << QVariantList{QStringLiteral("https://dav.example.org/cal/tasks/"), QStringLiteral("ann"), 1}
+                             << "https://dav.example.org/cal/tasks/" << "ann" << true << QStringList();
+        QTest::newRow("wrong kinds")
+            << QVariantList{7, QStringLiteral("ann"), QStringLiteral("yes")} << QString() << "ann" << false
+            << QStringList{"Invalid data type for 'SyncUrl'", "Invalid data type for 'SyncEnabled'"};
+    }
+    void syncValues()
+    {
+        QFETCH(QVariantList, stored);
+        QFETCH(QString, url);
+        QFETCH(QString, user);
+        QFETCH(bool, enabled);
+        QFETCH(QStringList, errors);
+        ConfigStore store(storePath());
+        const char* names[3] = {"SyncUrl", "SyncUser", "SyncEnabled"};
+        for (int i = 0; i < 3; ++i) {
+            if (stored[i].typeId() == QMetaType::Int)
+                store.setValue(kKeyPath, QString::fromLatin1(names[i]), qint32(stored[i].toInt()));
+            else if (stored[i].isValid())
+                store.setValue(kKeyPath, QString::fromLatin1(names[i]), stored[i].toString());
+        }
+        QStringList reported;
+        const Settings s = SettingsIO::load(store, &reported);
+        QCOMPARE(reported, errors);
+        QCOMPARE(s.SyncUrl, url);
+        QCOMPARE(s.SyncUser, user);
+        QCOMPARE(s.SyncEnabled, enabled);
+        SettingsIO::save(store, s, SettingsExitState{});
+        ConfigStore reread(storePath());
+        const Settings back = SettingsIO::load(reread);
+        QCOMPARE(back.SyncUrl, url);
+        QCOMPARE(back.SyncUser, user);
+        QCOMPARE(back.SyncEnabled, enabled);
     }
 
     void positionRules()

@@ -16,6 +16,7 @@
 #include "platform/core/ConfigStore.h"
 #include "platform/core/DrivePlaces.h"
 #include "store/core/Task.h"
+#include "sync/fSyncServer.h"
 #include "tray/TrayT1.h"
 #include "widgets/TextGrid.h"
 
@@ -25,6 +26,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QFontDialog>
 #include <QLineEdit>
@@ -36,6 +38,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 
@@ -43,6 +46,14 @@ using namespace veltry;
 using namespace veltry::test;
 
 namespace {
+
+// No keyring service for these tests (and never the user's own): the calendar server's password
+// goes where it goes without one. Before anything can connect to the session bus.
+const bool g_noSessionBus = (unsetenv("DBUS_SESSION_BUS_ADDRESS"), true);
+
+const QString kNoKeyringNote = QStringLiteral(
+    "No keyring service is running: the password is kept in the settings file, readable by you alone.");
+const QString kUnencryptedNote = QStringLiteral("The password will travel unencrypted (http).");
 
 QByteArray listFile(const QStringList& tasks)
 {
@@ -189,6 +200,48 @@ class TestPrefs final : public QObject
         QCOMPARE(d->edtAltDirPath->text(), QDir::cleanPath(dir));
     }
 
+    // Reaches "Calendar server..." by its access key (which moves between it and the shared box)
+    // and runs `act` in the dialog it opens.
+    static void inSyncServer(TfrmPrefs* d, const std::function<void(TfrmSyncServer*)>& act)
+    {
+        showPage(d, d->tabEditing);
+        for (int i = 0; i < 2 && QApplication::focusWidget() != d->btnSyncServer; ++i)
+            press(Qt::Key_S, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), d->btnSyncServer);
+        QVERIFY(!d->chkNetworkable->isChecked());
+        auto done = onNextModal(d, [act](QWidget* w) {
+            auto* server = qobject_cast<TfrmSyncServer*>(w);
+            QVERIFY(server);
+            QCOMPARE(server->windowTitle(), QStringLiteral("Calendar Server"));
+            act(server);
+        });
+        press(Qt::Key_Space);
+        QTRY_VERIFY(*done);
+        // Without a window manager nothing hands the focus back to the dialog.
+        d->activateWindow();
+    }
+
+    static void typeInto(Qt::Key accessKey, const QString& text)
+    {
+        press(accessKey, Qt::AltModifier);
+        press(Qt::Key_A, Qt::ControlModifier);
+        press(Qt::Key_Delete);
+        QTest::keyClicks(QApplication::focusWidget(), text);
+    }
+
+    static QString storedPassword()
+    {
+        const auto v = ConfigStore::shared().value(kSettingsKey, QStringLiteral("SyncPassword"));
+        return v ? std::get<QString>(*v) : QString();
+    }
+
+    static QFile::Permissions settingsFileMode()
+    {
+        return QFileInfo(ConfigStore::shared().filePath()).permissions()
+            & (QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::WriteGroup
+               | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther);
+    }
+
     static void tickAltPath(TfrmPrefs* d)
     {
         showPage(d, d->tabEditing);
@@ -222,7 +275,7 @@ private Q_SLOTS:
         const QFont font = grid()->font();
         QVERIFY(run([&](TfrmPrefs* d) {
             QCOMPARE(d->windowTitle(), QStringLiteral("Preferences"));
-            QCOMPARE(d->size(), QSize(397, 374));
+            QCOMPARE(d->size(), QSize(397, 390));
             QCOMPARE(d->PageControl1->currentWidget(), d->tabGeneral);
             QVERIFY(!m_todo->Timer1->isActive());
             QCOMPARE(d->edtGridFont->text(), QStringLiteral("Arial 9 pt."));
@@ -656,17 +709,19 @@ private Q_SLOTS:
             for (int i = 0; i < page; ++i)
                 pressOn(d->BitBtn1, Qt::Key_Tab, Qt::ControlModifier);
             QCOMPARE(d->PageControl1->currentIndex(), page);
-            if (setting == QLatin1String("TaskHints")) {
-                // "Change &Font" shares the key: the key moves between the two, Space ticks.
-                for (int i = 0; i < 2 && QApplication::focusWidget() != d->chkTaskHints; ++i)
-                    press(Qt::Key_F, Qt::AltModifier);
-                QCOMPARE(QApplication::focusWidget(), d->chkTaskHints);
+            auto* box = d->findChild<QAbstractButton*>(control);
+            QVERIFY(box);
+            if (setting == QLatin1String("TaskHints") || setting == QLatin1String("Networkable")) {
+                // "Change &Font" and "Calendar &server..." share these keys: the key moves
+                // between the two, Space ticks.
+                for (int i = 0; i < 2 && QApplication::focusWidget() != box; ++i)
+                    press(Qt::Key(key), Qt::AltModifier);
+                QCOMPARE(QApplication::focusWidget(), box);
+                QVERIFY(!box->isChecked());
                 press(Qt::Key_Space);
             } else {
                 press(Qt::Key(key), Qt::AltModifier);
             }
-            auto* box = d->findChild<QAbstractButton*>(control);
-            QVERIFY(box);
             QTRY_VERIFY(box->isChecked());
             QVERIFY(!isOn());  // nothing before OK
             press(Qt::Key_Return);
@@ -680,6 +735,156 @@ private Q_SLOTS:
             QCOMPARE(m_app->form1()->shownDay(), 15);
     }
 
+    // The calendar server dialog through its keys: the fields, the test through the prober the
+    // task window gives, the checks at OK, and the values reaching the settings only with the
+    // preferences' OK.
+    void syncServer_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("prober");  // "none", "connects", "fails", "late": answers after the dialog closed
+        QTest::addColumn<QString>("testResult");
+        QTest::addColumn<bool>("unencrypted");
+        QTest::addColumn<QString>("refusal");
+        QTest::addColumn<bool>("prefsOk");
+        const QString https = QStringLiteral("https://dav.example.org/cal/ann/tasks/");
+        QTest::newRow("https, connects, preferences OK applies")
+            << https << "connects" << "Connected: Tasks" << false << QString() << true;
+        QTest::newRow("http elsewhere, fails, preferences Cancel drops")
+            << "http://dav.example.org/tasks/" << "fails" << "Host dav.example.org not found" << true << QString()
+            << false;
+        QTest::newRow("http on this machine, no prober")
+            << "http://127.0.0.1:5232/ann/tasks/" << "none" << "Testing is not available." << false << QString() << true;
+        QTest::newRow("closed while testing") << https << "late" << "Testing..." << false << QString() << true;
+        QTest::newRow("not an address") << "dav.example.org/tasks" << "none" << "Testing is not available." << false
+                                        << "is not a server address" << true;
+        QTest::newRow("ftp address") << "ftp://dav.example.org/" << "none" << "Testing is not available." << false
+                                     << "is not a server address" << true;
+        QTest::newRow("on without an address") << "" << "none" << "Testing is not available." << false
+                                               << "Please enter the server address" << true;
+    }
+
+    void syncServer()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, prober);
+        QFETCH(QString, testResult);
+        QFETCH(bool, unencrypted);
+        QFETCH(QString, refusal);
+        QFETCH(bool, prefsOk);
+        start();
+        std::function<void(const QString&, const QString&)> answer;
+        QStringList asked;
+        m_dlg->setSyncProber(prober == QLatin1String("none")
+                                 ? TfrmSyncServer::Prober()
+                                 : [&](const QUrl& u, const QString& user, const QString& password,
+                                       std::function<void(const QString&, const QString&)> done) {
+                                       asked = {u.toString(), user, password};
+                                       answer = std::move(done);
+                                   });
+        bool accepted = false;
+        const bool ok = run([&](TfrmPrefs* d) {
+            inSyncServer(d, [&](TfrmSyncServer* server) {
+                QVERIFY(server->url().isEmpty() && server->password().isEmpty() && !server->enabled());
+                typeInto(Qt::Key_A, url);
+                typeInto(Qt::Key_U, QStringLiteral("ann"));
+                typeInto(Qt::Key_P, QStringLiteral("secret"));
+                QCOMPARE(server->edtSyncPassword->echoMode(), QLineEdit::Password);
+                press(Qt::Key_K, Qt::AltModifier);
+                QTRY_VERIFY(server->chkSyncEnabled->isChecked());
+                QVERIFY(server->lblPasswordNote->text().contains(kNoKeyringNote));
+                QCOMPARE(server->lblPasswordNote->text().contains(kUnencryptedNote), unencrypted);
+
+                press(Qt::Key_T, Qt::AltModifier);
+                QTRY_VERIFY(!server->lblTestResult->text().isEmpty());
+                if (answer) {
+                    QCOMPARE(asked, QStringList({url, "ann", "secret"}));
+                    QCOMPARE(server->lblTestResult->text(), QStringLiteral("Testing..."));
+                    QVERIFY(!server->btnTestConnection->isEnabled());
+                    if (prober == QLatin1String("connects"))
+                        answer(QString(), QStringLiteral("Tasks"));
+                    else if (prober == QLatin1String("fails"))
+                        answer(QStringLiteral("Host dav.example.org not found"), QString());
+                }
+                QCOMPARE(server->lblTestResult->text(), testResult);
+                if (prober == QLatin1String("late")) {
+                    press(Qt::Key_Escape);
+                    QVERIFY(!server->isVisible());
+                    return;
+                }
+                QVERIFY(server->btnTestConnection->isEnabled());
+
+                MessageBox::clearShownTexts();
+                press(Qt::Key_Return);
+                if (refusal.isEmpty()) {
+                    QVERIFY(MessageBox::shownTexts().isEmpty());
+                    QVERIFY(!server->isVisible());
+                    accepted = true;
+                    return;
+                }
+                QCOMPARE(MessageBox::shownTexts().size(), 1);
+                QVERIFY2(MessageBox::shownTexts().first().contains(refusal), qPrintable(MessageBox::shownTexts().first()));
+                QVERIFY(server->isVisible());
+                QCOMPARE(QApplication::focusWidget(), server->edtSyncUrl);
+                press(Qt::Key_Escape);
+            });
+            if (prober == QLatin1String("late") && answer)
+                answer(QString(), QStringLiteral("Tasks"));  // the dialog is gone: nothing may break
+            QVERIFY(settings().SyncUrl.isEmpty() && !settings().SyncEnabled);  // nothing before OK
+            press(prefsOk ? Qt::Key_Return : Qt::Key_Escape);
+        });
+        QCOMPARE(ok, prefsOk);
+        const bool applied = accepted && prefsOk;
+        QCOMPARE(settings().SyncUrl, applied ? url : QString());
+        QCOMPARE(settings().SyncUser, applied ? QStringLiteral("ann") : QString());
+        QCOMPARE(settings().SyncEnabled, applied);
+        if (applied)
+            QTRY_COMPARE(storedPassword(), QStringLiteral("secret"));
+        else
+            QVERIFY(storedPassword().isEmpty());
+        m_dlg->setSyncProber({});
+    }
+
+    // Without a keyring the password is kept in the settings file, which is then readable by
+    // the user alone, also after later saves; the dialog reads it back and says where it is.
+    void passwordWithoutKeyring()
+    {
+        QVERIFY(ConfigStore::shared().save());
+        QVERIFY(QFile::setPermissions(ConfigStore::shared().filePath(),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+        start();
+        const QFile::Permissions privateMode = QFile::ReadOwner | QFile::WriteOwner;
+        auto fill = [&](const QString& password, const QString& expectShown) {
+            QVERIFY(run([&](TfrmPrefs* d) {
+                inSyncServer(d, [&](TfrmSyncServer* server) {
+                    QCOMPARE(server->password(), expectShown);
+                    QCOMPARE(server->lblPasswordNote->text(), kNoKeyringNote);
+                    typeInto(Qt::Key_A, QStringLiteral("https://dav.example.org/tasks/"));
+                    typeInto(Qt::Key_P, password);
+                    press(Qt::Key_Return);
+                });
+                press(Qt::Key_Return);
+            }));
+        };
+        fill(QStringLiteral("s3cret \"quoted\""), QString());
+        QTRY_COMPARE(storedPassword(), QStringLiteral("s3cret \"quoted\""));
+        QCOMPARE(settingsFileMode(), privateMode);
+        QVERIFY(readAll(ConfigStore::shared().filePath()).contains("SyncPassword"));
+
+        // A later save of the settings, and one by a store that knows nothing of the password.
+        setSetting(QStringLiteral("ShowNotes"), qint32(1));
+        QVERIFY(ConfigStore::shared().save());
+        QCOMPARE(settingsFileMode(), privateMode);
+        ConfigStore other(ConfigStore::shared().filePath());
+        other.setValue(kSettingsKey, QStringLiteral("ShowNotes"), qint32(0));
+        QVERIFY(other.save());
+        QCOMPARE(settingsFileMode(), privateMode);
+
+        // Read back when the dialog comes up again; an emptied password leaves the file.
+        fill(QString(), QStringLiteral("s3cret \"quoted\""));
+        QTRY_VERIFY(!ConfigStore::shared().value(kSettingsKey, QStringLiteral("SyncPassword")));
+        QVERIFY(!readAll(ConfigStore::shared().filePath()).contains("SyncPassword"));
+    }
+
     void tabReachesEveryControl_data()
     {
         QTest::addColumn<int>("page");
@@ -690,7 +895,7 @@ private Q_SLOTS:
         QTest::newRow("Editing") << 1
                                  << QStringList{"chkNoConfirmations", "chkFloatEditedTask", "chkTaskHints", "chkShowDayIcon",
                                                 "chkNetworkable", "chkUseAltDirPath", "edtAltDirPath", "btnAltDirPath",
-                                                "BitBtn2", "edtGridFont", "BitBtn1", "btnCancel"};
+                                                "btnSyncServer", "BitBtn2", "edtGridFont", "BitBtn1", "btnCancel"};
         QTest::newRow("Categories") << 2
                                     << QStringList{"lstCategory", "BitBtn3", "BitBtn4", "chkDueDate", "chkDueTime",
                                                    "chkCategory", "chkPriority", "BitBtn1", "btnCancel"};

@@ -86,6 +86,15 @@ Settings load(ConfigStore& store, QStringList* errors)
     readBool(QStringLiteral("StartCalMonday"), s.StartCalMonday);
     for (int c = 2; c <= 5; ++c)
         readBool(QStringLiteral("Col%1Hidden").arg(c), s.ColHidden[c - 2]);
+    auto readString = [&](const QString& name, QString& target) {
+        guarded(errors, [&] {
+            if (key.valueExists(name))
+                target = key.readString(name);
+        });
+    };
+    readString(QStringLiteral("SyncUrl"), s.SyncUrl);
+    readString(QStringLiteral("SyncUser"), s.SyncUser);
+    readBool(QStringLiteral("SyncEnabled"), s.SyncEnabled);
     return s;
 }
 
@@ -133,6 +142,9 @@ void save(ConfigStore& store, const Settings& s, const SettingsExitState& exit)
         for (qsizetype n = 0; n < s.Categories.size(); ++n)
             key.writeString(QStringLiteral("Cat%1").arg(n), s.Categories.at(n));
     }
+    key.writeString(QStringLiteral("SyncUrl"), s.SyncUrl);
+    key.writeString(QStringLiteral("SyncUser"), s.SyncUser);
+    key.writeBool(QStringLiteral("SyncEnabled"), s.SyncEnabled);
     key.close();
 }
 

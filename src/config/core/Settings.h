@@ -38,6 +38,10 @@ struct Settings
     bool LogOnStartup = false;
     bool StartCalMonday = false;
     bool ColHidden[4] = {false, false, false, false};  // task grid columns 2..5
+    // The calendar server the list is kept in step with; its password is not a setting.
+    QString SyncUrl;
+    QString SyncUser;
+    bool SyncEnabled = false;
 
     bool colHidden(int col) const { return col >= 2 && col <= 5 && ColHidden[col - 2]; }
 };

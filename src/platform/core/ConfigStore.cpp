@@ -196,6 +196,12 @@ bool ConfigStore::save(QString* error) const
     QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(file.errorString());
+    // Before anything is written: the new file takes the old one's mode otherwise.
+    if (m_private && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return fail(reason);
+    }
     if (!saveTo(&file, error)) {
         file.cancelWriting();
         return false;

@@ -39,6 +39,11 @@ public:
     bool saveTo(QIODevice* device, QString* error = nullptr) const;
     // What the last reload found wrong with the file, for the user; empty when it read whole.
     const QString& damageNotice() const { return m_damageNotice; }
+    // A private file (it holds a secret) is written readable and writable by its owner alone,
+    // at every save: each save replaces the file, so a mode set once would not last. The option
+    // stays through reloads. A file that is already private stays so without it.
+    void setPrivateFile(bool on) { m_private = on; }
+    bool isPrivateFile() const { return m_private; }
 
     bool hasKey(const QString& key) const;
     void createKey(const QString& key);
@@ -70,6 +75,7 @@ private:
     std::vector<Key> m_keys;
     QString m_damageNotice;
     QString m_writeRefusal;  // why the file must not be written over, if it must not
+    bool m_private = false;
 };
 
 // One open key, with the typed reads and writes the settings need. Reads of a value stored with
