@@ -1067,10 +1067,8 @@ void TfrmToDo::ShowPreferences()
     if (!m_prefs)
         return;
     stopTimerForModal();
-    const int result = m_prefs->exec();
+    m_prefs->exec();
     restartTimerAfterModal();
-    if (result == QDialog::Accepted && m_sync)
-        m_sync->configure(m_settings.SyncUrl, m_settings.SyncUser, m_settings.SyncEnabled);
 }
 
 void TfrmToDo::setupSync()
@@ -1104,6 +1102,10 @@ void TfrmToDo::setupSync()
                 statusPanels[2]->setText(text);
         });
         m_prefs->setSyncProber(&sync::TaskListSync::probe);
+        // Once the password is stored, so the new settings start with it.
+        connect(m_prefs, &TfrmPrefs::syncServerChanged, this, [this] {
+            m_sync->configure(m_settings.SyncUrl, m_settings.SyncUser, m_settings.SyncEnabled);
+        });
     }
     m_sync->configure(m_settings.SyncUrl, m_settings.SyncUser, m_settings.SyncEnabled);
 }

@@ -46,7 +46,7 @@ void TaskListSync::configure(const QString& url, const QString& user, bool enabl
         return;
     }
     const quint64 configuration = m_configuration;
-    readPassword(m_url, m_user, this, [this, configuration](const QString& password) {
+    Credentials::readPassword(m_url, m_user, this, [this, configuration](const QString& password) {
         if (configuration == m_configuration)
             start(password);
     });

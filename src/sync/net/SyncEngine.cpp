@@ -230,53 +230,62 @@ void SyncEngine::applyWhenFree()
     m_fetched.reset();
 
     m_sendError = DavError();
-    m_pendingRequests = int(result.uploads.size() + result.removals.size());
-    if (m_pendingRequests == 0) {
-        finishCycle(DavError());
-        return;
-    }
-    m_requests += m_pendingRequests;
+    m_uploads.assign(std::make_move_iterator(result.uploads.begin()), std::make_move_iterator(result.uploads.end()));
+    m_removals.assign(result.removals.begin(), result.removals.end());
+    send();
+}
+
+// One request at a time: gentler on the server, and an unreachable one ends the round at once.
+void SyncEngine::send()
+{
     QPointer<SyncEngine> self(this);
-    auto done = [self](const DavError& error) {
+    auto next = [self](const DavError& error) {
         if (!self)
             return;
-        if (error) {
-            if (error.kind == DavError::PreconditionFailed)
-                self->m_again = true;
-            // The first reason worth telling wins over the server merely being away.
-            if (!self->m_sendError || (self->m_sendError.kind == DavError::Unreachable && error.kind != DavError::PreconditionFailed))
-                if (error.kind != DavError::PreconditionFailed)
-                    self->m_sendError = error;
+        if (error.kind == DavError::PreconditionFailed) {
+            self->m_again = true;  // changed there meanwhile: the next round merges it
+        } else if (error) {
+            self->m_sendError = error;
+            if (error.kind == DavError::Unreachable) {
+                self->m_uploads.clear();
+                self->m_removals.clear();
+            }
         }
-        if (--self->m_pendingRequests == 0) {
-            self->saveState();
-            self->finishCycle(self->m_sendError);
-        }
+        self->send();
     };
-    for (Upload& u : result.uploads) {
+    if (!m_uploads.empty()) {
+        Upload u = std::move(m_uploads.front());
+        m_uploads.pop_front();
+        ++m_requests;
         const QString href = u.href.isEmpty() ? m_client->hrefFor(u.uid) : u.href;
-        const bool create = u.ifMatch.isEmpty();
+        const QByteArray ifMatch = u.ifMatch;  // read before `u` moves into the callback
+        const bool create = ifMatch.isEmpty();
         const QByteArray ics = ICalendar::encodeTask(u.cells, u.completedAt);
-        m_client->put(href, ics, u.ifMatch,
-                      [self, done, href, create, u = std::move(u)](const DavError& error, const QByteArray& etag) {
-                          if (self && !error) {
-                              self->m_state.agreed.insert(u.uid, Agreed{href, etag, u.cells, u.offList});
-                              self->m_state.logged.remove(u.uid);
-                          } else if (self && create && error.kind == DavError::PreconditionFailed) {
-                              // It is there already (a record lost): the next listing must show it.
-                              self->m_state.syncToken.clear();
-                          }
-                          done(error);
-                      });
+        m_client->put(href, ics, ifMatch, [self, next, href, create, u = std::move(u)](const DavError& error, const QByteArray& etag) {
+            if (self && !error) {
+                self->m_state.agreed.insert(u.uid, Agreed{href, etag, u.cells, u.offList});
+                self->m_state.logged.remove(u.uid);
+            } else if (self && create && error.kind == DavError::PreconditionFailed) {
+                // It is there already (a record lost): the next listing must show it.
+                self->m_state.syncToken.clear();
+            }
+            next(error);
+        });
+        return;
     }
-    for (const Removal& r : result.removals) {
-        const QString uid = r.uid;
-        m_client->remove(r.href, r.ifMatch, [self, done, uid](const DavError& error) {
+    if (!m_removals.empty()) {
+        const Removal r = m_removals.front();
+        m_removals.pop_front();
+        ++m_requests;
+        m_client->remove(r.href, r.ifMatch, [self, next, uid = r.uid](const DavError& error) {
             if (self && !error)
                 self->m_state.agreed.remove(uid);
-            done(error);
+            next(error);
         });
+        return;
     }
+    saveState();
+    finishCycle(m_sendError);
 }
 
 void SyncEngine::finishCycle(const DavError& error)

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QPointer>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -92,7 +93,8 @@ private:
     bool m_running = false;
     bool m_again = false;
     int m_repeats = 0;
-    int m_pendingRequests = 0;
+    std::deque<Upload> m_uploads;
+    std::deque<Removal> m_removals;
     int m_requests = 0;
     DavError m_lastError;
     DavError m_sendError;
