@@ -329,8 +329,7 @@ void AlarmScheduler::renew(CellStore& cells, int row, const QDateTime& now, cons
         cells.setRowCount(cells.rowCount() + 1);
         added = cells.rowCount() - 1;
     }
-    // The renewed task is a task of its own: it does not take the old one's UID.
-    for (int c = TaskCol::Task; c < TaskCol::Reserved; ++c) {
+    for (int c = TaskCol::Task; c < TaskCol::Count; ++c) {
         const QByteArray copy = cells.cellUtf8(c, row).toByteArray();
         cells.setCellUtf8(c, added, copy);
     }
