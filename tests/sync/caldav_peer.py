@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 # Another client of the same calendar, through Python's caldav package:
-#   caldav_peer.py add <uid> <summary> | edit <uid> <summary> | complete <uid> | delete <uid> | list
+#   caldav_peer.py add <uid> <summary> | edit <uid> <summary> | complete <uid> | delete <uid> | clear | list
 # The server comes from RADICALE_URL, RADICALE_USER and RADICALE_PASSWORD. "list" prints
 # "<uid>|<summary>|<status>|<categories>" a line, sorted.
 import os
@@ -25,6 +25,12 @@ elif command == "complete":
     calendar.todo_by_uid(sys.argv[2]).complete()
 elif command == "delete":
     calendar.todo_by_uid(sys.argv[2]).delete()
+elif command == "clear":
+    # A new, empty calendar at the same address.
+    client.delete(url)
+    client.mkcalendar(url, '<?xml version="1.0"?><C:mkcalendar xmlns:D="DAV:" xmlns:C="urn:ietf:params:xml:ns:caldav">'
+                      '<D:set><D:prop><C:supported-calendar-component-set><C:comp name="VTODO"/>'
+                      '</C:supported-calendar-component-set></D:prop></D:set></C:mkcalendar>')
 elif command == "list":
     lines = []
     for todo in calendar.todos(include_completed=True):

@@ -19,7 +19,6 @@ namespace veltry::sync {
 namespace {
 
 constexpr char kAuthTried[] = "veltryAuthTried";
-constexpr qsizetype kMultigetBatch = 500;
 // A server that keeps saying "more to come" is not followed for ever.
 constexpr int kMaxSyncPages = 1000;
 
@@ -374,7 +373,7 @@ void CalDavClient::fetch(const QStringList& hrefs, std::function<void(const DavE
 void CalDavClient::fetchBatch(QStringList hrefs, QList<DavResource> found,
                               std::function<void(const DavError&, const QList<DavResource>&)> done)
 {
-    const QStringList batch = hrefs.mid(0, kMultigetBatch);
+    const QStringList batch = hrefs.mid(0, CalDavClient::kMultigetBatch);
     hrefs.remove(0, batch.size());
     send("REPORT", m_collection, {{"Depth", "1"}, {"Content-Type", kXmlType}}, DavXml::calendarMultiget(batch),
          [this, batch, hrefs, found = std::move(found), done](const Response& r) mutable {

@@ -59,6 +59,7 @@ class CalDavClient : public QObject
 
 public:
     static constexpr qint64 kMaxResponseBytes = 64 * 1024 * 1024;
+    static constexpr qsizetype kMultigetBatch = 500;  // hrefs per calendar-multiget
 
     explicit CalDavClient(QObject* parent = nullptr);
     ~CalDavClient() override;
@@ -128,7 +129,7 @@ private:
     QString m_password;
     QNetworkAccessManager* m_network = nullptr;
     qint64 m_maxResponseBytes = kMaxResponseBytes;
-    int m_transferTimeout = 30000;
+    int m_transferTimeout = 120000;  // a large first listing can take a slow server a while
     bool m_noSyncReports = false;  // the server refused a sync report without a token: skip it
 };
 

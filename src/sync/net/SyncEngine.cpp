@@ -141,7 +141,7 @@ void SyncEngine::listed(const DavError& error, const DavListing& listing)
         applyWhenFree();
         return;
     }
-    ++m_requests;
+    m_requests += int((f.hrefsToFetch.size() + CalDavClient::kMultigetBatch - 1) / CalDavClient::kMultigetBatch);
     QPointer<SyncEngine> self(this);
     m_client->fetch(f.hrefsToFetch, [self](const DavError& e, const QList<DavResource>& resources) {
         if (self)
