@@ -40,12 +40,7 @@ done
 kill -0 "$other_pid" 2>/dev/null || fail "the second copy did not keep running (single-copy guard?)"
 
 add_task_by_keys "$id" "Shared through the server" "$E2E_LIST"
-reached=""
-for _ in $(seq 600); do
-  grep -qF "Shared through the server" "$other_list" 2>/dev/null && { reached=1; break; }
-  sleep 0.1
-done
-[ -n "$reached" ] || fail "the task did not reach the other copy's list within a minute"
+file_holds "$other_list" "Shared through the server" 600 || fail "the task did not reach the other copy's list within a minute"
 
 # The first list gave the task its UID (column 11), the second list and the server hold the same.
 uid="$(grep -a '^11,1,' "$E2E_LIST" | tr -d '\r' | cut -d, -f3)"

@@ -92,6 +92,12 @@ add_task_by_keys() {
   xdotool type --window "$dlg" --delay 20 "$description"
   # The dialog goes away on the key press, so sending the release may find no window.
   xdotool key --window "$dlg" Return 2>/dev/null || true
-  for _ in $(seq 50); do grep -qF "$description" "$list" 2>/dev/null && return 0; sleep 0.1; done
-  fail "the task '$description' did not reach $list"
+  file_holds "$list" "$description" 50 || fail "the task '$description' did not reach $list"
+}
+
+# Whether file $1 holds the text $2 within $3 tenths of a second.
+file_holds() {
+  local i
+  for i in $(seq "$3"); do grep -qF "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done
+  return 1
 }

@@ -142,6 +142,18 @@ MergeResult merge(const std::vector<TaskRow>& local, const QHash<QString, Agreed
         out.local.push_back(std::move(row));
     };
     auto dropFromList = [&] { out.localChanged = true; };
+    // A merged task takes its row; on a conflict the list's own version follows it as a new task.
+    auto keepMerged = [&](const ColumnMerge& m, const TaskRow& row) {
+        if (!sameContent(m.merged, row))
+            out.localChanged = true;
+        keep(m.merged);
+        if (m.conflict) {
+            ++out.conflicts;
+            TaskRow copy = conflictCopy(row, newUid);
+            upload(uidOf(copy), QString(), QByteArray(), copy);
+            keep(std::move(copy));
+        }
+    };
 
     // The list's own tasks, in its order.
     for (const TaskRow& row : local) {
@@ -165,15 +177,7 @@ MergeResult merge(const std::vector<TaskRow>& local, const QHash<QString, Agreed
             // Both sides hold it and never agreed (state lost): compare against an empty task.
             const ColumnMerge m = mergeColumns(TaskRow{}, row, *r->cells);
             out.agree.insert(uid, Agreed{r->href, r->etag, withUid(*r->cells, uid), false});
-            if (!sameContent(m.merged, row))
-                out.localChanged = true;
-            keep(m.merged);
-            if (m.conflict) {
-                ++out.conflicts;
-                TaskRow copy = conflictCopy(row, newUid);
-                upload(uidOf(copy), QString(), QByteArray(), copy);
-                keep(std::move(copy));
-            }
+            keepMerged(m, row);
             continue;
         }
 
@@ -205,17 +209,9 @@ MergeResult merge(const std::vector<TaskRow>& local, const QHash<QString, Agreed
             continue;
         }
         const ColumnMerge m = mergeColumns(b->offList ? TaskRow{} : b->cells, row, remoteRow);
-        if (!sameContent(m.merged, row))
-            out.localChanged = true;
         if (!sameContent(m.merged, remoteRow))
             upload(uid, r->href, r->etag, m.merged);
-        keep(m.merged);
-        if (m.conflict) {
-            ++out.conflicts;
-            TaskRow copy = conflictCopy(row, newUid);
-            upload(uidOf(copy), QString(), QByteArray(), copy);
-            keep(std::move(copy));
-        }
+        keepMerged(m, row);
     }
 
     // Tasks the list does not hold: logged or removed here, or new on the server.
