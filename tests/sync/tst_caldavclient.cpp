@@ -7,6 +7,10 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QPointer>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -302,6 +306,39 @@ private Q_SLOTS:
         QVERIFY(listing.resources.isEmpty());
         if (mode == QLatin1String("closed"))
             QCOMPARE(error.message, QStringLiteral("Cannot reach 127.0.0.1: the connection was refused"));
+    }
+
+    // A server whose certificate nobody vouches for is never talked to, and the user learns why.
+    void untrustedCertificateIsRefused()
+    {
+        QFile certFile(QStringLiteral(VELTRY_TEST_DATA "/tls/selfsigned.crt"));
+        QFile keyFile(QStringLiteral(VELTRY_TEST_DATA "/tls/selfsigned.key"));
+        QVERIFY(certFile.open(QIODevice::ReadOnly) && keyFile.open(QIODevice::ReadOnly));
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.setLocalCertificate(QSslCertificate(certFile.readAll()));
+        tls.setPrivateKey(QSslKey(keyFile.readAll(), QSsl::Rsa));
+        QSslServer server;
+        server.setSslConfiguration(tls);
+        bool requestSeen = false;
+        connect(&server, &QSslServer::pendingConnectionAvailable, this, [&] {
+            while (QTcpSocket* socket = server.nextPendingConnection())
+                connect(socket, &QTcpSocket::readyRead, this, [&requestSeen] { requestSeen = true; });
+        });
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        CalDavClient client;
+        client.setServer(QUrl(QStringLiteral("https://127.0.0.1:%1/cal/").arg(server.serverPort())),
+                         QStringLiteral("alice"), QStringLiteral("secret"));
+        DavError error;
+        bool done = false;
+        client.probe([&](const DavError& e, const QString&) {
+            error = e;
+            done = true;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(done, 20000);
+        QCOMPARE(error.kind, DavError::Certificate);
+        QVERIFY2(error.message.contains(QLatin1String("127.0.0.1")) && error.message.contains(QLatin1String("self-signed")),
+                 qPrintable(error.message));
+        QVERIFY(!requestSeen);  // no password went out
     }
 
     void destroyedClientCallsNothingBack()
