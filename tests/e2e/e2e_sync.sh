@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Two running copies of the program, each with its own folders, keep one list through a calendar
 # server: a task added in one with Insert reaches the other's list file within a minute, and the
-# server holds it as a to-do with the UID the first list gave it.
+# server holds it as a to-do with the UID the first list gave it. Checked and logged there (Space,
+# Alt+L), it is completed on the server rather than removed.
 source "$(dirname "$0")/lib.sh"
 # shellcheck source=../sync/radicale.sh
 source "$(dirname "$0")/../sync/radicale.sh"
@@ -12,7 +13,7 @@ E2E_PIDS+=("$RADICALE_PID")
 unset DBUS_SESSION_BUS_ADDRESS
 sync_settings() {
   mkdir -p "$(dirname "$1")"
-  printf '[HKEY_LOCAL_MACHINE\\SOFTWARE\\Veltry Pro]\n"SyncUrl"="%s"\n"SyncUser"="%s"\n"SyncEnabled"=dword:00000001\n"SyncPassword"="%s"\n' \
+  printf '[HKEY_LOCAL_MACHINE\\SOFTWARE\\Veltry Pro]\n"NoConfirmations"=dword:00000001\n"SyncUrl"="%s"\n"SyncUser"="%s"\n"SyncEnabled"=dword:00000001\n"SyncPassword"="%s"\n' \
     "$RADICALE_URL" "$RADICALE_USER" "$RADICALE_PASSWORD" >"$1"
   chmod 600 "$1"
 }
@@ -46,8 +47,21 @@ file_holds "$other_list" "Shared through the server" 600 || fail "the task did n
 uid="$(grep -a '^11,1,' "$E2E_LIST" | tr -d '\r' | cut -d, -f3)"
 [ -n "$uid" ] || fail "the task has no UID in $E2E_LIST"
 grep -aq "^11,[0-9]*,$uid"$'\r'"\$" "$other_list" || fail "the other list holds the task under another UID"
-RADICALE_URL="$RADICALE_URL" /usr/bin/python3 "$(dirname "$0")/../sync/caldav_peer.py" list | grep -qF "$uid|Shared through the server|NEEDS-ACTION|" \
-  || fail "the server does not hold the task as a to-do"
+peer_list() { RADICALE_URL="$RADICALE_URL" /usr/bin/python3 "$(dirname "$0")/../sync/caldav_peer.py" list; }
+peer_list | grep -qF "$uid|Shared through the server|NEEDS-ACTION|" || fail "the server does not hold the task as a to-do"
+
+xdotool windowfocus --sync "$id" 2>/dev/null || true
+sleep 0.3
+xdotool key --window "$id" space
+sleep 0.3
+xdotool key --window "$id" alt+l
+file_holds "$E2E_LOG" "Shared through the server" 50 || fail "the task was not logged"
+completed=""
+for _ in $(seq 30); do
+  peer_list | grep -qF "$uid|Shared through the server|COMPLETED|" && { completed=1; break; }
+  sleep 0.5
+done
+[ -n "$completed" ] || fail "the logged task is not completed on the server"
 
 stop_app
 kill -TERM "$other_pid"
