@@ -163,7 +163,7 @@ void BM_SyncCompare(benchmark::State& state)
         TaskRow row;
         for (int c = 0; c < TaskCol::Count; ++c)
             row[size_t(c)] = list.cell(c, r);
-        base.insert(uidOf(row), Agreed{QStringLiteral("/cal/uid-%1.ics").arg(r), "\"1\"", row, false});
+        base.insert(uidOf(row), Agreed{QStringLiteral("/cal/uid-%1.ics").arg(r), "\"1\"", row, {}, false});
     }
     QHash<QString, RemoteChange> remote;
     for (int k = 0; k < 100; ++k) {
@@ -172,7 +172,7 @@ void BM_SyncCompare(benchmark::State& state)
         const int there = here + 1;
         Agreed a = base.value(QStringLiteral("uid-%1").arg(there));
         a.cells[TaskCol::Category] = QStringLiteral("Changed there");
-        remote.insert(uidOf(a.cells), RemoteChange{a.href, "\"2\"", a.cells});
+        remote.insert(uidOf(a.cells), RemoteChange{a.href, "\"2\"", a.cells, {}});
     }
     int uploads = 0;
     for (auto _ : state) {

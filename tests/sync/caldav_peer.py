@@ -2,7 +2,8 @@
 # Another client of the same calendar, through Python's caldav package:
 #   caldav_peer.py add <uid> <summary> | edit <uid> <summary> | complete <uid> | delete <uid> | clear | list
 # The server comes from RADICALE_URL, RADICALE_USER and RADICALE_PASSWORD. "list" prints
-# "<uid>|<summary>|<status>|<categories>" a line, sorted.
+# "<uid>|<summary>|<status>|<categories>|<location>" a line, sorted. What "add" writes carries a
+# location, which the task list has no column for.
 import os
 import sys
 
@@ -15,7 +16,7 @@ calendar = caldav.Calendar(client=client, url=url)
 command = sys.argv[1]
 if command == "add":
     calendar.save_todo("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test peer//EN\r\nBEGIN:VTODO\r\n"
-                       "UID:%s\r\nDTSTAMP:20261207T100000Z\r\nSUMMARY:%s\r\nEND:VTODO\r\nEND:VCALENDAR\r\n"
+                       "UID:%s\r\nDTSTAMP:20261207T100000Z\r\nSUMMARY:%s\r\nLOCATION:Office\r\nEND:VTODO\r\nEND:VCALENDAR\r\n"
                        % (sys.argv[2], sys.argv[3]))
 elif command == "edit":
     todo = calendar.todo_by_uid(sys.argv[2])
@@ -37,7 +38,7 @@ elif command == "list":
         c = todo.icalendar_component
         categories = c.get("CATEGORIES")
         names = ",".join(str(n) for n in categories.cats) if categories is not None else ""
-        lines.append("%s|%s|%s|%s" % (c.get("UID"), c.get("SUMMARY"), c.get("STATUS", ""), names))
+        lines.append("%s|%s|%s|%s|%s" % (c.get("UID"), c.get("SUMMARY"), c.get("STATUS", ""), names, c.get("LOCATION", "")))
     print("\n".join(sorted(lines)))
 else:
     sys.exit("unknown command " + command)

@@ -156,6 +156,10 @@ void tst_SyncEngine::changesReachEverySide()
     peer({QStringLiteral("complete"), QStringLiteral("phone-1")});
     QVERIFY(a->sync());
     QCOMPARE(a->find(QStringLiteral("from the phone"))->at(TaskCol::Mark), kCheckedMark);
+    // Changed here, the to-do keeps what the other client wrote that the list has no column for.
+    a->find(QStringLiteral("from the phone"))->at(TaskCol::Category) = QStringLiteral("Errands");
+    QVERIFY(a->sync());
+    QVERIFY(peer({QStringLiteral("list")}).contains(QStringLiteral("phone-1|from the phone|COMPLETED|Errands|Office")));
 
     // Logged in one list: completed on the server, checked in the other, not back in the first.
     const TaskRow two = *a->find(QStringLiteral("two"));

@@ -75,6 +75,8 @@ private slots:
     void uidsAreOwnAndKept();
     void recordRoundTripsAndSurvivesDamage();
     void oneTaskRoundTripsThroughTheCalendar();
+    void changeKeepsWhatOthersWrote_data();
+    void changeKeepsWhatOthersWrote();
 };
 
 void tst_SyncMerge::threeWay_data()
@@ -128,7 +130,7 @@ void tst_SyncMerge::threeWay()
 
     QHash<QString, Agreed> agreed;
     if (base == QLatin1String("a"))
-        agreed.insert(QStringLiteral("u"), Agreed{QStringLiteral("/cal/u.ics"), "e1", *side(QStringLiteral("="), {}), false});
+        agreed.insert(QStringLiteral("u"), Agreed{QStringLiteral("/cal/u.ics"), "e1", *side(QStringLiteral("="), {}), {}, false});
     std::vector<TaskRow> rows;
     if (auto l = side(local, QStringLiteral("L")))
         rows.push_back(*l);
@@ -142,7 +144,7 @@ void tst_SyncMerge::threeWay()
         auto r = side(how, same ? QStringLiteral("L") : QStringLiteral("R"));
         if (r && done)
             (*r)[TaskCol::Mark] = kCheckedMark;
-        changes.insert(QStringLiteral("u"), RemoteChange{QStringLiteral("/cal/u.ics"), "e2", r});
+        changes.insert(QStringLiteral("u"), RemoteChange{QStringLiteral("/cal/u.ics"), "e2", r, {}});
     }
     QHash<QString, LoggedTask> log;
     if (logged)
@@ -176,7 +178,7 @@ void tst_SyncMerge::recordRoundTripsAndSurvivesDamage()
     SyncState s;
     s.account = accountOf(QStringLiteral("http://h/cal/"), QStringLiteral("alice"));
     s.syncToken = QStringLiteral("tok-1");
-    s.agreed.insert(QStringLiteral("u"), Agreed{QStringLiteral("/cal/u.ics"), "\"e1\"", task(QStringLiteral("u"), QStringLiteral("é\r\nx")), true});
+    s.agreed.insert(QStringLiteral("u"), Agreed{QStringLiteral("/cal/u.ics"), "\"e1\"", task(QStringLiteral("u"), QStringLiteral("é\r\nx")), "BEGIN:VCALENDAR\r\n", true});
     s.logged.insert(QStringLiteral("v"), LoggedTask{task(QStringLiteral("v"), QStringLiteral("v")), QDateTime(QDate(2026, 1, 2), QTime(3, 4), QTimeZone::utc())});
     s.save(path);
     QCOMPARE(QFile::permissions(path) & (QFileDevice::ReadGroup | QFileDevice::ReadOther), QFileDevice::Permissions());
@@ -188,6 +190,7 @@ void tst_SyncMerge::recordRoundTripsAndSurvivesDamage()
     QCOMPARE(back.syncToken, s.syncToken);
     QCOMPARE(back.agreed.value(QStringLiteral("u")).cells, s.agreed.value(QStringLiteral("u")).cells);
     QVERIFY(back.agreed.value(QStringLiteral("u")).offList);
+    QCOMPARE(back.agreed.value(QStringLiteral("u")).ics, QByteArray("BEGIN:VCALENDAR\r\n"));
     QCOMPARE(back.agreed.value(QStringLiteral("u")).etag, QByteArray("\"e1\""));
     QCOMPARE(back.logged.value(QStringLiteral("v")).at, s.logged.value(QStringLiteral("v")).at);
 
@@ -226,6 +229,53 @@ void tst_SyncMerge::oneTaskRoundTripsThroughTheCalendar()
     // A resource with no to-do is no task.
     QVERIFY(!ICalendar::decodeTask("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:e\r\n"
                                    "DTSTAMP:20260101T000000Z\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n", context));
+}
+
+void tst_SyncMerge::changeKeepsWhatOthersWrote_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QStringList>("absent");
+    const QStringList theirs{QStringLiteral("LOCATION:Office"), QStringLiteral("X-OTHER-APP:kept"),
+                             QStringLiteral("RRULE:FREQ=YEARLY"), QStringLiteral("TRIGGER:-PT15M")};
+    QTest::newRow("nothing") << -1 << QString() << theirs + QStringList{QStringLiteral("CATEGORIES:Home"), QStringLiteral("PERCENT-COMPLETE:40")}
+                             << QStringList();
+    QTest::newRow("category") << int(TaskCol::Category) << QStringLiteral("Work") << theirs + QStringList{QStringLiteral("CATEGORIES:Work")}
+                              << QStringList{QStringLiteral("CATEGORIES:Home")};
+    QTest::newRow("checked") << int(TaskCol::Mark) << kCheckedMark
+                             << theirs + QStringList{QStringLiteral("STATUS:COMPLETED"), QStringLiteral("COMPLETED:20261207T100000Z")}
+                             << QStringList{QStringLiteral("PERCENT-COMPLETE"), QStringLiteral("NEEDS-ACTION")};
+    QTest::newRow("alarm off") << int(TaskCol::Alarm) << QString() << QStringList{QStringLiteral("LOCATION:Office")}
+                               << QStringList{QStringLiteral("VALARM")};
+}
+
+void tst_SyncMerge::changeKeepsWhatOthersWrote()
+{
+    QFETCH(int, column);
+    QFETCH(QString, text);
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, absent);
+    ICalendar::Context context;
+    context.now = QDateTime(QDate(2026, 12, 7), QTime(10, 0), QTimeZone::utc());
+    const QByteArray theirs = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//other//EN\r\nBEGIN:VTODO\r\nUID:t1\r\n"
+                              "DTSTAMP:20260101T000000Z\r\nSUMMARY:Renew the lease\r\nDUE:20261210T090000\r\n"
+                              "CATEGORIES:Home\r\nLOCATION:Office\r\nX-OTHER-APP:kept\r\nPERCENT-COMPLETE:40\r\n"
+                              "STATUS:NEEDS-ACTION\r\nRRULE:FREQ=YEARLY\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\n"
+                              "DESCRIPTION:x\r\nTRIGGER:-PT15M\r\nEND:VALARM\r\nEND:VTODO\r\nEND:VCALENDAR\r\n";
+    auto task = ICalendar::decodeTask(theirs, context);
+    QVERIFY(task);
+    if (column >= 0)
+        (*task)[size_t(column)] = text;
+    const QByteArray out = ICalendar::encodeTask(*task, QDateTime(), context, theirs);
+    for (const QString& p : present)
+        QVERIFY2(out.contains(p.toUtf8()), qPrintable(p + QLatin1String(" missing:\n") + QString::fromUtf8(out)));
+    for (const QString& a : absent)
+        QVERIFY2(!out.contains(a.toUtf8()), qPrintable(a + QLatin1String(" still there:\n") + QString::fromUtf8(out)));
+    // Read back, the to-do is the task as the list has it.
+    const auto back = ICalendar::decodeTask(out, context);
+    QVERIFY(back);
+    QVERIFY(sameContent(*back, *task));
 }
 
 QTEST_GUILESS_MAIN(tst_SyncMerge)

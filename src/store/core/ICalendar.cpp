@@ -8,6 +8,7 @@
 
 #include <QSaveFile>
 #include <QUuid>
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -201,6 +202,14 @@ icalcomponent* todoOf(const CellStore& list, int row, const Context& context, co
     return todo;
 }
 
+QByteArray calendarBytes(icalcomponent* calendar)
+{
+    char* text = icalcomponent_as_ical_string_r(calendar);
+    QByteArray bytes(text);
+    icalmemory_free_buffer(text);
+    return bytes;
+}
+
 bool rowIsEmpty(const CellStore& list, int row)
 {
     for (int c = 0; c < list.columnCount(); ++c)
@@ -387,10 +396,7 @@ QByteArray encode(const CellStore& taskList, const Context& context)
     for (int r = 1; r < taskList.rowCount(); ++r)
         if (!rowIsEmpty(taskList, r))
             icalcomponent_add_component(calendar.get(), todoOf(taskList, r, context));
-    char* text = icalcomponent_as_ical_string_r(calendar.get());
-    QByteArray bytes(text);
-    icalmemory_free_buffer(text);
-    return bytes;
+    return calendarBytes(calendar.get());
 }
 
 void saveToFile(const CellStore& taskList, const QString& path, const Context& context)
@@ -479,42 +485,136 @@ Tasks decode(QByteArrayView bytes, const Context& context)
     return tasks;
 }
 
-QByteArray encodeTask(const TaskCells& task, const QDateTime& completedAt, const Context& context)
+namespace {
+
+CellStore oneTask(const TaskCells& task)
 {
     CellStore list;
     list.setColumnCount(TaskCol::Count);
     list.setRowCount(2);
     for (int c = 0; c < TaskCol::Count; ++c)
         list.setCell(c, 1, task[size_t(c)]);
-    Component calendar(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
-    icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));
-    const QByteArray prodid = QByteArrayLiteral("-//Veltry//Veltry Professional ") + kVersionText + "//EN";
-    icalcomponent_add_property(calendar.get(), icalproperty_new_prodid(prodid.constData()));
-    icalcomponent_add_component(calendar.get(), todoOf(list, 1, context, completedAt));
-    char* text = icalcomponent_as_ical_string_r(calendar.get());
-    QByteArray bytes(text);
-    icalmemory_free_buffer(text);
-    return bytes;
+    return list;
 }
 
-std::optional<TaskCells> decodeTask(QByteArrayView bytes, const Context& context)
+// The master to-do of a calendar: the one without a RECURRENCE-ID.
+icalcomponent* masterTodo(icalcomponent* root)
 {
-    Component root = parseCalendar(bytes);
-    // A repeating to-do may come with changed occurrences (RECURRENCE-ID); the master is the task.
-    icalcomponent* master = nullptr;
-    std::vector<icalcomponent*> stack{root.get()};
-    while (!stack.empty() && !master) {
+    std::vector<icalcomponent*> stack{root};
+    while (!stack.empty()) {
         icalcomponent* c = stack.back();
         stack.pop_back();
         if (icalcomponent_isa(c) == ICAL_VTODO_COMPONENT) {
             if (!icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY))
-                master = c;
+                return c;
             continue;
         }
         for (icalcomponent* child = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT); child;
              child = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT))
             stack.push_back(child);
     }
+    return nullptr;
+}
+
+bool isOurPriority(icalproperty* p)
+{
+    const char* name = icalproperty_get_x_name(p);
+    return name && qstricmp(name, kPriorityProperty) == 0;
+}
+
+// `target`'s properties of `kind` become `fresh`'s; of the X- properties only our own.
+void replaceProperties(icalcomponent* target, icalcomponent* fresh, icalproperty_kind kind)
+{
+    std::vector<icalproperty*> old;
+    for (icalproperty* p = icalcomponent_get_first_property(target, kind); p; p = icalcomponent_get_next_property(target, kind))
+        if (kind != ICAL_X_PROPERTY || isOurPriority(p))
+            old.push_back(p);
+    for (icalproperty* p : old) {
+        icalcomponent_remove_property(target, p);
+        icalproperty_free(p);
+    }
+    for (icalproperty* p = icalcomponent_get_first_property(fresh, kind); p; p = icalcomponent_get_next_property(fresh, kind))
+        if (kind != ICAL_X_PROPERTY || isOurPriority(p))
+            icalcomponent_add_property(target, icalproperty_new_clone(p));
+}
+
+void replaceAlarms(icalcomponent* target, icalcomponent* fresh)
+{
+    std::vector<icalcomponent*> old;
+    for (icalcomponent* c = icalcomponent_get_first_component(target, ICAL_VALARM_COMPONENT); c;
+         c = icalcomponent_get_next_component(target, ICAL_VALARM_COMPONENT))
+        old.push_back(c);
+    for (icalcomponent* c : old) {
+        icalcomponent_remove_component(target, c);
+        icalcomponent_free(c);
+    }
+    for (icalcomponent* c = icalcomponent_get_first_component(fresh, ICAL_VALARM_COMPONENT); c;
+         c = icalcomponent_get_next_component(fresh, ICAL_VALARM_COMPONENT))
+        icalcomponent_add_component(target, icalcomponent_new_clone(c));
+}
+
+// What each task column is in a to-do.
+struct ColumnProperties
+{
+    std::initializer_list<int> columns;
+    std::initializer_list<icalproperty_kind> kinds;
+};
+const ColumnProperties kColumnProperties[] = {
+    {{TaskCol::Task}, {ICAL_SUMMARY_PROPERTY}},
+    {{TaskCol::DueDate, TaskCol::DueTime}, {ICAL_DUE_PROPERTY}},
+    {{TaskCol::Category}, {ICAL_CATEGORIES_PROPERTY}},
+    {{TaskCol::Priority}, {ICAL_PRIORITY_PROPERTY, ICAL_X_PROPERTY}},
+    {{TaskCol::Notes}, {ICAL_DESCRIPTION_PROPERTY}},
+    {{TaskCol::CreateDate}, {ICAL_CREATED_PROPERTY}},
+    {{TaskCol::Type}, {ICAL_RRULE_PROPERTY}},
+    {{TaskCol::Mark}, {ICAL_STATUS_PROPERTY, ICAL_COMPLETED_PROPERTY, ICAL_PERCENTCOMPLETE_PROPERTY}},
+};
+
+} // namespace
+
+QByteArray encodeTask(const TaskCells& task, const QDateTime& completedAt, const Context& context,
+                      QByteArrayView previous)
+{
+    const CellStore list = oneTask(task);
+    Component fresh(todoOf(list, 1, context, completedAt));
+    if (!previous.isEmpty()) {
+        try {
+            Component root = parseCalendar(previous);
+            if (icalcomponent* todo = masterTodo(root.get())) {
+                // Only what the list changed is written anew; everything else another program
+                // keeps in the to-do (its own properties, changed occurrences) stays as it was.
+                CellStore before;
+                before.setColumnCount(TaskCol::Count);
+                before.setRowCount(2);
+                readTodo(todo, before, 1, context);
+                for (const ColumnProperties& group : kColumnProperties) {
+                    const bool changed = std::any_of(group.columns.begin(), group.columns.end(),
+                                                     [&](int c) { return before.cell(c, 1) != task[size_t(c)]; });
+                    if (changed)
+                        for (icalproperty_kind kind : group.kinds)
+                            replaceProperties(todo, fresh.get(), kind);
+                }
+                if (before.cell(TaskCol::Alarm, 1) != task[TaskCol::Alarm])
+                    replaceAlarms(todo, fresh.get());
+                replaceProperties(todo, fresh.get(), ICAL_DTSTAMP_PROPERTY);
+                return calendarBytes(root.get());
+            }
+        } catch (const AppError&) {
+            // A copy this program cannot read is replaced by the list's own version.
+        }
+    }
+    Component calendar(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
+    icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));
+    const QByteArray prodid = QByteArrayLiteral("-//Veltry//Veltry Professional ") + kVersionText + "//EN";
+    icalcomponent_add_property(calendar.get(), icalproperty_new_prodid(prodid.constData()));
+    icalcomponent_add_component(calendar.get(), fresh.release());
+    return calendarBytes(calendar.get());
+}
+
+std::optional<TaskCells> decodeTask(QByteArrayView bytes, const Context& context)
+{
+    Component root = parseCalendar(bytes);
+    icalcomponent* master = masterTodo(root.get());
     if (!master)
         return std::nullopt;
     CellStore rows;

@@ -51,8 +51,10 @@ using TaskCells = std::array<QString, TaskCol::Count>;
 
 // One task as a calendar object resource of its own: a calendar holding one to-do whose UID is
 // the task's. A checked task carries its completion time, `completedAt` or else the context's now.
+// Given the resource's `previous` text (the server's copy), only the properties of the columns
+// that differ from it are written anew, so what other programs keep there stays.
 QByteArray encodeTask(const TaskCells& task, const QDateTime& completedAt = QDateTime(),
-                      const Context& context = Context());
+                      const Context& context = Context(), QByteArrayView previous = {});
 
 // The to-do of a calendar object resource (the master of a repeating one) with its UID in
 // TaskCol::Reserved; none when the resource holds no to-do. Throws AppError as `decode` does.

@@ -135,8 +135,9 @@ MergeResult merge(const std::vector<TaskRow>& local, const QHash<QString, Agreed
     QSet<QString> inList;
     inList.reserve(qsizetype(local.size()));
 
-    auto upload = [&](const QString& uid, const QString& href, const QByteArray& ifMatch, const TaskRow& cells) {
-        out.uploads.push_back(Upload{uid, href, ifMatch, cells, false, {}});
+    auto upload = [&](const QString& uid, const QString& href, const QByteArray& ifMatch, const TaskRow& cells,
+                      const QByteArray& previous = QByteArray()) {
+        out.uploads.push_back(Upload{uid, href, ifMatch, cells, false, {}, previous});
     };
     auto keep = [&](TaskRow row) {
         out.local.push_back(std::move(row));
@@ -176,7 +177,7 @@ MergeResult merge(const std::vector<TaskRow>& local, const QHash<QString, Agreed
             }
             // Both sides hold it and never agreed (state lost): compare against an empty task.
             const ColumnMerge m = mergeColumns(TaskRow{}, row, *r->cells);
-            out.agree.insert(uid, Agreed{r->href, r->etag, withUid(*r->cells, uid), false});
+            out.agree.insert(uid, Agreed{r->href, r->etag, withUid(*r->cells, uid), r->ics, false});
             keepMerged(m, row);
             continue;
         }
@@ -184,7 +185,7 @@ MergeResult merge(const std::vector<TaskRow>& local, const QHash<QString, Agreed
         const bool localChanged = b->offList || !sameContent(row, b->cells);
         if (!remoteChanged) {
             if (localChanged)
-                upload(uid, b->href, b->etag, row);
+                upload(uid, b->href, b->etag, row, b->ics);
             keep(row);
             continue;
         }
@@ -201,7 +202,7 @@ MergeResult merge(const std::vector<TaskRow>& local, const QHash<QString, Agreed
             continue;
         }
         const TaskRow remoteRow = withUid(*r->cells, uid);
-        out.agree.insert(uid, Agreed{r->href, r->etag, remoteRow, false});
+        out.agree.insert(uid, Agreed{r->href, r->etag, remoteRow, r->ics, false});
         if (!localChanged) {
             if (!sameContent(row, remoteRow))
                 out.localChanged = true;
@@ -210,7 +211,7 @@ MergeResult merge(const std::vector<TaskRow>& local, const QHash<QString, Agreed
         }
         const ColumnMerge m = mergeColumns(b->offList ? TaskRow{} : b->cells, row, remoteRow);
         if (!sameContent(m.merged, remoteRow))
-            upload(uid, r->href, r->etag, m.merged);
+            upload(uid, r->href, r->etag, m.merged, r->ics);
         keepMerged(m, row);
     }
 
@@ -239,12 +240,14 @@ MergeResult merge(const std::vector<TaskRow>& local, const QHash<QString, Agreed
                 u.href = r->href;
                 u.ifMatch = r->etag;
                 u.cells = withUid(*r->cells, uid);
+                u.previous = r->ics;
             } else if (b != base.constEnd()) {
                 if (b->offList)
                     return;
                 u.href = b->href;
                 u.ifMatch = b->etag;
                 u.cells = withUid(l->cells, uid);
+                u.previous = b->ics;
             } else {
                 u.cells = withUid(l->cells, uid);  // never reached the server
             }
@@ -262,10 +265,10 @@ MergeResult merge(const std::vector<TaskRow>& local, const QHash<QString, Agreed
         // A completed task that was never on this list (or was logged from it) stays off it;
         // anything else new or changed there comes (back) in, an edit outweighing a removal here.
         if (isCompleted(remoteRow) && (!known || b->offList)) {
-            out.agree.insert(uid, Agreed{r->href, r->etag, remoteRow, true});
+            out.agree.insert(uid, Agreed{r->href, r->etag, remoteRow, r->ics, true});
             return;
         }
-        out.agree.insert(uid, Agreed{r->href, r->etag, remoteRow, false});
+        out.agree.insert(uid, Agreed{r->href, r->etag, remoteRow, r->ics, false});
         added.emplace_back(r->href, uid);
     };
     for (auto it = remote.constBegin(); it != remote.constEnd(); ++it)

@@ -23,6 +23,7 @@ struct Agreed
     QString href;
     QByteArray etag;
     TaskRow cells;
+    QByteArray ics;  // the server's copy as agreed, so a change keeps what other programs put there
     // Known to both, but deliberately not in the list: logged here (completed on the server), or
     // already completed on the server when this list first met it.
     bool offList = false;
@@ -34,6 +35,7 @@ struct RemoteChange
     QString href;
     QByteArray etag;
     std::optional<TaskRow> cells;  // none: gone from the server
+    QByteArray ics;
 };
 
 // A task logged here since the last sync: it leaves the list, and goes to the server as completed.
@@ -52,6 +54,7 @@ struct Upload
     TaskRow cells;
     bool offList = false;   // a logged task: completed on the server, kept off the list
     QDateTime completedAt;  // for a logged task
+    QByteArray previous;    // the server's copy it changes; empty for a new one
 };
 
 struct Removal

@@ -74,7 +74,7 @@ SyncState SyncState::load(const QString& path, QString* error)
     for (quint32 i = 0; i < agreed && in.status() == QDataStream::Ok; ++i) {
         QString uid;
         Agreed a;
-        in >> uid >> a.href >> a.etag >> a.offList;
+        in >> uid >> a.href >> a.etag >> a.ics >> a.offList;
         readRow(in, a.cells);
         state.agreed.insert(uid, std::move(a));
     }
@@ -104,7 +104,7 @@ void SyncState::save(const QString& path) const
         out.setVersion(kStreamVersion);
         out << kMagic << kVersion << account << syncToken << quint32(agreed.size());
         for (auto it = agreed.constBegin(); it != agreed.constEnd(); ++it) {
-            out << it.key() << it->href << it->etag << it->offList;
+            out << it.key() << it->href << it->etag << it->ics << it->offList;
             writeRow(out, it->cells);
         }
         out << quint32(logged.size());

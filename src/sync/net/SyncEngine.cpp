@@ -46,6 +46,7 @@ void SyncEngine::setAccount(const QString& account)
     if (m_state.account != account) {
         m_state = SyncState();
         m_state.account = account;
+        m_stateChanged = true;
     }
 }
 
@@ -57,6 +58,7 @@ void SyncEngine::noteLogged(const std::vector<TaskRow>& rows, const QDateTime& a
             continue;  // never synced: the server has nothing to complete
         m_state.logged.insert(uidOf(row), LoggedTask{row, at});
         any = true;
+        m_stateChanged = true;
     }
     if (any)
         saveState();
@@ -107,6 +109,7 @@ void SyncEngine::listed(const DavError& error, const DavListing& listing)
     if (error) {
         if (error.kind == DavError::InvalidSyncToken) {
             m_state.syncToken.clear();
+            m_stateChanged = true;
             m_again = true;
         }
         finishCycle(error);
@@ -124,7 +127,7 @@ void SyncEngine::listed(const DavError& error, const DavListing& listing)
         const QString uid = uidByHref.value(r.href);
         if (r.removed) {
             if (!uid.isEmpty())
-                f.remote.insert(uid, RemoteChange{r.href, QByteArray(), std::nullopt});
+                f.remote.insert(uid, RemoteChange{r.href, QByteArray(), std::nullopt, {}});
             continue;
         }
         listed.insert(r.href);
@@ -135,7 +138,7 @@ void SyncEngine::listed(const DavError& error, const DavListing& listing)
     if (listing.complete) {
         for (auto it = m_state.agreed.constBegin(); it != m_state.agreed.constEnd(); ++it)
             if (!listed.contains(it->href))
-                f.remote.insert(it.key(), RemoteChange{it->href, QByteArray(), std::nullopt});
+                f.remote.insert(it.key(), RemoteChange{it->href, QByteArray(), std::nullopt, {}});
     }
     if (f.hrefsToFetch.isEmpty()) {
         applyWhenFree();
@@ -171,7 +174,7 @@ void SyncEngine::fetched(const DavError& error, const QList<DavResource>& resour
         const auto known = f.remote.constFind(uid);
         if (known != f.remote.constEnd() && known->cells)
             continue;
-        f.remote.insert(uid, RemoteChange{r.href, r.etag, std::move(cells)});
+        f.remote.insert(uid, RemoteChange{r.href, r.etag, std::move(cells), r.calendarData});
     }
     applyWhenFree();
 }
@@ -215,15 +218,20 @@ void SyncEngine::applyWhenFree()
         m_state.agreed.remove(uid);
         m_state.logged.remove(uid);
     }
+    m_stateChanged = m_stateChanged || !result.agree.isEmpty() || !result.forget.empty() || m_state.syncToken != f.syncToken;
     // A logged task that is back on the list (or never reached the server) has nothing to complete.
-    QSet<QString> onList;
-    for (const TaskRow& row : result.localChanged ? result.local : rows)
-        onList.insert(uidOf(row));
-    for (auto it = m_state.logged.begin(); it != m_state.logged.end();) {
-        if (onList.contains(it.key()))
-            it = m_state.logged.erase(it);
-        else
-            ++it;
+    if (!m_state.logged.isEmpty()) {
+        QSet<QString> onList;
+        for (const TaskRow& row : result.localChanged ? result.local : rows)
+            onList.insert(uidOf(row));
+        for (auto it = m_state.logged.begin(); it != m_state.logged.end();) {
+            if (onList.contains(it.key())) {
+                it = m_state.logged.erase(it);
+                m_stateChanged = true;
+            } else {
+                ++it;
+            }
+        }
     }
     m_state.syncToken = f.syncToken;
     saveState();
@@ -260,14 +268,16 @@ void SyncEngine::send()
         const QString href = u.href.isEmpty() ? m_client->hrefFor(u.uid) : u.href;
         const QByteArray ifMatch = u.ifMatch;  // read before `u` moves into the callback
         const bool create = ifMatch.isEmpty();
-        const QByteArray ics = ICalendar::encodeTask(u.cells, u.completedAt);
-        m_client->put(href, ics, ifMatch, [self, next, href, create, u = std::move(u)](const DavError& error, const QByteArray& etag) {
+        const QByteArray ics = ICalendar::encodeTask(u.cells, u.completedAt, ICalendar::Context(), u.previous);
+        m_client->put(href, ics, ifMatch, [self, next, href, create, ics, u = std::move(u)](const DavError& error, const QByteArray& etag) {
             if (self && !error) {
-                self->m_state.agreed.insert(u.uid, Agreed{href, etag, u.cells, u.offList});
+                self->m_state.agreed.insert(u.uid, Agreed{href, etag, u.cells, ics, u.offList});
                 self->m_state.logged.remove(u.uid);
+                self->m_stateChanged = true;
             } else if (self && create && error.kind == DavError::PreconditionFailed) {
                 // It is there already (a record lost): the next listing must show it.
                 self->m_state.syncToken.clear();
+                self->m_stateChanged = true;
             }
             next(error);
         });
@@ -278,8 +288,10 @@ void SyncEngine::send()
         m_removals.pop_front();
         ++m_requests;
         m_client->remove(r.href, r.ifMatch, [self, next, uid = r.uid](const DavError& error) {
-            if (self && !error)
+            if (self && !error) {
                 self->m_state.agreed.remove(uid);
+                self->m_stateChanged = true;
+            }
             next(error);
         });
         return;
@@ -319,8 +331,12 @@ void SyncEngine::finishCycle(const DavError& error)
 
 void SyncEngine::saveState()
 {
+    // A cycle that changed nothing (the half-minute check) writes nothing.
+    if (!m_stateChanged)
+        return;
     try {
         m_state.save(m_statePath);
+        m_stateChanged = false;
     } catch (const AppError& e) {
         // The list itself is safe; a lost record only makes the next comparison start afresh.
         m_lastError = DavError{DavError::Server, e.message()};

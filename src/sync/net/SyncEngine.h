@@ -91,6 +91,7 @@ private:
     QTimer* m_retry = nullptr;
     int m_retryMs = 2000;
     bool m_running = false;
+    bool m_stateChanged = false;  // the record differs from its file
     bool m_again = false;
     int m_repeats = 0;
     std::deque<Upload> m_uploads;
