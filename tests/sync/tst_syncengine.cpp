@@ -89,6 +89,24 @@ struct Side
     }
 };
 
+QString peer(const QStringList& arguments);
+
+// What the other client lists, with what the side last reported, for a failure's message.
+QByteArray peerHolds(const Side& side, const QString& text)
+{
+    const QString listed = peer({QStringLiteral("list")});
+    if (listed.contains(text))
+        return {};
+    return (QStringLiteral("the server lacks \"%1\"; it lists:\n%2\nlast error: %3")
+                .arg(text, listed, side.engine->lastError().message)).toUtf8();
+}
+
+#define VERIFY_SERVER_HOLDS(side, text)                    \
+    do {                                                   \
+        const QByteArray why = peerHolds((side), (text));  \
+        QVERIFY2(why.isEmpty(), why.constData());          \
+    } while (false)
+
 QString peer(const QStringList& arguments)
 {
     QProcess p;
@@ -144,7 +162,7 @@ void tst_SyncEngine::changesReachEverySide()
     QVERIFY(a->sync());
     QCOMPARE(a->find(QStringLiteral("one"))->at(TaskCol::Category), QStringLiteral("Home"));
     const QString uidOne = uidOf(*a->find(QStringLiteral("one")));
-    QVERIFY(peer({QStringLiteral("list")}).contains(uidOne + QStringLiteral("|one|NEEDS-ACTION|Home")));
+    VERIFY_SERVER_HOLDS(*b, uidOne + QStringLiteral("|one|NEEDS-ACTION|Home"));
 
     // The other client adds, edits and completes: both lists follow.
     peer({QStringLiteral("add"), QStringLiteral("phone-1"), QStringLiteral("from the phone")});
@@ -159,14 +177,14 @@ void tst_SyncEngine::changesReachEverySide()
     // Changed here, the to-do keeps what the other client wrote that the list has no column for.
     a->find(QStringLiteral("from the phone"))->at(TaskCol::Category) = QStringLiteral("Errands");
     QVERIFY(a->sync());
-    QVERIFY(peer({QStringLiteral("list")}).contains(QStringLiteral("phone-1|from the phone|COMPLETED|Errands|Office")));
+    VERIFY_SERVER_HOLDS(*a, QStringLiteral("phone-1|from the phone|COMPLETED|Errands|Office"));
 
     // Logged in one list: completed on the server, checked in the other, not back in the first.
     const TaskRow two = *a->find(QStringLiteral("two"));
     std::erase_if(a->rows, [](const TaskRow& r) { return r[TaskCol::Task] == QLatin1String("two"); });
     a->engine->noteLogged({two}, QDateTime::currentDateTimeUtc());
     QVERIFY(a->sync());
-    QVERIFY(peer({QStringLiteral("list")}).contains(uidOf(two) + QStringLiteral("|two|COMPLETED|")));
+    VERIFY_SERVER_HOLDS(*a, uidOf(two) + QStringLiteral("|two|COMPLETED|"));
     QVERIFY(b->sync());
     QCOMPARE(b->find(QStringLiteral("two"))->at(TaskCol::Mark), kCheckedMark);
     QVERIFY(a->sync());
