@@ -64,6 +64,16 @@ namespace veltry {
 const QRect TfrmToDo::kDesignedFrame(293, 197, 407, 264);
 
 namespace {
+
+// One task row as the calendar server's sync sees it.
+sync::TaskRow taskRow(const CellStore& cells, int row)
+{
+    sync::TaskRow task;
+    for (int c = 0; c < TaskCol::Count && c < cells.columnCount(); ++c)
+        task[size_t(c)] = cells.cell(c, row);
+    return task;
+}
+
 QPixmap blankImage(QSize size)
 {
     QPixmap pm(size);
@@ -673,10 +683,7 @@ int TfrmToDo::LogTasks()
             for (int r = 1; r < cells.rowCount(); ++r) {
                 if (cells.cell(TaskCol::Mark, r) != kCheckedMark)
                     continue;
-                sync::TaskRow row;
-                for (int c = 0; c < TaskCol::Count && c < cells.columnCount(); ++c)
-                    row[size_t(c)] = cells.cell(c, r);
-                logged.push_back(std::move(row));
+                logged.push_back(taskRow(cells, r));
             }
             m_sync->tasksLogged(logged, Clock::instance().now());
         }
@@ -1079,15 +1086,10 @@ void TfrmToDo::setupSync()
             std::vector<sync::TaskRow> rows;
             const CellStore& cells = TaskGrid->cellStore();
             rows.reserve(size_t(std::max(0, cells.rowCount() - 1)));
-            const int columns = std::min<int>(TaskCol::Count, cells.columnCount());
             for (int r = 1; r < cells.rowCount(); ++r) {
-                sync::TaskRow row;
-                bool empty = true;
-                for (int c = 0; c < columns; ++c) {
-                    row[size_t(c)] = cells.cell(c, r);
-                    empty = empty && row[size_t(c)].isEmpty();
-                }
-                if (!empty)  // an empty list's placeholder row is no task
+                sync::TaskRow row = taskRow(cells, r);
+                // An empty list's placeholder row is no task.
+                if (std::any_of(row.begin(), row.end(), [](const QString& cell) { return !cell.isEmpty(); }))
                     rows.push_back(std::move(row));
             }
             return rows;
