@@ -251,7 +251,11 @@ void SyncEngine::send()
         if (!self)
             return;
         if (error.kind == DavError::PreconditionFailed) {
-            self->m_again = true;  // changed there meanwhile: the next round merges it
+            // Changed or gone there meanwhile: the next round lists everything with its ETag
+            // (whatever a token would leave out), fetches what differs and merges it.
+            self->m_again = true;
+            self->m_state.syncToken.clear();
+            self->m_stateChanged = true;
         } else if (error) {
             self->m_sendError = error;
             if (error.kind == DavError::Unreachable) {
@@ -267,16 +271,11 @@ void SyncEngine::send()
         ++m_requests;
         const QString href = u.href.isEmpty() ? m_client->hrefFor(u.uid) : u.href;
         const QByteArray ifMatch = u.ifMatch;  // read before `u` moves into the callback
-        const bool create = ifMatch.isEmpty();
         const QByteArray ics = ICalendar::encodeTask(u.cells, u.completedAt, ICalendar::Context(), u.previous);
-        m_client->put(href, ics, ifMatch, [self, next, href, create, ics, u = std::move(u)](const DavError& error, const QByteArray& etag) {
+        m_client->put(href, ics, ifMatch, [self, next, href, ics, u = std::move(u)](const DavError& error, const QByteArray& etag) {
             if (self && !error) {
                 self->m_state.agreed.insert(u.uid, Agreed{href, etag, u.cells, ics, u.offList});
                 self->m_state.logged.remove(u.uid);
-                self->m_stateChanged = true;
-            } else if (self && create && error.kind == DavError::PreconditionFailed) {
-                // It is there already (a record lost): the next listing must show it.
-                self->m_state.syncToken.clear();
                 self->m_stateChanged = true;
             }
             next(error);
