@@ -1,5 +1,6 @@
 #include "config/fChDir.h"
 
+#include "platform/DialogFrame.h"
 #include "platform/WindowPlacement.h"
 
 #include <QComboBox>
@@ -18,13 +19,8 @@ TfrmChooseDir::TfrmChooseDir(const QString& start, QWidget* parent) : QDialog(pa
 {
     setObjectName(QStringLiteral("frmChooseDir"));
     setWindowTitle(QStringLiteral("Choose Directory"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(281, 300);
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setStyleHint(QFont::SansSerif);
-    f.setPointSize(8);
-    setFont(f);
+    setUpDialogFrame(this);
 
     m_places = drivePlaces();
     cboDrive = new QComboBox(this);
@@ -48,14 +44,8 @@ TfrmChooseDir::TfrmChooseDir(const QString& start, QWidget* parent) : QDialog(pa
     lstDirectory->sortByColumn(0, Qt::AscendingOrder);
     lstDirectory->setUniformRowHeights(true);
 
-    btnOK = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setGeometry(117, 266, 75, 25);
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnCancel->setGeometry(198, 266, 75, 25);
-    btnCancel->setAutoDefault(false);
+    btnOK = addDialogButton(this, QStyle::SP_DialogOkButton, QStringLiteral("OK"), "btnOK", QRect(117, 266, 75, 25), true);
+    btnCancel = addDialogButton(this, QStyle::SP_DialogCancelButton, QStringLiteral("Cancel"), "btnCancel", QRect(198, 266, 75, 25));
 
     connect(cboDrive, &QComboBox::activated, this, &TfrmChooseDir::cboDriveChange);
     // The folders are read in the background, and rows arriving above the folder to show push

@@ -1,5 +1,6 @@
 #include "config/fFExists.h"
 
+#include "platform/DialogFrame.h"
 #include "platform/WindowPlacement.h"
 
 #include <QFrame>
@@ -23,13 +24,8 @@ TfrmFileExists::TfrmFileExists(const QString& directory, QWidget* parent) : QDia
 {
     setObjectName(QStringLiteral("frmFileExists"));
     setWindowTitle(QStringLiteral("Warning: File Already Exists"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setStyleHint(QFont::SansSerif);
-    f.setPointSize(8);
-    setFont(f);
-    QFont bold = f;
+    setUpDialogFrame(this);
+    QFont bold = font();
     bold.setBold(true);
 
     constexpr int kWidth = 330;

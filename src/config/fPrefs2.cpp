@@ -1,6 +1,7 @@
 #include "config/fPrefs2.h"
 
 #include "app/fToDo.h"
+#include "platform/DialogFrame.h"
 #include "platform/WindowPlacement.h"
 #include "config/fAddCat.h"
 #include "config/fChDir.h"
@@ -177,13 +178,8 @@ TfrmPrefs::TfrmPrefs(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmPrefs"));
     setWindowTitle(QStringLiteral("Preferences"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(397, 390);
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setStyleHint(QFont::SansSerif);
-    f.setPointSize(8);
-    setFont(f);
+    setUpDialogFrame(this);
 
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
@@ -194,14 +190,8 @@ TfrmPrefs::TfrmPrefs(QWidget* parent) : QDialog(parent)
     buildCategoriesPage();
     PageControl1->setCurrentWidget(tabGeneral);
 
-    BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setGeometry(233, 356, 75, 25);
-    BitBtn1->setDefault(true);
-    btnCancel = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnCancel->setGeometry(314, 356, 75, 25);
-    btnCancel->setAutoDefault(false);
+    BitBtn1 = addDialogButton(this, QStyle::SP_DialogOkButton, QStringLiteral("OK"), "BitBtn1", QRect(233, 356, 75, 25), true);
+    btnCancel = addDialogButton(this, QStyle::SP_DialogCancelButton, QStringLiteral("Cancel"), "btnCancel", QRect(314, 356, 75, 25));
 
     ColorDialog1 = new QColorDialog(this);
     ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));

@@ -1,7 +1,8 @@
 #include "store/fExport.h"
-#include "platform/WindowPlacement.h"
 
+#include "platform/DialogFrame.h"
 #include "platform/MessageBox.h"
+#include "platform/WindowPlacement.h"
 #include "platform/core/AppError.h"
 #include "store/core/ICalendar.h"
 #include "store/core/ImportFile.h"
@@ -30,14 +31,9 @@ TfrmExport::TfrmExport(const TTextGrid* taskGrid, QString liveListPath, QWidget*
     : QDialog(parent), m_grid(taskGrid), m_liveListPath(std::move(liveListPath))
 {
     setObjectName(QStringLiteral("frmExport"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
     setModal(true);
     setFixedSize(kClientWidth, kClientHeight);
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setStyleHint(QFont::SansSerif);
-    f.setPixelSize(11);
-    setFont(f);
+    setUpDialogFrame(this, 11);
 
     Label1 = new QLabel(QStringLiteral("Filename:"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -58,14 +54,8 @@ TfrmExport::TfrmExport(const TTextGrid* taskGrid, QString liveListPath, QWidget*
     DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
     DriveComboBox1->setGeometry(8, 166, 274, 21);
 
-    BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Save"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setGeometry(118, 193, 78, 25);
-    BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    BitBtn2->setGeometry(204, 193, 78, 25);
-    BitBtn2->setAutoDefault(false);
+    BitBtn1 = addDialogButton(this, QStyle::SP_DialogSaveButton, QStringLiteral("Save"), "BitBtn1", QRect(118, 193, 78, 25), true);
+    BitBtn2 = addDialogButton(this, QStyle::SP_DialogCancelButton, QStringLiteral("Cancel"), "BitBtn2", QRect(204, 193, 78, 25));
 
     setTabOrder(edtFilename, DirectoryListBox1);
     setTabOrder(DirectoryListBox1, DriveComboBox1);

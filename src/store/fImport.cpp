@@ -1,7 +1,8 @@
 #include "store/fImport.h"
-#include "platform/WindowPlacement.h"
 
+#include "platform/DialogFrame.h"
 #include "platform/MessageBox.h"
+#include "platform/WindowPlacement.h"
 #include "platform/core/AppError.h"
 #include "store/core/ImportFile.h"
 #include "widgets/DirectoryListBox.h"
@@ -38,27 +39,15 @@ QString calendarCounts(int todos, int skipped)
                         : QStringLiteral("%1 other items were skipped.").arg(skipped));
 }
 
-// The one place the import hands the task grid its cells: the whole list at once, the grid's
-// rows, columns and current cell brought up to date as after a load.
-void replaceTaskGridCells(TTextGrid* grid, CellStore&& cells)
-{
-    grid->replaceCells(std::move(cells));
-}
-
 } // namespace
 
 TfrmImport::TfrmImport(TTextGrid* taskGrid, std::function<void()> imported, QWidget* parent)
     : QDialog(parent), m_grid(taskGrid), m_imported(std::move(imported))
 {
     setObjectName(QStringLiteral("frmImport"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
     setModal(true);
     setFixedSize(kClientWidth, kClientHeight);
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setStyleHint(QFont::SansSerif);
-    f.setPixelSize(11);
-    setFont(f);
+    setUpDialogFrame(this, 11);
 
     GroupBox1 = new QGroupBox(QStringLiteral("Import File Type"), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -95,14 +84,8 @@ TfrmImport::TfrmImport(TTextGrid* taskGrid, std::function<void()> imported, QWid
     DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
     DriveComboBox1->setGeometry(144, 235, 138, 21);
 
-    BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("Import"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setGeometry(118, 264, 78, 25);
-    BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    BitBtn2->setGeometry(204, 264, 78, 25);
-    BitBtn2->setAutoDefault(false);
+    BitBtn1 = addDialogButton(this, QStyle::SP_DialogOkButton, QStringLiteral("Import"), "BitBtn1", QRect(118, 264, 78, 25), true);
+    BitBtn2 = addDialogButton(this, QStyle::SP_DialogCancelButton, QStringLiteral("Cancel"), "BitBtn2", QRect(204, 264, 78, 25));
 
     setTabOrder(FileListBox1, DirectoryListBox1);
     setTabOrder(DirectoryListBox1, DriveComboBox1);
@@ -179,7 +162,7 @@ bool TfrmImport::ImportFile(const QString& path)
         MessageBox::show(this, MessageBox::Kind::Error, kFailed);
         return false;
     }
-    replaceTaskGridCells(m_grid, std::move(list));
+    m_grid->replaceCells(std::move(list));
     if (m_imported)
         m_imported();
     return true;
@@ -199,7 +182,7 @@ bool TfrmImport::importCalendarFile(const QString& path)
         return false;
     }
     if (calendar.todos > 0) {
-        replaceTaskGridCells(m_grid, std::move(calendar.list));
+        m_grid->replaceCells(std::move(calendar.list));
         if (m_imported)
             m_imported();
     }

@@ -72,11 +72,6 @@ void TaskListSync::tasksLogged(const std::vector<TaskRow>& rows, const QDateTime
         m_engine->noteLogged(rows, at);
 }
 
-QString TaskListSync::statusText() const
-{
-    return m_enabled ? m_engine->statusText() : QString();
-}
-
 void TaskListSync::reportFailure(const DavError& error)
 {
     if (!m_enabled || error.message == m_lastToldError)

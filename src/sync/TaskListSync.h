@@ -36,8 +36,6 @@ public:
     // Tasks logged into the history: completed on the server rather than removed.
     void tasksLogged(const std::vector<TaskRow>& rows, const QDateTime& at);
 
-    QString statusText() const;
-    SyncEngine* engine() const { return m_engine; }
 
     // "Test connection" of the settings dialog: whether `url` is a calendar collection these
     // credentials may use; `done` gets an error text (empty when fine) and the calendar's name.

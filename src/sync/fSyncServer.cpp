@@ -1,5 +1,6 @@
 #include "sync/fSyncServer.h"
 
+#include "platform/DialogFrame.h"
 #include "platform/MessageBox.h"
 
 #include <QCheckBox>
@@ -45,13 +46,8 @@ TfrmSyncServer::TfrmSyncServer(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmSyncServer"));
     setWindowTitle(QStringLiteral("Calendar Server"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(kWidth, 276);
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setStyleHint(QFont::SansSerif);
-    f.setPointSize(8);
-    setFont(f);
+    setUpDialogFrame(this);
 
     edtSyncUrl = field(this, "edtSyncUrl", 10);
     edtSyncUrl->setPlaceholderText(QStringLiteral("https://"));
@@ -83,14 +79,8 @@ TfrmSyncServer::TfrmSyncServer(QWidget* parent) : QDialog(parent)
     lblPasswordNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblPasswordNote->setGeometry(8, 182, kWidth - 16, 52);
 
-    btnOK = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setGeometry(kWidth - 164, 243, 75, 25);
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnCancel->setGeometry(kWidth - 83, 243, 75, 25);
-    btnCancel->setAutoDefault(false);
+    btnOK = addDialogButton(this, QStyle::SP_DialogOkButton, QStringLiteral("OK"), "btnOK", QRect(kWidth - 164, 243, 75, 25), true);
+    btnCancel = addDialogButton(this, QStyle::SP_DialogCancelButton, QStringLiteral("Cancel"), "btnCancel", QRect(kWidth - 83, 243, 75, 25));
 
     connect(btnTestConnection, &QPushButton::clicked, this, &TfrmSyncServer::btnTestConnectionClick);
     connect(btnOK, &QPushButton::clicked, this, &TfrmSyncServer::btnOKClick);

@@ -233,7 +233,7 @@ bool ConfigStore::hasKey(const QString& key) const
 void ConfigStore::createKey(const QString& key)
 {
     if (!findKey(key))
-        m_keys.push_back({normaliseKey(key), {}});
+        m_keys.push_back({normaliseKey(key), {}, {}});
 }
 
 const ConfigStore::Value* ConfigStore::Key::find(const QString& valueName) const

@@ -43,7 +43,6 @@ public:
     // at every save: each save replaces the file, so a mode set once would not last. The option
     // stays through reloads. A file that is already private stays so without it.
     void setPrivateFile(bool on) { m_private = on; }
-    bool isPrivateFile() const { return m_private; }
 
     bool hasKey(const QString& key) const;
     void createKey(const QString& key);

@@ -17,6 +17,9 @@ constexpr int kMassRemovalFloor = 5;
 // A server that keeps answering 412 must not keep the engine busy for ever.
 constexpr int kMaxRepeats = 3;
 
+// How long a list busy with a dialog or an edit is left alone before the next try.
+constexpr int kBusyRetryMs = 2000;
+
 } // namespace
 
 struct SyncEngine::Fetched
@@ -24,7 +27,6 @@ struct SyncEngine::Fetched
     QString syncToken;
     QHash<QString, RemoteChange> remote;
     QStringList hrefsToFetch;
-    int broken = 0;  // resources that are not readable calendars
 };
 
 SyncEngine::SyncEngine(CalDavClient* client, Host host, QString statePath, QObject* parent)
@@ -164,8 +166,7 @@ void SyncEngine::fetched(const DavError& error, const QList<DavResource>& resour
         try {
             cells = ICalendar::decodeTask(r.calendarData);
         } catch (const AppError&) {
-            ++f.broken;  // another client's damaged item: left on the server as it is
-            continue;
+            continue;  // another client's damaged item: left on the server as it is
         }
         if (!cells || uidOf(*cells).isEmpty())
             continue;  // an event, a journal entry: not for a task list
@@ -184,7 +185,7 @@ void SyncEngine::applyWhenFree()
     if (!m_fetched)
         return;
     if (m_host.mayChange && !m_host.mayChange()) {
-        m_retry->start(m_retryMs);
+        m_retry->start(kBusyRetryMs);
         return;
     }
     std::vector<TaskRow> rows = m_host.rows();

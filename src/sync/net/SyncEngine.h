@@ -59,12 +59,8 @@ public:
     QString statusText() const { return m_status; }
     // The failure of the last cycle (None when it went through).
     const DavError& lastError() const { return m_lastError; }
-    const SyncState& state() const { return m_state; }
     // Requests of the last cycle, for the benchmark's and tests' check that an idle sync is cheap.
     int requestsInLastCycle() const { return m_requests; }
-
-    // Test seam: how long to wait before asking a busy list again (ms).
-    void setRetryInterval(int ms) { m_retryMs = ms; }
 
 signals:
     void statusChanged(const QString& text);
@@ -89,7 +85,6 @@ private:
     SyncState m_state;
     std::unique_ptr<Fetched> m_fetched;
     QTimer* m_retry = nullptr;
-    int m_retryMs = 2000;
     bool m_running = false;
     bool m_stateChanged = false;  // the record differs from its file
     bool m_again = false;
