@@ -91,6 +91,22 @@ struct PageFlow
         return b;
     }
 
+    // A box on a row of its own.
+    QCheckBox* boxRow(const char* name, const QString& caption)
+    {
+        QCheckBox* b = box(name, caption);
+        nextRow();
+        return b;
+    }
+
+    // A caption to the right of a 16-pixel control at `x` on this row.
+    void sideLabel(const QString& text, int x)
+    {
+        auto* label = new QLabel(text, page);
+        label->adjustSize();
+        label->move(x + 21, y + (16 - label->height()) / 2);
+    }
+
     // Moves below a row of boxes.
     void nextRow(int step = kRowStep) { y += step; }
     void gap() { y += 8; }
@@ -226,16 +242,11 @@ void TfrmPrefs::buildGeneralPage()
     PageFlow flow{tabGeneral};
 
     flow.strip(QStringLiteral("Startup Options"));
-    chkStartMin = flow.box("chkStartMin", QStringLiteral("Start program &minimized"));
-    flow.nextRow();
-    chkSavePos = flow.box("chkSavePos", QStringLiteral("Save window &position"));
-    flow.nextRow();
-    chkSaveSize = flow.box("chkSaveSize", QStringLiteral("Save window &size"));
-    flow.nextRow();
-    chkLogOnStartup = flow.box("chkLogOnStartup", QStringLiteral("&Log tasks on startup"));
-    flow.nextRow();
-    chkAutostart = flow.box("chkAutostart", QStringLiteral("Start with the &desktop session"));
-    flow.nextRow();
+    chkStartMin = flow.boxRow("chkStartMin", QStringLiteral("Start program &minimized"));
+    chkSavePos = flow.boxRow("chkSavePos", QStringLiteral("Save window &position"));
+    chkSaveSize = flow.boxRow("chkSaveSize", QStringLiteral("Save window &size"));
+    chkLogOnStartup = flow.boxRow("chkLogOnStartup", QStringLiteral("&Log tasks on startup"));
+    chkAutostart = flow.boxRow("chkAutostart", QStringLiteral("Start with the &desktop session"));
     flow.gap();
 
     flow.strip(QStringLiteral("Calendar"));
@@ -271,9 +282,7 @@ void TfrmPrefs::buildGeneralPage()
         const QString text = QString::fromLatin1(def.label);
         swatch->setToolTip(text);
         swatch->setAccessibleName(text);
-        auto* label = new QLabel(text, tabGeneral);
-        label->adjustSize();
-        label->move(x + 21, flow.y + (16 - label->height()) / 2);
+        flow.sideLabel(text, x);
         *def.swatch = swatch;
         x += 88;
     }
@@ -286,9 +295,7 @@ void TfrmPrefs::buildGeneralPage()
     BitBtn5->setIconSize(QSize(10, 10));
     BitBtn5->setAutoDefault(false);
     BitBtn5->setAccessibleName(QStringLiteral("Reset to default colors"));
-    auto* resetLabel = new QLabel(QStringLiteral("Reset to default colors"), tabGeneral);
-    resetLabel->adjustSize();
-    resetLabel->move(kLeft + 21, flow.y + (16 - resetLabel->height()) / 2);
+    flow.sideLabel(QStringLiteral("Reset to default colors"), kLeft);
 }
 
 void TfrmPrefs::buildEditingPage()
@@ -299,20 +306,15 @@ void TfrmPrefs::buildEditingPage()
     PageFlow flow{tabEditing};
 
     flow.strip(QStringLiteral("Editing Options"));
-    chkNoConfirmations = flow.box("chkNoConfirmations", QStringLiteral("Turn off all &confirmations"));
-    flow.nextRow();
-    chkFloatEditedTask = flow.box("chkFloatEditedTask", QStringLiteral("&Move task to top after edit"));
-    flow.nextRow();
-    chkTaskHints = flow.box("chkTaskHints", QStringLiteral("&Flyover hints in task grid"));
-    flow.nextRow();
-    chkShowDayIcon = flow.box("chkShowDayIcon", QStringLiteral("&Display \"day of month\" icon"));
-    flow.nextRow();
+    chkNoConfirmations = flow.boxRow("chkNoConfirmations", QStringLiteral("Turn off all &confirmations"));
+    chkFloatEditedTask = flow.boxRow("chkFloatEditedTask", QStringLiteral("&Move task to top after edit"));
+    chkTaskHints = flow.boxRow("chkTaskHints", QStringLiteral("&Flyover hints in task grid"));
+    chkShowDayIcon = flow.boxRow("chkShowDayIcon", QStringLiteral("&Display \"day of month\" icon"));
     flow.gap();
 
     flow.strip(QStringLiteral("Network"));
     flow.note(QStringLiteral("Use these options to share a to-do list on a shared or network drive."));
-    chkNetworkable = flow.box("chkNetworkable", QStringLiteral("This to-do list will be &shared (i.e. it will auto-update)"));
-    flow.nextRow();
+    chkNetworkable = flow.boxRow("chkNetworkable", QStringLiteral("This to-do list will be &shared (i.e. it will auto-update)"));
     chkUseAltDirPath = flow.box("chkUseAltDirPath", QStringLiteral("&Use alternate file path"));
     flow.nextRow(21);
     edtAltDirPath = new QLineEdit(tabEditing);

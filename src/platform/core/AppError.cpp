@@ -68,6 +68,14 @@ bool parseInteger(QStringView text, qint64& value)
     return parseIntegerImpl(text, value);
 }
 
+qint64 readFileInteger(QByteArrayView text)
+{
+    qint64 v = 0;
+    if (!parseInteger(text, v))
+        throw invalidIntegerError(QString::fromLatin1(text));
+    return v;
+}
+
 bool parseInteger(QByteArrayView text, qint64& value)
 {
     return parseIntegerImpl(text, value);

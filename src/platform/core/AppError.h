@@ -28,4 +28,7 @@ AppError invalidIntegerError(const QString& text);
 bool parseInteger(QStringView text, qint64& value);
 bool parseInteger(QByteArrayView text, qint64& value);
 
+// A data file's number as parseInteger reads it; throws invalidIntegerError when it is none.
+qint64 readFileInteger(QByteArrayView text);
+
 } // namespace veltry

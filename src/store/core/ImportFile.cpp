@@ -22,14 +22,6 @@ AppError tooLarge(const QString& path)
     return AppError(QStringLiteral("The file %1 is too large to be imported.").arg(path));
 }
 
-qint64 readIndex(QByteArrayView text)
-{
-    qint64 v = 0;
-    if (!parseInteger(text, v))
-        throw invalidIntegerError(QString::fromLatin1(text));
-    return v;
-}
-
 void checkRange(const char* what, qint64 value, int limit)
 {
     if (value < 0 || value >= limit)
@@ -139,8 +131,8 @@ CellStore importTasks(const CellStore& taskList, QByteArrayView bytes, ImportLay
         const qsizetype c2 = rest.indexOf(',');
         const QByteArrayView rowText = c2 < 0 ? rest : rest.first(c2);
         const QByteArrayView text = c2 < 0 ? QByteArrayView() : rest.sliced(c2 + 1);
-        const qint64 col = readIndex(colText);
-        const qint64 row = readIndex(rowText);
+        const qint64 col = readFileInteger(colText);
+        const qint64 row = readFileInteger(rowText);
         checkRange("column", col, CellStore::kMaxColumns);
         checkRange("row", row, CellStore::kMaxRows);
         if (row == 0)

@@ -156,14 +156,6 @@ bool encodeAs(const CellStore& store, QByteArray& out, bool asUtf8)
     return true;
 }
 
-qint64 readIndex(QByteArrayView text)
-{
-    qint64 v = 0;
-    if (!parseInteger(text, v))
-        throw invalidIntegerError(QString::fromLatin1(text));
-    return v;
-}
-
 AppError rangeError(const char* what, qint64 value, int limit)
 {
     return AppError(QStringLiteral("The file holds %1 %2, which is out of range (0 to %3).")
@@ -345,8 +337,8 @@ void decode(CellStore& store, QByteArrayView bytes)
         nextLine(line);
         if (!line.isEmpty()) {
             const qsizetype comma = line.indexOf(',');
-            const qint64 cols = readIndex(comma < 0 ? QByteArrayView() : line.first(comma));
-            const qint64 rows = readIndex(comma < 0 ? line : line.sliced(comma + 1));
+            const qint64 cols = readFileInteger(comma < 0 ? QByteArrayView() : line.first(comma));
+            const qint64 rows = readFileInteger(comma < 0 ? line : line.sliced(comma + 1));
             if (cols < 0 || cols > CellStore::kMaxColumns)
                 throw rangeError("a column count of", cols, CellStore::kMaxColumns);
             if (rows < 0 || rows > CellStore::kMaxRows)
@@ -363,8 +355,8 @@ void decode(CellStore& store, QByteArrayView bytes)
             const qsizetype c2 = rest.indexOf(',');
             const QByteArrayView rowText = c2 < 0 ? rest : rest.first(c2);
             const QByteArrayView text = c2 < 0 ? QByteArrayView() : rest.sliced(c2 + 1);
-            const qint64 col = readIndex(colText);
-            const qint64 row = readIndex(rowText);
+            const qint64 col = readFileInteger(colText);
+            const qint64 row = readFileInteger(rowText);
             if (col < 0 || col >= CellStore::kMaxColumns)
                 throw rangeError("a column index of", col, CellStore::kMaxColumns - 1);
             if (row < 0 || row >= CellStore::kMaxRows)
