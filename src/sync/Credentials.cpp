@@ -3,6 +3,7 @@
 #include "config/core/Settings.h"
 #include "platform/core/AppError.h"
 #include "platform/core/ConfigStore.h"
+#include "sync/core/SyncState.h"
 
 #include <QMetaObject>
 #include <QObject>
@@ -23,12 +24,6 @@ ConfigStore* g_store = nullptr;
 ConfigStore& store()
 {
     return g_store ? *g_store : ConfigStore::shared();
-}
-
-// A server address starts with its scheme, so the user's part ends at the last "@http".
-QString entryKey(const QString& url, const QString& user)
-{
-    return user + QLatin1Char('@') + url;
 }
 
 struct Answer
@@ -128,7 +123,7 @@ void readPassword(const QString& url, const QString& user, QObject* context,
                   std::function<void(const QString& password)> done)
 {
     auto* job = new QKeychain::ReadPasswordJob(kService);
-    job->setKey(entryKey(url, user));
+    job->setKey(sync::accountOf(url, user));
     run(job, context, [done](const Answer& a) {
         if (a.error == QKeychain::NoError && !a.timedOut)
             done(a.text);
@@ -142,7 +137,7 @@ void writePassword(const QString& url, const QString& user, const QString& passw
 {
     if (password.isEmpty()) {
         auto* job = new QKeychain::DeletePasswordJob(kService);
-        job->setKey(entryKey(url, user));
+        job->setKey(sync::accountOf(url, user));
         run(job, context, [done](const Answer& a) {
             QString error = setFilePassword({});
             if (error.isNull() && a.error != QKeychain::NoError && a.error != QKeychain::EntryNotFound && !noKeyring(a))
@@ -152,7 +147,7 @@ void writePassword(const QString& url, const QString& user, const QString& passw
         return;
     }
     auto* job = new QKeychain::WritePasswordJob(kService);
-    job->setKey(entryKey(url, user));
+    job->setKey(sync::accountOf(url, user));
     job->setTextData(password);
     run(job, context, [done, password](const Answer& a) {
         if (a.error == QKeychain::NoError && !a.timedOut) {

@@ -26,6 +26,7 @@ struct SyncState
 // "$XDG_DATA_HOME/veltry/sync-state.dat" (or the program's stand-in for it).
 QString stateFilePath();
 
+// One name for a collection and its user: the record and the keyring entry belong to it.
 QString accountOf(const QString& url, const QString& user);
 
 } // namespace veltry::sync
