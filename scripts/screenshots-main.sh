@@ -2,26 +2,7 @@
 # Takes screenshots of the task window under Xvfb: the window with a small list, and the same
 # with the pointer resting on a toolbar button (its hint and help text showing).
 # Usage: scripts/screenshots-main.sh [program] [output folder]
-set -euo pipefail
-cd "$(dirname "$0")/.."
-BIN="$(realpath "${1:-build/veltry}")"
-OUT="$(realpath -m "${2:-screenshots}")"
-mkdir -p "$OUT"
-TMP="$(mktemp -d /tmp/veltry-shots-XXXXXX)"
-PIDS=()
-cleanup() {
-  for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$TMP"
-}
-trap cleanup EXIT
-
-mkdir -p "$TMP/prog" "$TMP/config" "$TMP/data" "$TMP/run"
-chmod 700 "$TMP/run"
-cp "$BIN" "$TMP/prog/veltry"
-export XDG_CONFIG_HOME="$TMP/config" XDG_DATA_HOME="$TMP/data" XDG_RUNTIME_DIR="$TMP/run"
-export QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8
-unset SESSION_MANAGER
+source "$(dirname "$0")/shots-lib.sh"
 
 # A dozen tasks: every priority colour, checked tasks, tasks with notes, a description too long
 # for its column and one of two lines.
@@ -41,25 +22,8 @@ unset SESSION_MANAGER
   printf '1,12,Plan the team lunch\r\n2,12,2/14/31\r\n3,12,12:30pm\r\n4,12,Work\r\n5,12,2\r\n7,12,1/2/26\r\n10,12,0\r\n'
 } >"$TMP/prog/veltlist.vlp"
 
-Xvfb -displayfd 3 -screen 0 1024x700x24 -nolisten tcp 3>"$TMP/display" >/dev/null 2>&1 &
-PIDS+=($!)
-for _ in $(seq 100); do [ -s "$TMP/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$TMP/display")"
-# A window manager gives the window its frame, where one is installed.
-for wm in xfwm4 openbox fluxbox twm; do
-  if command -v "$wm" >/dev/null; then "$wm" >/dev/null 2>&1 & PIDS+=($!); break; fi
-done
-
-(cd "$TMP/prog" && exec ./veltry >"$TMP/app.log" 2>&1) &
-APP=$!
-PIDS+=($APP)
-id=""
-for _ in $(seq 100); do
-  id="$(xdotool search --onlyvisible --name '^Veltry Professional$' 2>/dev/null | head -n1 || true)"
-  [ -n "$id" ] && break
-  sleep 0.1
-done
-[ -n "$id" ] || { echo "no task window" >&2; cat "$TMP/app.log" >&2; exit 1; }
+start_program 1024x700
+id="$(find_window "Veltry Professional")"
 xdotool windowsize "$id" 460 360
 xdotool windowmove "$id" 40 40
 # Without a window manager nothing activates the window; hints show only in the active one.

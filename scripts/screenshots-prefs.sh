@@ -4,54 +4,14 @@
 # Already Exists" dialogs, and the font chooser. The program runs from its own folder, so switching the alternate
 # path on fills in that folder, which already holds a task list: OK then brings the warning.
 # Usage: scripts/screenshots-prefs.sh [program] [output folder]
-set -euo pipefail
-cd "$(dirname "$0")/.."
-BIN="$(realpath "${1:-build/veltry}")"
-OUT="$(realpath -m "${2:-screenshots}")"
-mkdir -p "$OUT"
-TMP="$(mktemp -d /tmp/veltry-shots-XXXXXX)"
-PIDS=()
-cleanup() {
-  for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$TMP"
-}
-trap cleanup EXIT
-
-mkdir -p "$TMP/prog" "$TMP/config" "$TMP/data" "$TMP/run"
-chmod 700 "$TMP/run"
-cp "$BIN" "$TMP/prog/veltry"
-export XDG_CONFIG_HOME="$TMP/config" XDG_DATA_HOME="$TMP/data" XDG_RUNTIME_DIR="$TMP/run"
-export QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8
-unset SESSION_MANAGER
+source "$(dirname "$0")/shots-lib.sh"
 
 # Three categories, so the list is not empty.
 mkdir -p "$XDG_CONFIG_HOME/veltry"
 printf '[HKEY_LOCAL_MACHINE\\SOFTWARE\\Veltry Pro]\n"CategoryNum"=dword:00000003\n"Cat0"="Work"\n"Cat1"="Home"\n"Cat2"="Errands"\n' \
   >"$XDG_CONFIG_HOME/veltry/registry.reg"
 
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$TMP/display" >/dev/null 2>&1 &
-PIDS+=($!)
-for _ in $(seq 100); do [ -s "$TMP/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$TMP/display")"
-for wm in xfwm4 openbox fluxbox twm; do
-  if command -v "$wm" >/dev/null; then "$wm" >/dev/null 2>&1 & PIDS+=($!); break; fi
-done
-
-(cd "$TMP/prog" && exec ./veltry >"$TMP/app.log" 2>&1) &
-PIDS+=($!)
-
-find_window() {
-  local id=""
-  for _ in $(seq 100); do
-    id="$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1 || true)"
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.1
-  done
-  echo "no window titled '$1'" >&2
-  cat "$TMP/app.log" >&2
-  exit 1
-}
+start_program 1280x800
 
 # The screen as the user sees it, cut to the window (with a margin for its frame).
 shoot() {
