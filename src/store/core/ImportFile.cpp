@@ -38,32 +38,6 @@ void appendNumber(std::string& out, int n)
     out.append(buf, size_t(end - buf));
 }
 
-// The lines of a file as the grid file reader cuts them: a line ends at CR, an LF right after
-// the CR belongs to the line end, any other LF to the text.
-class LineCutter
-{
-public:
-    explicit LineCutter(QByteArrayView bytes) : m_base(bytes.data()), m_size(bytes.size()) {}
-
-    bool next(QByteArrayView& line)
-    {
-        if (m_pos >= m_size)
-            return false;
-        const void* cr = std::memchr(m_base + m_pos, '\r', size_t(m_size - m_pos));
-        const qsizetype end = cr ? static_cast<const char*>(cr) - m_base : m_size;
-        line = QByteArrayView(m_base + m_pos, end - m_pos);
-        m_pos = end + 1;
-        if (cr && m_pos < m_size && m_base[m_pos] == '\n')
-            ++m_pos;
-        return true;
-    }
-
-private:
-    const char* m_base;
-    qsizetype m_size;
-    qsizetype m_pos = 0;
-};
-
 } // namespace
 
 ImportLayout importLayoutOf(const QString& path)
@@ -121,7 +95,7 @@ CellStore importTasks(const CellStore& taskList, QByteArrayView bytes, ImportLay
     int inserted = 0;
     int target = 0;
 
-    LineCutter cutter(bytes);
+    GridFile::LineCutter cutter(bytes);
     QByteArrayView line;
     cutter.next(line);  // the header: its counts are not used
     while (cutter.next(line)) {

@@ -295,26 +295,19 @@ void decode(CellStore& store, QByteArrayView bytes)
 
     const char* const base = bytes.data();
     const qsizetype size = bytes.size();
-    qsizetype pos = 0;
+    LineCutter cutter(bytes);
     int lineNumber = 0;
     auto endMarkError = [&](int line) {
         return AppError(QStringLiteral("Line %1 of the file holds an end-of-file mark (Ctrl-Z) with more "
                                        "of the file after it; the rest of the file was not read.")
                             .arg(line));
     };
-    // A line ends at CR; an LF right after it belongs to the line end, any other LF to the text.
     auto nextLine = [&](QByteArrayView& line) {
-        if (pos >= size)
+        if (!cutter.next(line))
             return false;
-        const void* cr = std::memchr(base + pos, '\r', size_t(size - pos));
-        const qsizetype end = cr ? static_cast<const char*>(cr) - base : size;
-        line = QByteArrayView(base + pos, end - pos);
-        pos = end + 1;
-        if (cr && pos < size && base[pos] == '\n')
-            ++pos;
         ++lineNumber;
         // The last line of a cut file may have lost any part, its numbers too: it is not applied.
-        if (cut && pos >= size) {
+        if (cut && cutter.atEnd()) {
             if (strayEndMark)
                 throw endMarkError(lineNumber);
             throw AppError(QStringLiteral("The file ends in the middle of line %1: it was cut short, "

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstring>
 
 class QIODevice;
 
@@ -36,6 +37,33 @@ void saveToFile(const CellStore& store, const QString& path);
 // the last one a line filled are dropped, and the title cells (row 0) the file did not reach keep
 // the texts they had before, so that the list is never saved back without its titles.
 void decode(CellStore& store, QByteArrayView bytes);
+
+// The lines of a data file: a line ends at CR; an LF right after the CR belongs to the line end,
+// any other LF to the text.
+class LineCutter
+{
+public:
+    explicit LineCutter(QByteArrayView bytes) : m_base(bytes.data()), m_size(bytes.size()) {}
+
+    bool next(QByteArrayView& line)
+    {
+        if (m_pos >= m_size)
+            return false;
+        const void* cr = std::memchr(m_base + m_pos, '\r', size_t(m_size - m_pos));
+        const qsizetype end = cr ? static_cast<const char*>(cr) - m_base : m_size;
+        line = QByteArrayView(m_base + m_pos, end - m_pos);
+        m_pos = end + 1;
+        if (cr && m_pos < m_size && m_base[m_pos] == '\n')
+            ++m_pos;
+        return true;
+    }
+    bool atEnd() const { return m_pos >= m_size; }
+
+private:
+    const char* m_base;
+    qsizetype m_size;
+    qsizetype m_pos = 0;
+};
 
 // Throws AppError("File <path> not found") when the file cannot be opened (store unchanged).
 void loadFromFile(CellStore& store, const QString& path);
