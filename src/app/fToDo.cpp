@@ -39,6 +39,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QMenu>
@@ -195,7 +196,7 @@ void TfrmToDo::setupTaskGrid()
     g->OnGetFormat = [this](TTextGrid*, int col, quint8& style) { TaskGridGetFormat(col, style); };
     g->OnClickSort = [this](TTextGrid*, int col) { TaskGridClickSort(col); };
     g->OnGridHint = [this](TTextGrid*, int row, int col, QString& hint) { TaskGridGridHint(row, col, hint); };
-    g->loadColumnWidths();
+    m_haveStoredWidths = g->loadColumnWidths();
     g->viewport()->installEventFilter(this);
     pnlToolbar->installEventFilter(this);
     statusBar()->installEventFilter(this);
@@ -222,8 +223,12 @@ QColor TfrmToDo::priorityColor(int row) const
     return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
 }
 
-void TfrmToDo::TaskGridGetCellColor(int row, int, TGridDrawState, QColor&, TCellFont& font)
+void TfrmToDo::TaskGridGetCellColor(int row, int, TGridDrawState state, QColor&, TCellFont& font)
 {
+    // On the highlight a priority colour can be unreadable (red on blue); the selected cell keeps
+    // the highlighted-text colour the grid gave it.
+    if (state & gdSelected)
+        return;
     font.Color = priorityColor(row);
 }
 
@@ -430,6 +435,12 @@ void TfrmToDo::setupEmptyTaskList()
     g->setRowCount(2);
     for (int c = 0; c < TaskCol::Count; ++c)
         g->setCells(c, 0, kTaskTitles[size_t(c)]);
+    setFirstColumnWidths();
+}
+
+void TfrmToDo::setFirstColumnWidths()
+{
+    TTextGrid* g = TaskGrid;
     const int widths[TaskCol::Count] = {20, 0, 56, 56, 56, 20, 200, 50, 20, 64, 64, 64};
     for (int c = 0; c < TaskCol::Count; ++c)
         if (c != TaskCol::Task)
@@ -448,6 +459,10 @@ void TfrmToDo::loadTaskList()
         for (int c = 0; c < TaskCol::Count; ++c)
             TaskGrid->setCells(c, 0, kTaskTitles[size_t(c)]);
         loadGridFile(TaskGrid, path, true);
+        // A list brought from elsewhere, with no widths of its own yet, starts with the same
+        // columns as a new one, however many tasks it holds.
+        if (!m_haveStoredWidths)
+            setFirstColumnWidths();
     } else {
         setupEmptyTaskList();
         SaveTaskList();
@@ -687,6 +702,7 @@ int TfrmToDo::LogTasks()
             }
             m_sync->tasksLogged(logged, Clock::instance().now());
         }
+        renewLoggedTasks();
         removeCompletedTasks(tasks);
     }
     SaveTaskList();
@@ -697,6 +713,29 @@ int TfrmToDo::LogTasks()
         MessageBox::show(this, MessageBox::Kind::Plain,
                          QString::number(copy.count) + QStringLiteral(" tasks were logged in your history file"));
     return copy.count;
+}
+
+void TfrmToDo::renewLoggedTasks()
+{
+    // However a recurring task is finished, on time, early or late, its series goes on.
+    const QDate today = Clock::instance().today();
+    std::vector<int> added;
+    TaskGrid->editCells([&](CellStore& cells) {
+        const int rows = cells.rowCount();
+        for (int r = 1; r < rows; ++r) {
+            if (cells.cell(TaskCol::Mark, r) != kCheckedMark)
+                continue;
+            const int next = AlarmScheduler::renewLoggedTask(cells, r, today, LocaleFormats::current(), [this] {
+                TaskGrid->setRowCount(TaskGrid->RowCount() + 1);
+                return TaskGrid->RowCount() - 1;
+            });
+            if (next > 0)
+                added.push_back(next);
+        }
+    });
+    for (int r : added)
+        if (!TaskGrid->Cells(TaskCol::Notes, r).isEmpty())
+            TaskGrid->SetCellImage(TaskCol::Task, r, 1, 1, 0);
 }
 
 void TfrmToDo::ViewHistory(bool fromMenu)
@@ -962,29 +1001,47 @@ void TfrmToDo::UpdateChecked()
     btnChecked->setDown(r >= 1 && TaskGrid->Cells(TaskCol::Mark, r) == kCheckedMark);
 }
 
-void TfrmToDo::TaskGridKeyDown(QKeyEvent* event)
+bool TfrmToDo::TaskGridKeyDown(QKeyEvent* event)
 {
-    // Keys with Ctrl or Alt belong to shortcuts (Alt+letters are the toolbar's).
-    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
-        return;
+    // The command follows the key alone, whatever Ctrl, Alt, Shift or Meta are held with it;
+    // Alt+letters never come here, the toolbar's accelerators and the menu bar take them first.
     switch (event->key()) {
     case Qt::Key_Space:
         CheckTask();
-        break;
+        return true;
     case Qt::Key_Insert:
     case Qt::Key_Plus:    // keypad + and the =/+ key with Shift
     case Qt::Key_Equal:   // the =/+ key
         m_editing = false;
         AddTask();
-        break;
+        return true;
     case Qt::Key_Delete:
     case Qt::Key_Minus:       // keypad - and the -/_ key
     case Qt::Key_Underscore:  // the -/_ key with Shift
         RemoveTask();
-        break;
+        return true;
+    case Qt::Key_Menu:
+        ShowGridPopupAtSelection();
+        return true;
+    case Qt::Key_F10:
+        if (!(event->modifiers() & Qt::ShiftModifier))
+            return false;  // F10 alone opens the menu bar
+        ShowGridPopupAtSelection();
+        return true;
     default:
-        break;
+        return false;
     }
+}
+
+void TfrmToDo::ShowGridPopupAtSelection()
+{
+    const int row = TaskGrid->Row();
+    if (row < 1 || PopupMenu1->isVisible())
+        return;
+    TaskGrid->setCurrentCell(TaskGrid->Col(), row);  // scrolled into view
+    const QRect cell = TaskGrid->cellRect(TaskGrid->Col(), row);
+    const QPoint at = cell.isEmpty() ? QPoint(0, 0) : cell.bottomLeft() + QPoint(2, 0);
+    PopupMenu1->popup(TaskGrid->viewport()->mapToGlobal(at));
 }
 
 void TfrmToDo::TaskGridKeyUp(QKeyEvent*)
@@ -1035,11 +1092,17 @@ bool TfrmToDo::gridCommandEvent(QObject* watched, QEvent* event)
     if (!TaskGrid)
         return false;
     if (watched == TaskGrid) {
-        // The grid sees every key as well; the command runs first.
+        // A key the window acted on is spent: passed on, the grid would also look it up as
+        // type-ahead and move the selection away from the task just acted on.
         if (event->type() == QEvent::KeyPress)
-            TaskGridKeyDown(static_cast<QKeyEvent*>(event));
-        else if (event->type() == QEvent::KeyRelease)
+            return TaskGridKeyDown(static_cast<QKeyEvent*>(event));
+        if (event->type() == QEvent::KeyRelease)
             TaskGridKeyUp(static_cast<QKeyEvent*>(event));
+        if (event->type() == QEvent::ContextMenu
+            && static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+            ShowGridPopupAtSelection();
+            return true;
+        }
         return false;
     }
     if (watched != TaskGrid->viewport() || m_passingGridMouse)

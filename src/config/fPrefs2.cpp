@@ -324,8 +324,8 @@ void TfrmPrefs::buildEditingPage()
     btnAltDirPath = addButton(tabEditing, "btnAltDirPath", QStringLiteral("..."), QRect(kLeft + 322, flow.y, 23, 23));
     btnAltDirPath->setAccessibleName(QStringLiteral("Choose the alternate file path"));
     flow.nextRow(27);
-    // Alt+S is also the shared box's key: the key moves between the two, Space or Enter acts.
-    btnSyncServer = addButton(tabEditing, "btnSyncServer", QStringLiteral("Calendar &server..."),
+    // Alt+S belongs to the shared box above.
+    btnSyncServer = addButton(tabEditing, "btnSyncServer", QStringLiteral("Calendar se&rver..."),
                               QRect(kLeft, flow.y, 130, 25));
     flow.nextRow(25);
     flow.gap();
@@ -434,6 +434,10 @@ void TfrmPrefs::BitBtn4Click()
     if (row < 0 || !lstCategory->item(row)->isSelected())
         return;
     delete lstCategory->takeItem(row);
+    // The list would move on to the next entry, which the user never chose: a second press
+    // must not remove it.
+    lstCategory->setCurrentRow(-1);
+    lstCategory->clearSelection();
 }
 
 // --- colours and font ----------------------------------------------------------------------------

@@ -709,17 +709,20 @@ void TTextGrid::applyStretch()
     }
 }
 
-void TTextGrid::loadColumnWidths()
+bool TTextGrid::loadColumnWidths()
 {
     if (!ColumnSize.Save || ColumnSize.Key.isEmpty() || ColumnSize.Section.isEmpty())
-        return;
+        return false;
     const ConfigKey key(ConfigStore::shared(), kConfigRoot, ColumnSize.Key + ColumnSize.Section, false);
     if (!key.isOpen())
-        return;
+        return false;
     const QScreen* shownOn = screen() ? screen() : QGuiApplication::primaryScreen();
     const int availableWidth = shownOn ? std::max(0, shownOn->availableGeometry().width()) : kMaxColWidth;
-    for (int i = 0; i < ColCount(); ++i) {
-        const QString name = QStringLiteral("col%1").arg(i);
+    bool any = false;
+    // Widths are kept by real column, hidden ones included, so hiding a column never hands its
+    // width to a neighbour between one start and the next.
+    for (int c = 0; c < RealColCount() && c < int(m_realWidths.size()); ++c) {
+        const QString name = QStringLiteral("col%1").arg(c);
         if (!key.valueExists(name))
             continue;
         std::optional<int> width;
@@ -731,9 +734,14 @@ void TTextGrid::loadColumnWidths()
         }
         // However wide it was stored, a column never starts wider than the screen, so its
         // neighbours stay within reach.
-        if (width && *width >= 0)
-            setColWidth(i, std::min(*width, availableWidth));
+        if (width && *width >= 0) {
+            m_realWidths[size_t(c)] = std::clamp(std::min(*width, availableWidth), 0, kMaxColWidth);
+            any = true;
+        }
     }
+    syncDisplayWidths();
+    widthsChanged();
+    return any;
 }
 
 void TTextGrid::saveColumnWidths() const
@@ -741,8 +749,8 @@ void TTextGrid::saveColumnWidths() const
     if (!ColumnSize.Save || ColumnSize.Key.isEmpty() || ColumnSize.Section.isEmpty())
         return;
     ConfigKey key(ConfigStore::shared(), kConfigRoot, ColumnSize.Key + ColumnSize.Section, true);
-    for (int i = 0; i < ColCount(); ++i)
-        key.writeString(QStringLiteral("col%1").arg(i), QString::number(ColWidth(i)));
+    for (int c = 0; c < RealColCount() && c < int(m_realWidths.size()); ++c)
+        key.writeString(QStringLiteral("col%1").arg(c), QString::number(m_realWidths[size_t(c)]));
     key.close();
 }
 
