@@ -617,7 +617,7 @@ void TfrmToDo::saveSettings()
     std::copy(m_sortKeys.begin(), m_sortKeys.end(), exit.sortKeys);
     for (int c = 2; c <= 5; ++c)
         exit.colHidden[c - 2] = TaskGrid->IsHiddenColumn(c);
-    m_settings.Categories = m_prefs->categories();
+    m_settings.Categories = m_prefs->categoryEntries();
     try {
         SettingsIO::save(ConfigStore::shared(), m_settings, exit);
     } catch (const AppError& e) {
