@@ -114,7 +114,7 @@ TfrmToDo::TfrmToDo(TfrmPrefs* prefs, TfrmTaskHistory* history, QWidget* parent)
     statusBar()->setFont(statusFont);
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->setSizeGripEnabled(false);
-    const int widths[3] = {75, 80, 50};
+    const int widths[3] = {kCountPanelWidth, 80, 50};
     const Qt::Alignment aligns[3] = {Qt::AlignCenter, Qt::AlignCenter, Qt::AlignLeft | Qt::AlignVCenter};
     for (int i = 0; i < 3; ++i) {
         auto* panel = new QLabel(statusBar());
@@ -335,9 +335,11 @@ bool TfrmToDo::eventFilter(QObject* watched, QEvent* event)
         if (watched == statusBar() || std::find(statusPanels.begin(), statusPanels.end(), watched) != statusPanels.end()) {
             const auto* move = static_cast<QMouseEvent*>(event);
             const int x = static_cast<QWidget*>(watched)->mapTo(statusBar(), move->position().toPoint()).x();
-            setStatusHelp(x < 77    ? QStringLiteral("Number of current tasks")
-                          : x < 157 ? QStringLiteral("Alarm indicator")
-                                    : QStringLiteral("Status bar"));
+            // The zones move right with the count panel when a long count widened it.
+            const int wider = statusPanels[0]->width() - kCountPanelWidth;
+            setStatusHelp(x < 77 + wider    ? QStringLiteral("Number of current tasks")
+                          : x < 157 + wider ? QStringLiteral("Alarm indicator")
+                                            : QStringLiteral("Status bar"));
         } else if (watched == TaskGrid->viewport() || watched == pnlToolbar) {
             setStatusHelp(QString());
         }
@@ -521,8 +523,13 @@ void TfrmToDo::attachTaskImages()
 
 void TfrmToDo::UpdateTaskCount()
 {
-    statusPanels[0]->setText(isTaskListEmpty() ? QStringLiteral("Tasks: 0")
-                                               : QStringLiteral("Tasks: %1").arg(TaskGrid->RowCount() - 1));
+    QLabel* panel = statusPanels[0];
+    panel->setText(isTaskListEmpty() ? QStringLiteral("Tasks: 0")
+                                     : QStringLiteral("Tasks: %1").arg(TaskGrid->RowCount() - 1));
+    // The designed width holds four digits; a longer count widens the panel rather than losing a
+    // digit, which would read as another count.
+    const int needed = panel->fontMetrics().horizontalAdvance(panel->text()) + 2 * panel->frameWidth() + 4;
+    panel->setFixedWidth(std::max(kCountPanelWidth, needed));
 }
 
 bool TfrmToDo::SaveTaskList()
