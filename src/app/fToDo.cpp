@@ -27,6 +27,7 @@
 #include "platform/core/DataPaths.h"
 #include "platform/core/FileSafety.h"
 #include "platform/core/LocaleFormats.h"
+#include "platform/core/ScreenFit.h"
 #include "store/core/Task.h"
 #include "sync/TaskListSync.h"
 #include "tray/TrayIcon.h"
@@ -48,6 +49,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <algorithm>
+#include <cmath>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -208,6 +210,25 @@ void TfrmToDo::setupTaskGrid()
         panel->setMouseTracking(true);
 }
 
+namespace {
+// Below this ratio of luminances text no longer stands out from its background (yellow on white
+// is 1.07; the default priority colours are 4 and more).
+constexpr double kLeastTaskContrast = 1.5;
+
+double relativeLuminance(const QColor& c)
+{
+    auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+double contrastRatio(const QColor& a, const QColor& b)
+{
+    const double la = relativeLuminance(a);
+    const double lb = relativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+} // namespace
+
 QColor TfrmToDo::priorityColor(int row) const
 {
     qint64 priority = 0;
@@ -219,7 +240,12 @@ QColor TfrmToDo::priorityColor(int row) const
         : priority == 3            ? m_settings.clThree
                                    : m_settings.clElse;
     // Stored colours are $00BBGGRR.
-    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+    const QColor colour(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+    // A colour the background swallows would hide the task: such rows keep the grid's own text
+    // colour.
+    if (contrastRatio(colour, TaskGrid->palette().color(QPalette::Base)) < kLeastTaskContrast)
+        return TaskGrid->palette().color(QPalette::Text);
+    return colour;
 }
 
 void TfrmToDo::TaskGridGetCellColor(int row, int, TGridDrawState, QColor&, TCellFont& font)
@@ -379,7 +405,9 @@ void TfrmToDo::FormCreate()
     for (const QScreen* other : QGuiApplication::screens())
         if (other != screen)
             screens << other->availableGeometry();
-    const QRect frame = SettingsIO::keepReachable(SettingsIO::windowFrame(m_settings, kDesignedFrame, screenSize), screens);
+    // Stored places are in the units of the screens' areas (logical pixels), whatever the scale.
+    const QRect frame = keepOnScreen(SettingsIO::windowFrame(m_settings, kDesignedFrame, screenSize), screens,
+                                     minimumSize().expandedTo(minimumSizeHint()));
     resize(frame.size());
     move(frame.topLeft());
     for (const QString& e : settingErrors)

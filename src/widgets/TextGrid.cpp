@@ -718,6 +718,7 @@ void TTextGrid::loadColumnWidths()
         return;
     const QScreen* shownOn = screen() ? screen() : QGuiApplication::primaryScreen();
     const int availableWidth = shownOn ? std::max(0, shownOn->availableGeometry().width()) : kMaxColWidth;
+    const int fewCharacters = 3 * fontMetrics().averageCharWidth();
     for (int i = 0; i < ColCount(); ++i) {
         const QString name = QStringLiteral("col%1").arg(i);
         if (!key.valueExists(name))
@@ -730,9 +731,9 @@ void TTextGrid::loadColumnWidths()
             width = key.readInteger(name);
         }
         // However wide it was stored, a column never starts wider than the screen, so its
-        // neighbours stay within reach.
+        // neighbours stay within reach, nor too narrow to show a few characters of its cells.
         if (width && *width >= 0)
-            setColWidth(i, std::min(*width, availableWidth));
+            setColWidth(i, std::max(std::min(*width, availableWidth), fewCharacters));
     }
 }
 
