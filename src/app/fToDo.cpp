@@ -27,6 +27,7 @@
 #include "platform/core/DataPaths.h"
 #include "platform/core/FileSafety.h"
 #include "platform/core/LocaleFormats.h"
+#include "platform/core/ScreenFit.h"
 #include "store/core/Task.h"
 #include "sync/TaskListSync.h"
 #include "tray/TrayIcon.h"
@@ -49,6 +50,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <algorithm>
+#include <cmath>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -115,7 +117,7 @@ TfrmToDo::TfrmToDo(TfrmPrefs* prefs, TfrmTaskHistory* history, QWidget* parent)
     statusBar()->setFont(statusFont);
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->setSizeGripEnabled(false);
-    const int widths[3] = {75, 80, 50};
+    const int widths[3] = {kCountPanelWidth, 80, 50};
     const Qt::Alignment aligns[3] = {Qt::AlignCenter, Qt::AlignCenter, Qt::AlignLeft | Qt::AlignVCenter};
     for (int i = 0; i < 3; ++i) {
         auto* panel = new QLabel(statusBar());
@@ -209,6 +211,25 @@ void TfrmToDo::setupTaskGrid()
         panel->setMouseTracking(true);
 }
 
+namespace {
+// Below this ratio of luminances text no longer stands out from its background (yellow on white
+// is 1.07; the default priority colours are 4 and more).
+constexpr double kLeastTaskContrast = 1.5;
+
+double relativeLuminance(const QColor& c)
+{
+    auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+double contrastRatio(const QColor& a, const QColor& b)
+{
+    const double la = relativeLuminance(a);
+    const double lb = relativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+} // namespace
+
 QColor TfrmToDo::priorityColor(int row) const
 {
     qint64 priority = 0;
@@ -220,7 +241,12 @@ QColor TfrmToDo::priorityColor(int row) const
         : priority == 3            ? m_settings.clThree
                                    : m_settings.clElse;
     // Stored colours are $00BBGGRR.
-    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+    const QColor colour(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+    // A colour the background swallows would hide the task: such rows keep the grid's own text
+    // colour.
+    if (contrastRatio(colour, TaskGrid->palette().color(QPalette::Base)) < kLeastTaskContrast)
+        return TaskGrid->palette().color(QPalette::Text);
+    return colour;
 }
 
 void TfrmToDo::TaskGridGetCellColor(int row, int, TGridDrawState state, QColor&, TCellFont& font)
@@ -340,9 +366,11 @@ bool TfrmToDo::eventFilter(QObject* watched, QEvent* event)
         if (watched == statusBar() || std::find(statusPanels.begin(), statusPanels.end(), watched) != statusPanels.end()) {
             const auto* move = static_cast<QMouseEvent*>(event);
             const int x = static_cast<QWidget*>(watched)->mapTo(statusBar(), move->position().toPoint()).x();
-            setStatusHelp(x < 77    ? QStringLiteral("Number of current tasks")
-                          : x < 157 ? QStringLiteral("Alarm indicator")
-                                    : QStringLiteral("Status bar"));
+            // The zones move right with the count panel when a long count widened it.
+            const int wider = statusPanels[0]->width() - kCountPanelWidth;
+            setStatusHelp(x < 77 + wider    ? QStringLiteral("Number of current tasks")
+                          : x < 157 + wider ? QStringLiteral("Alarm indicator")
+                                            : QStringLiteral("Status bar"));
         } else if (watched == TaskGrid->viewport() || watched == pnlToolbar) {
             setStatusHelp(QString());
         }
@@ -382,7 +410,9 @@ void TfrmToDo::FormCreate()
     for (const QScreen* other : QGuiApplication::screens())
         if (other != screen)
             screens << other->availableGeometry();
-    const QRect frame = SettingsIO::keepReachable(SettingsIO::windowFrame(m_settings, kDesignedFrame, screenSize), screens);
+    // Stored places are in the units of the screens' areas (logical pixels), whatever the scale.
+    const QRect frame = keepOnScreen(SettingsIO::windowFrame(m_settings, kDesignedFrame, screenSize), screens,
+                                     minimumSize().expandedTo(minimumSizeHint()));
     resize(frame.size());
     move(frame.topLeft());
     for (const QString& e : settingErrors)
@@ -536,8 +566,13 @@ void TfrmToDo::attachTaskImages()
 
 void TfrmToDo::UpdateTaskCount()
 {
-    statusPanels[0]->setText(isTaskListEmpty() ? QStringLiteral("Tasks: 0")
-                                               : QStringLiteral("Tasks: %1").arg(TaskGrid->RowCount() - 1));
+    QLabel* panel = statusPanels[0];
+    panel->setText(isTaskListEmpty() ? QStringLiteral("Tasks: 0")
+                                     : QStringLiteral("Tasks: %1").arg(TaskGrid->RowCount() - 1));
+    // The designed width holds four digits; a longer count widens the panel rather than losing a
+    // digit, which would read as another count.
+    const int needed = panel->fontMetrics().horizontalAdvance(panel->text()) + 2 * panel->frameWidth() + 4;
+    panel->setFixedWidth(std::max(kCountPanelWidth, needed));
 }
 
 bool TfrmToDo::SaveTaskList()
@@ -632,7 +667,7 @@ void TfrmToDo::saveSettings()
     std::copy(m_sortKeys.begin(), m_sortKeys.end(), exit.sortKeys);
     for (int c = 2; c <= 5; ++c)
         exit.colHidden[c - 2] = TaskGrid->IsHiddenColumn(c);
-    m_settings.Categories = m_prefs->categories();
+    m_settings.Categories = m_prefs->categoryEntries();
     try {
         SettingsIO::save(ConfigStore::shared(), m_settings, exit);
     } catch (const AppError& e) {

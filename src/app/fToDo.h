@@ -190,6 +190,8 @@ public:
     TImageList ImageList2{QSize(14, 12)};
 
     static const QRect kDesignedFrame;
+    // The task count's status panel as designed; a count too long for it widens it.
+    static constexpr int kCountPanelWidth = 75;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -718,6 +718,9 @@ bool TTextGrid::loadColumnWidths()
         return false;
     const QScreen* shownOn = screen() ? screen() : QGuiApplication::primaryScreen();
     const int availableWidth = shownOn ? std::max(0, shownOn->availableGeometry().width()) : kMaxColWidth;
+    // A few characters' width, but never above the 20 px the narrowest designed columns (the
+    // check mark, the priority) are given.
+    const int fewCharacters = std::min(3 * fontMetrics().averageCharWidth(), 20);
     bool any = false;
     // Widths are kept by real column, hidden ones included, so hiding a column never hands its
     // width to a neighbour between one start and the next.
@@ -733,9 +736,10 @@ bool TTextGrid::loadColumnWidths()
             width = key.readInteger(name);
         }
         // However wide it was stored, a column never starts wider than the screen, so its
-        // neighbours stay within reach.
+        // neighbours stay within reach, nor too narrow to show a few characters of its cells.
         if (width && *width >= 0) {
-            m_realWidths[size_t(c)] = std::clamp(std::min(*width, availableWidth), 0, kMaxColWidth);
+            const int fitted = std::max(std::min(*width, availableWidth), fewCharacters);
+            m_realWidths[size_t(c)] = std::clamp(fitted, 0, kMaxColWidth);
             any = true;
         }
     }

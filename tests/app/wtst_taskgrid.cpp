@@ -338,6 +338,30 @@ private Q_SLOTS:
         }
     }
 
+    // However many tasks, the count shows whole, and the help texts follow the panels.
+    void wholeTaskCountShows()
+    {
+        QList<Task> tasks;
+        for (int i = 0; i < 10000; ++i)
+            tasks.append({QStringLiteral("task %1").arg(i), QStringLiteral("2")});
+        TfrmToDo* todo = start(tasks);
+        QVERIFY(todo);
+        QVERIFY(QTest::qWaitForWindowExposed(todo));
+        QLabel* count = todo->statusPanels[0];
+        QCOMPARE(count->text(), QStringLiteral("Tasks: 10000"));
+        QVERIFY2(count->contentsRect().width() >= count->fontMetrics().horizontalAdvance(count->text()),
+                 qPrintable(QStringLiteral("%1 px for %2 px of text").arg(count->contentsRect().width())
+                                .arg(count->fontMetrics().horizontalAdvance(count->text()))));
+        QLabel* alarms = todo->statusPanels[1];
+        QVERIFY(alarms->geometry().left() >= count->geometry().right());
+        QStatusBar* bar = todo->statusBar();
+        const int y = bar->height() / 2;
+        QTest::mouseMove(bar, QPoint(count->geometry().right() - 1, y));
+        QCOMPARE(todo->statusPanels[2]->text(), QStringLiteral("Number of current tasks"));
+        QTest::mouseMove(bar, QPoint(alarms->geometry().center().x(), y));
+        QCOMPARE(todo->statusPanels[2]->text(), QStringLiteral("Alarm indicator"));
+    }
+
     void statusBarHelpTexts()
     {
         TfrmToDo* todo = start({});

@@ -1,6 +1,7 @@
 #include "config/core/Settings.h"
 #include "platform/core/AppError.h"
 #include "platform/core/ConfigStore.h"
+#include "platform/core/ScreenFit.h"
 
 #include <QDir>
 #include <QFile>
@@ -148,36 +149,68 @@ private Q_SLOTS:
         QCOMPARE(std::get<QString>(*stored(store, "AltDirPath")), QString());
     }
 
-    void keepReachable_data()
+    // Whatever was stored, the window lies wholly on one screen, shrunk only to that screen's
+    // size and moved only as far as needed.
+    void keepOnScreen_data()
     {
         QTest::addColumn<QRect>("frame");
-        QTest::addColumn<QRect>("reachable");
+        QTest::addColumn<QRect>("onScreen");
         const QRect designed(293, 197, 407, 264);
         QTest::newRow("designed stays") << designed << designed;
         QTest::newRow("huge size") << QRect(0, 0, 2147483647 / 2, 32767) << QRect(0, 0, 1920, 1040);
+        QTest::newRow("huge size at a stored place") << QRect(300, 200, 2500, 1300) << QRect(0, 0, 1920, 1040);
         QTest::newRow("far up and left") << QRect(-32768, -32768, 407, 264) << QRect(0, 0, 407, 264);
         QTest::newRow("far down and right") << QRect(5000, 5000, 407, 264) << QRect(1513, 776, 407, 264);
-        QTest::newRow("partly off the left edge") << QRect(-200, 100, 407, 264) << QRect(-200, 100, 407, 264);
+        QTest::newRow("partly off the left edge") << QRect(-200, 100, 407, 264) << QRect(0, 100, 407, 264);
+        QTest::newRow("partly off the right edge") << QRect(1700, 100, 407, 264) << QRect(1513, 100, 407, 264);
         QTest::newRow("title row under the bottom edge") << QRect(100, 1020, 407, 264) << QRect(100, 776, 407, 264);
+        QTest::newRow("rows under the bottom edge") << QRect(100, 900, 407, 264) << QRect(100, 776, 407, 264);
         QTest::newRow("on the second screen") << QRect(2000, 100, 407, 264) << QRect(2000, 100, 407, 264);
-        QTest::newRow("too tall for the second screen") << QRect(2000, 100, 407, 2000) << QRect(2000, 100, 407, 1024);
+        QTest::newRow("too tall for the second screen") << QRect(2000, 100, 407, 2000) << QRect(2000, 0, 407, 1024);
+        QTest::newRow("mostly on the second screen") << QRect(1800, 100, 407, 264) << QRect(1920, 100, 407, 264);
     }
-    void keepReachable()
+    void keepOnScreen()
     {
         QFETCH(QRect, frame);
-        QFETCH(QRect, reachable);
+        QFETCH(QRect, onScreen);
         const QList<QRect> screens = {QRect(0, 0, 1920, 1040), QRect(1920, 0, 1280, 1024)};
-        QCOMPARE(SettingsIO::keepReachable(frame, screens), reachable);
+        QCOMPARE(veltry::keepOnScreen(frame, screens), onScreen);
+        // A 1280 x 900 screen at twice the scale: 640 x 450 in the units positions are kept in.
+        const QRect scaled = veltry::keepOnScreen(frame, {QRect(0, 0, 640, 450)});
+        QVERIFY(QRect(0, 0, 640, 450).contains(scaled));
+        // A window that cannot shrink to the screen keeps its top left corner on it.
+        const QRect unshrinkable = veltry::keepOnScreen(frame, {QRect(0, 0, 640, 450)}, QSize(700, 500));
+        QCOMPARE(unshrinkable.topLeft(), QPoint(0, 0));
+        QVERIFY(unshrinkable.width() >= 700 && unshrinkable.height() >= 500);
     }
 
-    void extremeStoredFrameStaysInReach()
+    void extremeStoredFrameStaysOnScreen_data()
     {
+        QTest::addColumn<qint32>("left");
+        QTest::addColumn<qint32>("top");
+        QTest::addColumn<qint32>("width");
+        QTest::addColumn<qint32>("height");
+        QTest::newRow("huge size, far up and left") << qint32(-32768) << qint32(-32768) << qint32(2147483647) << qint32(2147483647);
+        QTest::newRow("far right and down, small") << qint32(0x7fffffff) << qint32(0x7fffffff) << qint32(407) << qint32(50);
+        QTest::newRow("huge size at the designed place") << qint32(293) << qint32(197) << qint32(5000) << qint32(5000);
+    }
+    void extremeStoredFrameStaysOnScreen()
+    {
+        QFETCH(qint32, left);
+        QFETCH(qint32, top);
+        QFETCH(qint32, width);
+        QFETCH(qint32, height);
         Settings s;
         s.SaveSize = s.SavePosition = true;
-        s.ListWidth = s.ListHeight = 2147483647;
-        s.Left = s.Top = -32768;
+        s.ListWidth = width;
+        s.ListHeight = height;
+        s.Left = left;
+        s.Top = top;
         const QRect frame = SettingsIO::windowFrame(s, QRect(293, 197, 407, 264), QSize(1920, 1080));
-        QCOMPARE(SettingsIO::keepReachable(frame, {QRect(0, 0, 1920, 1040)}), QRect(0, 0, 1920, 1040));
+        const QRect screen(0, 0, 1920, 1040);
+        const QRect placed = veltry::keepOnScreen(frame, {screen});
+        QVERIFY2(screen.contains(placed), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(placed.x()).arg(placed.y())
+                                                          .arg(placed.width()).arg(placed.height())));
     }
 
     void categoriesWithGaps()

@@ -621,16 +621,17 @@ private Q_SLOTS:
             QStringList shown;
             for (int i = 0; i < d->lstCategory->count(); ++i)
                 shown << d->lstCategory->item(i)->text();
-            QCOMPARE(shown, (QStringList{"Errands", "Home", "work", "work"}));
+            // Exactly as typed, the empty one and the second "work" too.
+            QCOMPARE(shown, (QStringList{"", "Errands", "Home", "work", "work"}));
 
             // Nothing selected: nothing removed.
             d->lstCategory->clearSelection();
             QTest::mouseClick(d->BitBtn4, Qt::LeftButton);
-            QCOMPARE(d->lstCategory->count(), 4);
+            QCOMPARE(d->lstCategory->count(), 5);
             QTest::mouseClick(d->lstCategory->viewport(), Qt::LeftButton, {},
-                              d->lstCategory->visualItemRect(d->lstCategory->item(1)).center());
+                              d->lstCategory->visualItemRect(d->lstCategory->item(2)).center());
             press(Qt::Key_R, Qt::AltModifier);
-            QTRY_COMPARE(d->lstCategory->count(), 3);
+            QTRY_COMPARE(d->lstCategory->count(), 4);
             // Cancel does not undo them.
         });
         QCOMPARE(m_dlg->categories(), (QStringList{"Errands", "work"}));
@@ -643,9 +644,19 @@ private Q_SLOTS:
         });
         add->execute(false);
         m_app->shutdown();
+        // The store holds what the list box showed, entry for entry, and the next start shows it.
         const ConfigStore& store = ConfigStore::shared();
-        QCOMPARE(std::get<qint32>(*store.value(kSettingsKey, QStringLiteral("CategoryNum"))), 2);
-        QCOMPARE(std::get<QString>(*store.value(kSettingsKey, QStringLiteral("Cat1"))), QStringLiteral("work"));
+        QCOMPARE(std::get<qint32>(*store.value(kSettingsKey, QStringLiteral("CategoryNum"))), 4);
+        QStringList stored;
+        for (int n = 0; n < 4; ++n)
+            stored << std::get<QString>(*store.value(kSettingsKey, QStringLiteral("Cat%1").arg(n)));
+        QCOMPARE(stored, (QStringList{"", "Errands", "work", "work"}));
+        m_app.reset();
+        start();
+        QStringList shown;
+        for (int i = 0; i < m_dlg->lstCategory->count(); ++i)
+            shown << m_dlg->lstCategory->item(i)->text();
+        QCOMPARE(shown, stored);
     }
 
     // "Remove Category" removes the entry the user chose and leaves nothing selected, so a
