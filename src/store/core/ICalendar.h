@@ -26,9 +26,15 @@ struct Context
 };
 
 // A calendar holding one to-do per task row of `taskList` (wholly empty rows, such as an empty
-// list's placeholder, give none): description, due date and time, category, priority, notes,
-// creation date, alarm, recurrence and done mark.
+// list's placeholder, give none): UID, description, due date and time, category, priority,
+// notes, creation date, alarm, recurrence and done mark. Due times are in the system's zone,
+// named, with its definition.
 QByteArray encode(const CellStore& taskList, const Context& context = Context());
+
+// Gives every task row that has no UID, or one an earlier row holds (a copied row), a new one,
+// which the list then keeps: a task exported twice is the same to-do in both files. Returns the
+// rows given one.
+int assignUids(CellStore& taskList);
 
 // Writes `encode` through QSaveFile: the old file stays intact until the new one is complete.
 // Throws AppError naming the file and the reason.
@@ -36,7 +42,8 @@ void saveToFile(const CellStore& taskList, const QString& path, const Context& c
 
 struct Tasks
 {
-    CellStore rows;    // the task columns; row 0 is empty, rows 1.. are the to-dos in file order
+    CellStore rows;    // the task columns, each to-do's UID in TaskCol::Reserved; row 0 is empty, rows 1..
+                       // are the to-dos in file order
     int todos = 0;
     int skipped = 0;   // events, journal entries and other items that are not to-dos
 };
