@@ -376,7 +376,12 @@ void tst_SyncEngine::conflictCopyBesideAnotherProgramsResource()
     // Another program names its resources its own way, not after the UID.
     peer({QStringLiteral("put"), QStringLiteral("their-own-name.ics"), QStringLiteral("shared-1"), QStringLiteral("shared")});
     QVERIFY(a->sync());
-    a->find(QStringLiteral("shared"))->at(TaskCol::Task) = QStringLiteral("shared, edited here");
+    // Edited on both sides, the description in both, a category here: the merged to-do goes back
+    // to the other program's resource, the list's own version to a new one beside it.
+    TaskRow* shared = a->find(QStringLiteral("shared"));
+    QVERIFY(shared);
+    shared->at(TaskCol::Task) = QStringLiteral("shared, edited here");
+    shared->at(TaskCol::Category) = QStringLiteral("Home");
     peer({QStringLiteral("edit"), QStringLiteral("shared-1"), QStringLiteral("shared, edited there")});
     QVERIFY(a->sync());
     QVERIFY(a->sync());
@@ -386,7 +391,7 @@ void tst_SyncEngine::conflictCopyBesideAnotherProgramsResource()
     QStringList resources{QStringLiteral("their-own-name.ics"), copy + QStringLiteral(".ics")};
     resources.sort();
     QCOMPARE(peer({QStringLiteral("resources")}).split(QLatin1Char('\n')), resources);
-    VERIFY_SERVER_HOLDS(*a, QStringLiteral("shared-1|shared, edited there|||Office"));
+    VERIFY_SERVER_HOLDS(*a, QStringLiteral("shared-1|shared, edited there||Home|Office"));
     QVERIFY(b->sync());
     QCOMPARE(b->descriptions(), a->descriptions());
 }
