@@ -124,7 +124,7 @@ QTimeZone zoneNamed(const QByteArray& tzid)
 // in no zone at all is floating and taken as it stands.
 QDateTime localMoment(icaltimetype t, const QTimeZone& local, const QByteArray& tzid = {})
 {
-    bool floating = t.zone == nullptr && !icaltime_is_utc(t);
+    const bool floating = t.zone == nullptr && !icaltime_is_utc(t);
     const QTimeZone named = floating ? zoneNamed(tzid) : QTimeZone();
     if (!floating)
         t = icaltime_convert_to_zone(t, icaltimezone_get_utc_timezone());

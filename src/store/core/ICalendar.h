@@ -59,7 +59,9 @@ using TaskCells = std::array<QString, TaskCol::Count>;
 // One task as a calendar object resource of its own: a calendar holding one to-do whose UID is
 // the task's. A checked task carries its completion time, `completedAt` or else the context's now.
 // Given the resource's `previous` text (the server's copy), only the properties of the columns
-// that differ from it are written anew, so what other programs keep there stays.
+// that differ from it are written anew, so what other programs keep there stays: a due time in
+// the to-do's own zone, a changed due moment without the duration it replaces. A change stamps
+// LAST-MODIFIED; a new due moment, done mark or repeat also counts up SEQUENCE.
 QByteArray encodeTask(const TaskCells& task, const QDateTime& completedAt = QDateTime(),
                       const Context& context = Context(), QByteArrayView previous = {});
 
