@@ -1395,6 +1395,8 @@ void TfrmToDo::mnuExportClick()
 {
     TfrmExport dialog(TaskGrid, dataDirectory() + kTaskListFileName, this);
     dialog.exec();
+    if (dialog.uidsGiven())
+        SaveTaskList();
 }
 
 // --- advanced sort and find ------------------------------------------------------------------
