@@ -608,6 +608,7 @@ void TfrmToDo::setAlarmsEnabled(bool on)
     else
         Timer1->stop();
     statusPanels[1]->setText(on ? QStringLiteral("Alarms: ON") : QStringLiteral("Alarms: OFF"));
+    Q_EMIT alarmsEnabledChanged(on);
 }
 
 void TfrmToDo::saveSettings()

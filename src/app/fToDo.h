@@ -188,6 +188,10 @@ public:
 
     static const QRect kDesignedFrame;
 
+Q_SIGNALS:
+    // The alarm switch changed, whoever changed it.
+    void alarmsEnabledChanged(bool on);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;

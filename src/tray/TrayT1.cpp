@@ -122,6 +122,9 @@ TForm1::TForm1(const TPreviousInstance* previous, QWidget* parent) : QWidget(par
 
 TForm1::~TForm1()
 {
+    // The tray entry goes before the menu it exports.
+    delete TrayIcon1;
+    TrayIcon1 = nullptr;
     if (g_mainForm == this)
         g_mainForm = nullptr;
 }
@@ -133,7 +136,15 @@ TForm1* TForm1::mainForm()
 
 void TForm1::setTaskWindow(TfrmToDo* window)
 {
+    if (m_taskWindow)
+        disconnect(m_taskWindow, nullptr, this, nullptr);
     m_taskWindow = window;
+    // The tray menu shows the switch as it is: a panel drawing the menu reads the check mark
+    // from the action, so it must follow every change, not only those made from the menu.
+    if (window) {
+        mnuEnableAlarms->setChecked(window->alarmsEnabled());
+        connect(window, &TfrmToDo::alarmsEnabledChanged, mnuEnableAlarms, &QAction::setChecked);
+    }
 }
 
 TfrmToDo* TForm1::taskWindow() const
@@ -200,9 +211,8 @@ void TForm1::mnuEnableAlarmsClick()
         mnuEnableAlarms->setChecked(true);
         return;
     }
-    const bool on = !m_taskWindow->alarmsEnabled();
-    m_taskWindow->setAlarmsEnabled(on);
-    mnuEnableAlarms->setChecked(on);
+    // The check mark follows through alarmsEnabledChanged.
+    m_taskWindow->setAlarmsEnabled(!m_taskWindow->alarmsEnabled());
 }
 
 void TForm1::mnuExitClick()
