@@ -62,7 +62,7 @@ TForm1::TForm1(const TPreviousInstance* previous, QWidget* parent) : QWidget(par
 
     imgDay.add(QPixmap(16, 16));
     for (int d = 1; d <= 31; ++d) {
-        imgDay.add(drawDayPicture(d, 16));
+        imgDay.add([d](QSize pixels) { return drawDayPicture(d, pixels.width()); });
         QIcon icon;
         icon.addPixmap(imgDay.image(d));
         for (int side : {22, 24, 32, 48})
