@@ -89,7 +89,8 @@ TForm1::TForm1(const TPreviousInstance* previous, QWidget* parent) : QWidget(par
 
     SingleInstance1 = new TSingleInstance(previous, this);
     SingleInstance1->setObjectName(QStringLiteral("SingleInstance1"));
-    connect(SingleInstance1, &TSingleInstance::showRequested, this, &TForm1::showTaskWindow);
+    connect(SingleInstance1, &TSingleInstance::showRequested, this,
+            [this](const QString& activationToken) { showTaskWindow(activationToken); });
 
     CalComp1 = new TCalComp(this);
     CalComp1->setObjectName(QStringLiteral("CalComp1"));
@@ -169,11 +170,16 @@ void TForm1::mnuRestoreClick()
     showTaskWindow();
 }
 
-void TForm1::showTaskWindow()
+void TForm1::showTaskWindow(const QString& activationToken)
 {
     QWidget* window = m_taskWindow;
     if (!window)
         return;
+    // Qt's Wayland shell takes the token from the environment when the window asks for the
+    // focus, and the token is good for one use: it is set only for this one request.
+    const bool withToken = !activationToken.isEmpty() && QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    if (withToken)
+        qputenv("XDG_ACTIVATION_TOKEN", activationToken.toLatin1());
     window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     window->show();
     window->raise();
@@ -183,6 +189,8 @@ void TForm1::showTaskWindow()
         modal->raise();
         modal->activateWindow();
     }
+    if (withToken)
+        qunsetenv("XDG_ACTIVATION_TOKEN");
 }
 
 void TForm1::putAwayTaskWindow(QWidget* window)
