@@ -2,8 +2,8 @@
 # On a panel that speaks the status-notifier protocol (the tray of most desktops today) the icon
 # registers with the panel's watcher and exports the tray menu over D-Bus in its current state;
 # the panel's click shows the task window, its menu switches the alarms off and on (a task that
-# falls due meanwhile rings only once they are on again) and its Exit ends the run with the list
-# saved.
+# falls due meanwhile rings only once they are on again, with a desktop notification) and its
+# Exit ends the run with the list saved.
 if [ -z "${E2E_OWN_SESSION_BUS:-}" ]; then
   command -v dbus-run-session >/dev/null || { echo "FAIL: dbus-run-session is not installed" >&2; exit 1; }
   E2E_OWN_SESSION_BUS=1 exec dbus-run-session -- bash "$0" "$@"
@@ -69,6 +69,9 @@ xdotool search --onlyvisible --name '^Task Due Reminder$' >/dev/null 2>&1 && fai
 for _ in $(seq 50); do [ "$(menu_now | normalise)" = "$(expected_menu 1)" ] && break; sleep 0.1; done
 [ "$(menu_now | normalise)" = "$(expected_menu 1)" ] || fail "the menu still shows the alarms off"
 reminder="$(wait_for_window "Task Due Reminder")"
+# The reminder is also announced through the desktop's notification service.
+file_holds "$panel_log" "notify Veltry|Task Due Reminder|Renew the passport/Due 1/2/20 09:30am" 50 \
+  || { grep '^notify' "$panel_log" >&2; fail "the reminder sent no desktop notification"; }
 xdotool windowfocus --sync "$reminder" 2>/dev/null || true
 xdotool key --clearmodifiers alt+c
 for _ in $(seq 50); do xdotool search --onlyvisible --name '^Task Due Reminder$' >/dev/null 2>&1 || break; sleep 0.1; done

@@ -1,9 +1,10 @@
 #!/usr/bin/python3
 """A small status-notifier panel for the end-to-end tests, on the session bus.
 
-serve LOG        owns the watcher name and a host name, answers the watcher's properties (with
-                 introspection data, which Qt reads them through) and writes to LOG each item that
-                 registers or goes, and each menu update an item announces
+serve LOG        owns the watcher name, a host name and the notification service's name, answers
+                 the watcher's properties (with introspection data, which Qt reads them through)
+                 and writes to LOG each item that registers or goes, each menu update an item
+                 announces and each notification
 layout           prints the first item's menu as the panel would draw it, one entry a line:
                  id, type, label, toggle type, toggle state, enabled, visible (TAB between them)
 activate         clicks the first item as a panel does (Activate)
@@ -133,6 +134,33 @@ class Watcher(dbus.service.Object):
         return INTROSPECTION
 
 
+class Notifications(dbus.service.Object):
+    """The desktop's notification service, as far as the tests look: each notification logged."""
+
+    def __init__(self, bus, log_path):
+        super().__init__(bus, "/org/freedesktop/Notifications")
+        self.log_path = log_path
+        self.last_id = 0
+
+    @dbus.service.method("org.freedesktop.Notifications", in_signature="susssasa{sv}i", out_signature="u")
+    def Notify(self, app_name, replaces_id, icon, summary, body, actions, hints, timeout):
+        self.last_id += 1
+        log(self.log_path, "notify %s|%s|%s" % (app_name, summary, str(body).replace("\n", "/")))
+        return dbus.UInt32(self.last_id)
+
+    @dbus.service.method("org.freedesktop.Notifications", out_signature="as")
+    def GetCapabilities(self):
+        return dbus.Array(["actions", "body"], signature="s")
+
+    @dbus.service.method("org.freedesktop.Notifications", out_signature="ssss")
+    def GetServerInformation(self):
+        return ("test panel", "veltry tests", "1.0", "1.2")
+
+    @dbus.service.method("org.freedesktop.Notifications", in_signature="u")
+    def CloseNotification(self, notification_id):
+        pass
+
+
 def serve(log_path):
     from dbus.mainloop.glib import DBusGMainLoop
     from gi.repository import GLib
@@ -141,11 +169,13 @@ def serve(log_path):
     bus = dbus.SessionBus()
     watcher = Watcher(bus, log_path)
     host = "org.kde.StatusNotifierHost-%d" % __import__("os").getpid()
-    names = [dbus.service.BusName(host, bus), dbus.service.BusName(WATCHER, bus, do_not_queue=True)]
+    notifications = Notifications(bus, log_path)
+    names = [dbus.service.BusName(host, bus), dbus.service.BusName(WATCHER, bus, do_not_queue=True),
+             dbus.service.BusName("org.freedesktop.Notifications", bus, do_not_queue=True)]
     watcher.RegisterStatusNotifierHost(host)
     log(log_path, "ready")
     GLib.MainLoop().run()
-    del names
+    del names, notifications
 
 
 def first_item(bus):
