@@ -12,6 +12,7 @@ packages=(
   desktop-file-utils appstream dpkg-dev
   python3-icalendar
   qtkeychain-qt6-dev radicale python3-caldav xandikos
+  dbus-daemon python3-dbus python3-gi weston qt6-wayland
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -2,7 +2,7 @@
 # Pictures of the add/edit task dialog under Xvfb: both panels expanded, both collapsed, and the
 # pop-up calendar in its day and month views. They come from the dialog's widget test, which
 # grabs them when VELTRY_SHOTS names a folder.
-# Usage: scripts/screenshots-addtask.sh [build folder] [output folder]
+# Usage: [QT_SCALE_FACTOR=2] scripts/screenshots-addtask.sh [build folder] [output folder]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD="$(realpath "${1:-build}")"
@@ -18,7 +18,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 1024x700x24 -nolisten tcp 3>"$TMP/display" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 2048x1400x24 -nolisten tcp 3>"$TMP/display" >/dev/null 2>&1 &
 XPID=$!
 for _ in $(seq 100); do [ -s "$TMP/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n1 "$TMP/display")"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes screenshots of the task window under Xvfb: the window with a small list, and the same
 # with the pointer resting on a toolbar button (its hint and help text showing).
-# Usage: scripts/screenshots-main.sh [program] [output folder]
+# Usage: [QT_SCALE_FACTOR=2] scripts/screenshots-main.sh [program] [output folder]
 source "$(dirname "$0")/shots-lib.sh"
 
 # A dozen tasks: every priority colour, checked tasks, tasks with notes, a description too long
@@ -24,8 +24,8 @@ source "$(dirname "$0")/shots-lib.sh"
 
 start_program 1024x700
 id="$(find_window "Veltry Professional")"
-xdotool windowsize "$id" 460 360
-xdotool windowmove "$id" 40 40
+xdotool windowsize "$id" "$(px 460)" "$(px 360)"
+xdotool windowmove "$id" "$(px 40)" "$(px 40)"
 # Without a window manager nothing activates the window; hints show only in the active one.
 xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id"
 sleep 0.5
@@ -33,19 +33,19 @@ sleep 0.5
 xdotool key --window "$id" alt+w
 sleep 0.3
 # Sort by the due date: a click on its title draws the arrow there.
-xdotool mousemove --window "$id" 270 58 click 1
+xdotool mousemove --window "$id" "$(px 270)" "$(px 58)" click 1
 sleep 0.3
-xdotool mousemove 700 600
+xdotool mousemove "$(px 700)" "$(px 600)"
 sleep 0.3
 import -window "$id" "$OUT/main-window.png"
 
 # Rest the pointer on the Add Task button (below the menu bar, 90 pixels from the left) until
 # its hint shows.
-xdotool mousemove --window "$id" 103 80
+xdotool mousemove --window "$id" "$(px 103)" "$(px 80)"
 sleep 0.3
-xdotool mousemove --window "$id" 103 36
+xdotool mousemove --window "$id" "$(px 103)" "$(px 36)"
 sleep 0.2
-xdotool mousemove --window "$id" 104 35
+xdotool mousemove --window "$id" "$(px 104)" "$(px 35)"
 sleep 2
-import -window root -crop 520x440+20+20 "$OUT/main-window-hover.png"
+import -window root -crop "$(px 520)x$(px 440)+$(px 20)+$(px 20)" "$OUT/main-window-hover.png"
 echo "screenshots in $OUT"

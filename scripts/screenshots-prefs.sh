@@ -3,7 +3,7 @@
 # its three pages, the "Add Task Category", "Choose Directory", "Calendar Server" and "Warning: File
 # Already Exists" dialogs, and the font chooser. The program runs from its own folder, so switching the alternate
 # path on fills in that folder, which already holds a task list: OK then brings the warning.
-# Usage: scripts/screenshots-prefs.sh [program] [output folder]
+# Usage: [QT_SCALE_FACTOR=2] scripts/screenshots-prefs.sh [program] [output folder]
 source "$(dirname "$0")/shots-lib.sh"
 
 # Three categories, so the list is not empty.

@@ -22,9 +22,15 @@ export XDG_CONFIG_HOME="$TMP/config" XDG_DATA_HOME="$TMP/data" XDG_RUNTIME_DIR="
 export QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8
 unset SESSION_MANAGER
 
-# Xvfb with a screen of $1 (WIDTHxHEIGHT), then the program; its pid is in APP.
+# QT_SCALE_FACTOR (for example 1.5 or 2) shows the windows as on a high-resolution screen: the
+# screen and the positions the scripts point at grow with it.
+SCALE="${QT_SCALE_FACTOR:-1}"
+px() { awk -v n="$1" -v s="$SCALE" 'BEGIN { printf "%d", n * s + 0.5 }'; }
+
+# Xvfb with a screen of $1 (WIDTHxHEIGHT, before scaling), then the program; its pid is in APP.
 start_program() {
-  Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp 3>"$TMP/display" >/dev/null 2>&1 &
+  local screen="$(px "${1%x*}")x$(px "${1#*x}")"
+  Xvfb -displayfd 3 -screen 0 "${screen}x24" -nolisten tcp 3>"$TMP/display" >/dev/null 2>&1 &
   PIDS+=($!)
   for _ in $(seq 100); do [ -s "$TMP/display" ] && break; sleep 0.1; done
   export DISPLAY=":$(head -n1 "$TMP/display")"

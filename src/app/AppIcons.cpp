@@ -1,5 +1,6 @@
 #include "app/AppIcons.h"
 
+#include <QGuiApplication>
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -20,26 +21,34 @@ void initResources()
     Q_UNUSED(done);
 }
 
-QPixmap pixmap(const QString& name, QSize size)
+QPixmap pixmap(const QString& name, QSize size, qreal dpr)
 {
     initResources();
     QSvgRenderer renderer(QStringLiteral(":/icons/%1.svg").arg(name));
     if (!renderer.isValid())
         return {};
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    if (dpr <= 0)
+        dpr = 1.0;
+    QImage image(QSize(qRound(size.width() * dpr), qRound(size.height() * dpr)), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(image.size())));
     painter.end();
+    image.setDevicePixelRatio(dpr);
     return QPixmap::fromImage(image);
+}
+
+QPixmap pixmap(const QString& name, QSize size)
+{
+    return pixmap(name, size, qGuiApp ? qGuiApp->devicePixelRatio() : 1.0);
 }
 
 QIcon programIcon()
 {
     QIcon icon;
     for (int side : {16, 22, 24, 32, 48, 64})
-        icon.addPixmap(pixmap(QStringLiteral("veltry"), QSize(side, side)));
+        icon.addPixmap(pixmap(QStringLiteral("veltry"), QSize(side, side), 1.0));
     return icon;
 }
 

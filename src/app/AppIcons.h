@@ -11,8 +11,11 @@ namespace veltry::AppIcons {
 // static, so its resource initialiser only runs when something calls it. Safe to call often.
 void initResources();
 
-// The picture ":/icons/<name>.svg" drawn at exactly `size` on a transparent background; a
-// null pixmap when there is no such picture.
+// The picture ":/icons/<name>.svg" on a transparent background, `size` logical pixels drawn
+// at device pixel ratio `dpr` (size × dpr pixels, carrying the ratio); a null pixmap when there
+// is no such picture.
+QPixmap pixmap(const QString& name, QSize size, qreal dpr);
+// The same at the highest ratio of the screens, so it is sharp on a 150 % or 200 % screen.
 QPixmap pixmap(const QString& name, QSize size);
 
 // The program's own icon, in the sizes window managers and trays ask for.

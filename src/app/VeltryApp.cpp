@@ -44,7 +44,8 @@ bool VeltryApp::start()
         m_previous.reset();
         m_secondCopy = true;
         m_shutDown = true;
-        TSingleInstance::bringRunningForward(name);
+        // The token the desktop started us with lets the running copy's window take the focus.
+        TSingleInstance::bringRunningForward(name, 3000, qEnvironmentVariable("XDG_ACTIVATION_TOKEN"));
         return false;
     }
 

@@ -95,8 +95,9 @@ TfrmToDo::TfrmToDo(TfrmPrefs* prefs, TfrmTaskHistory* history, QWidget* parent)
     setFont(f);
 
     setWindowIcon(AppIcons::programIcon());
-    ImageList2.add(AppIcons::pixmap(QStringLiteral("checkmark"), ImageList2.size()));
-    ImageList2.add(AppIcons::pixmap(QStringLiteral("notes"), ImageList2.size()));
+    // Drawn from their outlines for each screen's resolution.
+    ImageList2.add([](QSize pixels) { return AppIcons::pixmap(QStringLiteral("checkmark"), pixels, 1.0); });
+    ImageList2.add([](QSize pixels) { return AppIcons::pixmap(QStringLiteral("notes"), pixels, 1.0); });
     ImageList2.add(blankImage(ImageList2.size()));
 
     auto* central = new QWidget(this);
@@ -658,6 +659,7 @@ void TfrmToDo::setAlarmsEnabled(bool on)
     else
         Timer1->stop();
     statusPanels[1]->setText(on ? QStringLiteral("Alarms: ON") : QStringLiteral("Alarms: OFF"));
+    Q_EMIT alarmsEnabledChanged(on);
 }
 
 void TfrmToDo::saveSettings()

@@ -193,6 +193,10 @@ public:
     // The task count's status panel as designed; a count too long for it widens it.
     static constexpr int kCountPanelWidth = 75;
 
+Q_SIGNALS:
+    // The alarm switch changed, whoever changed it.
+    void alarmsEnabledChanged(bool on);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;

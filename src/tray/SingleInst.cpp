@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <pwd.h>
@@ -25,6 +26,10 @@ namespace veltry {
 namespace {
 const QByteArray kShowRequest = "show\n";
 const QByteArray kShowAnswer = "ok\n";
+// Sent before the request when the later copy has an activation token. Copies of older
+// editions skip lines they do not know, so they still answer the request that follows.
+const QByteArray kTokenPrefix = "token ";
+constexpr int kMaxTokenLength = 512;
 
 QString userName()
 {
@@ -207,27 +212,45 @@ void TSingleInstance::listen(const QString& name)
     });
 }
 
+bool TSingleInstance::isSendableToken(const QString& token)
+{
+    if (token.isEmpty() || token.size() > kMaxTokenLength)
+        return false;
+    return std::all_of(token.begin(), token.end(), [](QChar c) { return c.unicode() > 0x20 && c.unicode() < 0x7f; });
+}
+
 void TSingleInstance::readRequest(QLocalSocket* socket)
 {
+    // A line longer than any request is not ours: drop the connection rather than buffer it.
+    if (!socket->canReadLine() && socket->bytesAvailable() > kMaxTokenLength + 64) {
+        socket->abort();
+        return;
+    }
     while (socket->canReadLine()) {
-        const QByteArray line = socket->readLine();
-        if (line == kShowRequest) {
+        const QByteArray line = socket->readLine(kMaxTokenLength + 64);
+        if (line.startsWith(kTokenPrefix) && line.endsWith('\n')) {
+            const QString token = QString::fromLatin1(line.mid(kTokenPrefix.size()).chopped(1));
+            socket->setProperty("activationToken", isSendableToken(token) ? token : QString());
+        } else if (line == kShowRequest) {
             socket->write(kShowAnswer);
             socket->flush();
-            Q_EMIT showRequested();
+            Q_EMIT showRequested(socket->property("activationToken").toString());
         }
     }
 }
 
-bool TSingleInstance::bringRunningForward(const QString& name, int timeoutMs)
+bool TSingleInstance::bringRunningForward(const QString& name, int timeoutMs, const QString& activationToken)
 {
+    QByteArray request = kShowRequest;
+    if (isSendableToken(activationToken))
+        request.prepend(kTokenPrefix + activationToken.toLatin1() + '\n');
     const QString path = TPreviousInstance::channelPath(name);
     const QDeadlineTimer deadline(timeoutMs);
     while (!deadline.hasExpired()) {
         QLocalSocket socket;
         socket.connectToServer(path);
         if (socket.waitForConnected(int(qMin<qint64>(500, deadline.remainingTime())))) {
-            socket.write(kShowRequest);
+            socket.write(request);
             if (socket.waitForBytesWritten(int(deadline.remainingTime()))) {
                 // Wait for the answer, so the request is known to have arrived.
                 while (!socket.canReadLine() && socket.waitForReadyRead(int(deadline.remainingTime()))) {

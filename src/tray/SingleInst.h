@@ -60,12 +60,19 @@ public:
     bool isListening() const;
 
     // Asks the copy holding `name` to show its window, retrying while that copy is still
-    // starting. True when the request was delivered within `timeoutMs`.
-    static bool bringRunningForward(const QString& name, int timeoutMs = 3000);
+    // starting. True when the request was delivered within `timeoutMs`. `activationToken` is
+    // the one the desktop started this copy with (on Wayland, XDG_ACTIVATION_TOKEN): with it
+    // the running copy may take the focus, which the compositor refuses a window otherwise.
+    static bool bringRunningForward(const QString& name, int timeoutMs = 3000,
+                                    const QString& activationToken = QString());
+
+    // Whether `token` can travel in a request: one line of printable ASCII, not too long.
+    static bool isSendableToken(const QString& token);
 
 Q_SIGNALS:
-    // A later copy asked this one to show its window.
-    void showRequested();
+    // A later copy asked this one to show its window, handing on its activation token (empty
+    // when it had none).
+    void showRequested(const QString& activationToken);
 
 private:
     void listen(const QString& name);

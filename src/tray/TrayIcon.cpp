@@ -1,7 +1,6 @@
 #include "tray/TrayIcon.h"
 
 #include <QApplication>
-#include <QCursor>
 #include <QMenu>
 #include <QWidget>
 
@@ -13,8 +12,6 @@ std::optional<bool> g_trayAvailableOverride;
 
 TTrayIcon::TTrayIcon(QObject* parent) : QObject(parent), m_tray(std::make_unique<QSystemTrayIcon>())
 {
-    // The menu is opened by PopupAtCursor rather than handed to the tray, so that a right click
-    // without a menu can count as a click and the menu shows what the program last put in it.
     connect(m_tray.get(), &QSystemTrayIcon::activated, this, &TTrayIcon::activated);
     // The window an X11 tray embeds is made by Qt when a tray appears, possibly much later.
     qApp->installEventFilter(this);
@@ -102,12 +99,26 @@ void TTrayIcon::RemoveFromTray()
     m_shown = false;
 }
 
-bool TTrayIcon::PopupAtCursor()
+void TTrayIcon::SetPopupMenu(QMenu* menu)
 {
-    if (!m_popupMenu || !m_autoPopup)
-        return false;
-    m_popupMenu->popup(QCursor::pos());
-    return true;
+    m_popupMenu = menu;
+    handMenuToTray();
+}
+
+void TTrayIcon::SetAutoPopup(bool on)
+{
+    m_autoPopup = on;
+    handMenuToTray();
+}
+
+void TTrayIcon::handMenuToTray()
+{
+    m_tray->setContextMenu(PopupAtCursor() ? m_popupMenu.data() : nullptr);
+}
+
+bool TTrayIcon::PopupAtCursor() const
+{
+    return m_popupMenu && m_autoPopup;
 }
 
 void TTrayIcon::activated(QSystemTrayIcon::ActivationReason reason)

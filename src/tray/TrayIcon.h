@@ -36,12 +36,14 @@ public:
     const QIcon& Picture() const { return m_picture; }
     void SetPicture(const QIcon& icon) { m_picture = icon; }
 
-    // Not owned; forgotten when the menu is destroyed.
+    // Not owned; forgotten when the menu is destroyed. The tray itself shows the menu: a panel
+    // that speaks the status-notifier protocol reads it over D-Bus and draws it, an X11 tray has
+    // Qt open it at the pointer. Either way it shows the actions' current state.
     QMenu* PopupMenu() const { return m_popupMenu; }
-    void SetPopupMenu(QMenu* menu) { m_popupMenu = menu; }
+    void SetPopupMenu(QMenu* menu);
     // Whether a right click opens PopupMenu (otherwise it counts as a click).
     bool AutoPopup() const { return m_autoPopup; }
-    void SetAutoPopup(bool on) { m_autoPopup = on; }
+    void SetAutoPopup(bool on);
 
     bool ShowHint() const { return m_showHint; }
     void SetShowHint(bool on) { m_showHint = on; }
@@ -54,8 +56,9 @@ public:
     // Adds the icon to the tray, or updates the entry when it is already there.
     void ShowInTray();
     void RemoveFromTray();
-    // Opens PopupMenu at the pointer; false (and nothing opens) without a menu or with AutoPopup off.
-    bool PopupAtCursor();
+    // Whether a right click opens the menu: true when the tray holds PopupMenu and shows it
+    // (see SetPopupMenu); false without a menu or with AutoPopup off.
+    bool PopupAtCursor() const;
 
     // The tooltip the tray entry carries (empty without ShowHint).
     QString trayToolTip() const;
@@ -92,6 +95,7 @@ private:
     void mouseDown(Qt::MouseButton button);
     void mouseUp(Qt::MouseButton button);
     void click();
+    void handMenuToTray();
 
     std::unique_ptr<QSystemTrayIcon> m_tray;
     QIcon m_picture;

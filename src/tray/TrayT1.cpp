@@ -62,7 +62,7 @@ TForm1::TForm1(const TPreviousInstance* previous, QWidget* parent) : QWidget(par
 
     imgDay.add(QPixmap(16, 16));
     for (int d = 1; d <= 31; ++d) {
-        imgDay.add(drawDayPicture(d, 16));
+        imgDay.add([d](QSize pixels) { return drawDayPicture(d, pixels.width()); });
         QIcon icon;
         icon.addPixmap(imgDay.image(d));
         for (int side : {22, 24, 32, 48})
@@ -89,7 +89,8 @@ TForm1::TForm1(const TPreviousInstance* previous, QWidget* parent) : QWidget(par
 
     SingleInstance1 = new TSingleInstance(previous, this);
     SingleInstance1->setObjectName(QStringLiteral("SingleInstance1"));
-    connect(SingleInstance1, &TSingleInstance::showRequested, this, &TForm1::showTaskWindow);
+    connect(SingleInstance1, &TSingleInstance::showRequested, this,
+            [this](const QString& activationToken) { showTaskWindow(activationToken); });
 
     CalComp1 = new TCalComp(this);
     CalComp1->setObjectName(QStringLiteral("CalComp1"));
@@ -122,6 +123,9 @@ TForm1::TForm1(const TPreviousInstance* previous, QWidget* parent) : QWidget(par
 
 TForm1::~TForm1()
 {
+    // The tray entry goes before the menu it exports.
+    delete TrayIcon1;
+    TrayIcon1 = nullptr;
     if (g_mainForm == this)
         g_mainForm = nullptr;
 }
@@ -133,7 +137,15 @@ TForm1* TForm1::mainForm()
 
 void TForm1::setTaskWindow(TfrmToDo* window)
 {
+    if (m_taskWindow)
+        disconnect(m_taskWindow, nullptr, this, nullptr);
     m_taskWindow = window;
+    // The tray menu shows the switch as it is: a panel drawing the menu reads the check mark
+    // from the action, so it must follow every change, not only those made from the menu.
+    if (window) {
+        mnuEnableAlarms->setChecked(window->alarmsEnabled());
+        connect(window, &TfrmToDo::alarmsEnabledChanged, mnuEnableAlarms, &QAction::setChecked);
+    }
 }
 
 TfrmToDo* TForm1::taskWindow() const
@@ -158,11 +170,16 @@ void TForm1::mnuRestoreClick()
     showTaskWindow();
 }
 
-void TForm1::showTaskWindow()
+void TForm1::showTaskWindow(const QString& activationToken)
 {
     QWidget* window = m_taskWindow;
     if (!window)
         return;
+    // Qt's Wayland shell takes the token from the environment when the window asks for the
+    // focus, and the token is good for one use: it is set only for this one request.
+    const bool withToken = !activationToken.isEmpty() && QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    if (withToken)
+        qputenv("XDG_ACTIVATION_TOKEN", activationToken.toLatin1());
     window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     window->show();
     window->raise();
@@ -172,6 +189,8 @@ void TForm1::showTaskWindow()
         modal->raise();
         modal->activateWindow();
     }
+    if (withToken)
+        qunsetenv("XDG_ACTIVATION_TOKEN");
 }
 
 void TForm1::putAwayTaskWindow(QWidget* window)
@@ -200,9 +219,8 @@ void TForm1::mnuEnableAlarmsClick()
         mnuEnableAlarms->setChecked(true);
         return;
     }
-    const bool on = !m_taskWindow->alarmsEnabled();
-    m_taskWindow->setAlarmsEnabled(on);
-    mnuEnableAlarms->setChecked(on);
+    // The check mark follows through alarmsEnabledChanged.
+    m_taskWindow->setAlarmsEnabled(!m_taskWindow->alarmsEnabled());
 }
 
 void TForm1::mnuExitClick()

@@ -45,8 +45,10 @@ public:
     void mnuEnableAlarmsClick();
     void mnuExitClick();
 
-    // Shows the task window, restored, raised and active.
-    void showTaskWindow();
+    // Shows the task window, restored, raised and active. `activationToken` is one the desktop
+    // issued for this (a later copy's, handed on): on Wayland the compositor lets a window take
+    // the focus only with one.
+    void showTaskWindow(const QString& activationToken = QString());
     // Minimise and close of the task window: into the tray when there is one, else onto the
     // task bar, so the window and its commands stay reachable.
     static void putAwayTaskWindow(QWidget* window);

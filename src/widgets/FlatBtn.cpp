@@ -714,6 +714,12 @@ void TFlatButton::hideEvent(QHideEvent *e)
 
 // ---- painting ---------------------------------------------------------------------------
 
+QSize TFlatButton::pictureSize() const
+{
+    // A picture made for a high-resolution screen has more pixels than the room it takes.
+    return m_bitmap.deviceIndependentSize().toSize();
+}
+
 TFlatButton::Placement TFlatButton::computePlacement() const
 {
     Placement pl;
@@ -726,8 +732,9 @@ TFlatButton::Placement TFlatButton::computePlacement() const
     const bool sideBySide = hasPicture
         && (m_layout == TFlatButtonLayout::blBitmapLeft
             || m_layout == TFlatButtonLayout::blBitmapRight);
-    const int pw = m_bitmap.width() + (pl.hasMark && hasPicture ? kMarkSpace : 0);
-    const int ph = m_bitmap.height();
+    const QSize picture = pictureSize();
+    const int pw = picture.width() + (pl.hasMark && hasPicture ? kMarkSpace : 0);
+    const int ph = picture.height();
     int tw = 0;
     int th = 0;
     int G = 0;
@@ -884,10 +891,10 @@ void TFlatButton::paintEvent(QPaintEvent *)
     const bool hasPicture = !m_bitmap.isNull();
     const bool raisedStyle = m_bevelStyle == TFlatButtonBevelStyle::bsRaised;
     const QPoint pic = pl.picture;
-    const int ph = m_bitmap.height();
+    const QSize picture = pictureSize();
     auto markAt = [&](int extra) {
         if (hasPicture)
-            return QPoint(m_bitmap.width() + pic.x() + extra, ph / 2 + pic.y() + extra - 3);
+            return QPoint(picture.width() + pic.x() + extra, picture.height() / 2 + pic.y() + extra - 3);
         const QRect &box = pl.captionBox;
         return QPoint(box.x() + pl.captionWidth + extra,
                       pl.captionHeight / 2 + box.y() + extra - 3);

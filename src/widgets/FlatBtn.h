@@ -161,6 +161,8 @@ private:
     };
 
     Placement computePlacement() const;
+    // The room the picture takes, in logical pixels.
+    QSize pictureSize() const;
     bool hasMenuMark() const;
     bool isOverButton(QPoint local) const;
     bool pointerIsOver() const;

@@ -405,7 +405,7 @@ void TTextGrid::drawCell(QPainter& p, const TCellLayout& L)
     if (L.image && m_images) {
         p.save();
         p.setClipRect(L.cell);
-        p.drawPixmap(L.imageRect.topLeft(), m_images->image(L.imageIndex));
+        p.drawPixmap(L.imageRect.topLeft(), m_images->image(L.imageIndex, p.device()->devicePixelRatioF()));
         p.restore();
     }
 }

@@ -56,6 +56,14 @@ eval "$(xdotool getwindowgeometry --shell "$icon")"
 xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
 wait_until "a click on the tray icon did not show the task window" is_viewable "$win"
 
+# A right click opens the tray menu, the one the tray holds, at the pointer; Escape closes it.
+shown_windows() { xdotool search --onlyvisible --classname veltry 2>/dev/null | wc -l; }
+before="$(shown_windows)"
+xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3
+wait_until "a right click on the tray icon opened no menu" bash -c "[ \$(xdotool search --onlyvisible --classname veltry 2>/dev/null | wc -l) -gt $before ]"
+xdotool key Escape
+wait_until "Escape did not close the tray menu" bash -c "[ \$(xdotool search --onlyvisible --classname veltry 2>/dev/null | wc -l) -le $before ]"
+
 # A second start: ends quickly with status 0, writes nothing, shows the first copy's window.
 sleep 1.2  # let the first copy's own files settle (no save is pending after start)
 press_alt_m "$win"

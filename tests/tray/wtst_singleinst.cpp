@@ -153,17 +153,63 @@ private Q_SLOTS:
         ::close(ready[1]);
     }
 
+    // The later copy's activation token travels with the request, so the running copy's window
+    // may take the focus; a token that cannot travel safely is left behind.
+    void requestReachesTheFirstCopy_data()
+    {
+        QTest::addColumn<QString>("token");
+        QTest::addColumn<QString>("received");
+        QTest::newRow("no token") << QString() << QString();
+        QTest::newRow("token") << "kwin-42_a1b2c3" << "kwin-42_a1b2c3";
+        QTest::newRow("token with a line break") << "abc\nshow" << QString();
+        QTest::newRow("token too long") << QString(600, QLatin1Char('t')) << QString();
+    }
+
     void requestReachesTheFirstCopy()
     {
+        QFETCH(QString, token);
+        QFETCH(QString, received);
         TPreviousInstance first(QStringLiteral("Channel"));
         TSingleInstance listener(&first);
         QVERIFY(listener.isListening());
         QSignalSpy spy(&listener, &TSingleInstance::showRequested);
-        auto delivered = std::async(std::launch::async,
-                                    [] { return TSingleInstance::bringRunningForward(QStringLiteral("Channel")); });
+        auto delivered = std::async(std::launch::async, [token] {
+            return TSingleInstance::bringRunningForward(QStringLiteral("Channel"), 3000, token);
+        });
         QTRY_COMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).toString(), received);
         QTRY_VERIFY(delivered.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready);
         QVERIFY(delivered.get());
+        QTest::qWait(50);
+        QCOMPARE(spy.count(), 1);  // one request, however many lines it took
+    }
+
+    // A running copy of an older edition knows only the bare request; with a token in front it
+    // must still answer, so the later copy ends at once as before.
+    void tokenPassesAnOlderCopy()
+    {
+        const QString path = TPreviousInstance::channelPath(QStringLiteral("Older"));
+        QLocalServer::removeServer(path);
+        QLocalServer older;
+        QVERIFY(older.listen(path));
+        QByteArray seen;
+        connect(&older, &QLocalServer::newConnection, this, [&] {
+            QLocalSocket* socket = older.nextPendingConnection();
+            connect(socket, &QLocalSocket::readyRead, socket, [socket, &seen] {
+                while (socket->canReadLine()) {
+                    const QByteArray line = socket->readLine();
+                    seen += line;
+                    if (line == "show\n")
+                        socket->write("ok\n");
+                }
+            });
+        });
+        auto delivered = std::async(std::launch::async, [] {
+            return TSingleInstance::bringRunningForward(QStringLiteral("Older"), 3000, QStringLiteral("tok"));
+        });
+        QTRY_VERIFY(delivered.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready);
+        QVERIFY(delivered.get());
+        QCOMPARE(seen, QByteArray("token tok\nshow\n"));
     }
 
     // A socket left by a killed copy must not stop the next first copy from listening.

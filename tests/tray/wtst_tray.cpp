@@ -68,6 +68,8 @@ private Q_SLOTS:
         QCOMPARE(tray->systemTrayIcon()->toolTip(), QStringLiteral("Veltry Professional"));
         QVERIFY(!tray->systemTrayIcon()->icon().isNull());
         QCOMPARE(tray->PopupMenu(), form->PopupMenu1);
+        // Handed to the tray, which exports it to a status-notifier panel or opens it on X11.
+        QCOMPARE(tray->systemTrayIcon()->contextMenu(), form->PopupMenu1);
 
         QStringList items;
         for (QAction* a : form->PopupMenu1->actions())
@@ -128,7 +130,8 @@ private Q_SLOTS:
         QVERIFY(!tray.Visible() && !tray.systemTrayIcon()->isVisible());
     }
 
-    // Presses and releases become clicks; a right click opens the menu when there is one.
+    // Presses and releases become clicks; a right click is the tray's to answer with the menu
+    // when there is one (the tray holds it), and a click otherwise.
     void mouse_data()
     {
         QTest::addColumn<QList<Msg>>("messages");
@@ -136,7 +139,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("autoPopup");
         QTest::addColumn<int>("clicks");
         QTest::addColumn<int>("doubleClicks");
-        QTest::addColumn<bool>("menuOpen");
+        QTest::addColumn<bool>("menuOpen");  // by the tray, which holds the menu
         QTest::addColumn<QString>("buttons");  // D/U + l/r, in order
         QTest::newRow("left click") << QList<Msg>{Msg::LeftDown, Msg::LeftUp} << true << true << 1 << 0 << false << "DlUl";
         QTest::newRow("release without press") << QList<Msg>{Msg::LeftUp} << true << true << 0 << 0 << false << "Ul";
@@ -187,7 +190,10 @@ private Q_SLOTS:
             tray.handleTrayMessage(m);
         QCOMPARE(clicked, clicks);
         QCOMPARE(doubled, doubleClicks);
-        QCOMPARE(menu.isVisible(), menuOpen);
+        QCOMPARE(tray.systemTrayIcon()->contextMenu(), withMenu && autoPopup ? &menu : nullptr);
+        if (menuOpen)
+            QCOMPARE(tray.systemTrayIcon()->contextMenu(), &menu);
+        QVERIFY(!menu.isVisible());  // never a second menu of our own beside the tray's
         QCOMPARE(seen, buttons);
         QCOMPARE(moved, messages.contains(Msg::MouseMove) ? 1 : 0);
         menu.close();
@@ -324,6 +330,12 @@ private Q_SLOTS:
         QCOMPARE(todo->Timer1->interval(), 1000);
         QVERIFY(form->mnuEnableAlarms->isChecked());
         QCOMPARE(todo->statusPanels[1]->text(), QStringLiteral("Alarms: ON"));
+
+        // The menu a panel shows follows the switch whoever turns it.
+        todo->setAlarmsEnabled(false);
+        QVERIFY(!form->mnuEnableAlarms->isChecked());
+        todo->setAlarmsEnabled(true);
+        QVERIFY(form->mnuEnableAlarms->isChecked());
         app.shutdown();
     }
 
