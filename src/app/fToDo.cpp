@@ -666,6 +666,7 @@ void TfrmToDo::saveSettings()
 {
     SettingsExitState exit;
     exit.window = QRect(pos(), size());
+    exit.positionKnown = !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
     std::copy(m_sortKeys.begin(), m_sortKeys.end(), exit.sortKeys);
     for (int c = 2; c <= 5; ++c)
         exit.colHidden[c - 2] = TaskGrid->IsHiddenColumn(c);

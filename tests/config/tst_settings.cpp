@@ -104,6 +104,15 @@ private Q_SLOTS:
         QCOMPARE(back.AltDirPath, s.AltDirPath);
         QCOMPARE(SettingsIO::windowFrame(back, QRect(293, 197, 407, 264), QSize(1920, 1080)), QRect(11, 22, 500, 350));
         QVERIFY(back.colHidden(2) && back.colHidden(5) && !back.colHidden(3));
+
+        // Where the window system does not tell a window's position, the one stored stays for
+        // the next start on a desktop that does.
+        SettingsExitState hidden{QRect(0, 0, 640, 480), {5, 0, 2, 0}, {false, false, false, false}};
+        hidden.positionKnown = false;
+        SettingsIO::save(reread, back, hidden);
+        ConfigStore third(storePath());
+        QCOMPARE(SettingsIO::windowFrame(SettingsIO::load(third), QRect(293, 197, 407, 264), QSize(1920, 1080)),
+                 QRect(11, 22, 640, 480));
     }
 
     // Every value comes back as saved, switched on or off, over a store that held the other

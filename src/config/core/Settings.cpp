@@ -126,8 +126,10 @@ void save(ConfigStore& store, const Settings& s, const SettingsExitState& exit)
         key.writeString(QStringLiteral("AltDirPath"), s.AltDirPath);
     key.writeBool(QStringLiteral("Networkable"), s.Networkable);
     if (s.SavePosition) {
-        key.writeInteger(QStringLiteral("Left"), exit.window.left());
-        key.writeInteger(QStringLiteral("Top"), exit.window.top());
+        if (exit.positionKnown) {
+            key.writeInteger(QStringLiteral("Left"), exit.window.left());
+            key.writeInteger(QStringLiteral("Top"), exit.window.top());
+        }
     } else {
         key.deleteValue(QStringLiteral("Left"));
         key.deleteValue(QStringLiteral("Top"));

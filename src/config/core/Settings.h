@@ -52,6 +52,9 @@ struct SettingsExitState
     QRect window;               // the main window's frame: left, top, width, height
     int sortKeys[4] = {5, 0, 2, 0};
     bool colHidden[4] = {false, false, false, false};
+    // False where the window system hides where a window stands (Wayland): the stored position,
+    // kept for the next start on a desktop that tells it, is then left as it is.
+    bool positionKnown = true;
 };
 
 namespace SettingsIO {
