@@ -44,6 +44,7 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QSet>
 #include <QMenuBar>
 #include <QShortcut>
 #include <QMouseEvent>
@@ -770,6 +771,17 @@ void TfrmToDo::renewLoggedTasks()
             if (next > 0)
                 added.push_back(next);
         }
+        // A copy renewed before this log still carries the logged task's UID. It is a task of
+        // its own from now on: left with that UID, the sync would move the completed to-do to
+        // the copy's date instead of closing it. It gets a UID of its own at the next sync.
+        QSet<QByteArray> loggedUids;
+        for (int r = 1; r < rows; ++r)
+            if (cells.cell(TaskCol::Mark, r) == kCheckedMark && !cells.cellUtf8(TaskCol::Reserved, r).isEmpty())
+                loggedUids.insert(cells.cellUtf8(TaskCol::Reserved, r).toByteArray());
+        for (int r = 1; r < cells.rowCount(); ++r)
+            if (cells.cell(TaskCol::Mark, r) != kCheckedMark
+                && loggedUids.contains(cells.cellUtf8(TaskCol::Reserved, r).toByteArray()))
+                cells.setCellUtf8(TaskCol::Reserved, r, QByteArrayView());
     });
     for (int r : added)
         if (!TaskGrid->Cells(TaskCol::Notes, r).isEmpty())
