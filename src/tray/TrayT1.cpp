@@ -1,7 +1,7 @@
 #include "tray/TrayT1.h"
 
 #include "app/AppIcons.h"
-#include "app/fToDo.h"
+#include "config/core/Settings.h"
 #include "platform/core/Clock.h"
 #include "tray/SingleInst.h"
 #include "tray/TrayIcon.h"
@@ -131,12 +131,12 @@ TForm1* TForm1::mainForm()
     return g_mainForm;
 }
 
-void TForm1::setTaskWindow(TfrmToDo* window)
+void TForm1::setTaskWindow(TaskListHost* window)
 {
     m_taskWindow = window;
 }
 
-TfrmToDo* TForm1::taskWindow() const
+TaskListHost* TForm1::taskWindow() const
 {
     return m_taskWindow;
 }
@@ -160,7 +160,7 @@ void TForm1::mnuRestoreClick()
 
 void TForm1::showTaskWindow()
 {
-    QWidget* window = m_taskWindow;
+    QWidget* window = m_taskWindow ? m_taskWindow->hostWindow() : nullptr;
     if (!window)
         return;
     window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
