@@ -1,10 +1,10 @@
 #include "alarms/fRemind.h"
 
 #include "alarms/core/Recurrence.h"
-#include "app/fToDo.h"
 #include "platform/MessageBox.h"
 #include "platform/core/Clock.h"
 #include "platform/core/LocaleFormats.h"
+#include "store/TaskListHost.h"
 #include "store/core/Task.h"
 #include "tray/TrayIcon.h"
 #include "tray/TrayT1.h"
@@ -164,14 +164,14 @@ void TfrmReminder::setShowHook(std::function<void(TfrmReminder*)> hook)
     showHook() = std::move(hook);
 }
 
-void TfrmReminder::RaiseFor(TfrmToDo* owner, int row, int typeIndex)
+void TfrmReminder::RaiseFor(TaskListHost* owner, int row, int typeIndex)
 {
-    TfrmReminder dlg(owner->TaskGrid, owner);
+    TfrmReminder dlg(owner->taskGrid(), owner->hostWindow());
     dlg.OnTaskRemoved = [owner] {
         owner->SaveTaskList();
         owner->UpdateTaskCount();
     };
-    const TTextGrid* grid = owner->TaskGrid;
+    const TTextGrid* grid = owner->taskGrid();
     dlg.lblTaskName->setText(grid->Cells(TaskCol::Task, row));
     dlg.lblTaskName->setToolTip(dlg.lblTaskName->text());  // a long description is cut off
     dlg.lblDate->setText(grid->Cells(TaskCol::DueDate, row));

@@ -11,7 +11,7 @@ class QPushButton;
 namespace veltry {
 
 class TTextGrid;
-class TfrmToDo;
+class TaskListHost;
 
 // The window that says a task with its alarm on has fallen due. It is made for one task, shown
 // modally and freed; its four actions write straight into that task's row of the task grid.
@@ -23,9 +23,9 @@ public:
     explicit TfrmReminder(TTextGrid* taskGrid, QWidget* parent = nullptr);
     ~TfrmReminder() override;
 
-    // Makes, fills, shows and frees the reminder for `row` of the main window's task grid.
+    // Makes, fills, shows and frees the reminder for `row` of the host's task list.
     // `typeIndex` is the row's recurrence type, -1 for a type cell that names none.
-    static void RaiseFor(TfrmToDo* owner, int row, int typeIndex);
+    static void RaiseFor(TaskListHost* owner, int row, int typeIndex);
 
     // Test seam: while set, RaiseFor shows the window without a modal loop and hands it to the
     // hook, which acts on it; the window is freed when the hook returns.

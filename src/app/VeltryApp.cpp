@@ -65,7 +65,7 @@ bool VeltryApp::start()
     // Started minimised on a desktop without a tray, the window would be out of reach.
     if (!m_toDo->isVisible() && m_toDo->settings().StartMinimized && !TTrayIcon::isTrayAvailable())
         m_toDo->showMinimized();
-    m_addTask->setMainWindow(m_toDo, m_prefs);
+    m_addTask->setHost(m_toDo);
     m_toDo->setAddTaskDialog(m_addTask);
     if (!m_previous->holdsName())
         MessageBox::show(m_toDo, MessageBox::Kind::Warning,

@@ -391,6 +391,12 @@ QString TfrmToDo::dataDirectory() const
     return veltry::dataDirectory(m_settings);
 }
 
+QStringList TfrmToDo::categories() const
+{
+    // The preferences dialog keeps the category list.
+    return m_prefs ? m_prefs->categories() : QStringList();
+}
+
 bool TfrmToDo::isTaskListEmpty() const
 {
     return TaskGrid->RowCount() <= 2 && TaskGrid->Cells(TaskCol::Task, 1).isEmpty();

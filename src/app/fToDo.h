@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/core/Settings.h"
+#include "store/TaskListHost.h"
 #include "store/core/DataFiles.h"
 #include "store/core/Task.h"
 #include "widgets/ImageList.h"
@@ -33,7 +34,7 @@ class TaskListSync;
 
 // The task window: the task list in its grid, the status bar and the one-second timer. Created
 // fourth at start; FormCreate loads settings and data, FormDestroy saves them.
-class TfrmToDo : public QMainWindow
+class TfrmToDo : public QMainWindow, public TaskListHost
 {
     Q_OBJECT
 
@@ -51,11 +52,11 @@ public:
 
     // Saves the task list file; a failure is shown with the file's name and reason, and the list
     // stays in memory. Returns whether it was saved.
-    bool SaveTaskList();
-    void RecordFileTimes();
+    bool SaveTaskList() override;
+    void RecordFileTimes() override;
     // The shared-list check: reload a data file another copy changed.
     void ReloadChangedFiles();
-    void UpdateTaskCount();
+    void UpdateTaskCount() override;
     // Saves list and settings now (logout, where the end may never come).
     void saveEverything();
 
@@ -73,7 +74,7 @@ public:
     void TaskGridClickSort(int col);
     void TaskGridGridHint(int row, int col, QString& hint);
     // "Auto-fit Column Widths": fit every shown column, then give the Task column the rest.
-    void AutoFitColumnWidths();
+    void AutoFitColumnWidths() override;
     // The help text in the status bar's third panel; without one, the calendar server's state.
     void setStatusHelp(const QString& text);
     // The link to the calendar server (inactive unless the settings turn it on).
@@ -121,7 +122,7 @@ public:
     void TaskGridDblClick(const QPoint& viewportPos);
     // Around every modal window opened from here: the timer stops before it opens and starts
     // again after it closed only while alarms are on.
-    void stopTimerForModal();
+    void stopTimerForModal() override;
     void restartTimerAfterModal();
     // The add/edit dialog is created after this window, so it is handed over once it exists.
     void setAddTaskDialog(TfrmAddTask* dialog) { m_addTask = dialog; }
@@ -130,18 +131,22 @@ public:
     void ShowPreferences();
     // Loads both data files from the data folder anew, for the preferences dialog after the
     // folder moved to one that already holds a list (the history only when its file is there).
-    void LoadDataFiles();
+    void LoadDataFiles() override;
     // Shows the help window at `page` (the contents when empty), creating it on first use.
     HelpViewer* showHelp(const QString& page = QString());
     bool editingFlag() const { return m_editing; }
 
-    QString dataDirectory() const;
+    QString dataDirectory() const override;
     bool isTaskListEmpty() const;
-    Settings& settings() { return m_settings; }
+    Settings& settings() override { return m_settings; }
     const Settings& settings() const { return m_settings; }
-    bool dayFirst() const { return m_dayFirst; }
-    bool alarmsEnabled() const { return m_alarmsEnabled; }
-    void setAlarmsEnabled(bool on);
+    bool dayFirst() const override { return m_dayFirst; }
+    bool alarmsEnabled() const override { return m_alarmsEnabled; }
+    void setAlarmsEnabled(bool on) override;
+    // What the dialogs see of this window.
+    QWidget* hostWindow() override { return this; }
+    TTextGrid* taskGrid() override { return TaskGrid; }
+    QStringList categories() const override;
     const QString& programDirectory() const { return m_programDir; }
 
     TTextGrid* TaskGrid = nullptr;

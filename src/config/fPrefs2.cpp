@@ -1,6 +1,6 @@
 #include "config/fPrefs2.h"
 
-#include "app/fToDo.h"
+#include "config/core/Settings.h"
 #include "platform/DialogFrame.h"
 #include "platform/WindowPlacement.h"
 #include "config/fAddCat.h"
@@ -368,7 +368,7 @@ void TfrmPrefs::buildCategoriesPage()
     flow.note(QStringLiteral("Hiding/displaying columns does not disturb the actual data."));
 }
 
-void TfrmPrefs::setMainWindow(TfrmToDo* toDo, TfrmTaskHistory* history)
+void TfrmPrefs::setMainWindow(TaskListHost* toDo, TfrmTaskHistory* history)
 {
     m_toDo = toDo;
     m_history = history;
@@ -565,7 +565,7 @@ void TfrmPrefs::FormActivate()
         return;
     const Settings& s = m_toDo->settings();
     m_prevAltDir = s.UseAltDirPath ? s.AltDirPath : QString();
-    m_toDo->Timer1->stop();
+    m_toDo->stopTimerForModal();
 
     chkSavePos->setChecked(s.SavePosition);
     chkSaveSize->setChecked(s.SaveSize);
@@ -590,7 +590,7 @@ void TfrmPrefs::FormActivate()
     else
         rdoSunday->setChecked(true);
 
-    const TTextGrid* grid = m_toDo->TaskGrid;
+    const TTextGrid* grid = m_toDo->taskGrid();
     chkDueDate->setChecked(!grid->IsHiddenColumn(TaskCol::DueDate));
     chkDueTime->setChecked(!grid->IsHiddenColumn(TaskCol::DueTime));
     chkCategory->setChecked(!grid->IsHiddenColumn(TaskCol::Category));
@@ -598,7 +598,8 @@ void TfrmPrefs::FormActivate()
 
     m_font = grid->font();
     edtGridFont->setFont(m_font);
-    edtGridFont->setText(m_font.family() + QLatin1Char(' ') + QString::number(pointsOf(m_toDo->font()))
+    edtGridFont->setText(m_font.family() + QLatin1Char(' ')
+                         + QString::number(pointsOf(m_toDo->hostWindow()->font()))
                          + QStringLiteral(" pt."));
     FontDialog1->setCurrentFont(m_font);
 
@@ -632,7 +633,7 @@ void TfrmPrefs::btnOKClick()
     s.FloatEditedTask = chkFloatEditedTask->isChecked();
     s.StartCalMonday = rdoMonday->isChecked();
 
-    TTextGrid* grid = m_toDo->TaskGrid;
+    TTextGrid* grid = m_toDo->taskGrid();
     const QCheckBox* shown[4] = {chkDueDate, chkDueTime, chkCategory, chkPriority};
     for (int c = TaskCol::DueDate; c <= TaskCol::Priority; ++c) {
         if (shown[c - TaskCol::DueDate]->isChecked())
@@ -669,9 +670,9 @@ void TfrmPrefs::btnOKClick()
 
 void TfrmPrefs::applyFont()
 {
-    TTextGrid* grid = m_toDo->TaskGrid;
+    TTextGrid* grid = m_toDo->taskGrid();
     grid->setFont(m_font);
-    m_toDo->setFont(m_font);
+    m_toDo->hostWindow()->setFont(m_font);
     // The height of a line of letters in that font, as the window system reports it for
     // "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ": the font's line height.
     grid->setDefaultRowHeight(QFontMetrics(m_font).height() + 4);
@@ -816,10 +817,10 @@ void TfrmPrefs::applySyncServer()
         return;
     }
     m_syncStoredPassword = m_sync.password;
-    QPointer<TfrmToDo> toDo = m_toDo;
+    QPointer<QWidget> toDo = m_toDo->hostWindow();
     auto report = [this, toDo](bool, const QString& error) {
         if (!error.isEmpty())
-            MessageBox::show(toDo ? static_cast<QWidget*>(toDo) : this, MessageBox::Kind::Warning,
+            MessageBox::show(toDo ? toDo.data() : this, MessageBox::Kind::Warning,
                              QStringLiteral("The password of the calendar server could not be stored.\n\n%1").arg(error));
         Q_EMIT syncServerChanged();
     };

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QStringList>
 
+#include "store/TaskListHost.h"
 #include "sync/fSyncServer.h"
 
 class QCheckBox;
@@ -22,7 +23,6 @@ class QTabWidget;
 namespace veltry {
 
 class TfrmTaskHistory;
-class TfrmToDo;
 
 // A small square showing a colour; a click (or Space) lets the user choose another.
 class TColorSwatch final : public QAbstractButton
@@ -56,7 +56,7 @@ public:
 
     // The task window whose settings, grid, timer and saves the dialog works on, and the
     // history window whose list moves with the data folder. Not owned.
-    void setMainWindow(TfrmToDo* toDo, TfrmTaskHistory* history);
+    void setMainWindow(TaskListHost* toDo, TfrmTaskHistory* history);
 
     // The category names, each once and none empty, in list order: what the add/edit dialog
     // offers.
@@ -184,7 +184,7 @@ private:
     int m_syncRound = 0;            // answers meant for an earlier showing are dropped
     TfrmSyncServer::Prober m_syncProber;
 
-    QPointer<TfrmToDo> m_toDo;
+    TaskListHostPtr m_toDo;
     QPointer<TfrmTaskHistory> m_history;
     QString m_prevAltDir;   // the alternative folder in use when the dialog came up
     QString m_chosenDir;    // the last folder picked with "..."

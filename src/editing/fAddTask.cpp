@@ -1,11 +1,11 @@
 #include "editing/fAddTask.h"
 
-#include "app/fToDo.h"
-#include "config/fPrefs2.h"
+#include "config/core/Settings.h"
 #include "editing/TimeEdit.h"
 #include "platform/MessageBox.h"
 #include "platform/core/Clock.h"
 #include "platform/core/LocaleFormats.h"
+#include "store/TaskListHost.h"
 #include "store/core/Task.h"
 #include "widgets/CalComp.h"
 #include "widgets/PanelMgr.h"
@@ -270,10 +270,9 @@ void TfrmAddTask::buildLowerPart()
     PanelManager1->arrange();
 }
 
-void TfrmAddTask::setMainWindow(TfrmToDo* toDo, TfrmPrefs* prefs)
+void TfrmAddTask::setHost(TaskListHost* host)
 {
-    m_toDo = toDo;
-    m_prefs = prefs;
+    m_host = host;
 }
 
 QStringList TfrmAddTask::taskTypeNames() const
@@ -286,7 +285,7 @@ QStringList TfrmAddTask::taskTypeNames() const
 
 bool TfrmAddTask::execute(bool editing)
 {
-    if (!m_toDo)
+    if (!m_host)
         return false;
     m_editing = editing;
     if (editing)
@@ -301,8 +300,8 @@ bool TfrmAddTask::execute(bool editing)
 void TfrmAddTask::fillCategories()
 {
     cboCategory->clear();
-    if (m_prefs)
-        cboCategory->addItems(m_prefs->categories());
+    if (m_host)
+        cboCategory->addItems(m_host->categories());
     cboCategory->setCurrentIndex(-1);
     cboCategory->setEditText(QString());
 }
@@ -326,7 +325,7 @@ void TfrmAddTask::openForAdding()
 void TfrmAddTask::openForEditing()
 {
     setWindowTitle(QStringLiteral("Edit Task"));
-    const TTextGrid* grid = m_toDo->TaskGrid;
+    const TTextGrid* grid = m_host->taskGrid();
     const int row = std::max(1, grid->Selection().top());
     auto cell = [grid, row](int col) { return grid->Cells(col, row); };
 
@@ -364,7 +363,7 @@ void TfrmAddTask::openForEditing()
 void TfrmAddTask::commonOpeningSteps()
 {
     colourNotesTab();
-    if (m_toDo->settings().ShowNotes)
+    if (m_host->settings().ShowNotes)
         NotesPanel->show();
     PanelManager1->arrange();
     applyHeight();
@@ -399,8 +398,8 @@ void TfrmAddTask::colourNotesTab()
 
 void TfrmAddTask::FormActivate()
 {
-    if (m_toDo)
-        m_toDo->Timer1->stop();
+    if (m_host)
+        m_host->stopTimerForModal();
     edtTask->setFocus(Qt::ActiveWindowFocusReason);
 }
 
@@ -467,7 +466,9 @@ void TfrmAddTask::applyHeight()
 
 void TfrmAddTask::centreOnScreen()
 {
-    const QScreen* s = (m_toDo && m_toDo->screen()) ? m_toDo->screen() : QGuiApplication::primaryScreen();
+    const QScreen* s = m_host ? m_host->hostWindow()->screen() : nullptr;
+    if (!s)
+        s = QGuiApplication::primaryScreen();
     if (!s)
         return;
     QRect frame(0, 0, width() + m_frameExtraWidth, height() + m_frameExtraHeight);
@@ -503,7 +504,7 @@ void TfrmAddTask::mmoNotesChange()
 
 void TfrmAddTask::btnShowCalClick()
 {
-    const bool monday = m_toDo && m_toDo->settings().StartCalMonday;
+    const bool monday = m_host && m_host->settings().StartCalMonday;
     CalComp1->setFirstday(monday ? TCalComp::sdMonday : TCalComp::sdSunday);
     ShowCalendar();
 }
@@ -527,7 +528,7 @@ bool TfrmAddTask::calendarStart(int& day, int& month, int& year)
     if (second >= 0)
         parts[2] = text.mid(second + 1);
 
-    const bool dayFirst = m_toDo ? m_toDo->dayFirst() : formats.dayFirst();
+    const bool dayFirst = m_host ? m_host->dayFirst() : formats.dayFirst();
     int numbers[3];
     try {
         for (int i = 0; i < 3; ++i)
@@ -567,13 +568,13 @@ void TfrmAddTask::ShowCalendar()
     const QString d = QString::number(CalComp1->day());
     const QString m = QString::number(CalComp1->month());
     const QString yy = QStringLiteral("%1").arg(CalComp1->year() % 100, 2, 10, QLatin1Char('0'));
-    const bool dayFirst = m_toDo ? m_toDo->dayFirst() : LocaleFormats::current().dayFirst();
+    const bool dayFirst = m_host ? m_host->dayFirst() : LocaleFormats::current().dayFirst();
     edtDate->setText(dayFirst ? d + sep + m + sep + yy : m + sep + d + sep + yy);
 }
 
 void TfrmAddTask::btnOKClick()
 {
-    if (!m_toDo)
+    if (!m_host)
         return;
     if (edtTask->text().isEmpty()) {
         MessageBox::show(this, MessageBox::Kind::Warning, kNoDescription);
@@ -593,7 +594,7 @@ void TfrmAddTask::btnOKClick()
         return;
     }
 
-    TTextGrid* grid = m_toDo->TaskGrid;
+    TTextGrid* grid = m_host->taskGrid();
     int row = 1;
     if (m_editing) {
         row = std::max(1, grid->Selection().top());
@@ -619,21 +620,21 @@ void TfrmAddTask::btnOKClick()
 
     accept();
 
-    if (m_editing && m_toDo->settings().FloatEditedTask && row > 1) {
+    if (m_editing && m_host->settings().FloatEditedTask && row > 1) {
         // Step by step, so that the rows in between keep their order.
         for (int r = row; r > 1; --r)
             grid->SwapRows(r, r - 1);
         grid->setRow(1);
     }
 
-    m_toDo->SaveTaskList();
-    m_toDo->RecordFileTimes();
-    m_toDo->UpdateTaskCount();
+    m_host->SaveTaskList();
+    m_host->RecordFileTimes();
+    m_host->UpdateTaskCount();
 }
 
 void TfrmAddTask::writeRow(int row)
 {
-    TTextGrid* grid = m_toDo->TaskGrid;
+    TTextGrid* grid = m_host->taskGrid();
     const LocaleFormats& formats = LocaleFormats::current();
 
     grid->setCells(TaskCol::Task, row, edtTask->text());

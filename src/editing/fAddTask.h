@@ -17,8 +17,7 @@ class TCalComp;
 class TMPanel;
 class TPanelManager;
 class TTimeEdit;
-class TfrmPrefs;
-class TfrmToDo;
+class TaskListHost;
 
 // The add/edit task dialog, created once at start and kept for the whole run. The main window
 // opens it with execute(); on OK the dialog writes the task into the main window's grid itself
@@ -34,8 +33,8 @@ public:
     ~TfrmAddTask() override;
 
     // The grid, settings and saves the dialog works on, and the category list it offers.
-    void setMainWindow(TfrmToDo* toDo, TfrmPrefs* prefs);
-    TfrmToDo* mainWindow() const { return m_toDo; }
+    void setHost(TaskListHost* host);
+    TaskListHost* host() const { return m_host; }
 
     // Fills the fields for a new task, or (editing) from the top row of the grid's selection,
     // and runs the dialog modally. True when the task was written with OK. Stopping and
@@ -111,8 +110,7 @@ private:
     // The task's fields into grid row `row`, columns in the order the grid file expects.
     void writeRow(int row);
 
-    TfrmToDo* m_toDo = nullptr;
-    TfrmPrefs* m_prefs = nullptr;
+    TaskListHost* m_host = nullptr;
     bool m_editing = false;
     // Height of the window frame above and below the client area, once the window system
     // has told us; the height rule is for the whole window.

@@ -1,7 +1,7 @@
 #include "tray/TrayT1.h"
 
 #include "app/AppIcons.h"
-#include "app/fToDo.h"
+#include "config/core/Settings.h"
 #include "platform/core/Clock.h"
 #include "tray/SingleInst.h"
 #include "tray/TrayIcon.h"
@@ -135,7 +135,7 @@ TForm1* TForm1::mainForm()
     return g_mainForm;
 }
 
-void TForm1::setTaskWindow(TfrmToDo* window)
+void TForm1::setTaskWindow(TaskListHost* window)
 {
     if (m_taskWindow)
         disconnect(m_taskWindow, nullptr, this, nullptr);
@@ -148,7 +148,7 @@ void TForm1::setTaskWindow(TfrmToDo* window)
     }
 }
 
-TfrmToDo* TForm1::taskWindow() const
+TaskListHost* TForm1::taskWindow() const
 {
     return m_taskWindow;
 }
@@ -172,7 +172,7 @@ void TForm1::mnuRestoreClick()
 
 void TForm1::showTaskWindow(const QString& activationToken)
 {
-    QWidget* window = m_taskWindow;
+    QWidget* window = m_taskWindow ? m_taskWindow->hostWindow() : nullptr;
     if (!window)
         return;
     // Qt's Wayland shell takes the token from the environment when the window asks for the

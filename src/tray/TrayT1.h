@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/TaskListHost.h"
 #include "widgets/ImageList.h"
 
 #include <QIcon>
@@ -16,7 +17,6 @@ class TCalComp;
 class TPreviousInstance;
 class TSingleInstance;
 class TTrayIcon;
-class TfrmToDo;
 
 // The hidden placeholder created first: the application's main form, which lives for the whole
 // run and owns what has no window of its own: the tray icon and its menu, the guard against a
@@ -34,8 +34,8 @@ public:
     static TForm1* mainForm();
 
     // The task window the tray shows, hides and switches alarms for; not owned.
-    void setTaskWindow(TfrmToDo* window);
-    TfrmToDo* taskWindow() const;
+    void setTaskWindow(TaskListHost* window);
+    TaskListHost* taskWindow() const;
 
     void FormCreate();
     // A left click or a double click on the tray icon.
@@ -81,7 +81,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    QPointer<TfrmToDo> m_taskWindow;
+    TaskListHostPtr m_taskWindow;
     std::array<QIcon, 32> m_dayIcons;
 };
 

@@ -229,6 +229,31 @@ private Q_SLOTS:
         }
     }
 
+    void rowsGoInAsTheirListFileWould()
+    {
+        // Decoded rows (a calendar's to-dos) skip the list file's bytes; what lands where must not
+        // change: empty rows, placeholder rows with and without a description, columns the list
+        // does not have, line breaks and texts only UTF-8 can carry.
+        QRandomGenerator random(20261207);
+        const QByteArray lists[] = {listFile(2, {}), listFile(2, {"4,1,placeholder category", "10,1,0"}),
+                                    listFile(3, {"0,1, ", "1,1,one", "1,2,two"}), listFile(2, {"1,1,only"})};
+        const QString texts[] = {QString(), QStringLiteral("a"), QStringLiteral("b\r\nc"), QStringLiteral("x,y"),
+                                 QStringLiteral("\u00E9\u20AC"), QStringLiteral("\u65E5")};
+        for (int round = 0; round < 400; ++round) {
+            const CellStore before = listFrom(lists[random.bounded(4)]);
+            CellStore rows;
+            rows.setColumnCount(14);
+            rows.setRowCount(1 + random.bounded(5));
+            for (int r = 1; r < rows.rowCount(); ++r)
+                for (int cells = random.bounded(4); cells > 0; --cells)
+                    rows.setCell(random.bounded(14), r, texts[random.bounded(6)]);
+            const CellStore after = importTaskRows(before, rows);
+            const CellStore reference = importTasks(before, GridFile::encode(rows), ImportLayout::Current);
+            QVERIFY2(GridFile::encode(after) == GridFile::encode(reference),
+                     GridFile::encode(rows).toPercentEncoding(" ,").constData());
+        }
+    }
+
     void refusesWhatIsNoTaskFile_data()
     {
         QTest::addColumn<QString>("kind");

@@ -201,6 +201,70 @@ bool isCalendarPath(const QString& path)
     return path.endsWith(QLatin1String(".ics"), Qt::CaseInsensitive);
 }
 
+CellStore importTaskRows(const CellStore& taskList, const CellStore& rows)
+{
+    const int columns = taskList.columnCount();
+    const int sourceColumns = std::min(rows.columnCount(), columns);
+    const bool emptyList = taskList.rowCount() <= 2 && taskList.isCellEmpty(TaskCol::Task, 1);
+    const qint64 keptRows = emptyList ? 1 : taskList.rowCount() - 1;
+
+    // Where each source row goes: -1 the placeholder row of an empty list, which takes rows
+    // until one of them gives it a description; otherwise the next new task.
+    std::vector<int> targets;
+    targets.reserve(size_t(std::max(0, rows.rowCount() - 1)));
+    bool toPlaceholder = emptyList;
+    int inserted = 0;
+    for (int r = 1; r < rows.rowCount(); ++r) {
+        const RowCells& source = rows.row(r);
+        const int stored = std::min(source.storedCount(), rows.columnCount());
+        bool hasText = false;
+        for (int c = 0; c < stored && !hasText; ++c)
+            hasText = !source.cell(c).isEmpty();
+        if (!hasText) {
+            targets.push_back(-2);
+            continue;
+        }
+        if (toPlaceholder) {
+            targets.push_back(-1);
+            if (!source.cell(TaskCol::Task).isEmpty() && TaskCol::Task < sourceColumns)
+                toPlaceholder = false;
+            continue;
+        }
+        if (1 + inserted + 1 + keptRows > CellStore::kMaxRows)
+            throw AppError(QStringLiteral("The file holds more tasks than the list can take."));
+        targets.push_back(++inserted);
+    }
+
+    CellStore result;
+    result.setColumnCount(columns);
+    result.setRowCount(int(1 + inserted + keptRows));
+    std::vector<RowCells>& out = result.rows();
+    if (taskList.rowCount() > 0)
+        out[0] = taskList.row(0).clone();
+    RowCells placeholder;
+    if (emptyList) {
+        if (taskList.rowCount() > 1)
+            placeholder = taskList.row(1).clone();
+    } else {
+        for (int r = 1; r < taskList.rowCount(); ++r)
+            out[size_t(inserted + r)] = taskList.row(r).clone();
+    }
+    for (int r = 1; r < rows.rowCount(); ++r) {
+        const int target = targets[size_t(r - 1)];
+        if (target == -2)
+            continue;
+        // The source's last task on top; cells the placeholder's rows leave empty keep what it held.
+        RowCells& into = target < 0 ? placeholder : out[size_t(1 + inserted - target)];
+        const RowCells& source = rows.row(r);
+        for (int c = 0; c < std::min(source.storedCount(), sourceColumns); ++c)
+            if (!source.cell(c).isEmpty())
+                into.setCell(c, source.cell(c));
+    }
+    if (emptyList)
+        out[size_t(1 + inserted)] = std::move(placeholder);
+    return result;
+}
+
 CalendarImport importCalendar(const CellStore& taskList, QByteArrayView bytes, const ICalendar::Context& context)
 {
     ICalendar::Tasks tasks = ICalendar::decode(bytes, context);
@@ -222,10 +286,9 @@ CalendarImport importCalendar(const CellStore& taskList, QByteArrayView bytes, c
     CalendarImport result;
     result.todos = tasks.todos;
     result.skipped = tasks.skipped;
-    // The to-dos go in as a list file of the current layout would, so that the order, the empty
-    // list's placeholder row and the row limit follow the one rule; their texts hold nothing
-    // that file cannot carry.
-    result.list = importTasks(taskList, GridFile::encode(tasks.rows), ImportLayout::Current);
+    // The to-dos go in as the tasks of a list file of the current layout would: the order, the
+    // empty list's placeholder row and the row limit follow the one rule.
+    result.list = importTaskRows(taskList, tasks.rows);
     return result;
 }
 

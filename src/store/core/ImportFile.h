@@ -31,6 +31,12 @@ int importTaskColumn(ImportLayout layout, int sourceColumn, int taskColumns);
 // added then.
 CellStore importTasks(const CellStore& taskList, QByteArrayView bytes, ImportLayout layout);
 
+// `taskList` with rows 1.. of `rows` (columns as in the current layout) added by the rule of
+// importTasks, for rows that are already decoded: a row without text adds nothing, as a task
+// with no cell lines in a file does. Throws AppError, nothing added, when the list would grow
+// beyond its row limit.
+CellStore importTaskRows(const CellStore& taskList, const CellStore& rows);
+
 // The grid file reader keeps its offsets in 32 bits, so no list file is larger.
 inline constexpr qint64 kMaxImportBytes = qint64(UINT32_MAX);
 // The calendar library holds a parsed file in about fifteen times its size.
