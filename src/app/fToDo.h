@@ -143,6 +143,10 @@ public:
     bool dayFirst() const override { return m_dayFirst; }
     bool alarmsEnabled() const override { return m_alarmsEnabled; }
     void setAlarmsEnabled(bool on) override;
+    QMetaObject::Connection onAlarmsEnabledChanged(QObject* context, std::function<void(bool)> changed) override
+    {
+        return connect(this, &TfrmToDo::alarmsEnabledChanged, context, std::move(changed));
+    }
     // What the dialogs see of this window.
     QWidget* hostWindow() override { return this; }
     TTextGrid* taskGrid() override { return TaskGrid; }

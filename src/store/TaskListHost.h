@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QMetaObject>
 #include <QPointer>
+
+#include <functional>
 #include <QStringList>
 #include <QWidget>
 
@@ -43,6 +46,9 @@ public:
     virtual void stopTimerForModal() = 0;
     virtual bool alarmsEnabled() const = 0;
     virtual void setAlarmsEnabled(bool on) = 0;
+    // Calls `changed` with the switch's new state whoever turns it, for as long as `context`
+    // lives; the connection can be broken with QObject::disconnect.
+    virtual QMetaObject::Connection onAlarmsEnabledChanged(QObject* context, std::function<void(bool)> changed) = 0;
 };
 
 // A host that reads as null once its window is gone, as a QPointer does for a window.

@@ -137,14 +137,14 @@ TForm1* TForm1::mainForm()
 
 void TForm1::setTaskWindow(TaskListHost* window)
 {
-    if (m_taskWindow)
-        disconnect(m_taskWindow, nullptr, this, nullptr);
+    disconnect(m_alarmsFollow);
     m_taskWindow = window;
     // The tray menu shows the switch as it is: a panel drawing the menu reads the check mark
     // from the action, so it must follow every change, not only those made from the menu.
     if (window) {
         mnuEnableAlarms->setChecked(window->alarmsEnabled());
-        connect(window, &TfrmToDo::alarmsEnabledChanged, mnuEnableAlarms, &QAction::setChecked);
+        QAction* item = mnuEnableAlarms;
+        m_alarmsFollow = window->onAlarmsEnabledChanged(item, [item](bool on) { item->setChecked(on); });
     }
 }
 

@@ -154,6 +154,10 @@ private Q_SLOTS:
         form.mnuEnableAlarmsClick();
         QVERIFY(host->alarms);
         QVERIFY(form.mnuEnableAlarms->isChecked());
+        // The menu follows the switch whoever turns it (a panel reads the check mark it shows).
+        host->setAlarmsEnabled(false);
+        QVERIFY(!form.mnuEnableAlarms->isChecked());
+        host->setAlarmsEnabled(true);
 
         // Once the host's window is gone the switch has nothing to reach and shows alarms on.
         form.mnuEnableAlarmsClick();

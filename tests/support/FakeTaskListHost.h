@@ -5,7 +5,12 @@
 #include "store/core/Task.h"
 #include "widgets/TextGrid.h"
 
+#include <QPointer>
 #include <QWidget>
+
+#include <functional>
+#include <utility>
+#include <vector>
 
 namespace veltry::test {
 
@@ -39,7 +44,18 @@ public:
     void AutoFitColumnWidths() override { ++fits; }
     void stopTimerForModal() override { ++timerStops; }
     bool alarmsEnabled() const override { return alarms; }
-    void setAlarmsEnabled(bool on) override { alarms = on; }
+    void setAlarmsEnabled(bool on) override
+    {
+        alarms = on;
+        for (const auto& [context, f] : alarmsFollowers)
+            if (context)
+                f(on);
+    }
+    QMetaObject::Connection onAlarmsEnabledChanged(QObject* context, std::function<void(bool)> changed) override
+    {
+        alarmsFollowers.emplace_back(context, std::move(changed));
+        return {};
+    }
 
     QWidget window;
     TTextGrid* grid;
@@ -47,6 +63,7 @@ public:
     QStringList categoryList;
     QString folder;
     bool alarms = true;
+    std::vector<std::pair<QPointer<QObject>, std::function<void(bool)>>> alarmsFollowers;
     int saves = 0;
     int fileTimesRecorded = 0;
     int counts = 0;
