@@ -41,6 +41,8 @@ const QString kBadTime = QStringLiteral(
     "The \"due at\" time that was entered cannot be recognized.\n\r\n\rPlease enter a proper time "
     "or a blank time to continue.\n\r");
 const QString kAddFailed = QStringLiteral("Error during add task:");
+const QString kListFull = QStringLiteral("Your list holds as many tasks as it can take (%1). Log or remove some "
+                                         "tasks before adding another.");
 
 const QColor kNotesTabWithNotes(255, 0, 0);  // red
 const QColor kNotesTabEmpty(0, 0, 255);      // blue
@@ -594,6 +596,11 @@ void TfrmAddTask::btnOKClick()
     }
 
     TTextGrid* grid = m_toDo->TaskGrid;
+    // A full grid takes no row at the top: the new task would overwrite the first one.
+    if (!m_editing && grid->RowCount() >= CellStore::kMaxRows) {
+        MessageBox::show(this, MessageBox::Kind::Warning, kListFull.arg(CellStore::kMaxRows - 1));
+        return;
+    }
     int row = 1;
     if (m_editing) {
         row = std::max(1, grid->Selection().top());

@@ -256,6 +256,24 @@ private Q_SLOTS:
         QCOMPARE(m_program->read(kTaskListFileName), before);
     }
 
+    // A list at the row limit has no room at the top: the new task must not take the first
+    // task's row.
+    void fullListTakesNoTask()
+    {
+        start(QByteArray("12,") + QByteArray::number(CellStore::kMaxRows) + "\r\n1,1,Alpha\r\n1,"
+              + QByteArray::number(CellStore::kMaxRows - 1) + ",Last\r\n");
+        const QByteArray before = m_program->read(kTaskListFileName);
+        QVERIFY(!run(false, [&](TfrmAddTask* d) {
+            QTest::keyClicks(d->edtTask, QStringLiteral("New"));
+            QTest::keyClick(d->edtTask, Qt::Key_Return);
+            QVERIFY(d->isVisible());
+            QCOMPARE(MessageBox::shownTexts().size(), 1);
+        }));
+        QCOMPARE(m_grid->Cells(TaskCol::Task, 1), QStringLiteral("Alpha"));
+        QCOMPARE(m_grid->RowCount(), CellStore::kMaxRows);
+        QCOMPARE(m_program->read(kTaskListFileName), before);
+    }
+
     void clearingTheDateClearsTimeTypeAndAlarm()
     {
         start();
