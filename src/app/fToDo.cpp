@@ -393,6 +393,7 @@ void TfrmToDo::FormCreate()
         if (!adopted.isEmpty())
             MessageBox::show(this, MessageBox::Kind::Information, adopted);
     }
+    clearSaveLeftovers();
     loadTaskList();
     loadHistory();
     RecordFileTimes();
@@ -438,6 +439,19 @@ void TfrmToDo::setupEmptyTaskList()
     // own yet; it spans the window's whole width inside the frame.
     const int gridWidth = g->isVisible() ? g->width() : contentsRect().width();
     g->setColWidth(TaskCol::Task, gridWidth - 20 - 56 - 56 - 56 - 20 - 9);
+}
+
+void TfrmToDo::clearSaveLeftovers()
+{
+    // In a shared folder another copy may be saving right now: only what is plainly stale goes.
+    // File times follow the real clock, whatever the program's clock says.
+    const QDateTime before = m_settings.Networkable ? QDateTime::currentDateTimeUtc().addSecs(-10 * 60) : QDateTime();
+    const QStringList lists{kTaskListFileName, kHistoryFileName};
+    FileSafety::removeSaveLeftovers(dataDirectory(), lists, before);
+    if (DataPaths::programDirectory() != dataDirectory())
+        FileSafety::removeSaveLeftovers(DataPaths::programDirectory(), lists);
+    FileSafety::removeSaveLeftovers(DataPaths::configDirectory(), {QStringLiteral("registry.reg")});
+    FileSafety::removeSaveLeftovers(DataPaths::userDataDirectory(), {QStringLiteral("sync-state.dat")});
 }
 
 void TfrmToDo::loadTaskList()

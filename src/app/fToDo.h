@@ -198,6 +198,8 @@ private:
     void setupTaskGrid();
     void setupCaption();
     void setupEmptyTaskList();
+    // Removes the temporary files that saves killed part-way left beside the program's files.
+    void clearSaveLeftovers();
     void loadTaskList();
     void loadHistory();
     void attachTaskImages();
