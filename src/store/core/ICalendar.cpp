@@ -7,11 +7,13 @@
 #include "store/core/Task.h"
 
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QUuid>
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include <libical/ical.h>
@@ -415,6 +417,78 @@ void saveToFile(const CellStore& taskList, const QString& path, const Context& c
 
 namespace {
 
+struct ParserDeleter
+{
+    void operator()(icalparser* p) const { icalparser_free(p); }
+};
+
+// The calendar library's tree of `bytes`, or null. The library's own line reader looks for the
+// end of a line anew for every 80 bytes it takes, which makes one long line cost its length
+// squared (minutes for a few megabytes); here the lines are cut and unfolded in one pass and
+// handed to the library whole. A line ends at LF, CR LF or a lone CR; one that starts with a
+// blank or a TAB goes on with the line before it.
+icalcomponent* parseLines(QByteArrayView bytes)
+{
+    std::unique_ptr<icalparser, ParserDeleter> parser(icalparser_new());
+    const icalerrorstate malformed = icalerror_get_error_state(ICAL_MALFORMEDDATA_ERROR);
+    icalerror_set_error_state(ICAL_MALFORMEDDATA_ERROR, ICAL_ERROR_NONFATAL);
+    const auto restore = qScopeGuard([malformed] { icalerror_set_error_state(ICAL_MALFORMEDDATA_ERROR, malformed); });
+
+    Component root;
+    auto collect = [&root](icalcomponent* c) {
+        // Several calendars in a row go under one root, as the library's own reader puts them.
+        if (!root) {
+            root.reset(c);
+        } else {
+            if (icalcomponent_isa(root.get()) != ICAL_XROOT_COMPONENT) {
+                icalcomponent* all = icalcomponent_new(ICAL_XROOT_COMPONENT);
+                icalcomponent_add_component(all, root.release());
+                root.reset(all);
+            }
+            icalcomponent_add_component(root.get(), c);
+        }
+    };
+    std::string line;
+    auto flush = [&] {
+        // Trailing blanks and line ends are not part of the value, as the library reads it.
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\t'))
+            line.pop_back();
+        if (line.empty())
+            return;
+        if (icalcomponent* c = icalparser_add_line(parser.get(), line.data()))
+            collect(c);
+        line.clear();
+    };
+
+    const char* const data = bytes.data();
+    const qsizetype size = bytes.size();
+    qsizetype pos = 0;
+    while (pos < size) {
+        qsizetype end = pos;
+        while (end < size && data[end] != '\n' && data[end] != '\r')
+            ++end;
+        const char* start = data + pos;
+        qsizetype length = end - pos;
+        if (length > 0 && (*start == ' ' || *start == '\t')) {
+            ++start;  // a folded line: its first blank is the fold
+            --length;
+        } else {
+            flush();
+        }
+        line.append(start, size_t(length));
+        pos = end;
+        if (pos < size && data[pos] == '\r') {
+            ++pos;
+            if (pos < size && data[pos] == '\n')
+                ++pos;
+        } else if (pos < size) {
+            ++pos;  // LF
+        }
+    }
+    flush();
+    return root.release();
+}
+
 // The calendar library's tree of `bytes`, checked; throws AppError on a damaged calendar.
 Component parseCalendar(QByteArrayView bytes)
 {
@@ -425,9 +499,8 @@ Component parseCalendar(QByteArrayView bytes)
         throw AppError(QStringLiteral("The file holds a NUL byte at offset %1; a calendar is text.").arg(nul));
     checkNesting(bytes);
 
-    const QByteArray text = bytes.toByteArray();
     icalerror_clear_errno();
-    Component root(icalparser_parse_string(text.constData()));
+    Component root(parseLines(bytes));
     if (!root) {
         throw AppError(icalerrno != ICAL_NO_ERROR
                            ? QString::fromUtf8(icalerror_strerror(icalerrno))
