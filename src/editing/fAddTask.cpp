@@ -52,6 +52,49 @@ constexpr int kAdvHeight = 43;
 constexpr int kNotesHeight = 125;
 constexpr int kTabHeight = 15;
 
+// Notes larger than this wait until the notes panel is open: a memo lays out every line it
+// holds, which for megabytes of text takes seconds and many times the text's size.
+constexpr qsizetype kHeldNotesSize = 256 * 1024;
+
+// The cell keeps line breaks as CR LF; the memo works with LF alone. One pass each way: a
+// replace() of every line break moves the rest of the text again and again.
+QString memoText(const QString& cell)
+{
+    QString out(cell.size(), Qt::Uninitialized);
+    QChar* w = out.data();
+    const QChar* p = cell.constData();
+    const QChar* const end = p + cell.size();
+    for (; p < end; ++p) {
+        if (*p == u'\r') {
+            *w++ = u'\n';
+            if (p + 1 < end && p[1] == u'\n')
+                ++p;
+        } else {
+            *w++ = *p;
+        }
+    }
+    out.truncate(w - out.constData());
+    return out;
+}
+
+QString cellText(const QString& memo)
+{
+    QString out;
+    out.reserve(memo.size() + memo.count(u'\n'));
+    const QChar* p = memo.constData();
+    const QChar* const end = p + memo.size();
+    while (p < end) {
+        const QChar* lf = p;
+        while (lf < end && *lf != u'\n')
+            ++lf;
+        out.append(p, lf - p);
+        if (lf < end)
+            out.append(u"\r\n");
+        p = lf + 1;
+    }
+    return out;
+}
+
 QLabel* makeLabel(const QString& text, QWidget* parent, int x, int y)
 {
     auto* label = new QLabel(text, parent);
@@ -321,7 +364,7 @@ void TfrmAddTask::openForAdding()
     edtPriority->setCurrentIndex(-1);
     edtPriority->setEditText(QString());
     cboTaskType->setCurrentIndex(0);
-    mmoNotes->clear();
+    setNotes(QString());
     lblCreateDate->setText(today);
 }
 
@@ -350,11 +393,7 @@ void TfrmAddTask::openForEditing()
 
     edtPriority->setCurrentIndex(-1);
     edtPriority->setEditText(cell(TaskCol::Priority));
-    // The file keeps line breaks as CR LF; the notes field works with LF alone.
-    QString notes = cell(TaskCol::Notes);
-    notes.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    notes.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    mmoNotes->setPlainText(notes);
+    setNotes(cell(TaskCol::Notes));
     lblCreateDate->setText(cell(TaskCol::CreateDate));
 
     // A damaged or foreign type number falls back to one-time rather than to no selection.
@@ -369,6 +408,8 @@ void TfrmAddTask::commonOpeningSteps()
     if (m_toDo->settings().ShowNotes)
         NotesPanel->show();
     PanelManager1->arrange();
+    if (PanelManager1->isExpanded(NotesPanel))
+        showHeldNotes();
     applyHeight();
 
     const bool hasDate = !edtDate->text().isEmpty();
@@ -396,7 +437,30 @@ void TfrmAddTask::setFieldEnabled(QWidget* field, bool enabled)
 
 void TfrmAddTask::colourNotesTab()
 {
-    NotesPanel->setTabColor(mmoNotes->document()->isEmpty() ? kNotesTabEmpty : kNotesTabWithNotes);
+    NotesPanel->setTabColor(hasNotes() ? kNotesTabWithNotes : kNotesTabEmpty);
+}
+
+void TfrmAddTask::setNotes(const QString& cellText)
+{
+    m_notesHeld = cellText.size() > kHeldNotesSize;
+    m_heldNotes = m_notesHeld ? cellText : QString();
+    mmoNotes->setPlainText(m_notesHeld ? QString() : memoText(cellText));
+    colourNotesTab();
+}
+
+void TfrmAddTask::showHeldNotes()
+{
+    if (!m_notesHeld)
+        return;
+    const QString notes = memoText(m_heldNotes);
+    m_notesHeld = false;
+    m_heldNotes.clear();
+    mmoNotes->setPlainText(notes);
+}
+
+bool TfrmAddTask::hasNotes() const
+{
+    return m_notesHeld || !mmoNotes->document()->isEmpty();
 }
 
 void TfrmAddTask::FormActivate()
@@ -479,6 +543,8 @@ void TfrmAddTask::centreOnScreen()
 
 void TfrmAddTask::PanelManager1PanelChange(TPanelManager*, QWidget*)
 {
+    if (PanelManager1->isExpanded(NotesPanel))
+        showHeldNotes();
     applyHeight();
 }
 
@@ -665,9 +731,8 @@ void TfrmAddTask::writeRow(int row)
     grid->setCells(TaskCol::Priority, row,
                    (priority.isEmpty() || priority == QLatin1String(" ")) ? kEmptyPriority : priority);
 
-    QString notes = mmoNotes->toPlainText();
-    notes.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    grid->setCells(TaskCol::Notes, row, notes);
+    // Notes still held were not shown, so not changed: they go back exactly as they came.
+    grid->setCells(TaskCol::Notes, row, m_notesHeld ? m_heldNotes : cellText(mmoNotes->toPlainText()));
     grid->setCells(TaskCol::CreateDate, row, lblCreateDate->text());
     grid->setCells(TaskCol::Alarm, row, chkEnableAlarm->isChecked() ? kAlarmOn : QString());
     grid->setCells(TaskCol::Type, row, QString::number(std::max(0, cboTaskType->currentIndex())));

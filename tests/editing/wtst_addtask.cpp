@@ -274,6 +274,36 @@ private Q_SLOTS:
         QCOMPARE(m_program->read(kTaskListFileName), before);
     }
 
+    // Notes of megabytes: OK without opening the notes panel writes them back exactly as they
+    // were, breaks of every kind included; with the panel opened they are in the memo to edit.
+    void largeNotesKeepEveryByte()
+    {
+        QByteArray notes;
+        while (notes.size() < 1024 * 1024)
+            notes += "A line of notes\t\bwith a lone CR\there and\ttwo\t\b";
+        const QByteArray list = taskListHeader(2) + "1,1,Big\r\n6,1," + notes + "\r\n";
+        start(list);
+        m_grid->setCurrentCell(1, 1);
+        QVERIFY(run(true, [](TfrmAddTask* d) {
+            QCOMPARE(d->NotesPanel->tabColor(), QColor(255, 0, 0));
+            QTest::mouseClick(d->btnOK, Qt::LeftButton);
+        }));
+        QVERIFY(m_program->read(kTaskListFileName).contains(QByteArray("\r\n6,1," + notes + "\r\n")));
+
+        QString memo = QString::fromLatin1(notes);
+        memo.replace(QLatin1Char('\t'), QLatin1Char('\n')).remove(QLatin1Char('\b'));
+        QVERIFY(run(true, [&](TfrmAddTask* d) {
+            clickTab(d->PanelManager1, d->NotesPanel);
+            QCOMPARE(d->mmoNotes->toPlainText(), memo);
+            d->mmoNotes->moveCursor(QTextCursor::End);
+            QTest::keyClicks(d->mmoNotes, QStringLiteral("!"));
+            QTest::mouseClick(d->btnOK, Qt::LeftButton);
+        }));
+        QByteArray saved = notes;
+        saved.replace("\t\b", "\t").replace('\t', "\t\b");
+        QVERIFY(m_program->read(kTaskListFileName).contains(QByteArray("\r\n6,1," + saved + "!\r\n")));
+    }
+
     void clearingTheDateClearsTimeTypeAndAlarm()
     {
         start();
