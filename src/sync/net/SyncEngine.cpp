@@ -315,8 +315,13 @@ bool SyncEngine::guardServerRemovals(const std::vector<TaskRow>& rows, MergeResu
         keepInList();
         if (sameAsHeld && m_heldAnswer == Answer::Decline) {
             // Kept here by the user's choice: they go back to the server as new resources.
-            for (const TaskRow& row : gone)
-                result.uploads.push_back(Upload{uidOf(row), m_state.agreed.value(uidOf(row)).href, QByteArray(), row});
+            for (const TaskRow& row : gone) {
+                Upload u;
+                u.uid = uidOf(row);
+                u.href = m_state.agreed.value(u.uid).href;
+                u.cells = row;
+                result.uploads.push_back(std::move(u));
+            }
             m_heldRemovals.clear();
             m_heldAnswer = Answer::None;
             return true;
