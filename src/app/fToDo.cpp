@@ -1219,6 +1219,7 @@ void TfrmToDo::setupPrinting()
 void TfrmToDo::PrintTaskList(bool print)
 {
     QString failure;
+    QString notice;  // the job went through but waits, for one
     {
         // Status, category and priority stay off the paper; the columns after them are always hidden.
         TGridPrintScope scope(*TaskGrid, {TaskCol::Mark, TaskCol::Category, TaskCol::Priority});
@@ -1226,7 +1227,9 @@ void TfrmToDo::PrintTaskList(bool print)
             = QStringLiteral("Veltry ") + QLatin1String(kVersionText) + QStringLiteral(": Task List");
         if (print) {
             try {
-                TGridPrint(*TaskGrid).Print(Printer());
+                TGridPrint job(*TaskGrid);
+                job.Print(Printer());
+                notice = job.Notice();
             } catch (const AppError& e) {
                 failure = e.message();
             }
@@ -1241,6 +1244,8 @@ void TfrmToDo::PrintTaskList(bool print)
     // Told once the grid is back as it was.
     if (!failure.isEmpty())
         MessageBox::showError(this, failure);
+    if (!notice.isEmpty())
+        MessageBox::show(this, MessageBox::Kind::Plain, notice);
 }
 
 void TfrmToDo::mnuFilePrintClick()
