@@ -478,8 +478,7 @@ int TGridPrint::Print(QPagedPaintDevice& device)
     // The job goes to the print service when the painter ends. Asking the queue first also
     // leaves the service's last answer as that of this job.
     const bool toQueue = printer && printer->outputFormat() == QPrinter::NativeFormat;
-    QString pausedReason;
-    const bool paused = toQueue && PrintService::isPaused(target, &pausedReason);
+    const bool paused = toQueue && PrintService::isPaused(target);
     const bool ended = painter.end();
     if (!ended || (printer && printer->printerState() == QPrinter::Error))
         throw AppError(target.isEmpty() ? QStringLiteral("The print job failed.")
@@ -493,8 +492,7 @@ int TGridPrint::Print(QPagedPaintDevice& device)
     if (paused)
         m_notice = QStringLiteral("The printer \"%1\" is paused: the job waits in its queue until the printer "
                                   "is resumed.")
-                       .arg(target)
-            + (pausedReason.isEmpty() ? QString() : QStringLiteral("\n\nThe print service says: %1").arg(pausedReason));
+                       .arg(target);
     return pages;
 }
 

@@ -14,7 +14,7 @@ QString lastJobRefusal()
     return text.isEmpty() || text == name ? name : QStringLiteral("%1 (%2)").arg(text, name);
 }
 
-bool isPaused(const QString& name, QString* reason)
+bool isPaused(const QString& name)
 {
     cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.toLocal8Bit().constData(), nullptr);
     if (!dest)
@@ -22,10 +22,6 @@ bool isPaused(const QString& name, QString* reason)
     const char* state = cupsGetOption("printer-state", dest->num_options, dest->options);
     // IPP printer states: 3 idle, 4 processing, 5 stopped.
     const bool paused = state && QByteArrayView(state) == "5";
-    if (paused && reason) {
-        const char* message = cupsGetOption("printer-state-message", dest->num_options, dest->options);
-        *reason = QString::fromUtf8(message ? message : "").trimmed();
-    }
     cupsFreeDests(1, dest);
     return paused;
 }

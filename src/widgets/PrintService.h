@@ -9,8 +9,7 @@ namespace veltry::PrintService {
 // The toolkit hands a job over without looking at the answer.
 QString lastJobRefusal();
 
-// Whether the queue `name` is paused, so that a job given to it waits; `reason` gets what the
-// queue says of itself, if anything.
-bool isPaused(const QString& name, QString* reason = nullptr);
+// Whether the queue `name` is paused, so that a job given to it waits.
+bool isPaused(const QString& name);
 
 } // namespace veltry::PrintService
