@@ -339,6 +339,9 @@ private Q_SLOTS:
         QTest::newRow("empty") << QByteArray() << "The file holds no complete calendar";
         QTest::newRow("a NUL byte")
             << todo(QByteArray("SUMMARY:a\0b\r\n", 12)) << "The file holds a NUL byte at offset";
+        QTest::newRow("a property with thousands of parameters")
+            << todo("SUMMARY" + QByteArray(";X-P=1").repeated(20000) + ":a\r\n")
+            << "Line 7 of the calendar gives a property more than 64 parameters.";
         QTest::newRow("nested thousands deep")
             << calendar(QByteArray("BEGIN:X-A\r\n").repeated(100000) + QByteArray("END:X-A\r\n").repeated(100000))
             << "The calendar nests its parts more than 16 deep.";

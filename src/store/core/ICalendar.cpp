@@ -417,6 +417,31 @@ void saveToFile(const CellStore& taskList, const QString& path, const Context& c
 
 namespace {
 
+// The library looks for the end of a property's parameters anew for each parameter, so a line
+// costs their number times its length; no calendar gives a property anywhere near this many.
+constexpr int kMaxParameters = 64;
+
+// The parameters of a content line as the library splits them: semicolons before the first
+// colon, neither inside quotes; a character after a backslash, and the first one, count for
+// neither.
+int parameterCount(const std::string& line)
+{
+    int count = 0;
+    bool quoted = false;
+    for (size_t i = 1; i < line.size(); ++i) {
+        if (line[i - 1] == '\\')
+            continue;
+        const char c = line[i];
+        if (c == '"')
+            quoted = !quoted;
+        else if (!quoted && c == ':')
+            break;
+        else if (!quoted && c == ';')
+            ++count;
+    }
+    return count;
+}
+
 struct ParserDeleter
 {
     void operator()(icalparser* p) const { icalparser_free(p); }
@@ -449,12 +474,17 @@ icalcomponent* parseLines(QByteArrayView bytes)
         }
     };
     std::string line;
+    int lineNumber = 0;  // of the file, where the content line starts
     auto flush = [&] {
         // Trailing blanks and line ends are not part of the value, as the library reads it.
         while (!line.empty() && (line.back() == ' ' || line.back() == '\t'))
             line.pop_back();
         if (line.empty())
             return;
+        if (parameterCount(line) > kMaxParameters)
+            throw AppError(QStringLiteral("Line %1 of the calendar gives a property more than %2 parameters.")
+                               .arg(lineNumber)
+                               .arg(kMaxParameters));
         if (icalcomponent* c = icalparser_add_line(parser.get(), line.data()))
             collect(c);
         line.clear();
@@ -463,7 +493,9 @@ icalcomponent* parseLines(QByteArrayView bytes)
     const char* const data = bytes.data();
     const qsizetype size = bytes.size();
     qsizetype pos = 0;
+    int physical = 0;
     while (pos < size) {
+        ++physical;
         qsizetype end = pos;
         while (end < size && data[end] != '\n' && data[end] != '\r')
             ++end;
@@ -474,6 +506,7 @@ icalcomponent* parseLines(QByteArrayView bytes)
             --length;
         } else {
             flush();
+            lineNumber = physical;
         }
         line.append(start, size_t(length));
         pos = end;
