@@ -38,10 +38,12 @@ bool writeFile(const QString& path, QByteArrayView bytes)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     using namespace veltry;
-    static QTemporaryDir dir;
-    // A damaged file is copied aside at every reading; the folder starts empty each time.
-    QDir(dir.path()).removeRecursively();
-    QDir().mkpath(dir.path());
+    // In memory where the system offers it: every input is a file written and read.
+    static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm/veltry-fuzz-XXXXXX")
+                                                                      : QDir::tempPath() + QStringLiteral("/veltry-fuzz-XXXXXX"));
+    // A damaged file is copied aside at every reading.
+    for (const QString& copy : QDir(dir.path()).entryList(QDir::Files))
+        QFile::remove(dir.filePath(copy));
     const QString path = dir.filePath(QStringLiteral("registry.reg"));
     if (!writeFile(path, QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size))))
         return 0;

@@ -3,6 +3,7 @@
 // read back the same.
 #include "sync/core/SyncState.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdlib>
@@ -20,7 +21,9 @@ void check(bool ok)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     using namespace veltry::sync;
-    static QTemporaryDir dir;
+    // In memory where the system offers it: every input is a file written and read.
+    static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm/veltry-fuzz-XXXXXX")
+                                                                      : QDir::tempPath() + QStringLiteral("/veltry-fuzz-XXXXXX"));
     const QString path = dir.filePath(QStringLiteral("sync-state.dat"));
     {
         QFile f(path);
