@@ -11,7 +11,7 @@ packages=(
   fonts-liberation2 fonts-dejavu-core
   desktop-file-utils appstream dpkg-dev
   python3-icalendar
-  qtkeychain-qt6-dev radicale python3-caldav
+  qtkeychain-qt6-dev radicale python3-caldav xandikos
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -126,6 +126,11 @@ TfrmReminder::TfrmReminder(TTextGrid* taskGrid, QWidget* parent) : QDialog(paren
     pnlTaskType = sunkenFrame(this, QRect(8, 107, 155, 21));
     pnlTaskType->setObjectName(QStringLiteral("pnlTaskType"));
     Label1 = rightLabel(pnlTaskType, QStringLiteral("The task is:"), 7, 4, 54);
+    // A one-time task disables the panel for input only: its caption keeps its look, as the type
+    // beside it does.
+    QPalette captionLook = Label1->palette();
+    captionLook.setColor(QPalette::Disabled, QPalette::WindowText, captionLook.color(QPalette::Active, QPalette::WindowText));
+    Label1->setPalette(captionLook);
     const int typeLeft = std::max(64, Label1->geometry().right() + 4);
     lblTaskType = valueLabel(pnlTaskType, typeLeft, 4, 155 - typeLeft - 2, valueFont(8, true));
     btnRollover = button(this, QStringLiteral("Rollover to next due date"), QRect(162, 107, 159, 21));

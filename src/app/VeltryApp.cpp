@@ -7,6 +7,7 @@
 #include "history/fHistory.h"
 #include "platform/MessageBox.h"
 #include "platform/UnixSignals.h"
+#include "platform/WindowPlacement.h"
 #include "tray/SingleInst.h"
 #include "tray/TrayIcon.h"
 #include "tray/TrayT1.h"
@@ -116,6 +117,11 @@ bool VeltryApp::eventFilter(QObject* watched, QEvent* event)
     if (watched == qApp && event->type() == QEvent::Quit) {
         QCoreApplication::exit(0);
         return true;
+    }
+    if (event->type() == QEvent::Show && watched->isWidgetType()) {
+        auto* window = static_cast<QWidget*>(watched);
+        if (window->isWindow() && (window->windowType() == Qt::Window || window->windowType() == Qt::Dialog))
+            keepWindowOnScreen(window);
     }
     // A window that opens modally while the run ends by a signal is cancelled at once.
     if (m_endingBySignal && event->type() == QEvent::Show && watched->isWidgetType()) {

@@ -27,6 +27,7 @@
 #include "platform/core/DataPaths.h"
 #include "platform/core/FileSafety.h"
 #include "platform/core/LocaleFormats.h"
+#include "platform/core/ScreenFit.h"
 #include "store/core/Task.h"
 #include "sync/TaskListSync.h"
 #include "tray/TrayIcon.h"
@@ -39,6 +40,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QMenu>
@@ -48,6 +50,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <algorithm>
+#include <cmath>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -114,7 +117,7 @@ TfrmToDo::TfrmToDo(TfrmPrefs* prefs, TfrmTaskHistory* history, QWidget* parent)
     statusBar()->setFont(statusFont);
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->setSizeGripEnabled(false);
-    const int widths[3] = {75, 80, 50};
+    const int widths[3] = {kCountPanelWidth, 80, 50};
     const Qt::Alignment aligns[3] = {Qt::AlignCenter, Qt::AlignCenter, Qt::AlignLeft | Qt::AlignVCenter};
     for (int i = 0; i < 3; ++i) {
         auto* panel = new QLabel(statusBar());
@@ -195,7 +198,7 @@ void TfrmToDo::setupTaskGrid()
     g->OnGetFormat = [this](TTextGrid*, int col, quint8& style) { TaskGridGetFormat(col, style); };
     g->OnClickSort = [this](TTextGrid*, int col) { TaskGridClickSort(col); };
     g->OnGridHint = [this](TTextGrid*, int row, int col, QString& hint) { TaskGridGridHint(row, col, hint); };
-    g->loadColumnWidths();
+    m_haveStoredWidths = g->loadColumnWidths();
     g->viewport()->installEventFilter(this);
     pnlToolbar->installEventFilter(this);
     statusBar()->installEventFilter(this);
@@ -208,6 +211,25 @@ void TfrmToDo::setupTaskGrid()
         panel->setMouseTracking(true);
 }
 
+namespace {
+// Below this ratio of luminances text no longer stands out from its background (yellow on white
+// is 1.07; the default priority colours are 4 and more).
+constexpr double kLeastTaskContrast = 1.5;
+
+double relativeLuminance(const QColor& c)
+{
+    auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+double contrastRatio(const QColor& a, const QColor& b)
+{
+    const double la = relativeLuminance(a);
+    const double lb = relativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+} // namespace
+
 QColor TfrmToDo::priorityColor(int row) const
 {
     qint64 priority = 0;
@@ -219,11 +241,20 @@ QColor TfrmToDo::priorityColor(int row) const
         : priority == 3            ? m_settings.clThree
                                    : m_settings.clElse;
     // Stored colours are $00BBGGRR.
-    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+    const QColor colour(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+    // A colour the background swallows would hide the task: such rows keep the grid's own text
+    // colour.
+    if (contrastRatio(colour, TaskGrid->palette().color(QPalette::Base)) < kLeastTaskContrast)
+        return TaskGrid->palette().color(QPalette::Text);
+    return colour;
 }
 
-void TfrmToDo::TaskGridGetCellColor(int row, int, TGridDrawState, QColor&, TCellFont& font)
+void TfrmToDo::TaskGridGetCellColor(int row, int, TGridDrawState state, QColor&, TCellFont& font)
 {
+    // On the highlight a priority colour can be unreadable (red on blue); the selected cell keeps
+    // the highlighted-text colour the grid gave it.
+    if (state & gdSelected)
+        return;
     font.Color = priorityColor(row);
 }
 
@@ -335,9 +366,11 @@ bool TfrmToDo::eventFilter(QObject* watched, QEvent* event)
         if (watched == statusBar() || std::find(statusPanels.begin(), statusPanels.end(), watched) != statusPanels.end()) {
             const auto* move = static_cast<QMouseEvent*>(event);
             const int x = static_cast<QWidget*>(watched)->mapTo(statusBar(), move->position().toPoint()).x();
-            setStatusHelp(x < 77    ? QStringLiteral("Number of current tasks")
-                          : x < 157 ? QStringLiteral("Alarm indicator")
-                                    : QStringLiteral("Status bar"));
+            // The zones move right with the count panel when a long count widened it.
+            const int wider = statusPanels[0]->width() - kCountPanelWidth;
+            setStatusHelp(x < 77 + wider    ? QStringLiteral("Number of current tasks")
+                          : x < 157 + wider ? QStringLiteral("Alarm indicator")
+                                            : QStringLiteral("Status bar"));
         } else if (watched == TaskGrid->viewport() || watched == pnlToolbar) {
             setStatusHelp(QString());
         }
@@ -377,7 +410,9 @@ void TfrmToDo::FormCreate()
     for (const QScreen* other : QGuiApplication::screens())
         if (other != screen)
             screens << other->availableGeometry();
-    const QRect frame = SettingsIO::keepReachable(SettingsIO::windowFrame(m_settings, kDesignedFrame, screenSize), screens);
+    // Stored places are in the units of the screens' areas (logical pixels), whatever the scale.
+    const QRect frame = keepOnScreen(SettingsIO::windowFrame(m_settings, kDesignedFrame, screenSize), screens,
+                                     minimumSize().expandedTo(minimumSizeHint()));
     resize(frame.size());
     move(frame.topLeft());
     for (const QString& e : settingErrors)
@@ -431,6 +466,12 @@ void TfrmToDo::setupEmptyTaskList()
     g->setRowCount(2);
     for (int c = 0; c < TaskCol::Count; ++c)
         g->setCells(c, 0, kTaskTitles[size_t(c)]);
+    setFirstColumnWidths();
+}
+
+void TfrmToDo::setFirstColumnWidths()
+{
+    TTextGrid* g = TaskGrid;
     const int widths[TaskCol::Count] = {20, 0, 56, 56, 56, 20, 200, 50, 20, 64, 64, 64};
     for (int c = 0; c < TaskCol::Count; ++c)
         if (c != TaskCol::Task)
@@ -462,6 +503,10 @@ void TfrmToDo::loadTaskList()
         for (int c = 0; c < TaskCol::Count; ++c)
             TaskGrid->setCells(c, 0, kTaskTitles[size_t(c)]);
         loadGridFile(TaskGrid, path, true);
+        // A list brought from elsewhere, with no widths of its own yet, starts with the same
+        // columns as a new one, however many tasks it holds.
+        if (!m_haveStoredWidths)
+            setFirstColumnWidths();
     } else {
         setupEmptyTaskList();
         SaveTaskList();
@@ -535,8 +580,13 @@ void TfrmToDo::attachTaskImages()
 
 void TfrmToDo::UpdateTaskCount()
 {
-    statusPanels[0]->setText(isTaskListEmpty() ? QStringLiteral("Tasks: 0")
-                                               : QStringLiteral("Tasks: %1").arg(TaskGrid->RowCount() - 1));
+    QLabel* panel = statusPanels[0];
+    panel->setText(isTaskListEmpty() ? QStringLiteral("Tasks: 0")
+                                     : QStringLiteral("Tasks: %1").arg(TaskGrid->RowCount() - 1));
+    // The designed width holds four digits; a longer count widens the panel rather than losing a
+    // digit, which would read as another count.
+    const int needed = panel->fontMetrics().horizontalAdvance(panel->text()) + 2 * panel->frameWidth() + 4;
+    panel->setFixedWidth(std::max(kCountPanelWidth, needed));
 }
 
 bool TfrmToDo::SaveTaskList()
@@ -631,7 +681,7 @@ void TfrmToDo::saveSettings()
     std::copy(m_sortKeys.begin(), m_sortKeys.end(), exit.sortKeys);
     for (int c = 2; c <= 5; ++c)
         exit.colHidden[c - 2] = TaskGrid->IsHiddenColumn(c);
-    m_settings.Categories = m_prefs->categories();
+    m_settings.Categories = m_prefs->categoryEntries();
     try {
         SettingsIO::save(ConfigStore::shared(), m_settings, exit);
     } catch (const AppError& e) {
@@ -701,6 +751,7 @@ int TfrmToDo::LogTasks()
             }
             m_sync->tasksLogged(logged, Clock::instance().now());
         }
+        renewLoggedTasks();
         removeCompletedTasks(tasks);
     }
     SaveTaskList();
@@ -711,6 +762,29 @@ int TfrmToDo::LogTasks()
         MessageBox::show(this, MessageBox::Kind::Plain,
                          QString::number(copy.count) + QStringLiteral(" tasks were logged in your history file"));
     return copy.count;
+}
+
+void TfrmToDo::renewLoggedTasks()
+{
+    // However a recurring task is finished, on time, early or late, its series goes on.
+    const QDate today = Clock::instance().today();
+    std::vector<int> added;
+    TaskGrid->editCells([&](CellStore& cells) {
+        const int rows = cells.rowCount();
+        for (int r = 1; r < rows; ++r) {
+            if (cells.cell(TaskCol::Mark, r) != kCheckedMark)
+                continue;
+            const int next = AlarmScheduler::renewLoggedTask(cells, r, today, LocaleFormats::current(), [this] {
+                TaskGrid->setRowCount(TaskGrid->RowCount() + 1);
+                return TaskGrid->RowCount() - 1;
+            });
+            if (next > 0)
+                added.push_back(next);
+        }
+    });
+    for (int r : added)
+        if (!TaskGrid->Cells(TaskCol::Notes, r).isEmpty())
+            TaskGrid->SetCellImage(TaskCol::Task, r, 1, 1, 0);
 }
 
 void TfrmToDo::ViewHistory(bool fromMenu)
@@ -976,29 +1050,47 @@ void TfrmToDo::UpdateChecked()
     btnChecked->setDown(r >= 1 && TaskGrid->Cells(TaskCol::Mark, r) == kCheckedMark);
 }
 
-void TfrmToDo::TaskGridKeyDown(QKeyEvent* event)
+bool TfrmToDo::TaskGridKeyDown(QKeyEvent* event)
 {
-    // Keys with Ctrl or Alt belong to shortcuts (Alt+letters are the toolbar's).
-    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
-        return;
+    // The command follows the key alone, whatever Ctrl, Alt, Shift or Meta are held with it;
+    // Alt+letters never come here, the toolbar's accelerators and the menu bar take them first.
     switch (event->key()) {
     case Qt::Key_Space:
         CheckTask();
-        break;
+        return true;
     case Qt::Key_Insert:
     case Qt::Key_Plus:    // keypad + and the =/+ key with Shift
     case Qt::Key_Equal:   // the =/+ key
         m_editing = false;
         AddTask();
-        break;
+        return true;
     case Qt::Key_Delete:
     case Qt::Key_Minus:       // keypad - and the -/_ key
     case Qt::Key_Underscore:  // the -/_ key with Shift
         RemoveTask();
-        break;
+        return true;
+    case Qt::Key_Menu:
+        ShowGridPopupAtSelection();
+        return true;
+    case Qt::Key_F10:
+        if (!(event->modifiers() & Qt::ShiftModifier))
+            return false;  // F10 alone opens the menu bar
+        ShowGridPopupAtSelection();
+        return true;
     default:
-        break;
+        return false;
     }
+}
+
+void TfrmToDo::ShowGridPopupAtSelection()
+{
+    const int row = TaskGrid->Row();
+    if (row < 1 || PopupMenu1->isVisible())
+        return;
+    TaskGrid->setCurrentCell(TaskGrid->Col(), row);  // scrolled into view
+    const QRect cell = TaskGrid->cellRect(TaskGrid->Col(), row);
+    const QPoint at = cell.isEmpty() ? QPoint(0, 0) : cell.bottomLeft() + QPoint(2, 0);
+    PopupMenu1->popup(TaskGrid->viewport()->mapToGlobal(at));
 }
 
 void TfrmToDo::TaskGridKeyUp(QKeyEvent*)
@@ -1049,11 +1141,17 @@ bool TfrmToDo::gridCommandEvent(QObject* watched, QEvent* event)
     if (!TaskGrid)
         return false;
     if (watched == TaskGrid) {
-        // The grid sees every key as well; the command runs first.
+        // A key the window acted on is spent: passed on, the grid would also look it up as
+        // type-ahead and move the selection away from the task just acted on.
         if (event->type() == QEvent::KeyPress)
-            TaskGridKeyDown(static_cast<QKeyEvent*>(event));
-        else if (event->type() == QEvent::KeyRelease)
+            return TaskGridKeyDown(static_cast<QKeyEvent*>(event));
+        if (event->type() == QEvent::KeyRelease)
             TaskGridKeyUp(static_cast<QKeyEvent*>(event));
+        if (event->type() == QEvent::ContextMenu
+            && static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+            ShowGridPopupAtSelection();
+            return true;
+        }
         return false;
     }
     if (watched != TaskGrid->viewport() || m_passingGridMouse)
@@ -1316,6 +1414,8 @@ void TfrmToDo::mnuExportClick()
 {
     TfrmExport dialog(TaskGrid, dataDirectory() + kTaskListFileName, this);
     dialog.exec();
+    if (dialog.uidsGiven())
+        SaveTaskList();
 }
 
 // --- advanced sort and find ------------------------------------------------------------------

@@ -111,7 +111,10 @@ public:
     // Advanced sort and find open their dialogs with the alarm timer left running.
     void btnAdvSortClick();
     void btnFindClick();
-    void TaskGridKeyDown(QKeyEvent* event);
+    // Runs the command of a key pressed in the grid; returns whether there was one.
+    bool TaskGridKeyDown(QKeyEvent* event);
+    // The grid's pop-up menu from the keyboard (Menu key, Shift+F10): at the selected task.
+    void ShowGridPopupAtSelection();
     void TaskGridKeyUp(QKeyEvent* event);
     // After the grid has handled the press: the check button, and the pop-up menu on a task.
     void TaskGridMouseDown(Qt::MouseButton button, const QPoint& viewportPos);
@@ -187,6 +190,8 @@ public:
     TImageList ImageList2{QSize(14, 12)};
 
     static const QRect kDesignedFrame;
+    // The task count's status panel as designed; a count too long for it widens it.
+    static constexpr int kCountPanelWidth = 75;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -200,6 +205,11 @@ private:
     void setupEmptyTaskList();
     // Removes the temporary files that saves killed part-way left beside the program's files.
     void clearSaveLeftovers();
+    // Logging a recurring task appends its next occurrence, as renewal does.
+    void renewLoggedTasks();
+    // The widths of a first start: the Task column takes what the others leave.
+    void setFirstColumnWidths();
+    bool m_haveStoredWidths = false;
     void loadTaskList();
     void loadHistory();
     void attachTaskImages();

@@ -324,8 +324,8 @@ void TfrmPrefs::buildEditingPage()
     btnAltDirPath = addButton(tabEditing, "btnAltDirPath", QStringLiteral("..."), QRect(kLeft + 322, flow.y, 23, 23));
     btnAltDirPath->setAccessibleName(QStringLiteral("Choose the alternate file path"));
     flow.nextRow(27);
-    // Alt+S is also the shared box's key: the key moves between the two, Space or Enter acts.
-    btnSyncServer = addButton(tabEditing, "btnSyncServer", QStringLiteral("Calendar &server..."),
+    // Alt+S belongs to the shared box above.
+    btnSyncServer = addButton(tabEditing, "btnSyncServer", QStringLiteral("Calendar se&rver..."),
                               QRect(kLeft, flow.y, 130, 25));
     flow.nextRow(25);
     flow.gap();
@@ -382,11 +382,20 @@ QStringList TfrmPrefs::categories() const
     QSet<QString> seen;
     for (int i = 0; i < lstCategory->count(); ++i) {
         const QString name = lstCategory->item(i)->text();
-        if (!seen.contains(name)) {
+        if (!name.isEmpty() && !seen.contains(name)) {
             seen.insert(name);
             out << name;
         }
     }
+    return out;
+}
+
+QStringList TfrmPrefs::categoryEntries() const
+{
+    QStringList out;
+    out.reserve(lstCategory->count());
+    for (int i = 0; i < lstCategory->count(); ++i)
+        out << lstCategory->item(i)->text();
     return out;
 }
 
@@ -395,7 +404,6 @@ void TfrmPrefs::setCategories(const QStringList& categories)
     // One sort instead of an insertion per name: a long list must not make the start quadratic.
     // Stable, so equal names keep the order they were added in, as one by one.
     QStringList sorted = categories;
-    sorted.removeAll(QString());
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     lstCategory->clear();
@@ -404,9 +412,6 @@ void TfrmPrefs::setCategories(const QStringList& categories)
 
 void TfrmPrefs::addCategory(const QString& category)
 {
-    // An empty line in the list would be offered as a category that cannot be told from none.
-    if (category.isEmpty())
-        return;
     // A sorted list box orders without regard to case; a name goes after the equal ones there.
     int lo = 0;
     int hi = lstCategory->count();
@@ -434,6 +439,10 @@ void TfrmPrefs::BitBtn4Click()
     if (row < 0 || !lstCategory->item(row)->isSelected())
         return;
     delete lstCategory->takeItem(row);
+    // The list would move on to the next entry, which the user never chose: a second press
+    // must not remove it.
+    lstCategory->setCurrentRow(-1);
+    lstCategory->clearSelection();
 }
 
 // --- colours and font ----------------------------------------------------------------------------

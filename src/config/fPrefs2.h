@@ -58,11 +58,14 @@ public:
     // history window whose list moves with the data folder. Not owned.
     void setMainWindow(TfrmToDo* toDo, TfrmTaskHistory* history);
 
-    // The category names, each once, in list order: what the add/edit dialog offers and the
-    // settings store keeps. The list box itself may show a name twice.
+    // The category names, each once and none empty, in list order: what the add/edit dialog
+    // offers.
     QStringList categories() const;
+    // Every entry of the list box, in its order, empty and repeated ones included: what the
+    // settings store keeps, so that the next start shows the same list.
+    QStringList categoryEntries() const;
     void setCategories(const QStringList& categories);
-    // Adds at the sorted place, as typed; an empty text adds nothing.
+    // Adds at the sorted place, exactly as typed, even when empty or already listed.
     void addCategory(const QString& category);
 
     // Loads the controls from the settings; runs each time the dialog comes up.

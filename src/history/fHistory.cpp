@@ -127,6 +127,8 @@ TfrmTaskHistory::TfrmTaskHistory(QWidget* parent) : QDialog(parent)
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setFixedHeight(68);
+    // It shows the selected entry's notes; text typed there would be thrown away unseen.
+    Memo1->setReadOnly(true);
     layout->addWidget(Memo1);
 
     StatusBar1 = new QStatusBar(this);
@@ -162,6 +164,7 @@ void TfrmTaskHistory::FormActivate()
     ensureHistoryShape();
     setTitlesAndWidths();
     TaskHistoryGrid->NumberRows(HistCol::Number);
+    TaskHistoryGridClick();  // the notes of the entry selected as the window opens
 }
 
 bool TfrmTaskHistory::event(QEvent* e)

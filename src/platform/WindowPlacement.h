@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/core/ScreenFit.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -17,6 +19,29 @@ inline void centreOnScreen(QWidget* window)
     QRect frame = window->frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     window->move(frame.topLeft());
+}
+
+// Moves a window that is about to show, and shrinks it as far as its minimum size allows, so that
+// it lies wholly on a screen: designed places and stored ones were made for other screens and
+// other scale factors.
+inline void keepWindowOnScreen(QWidget* window)
+{
+    QList<QRect> areas;
+    QScreen* primary = QGuiApplication::primaryScreen();
+    if (primary)
+        areas << primary->availableGeometry();
+    for (QScreen* s : QGuiApplication::screens())
+        if (s != primary)
+            areas << s->availableGeometry();
+    if (areas.isEmpty())
+        return;
+    const QRect frame = window->frameGeometry();
+    const QSize border = frame.size() - window->size();
+    const QRect fitted = keepOnScreen(frame, areas, window->minimumSize() + border);
+    if (fitted.size() != frame.size())
+        window->resize(fitted.size() - border);
+    if (fitted.topLeft() != frame.topLeft())
+        window->move(fitted.topLeft());
 }
 
 } // namespace veltry

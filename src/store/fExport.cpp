@@ -27,7 +27,7 @@ const QString kNoName = QStringLiteral("Please enter a filename");
 const QString kSaved = QStringLiteral("Your to-do list was saved as:\n\r   ");
 }
 
-TfrmExport::TfrmExport(const TTextGrid* taskGrid, QString liveListPath, QWidget* parent)
+TfrmExport::TfrmExport(TTextGrid* taskGrid, QString liveListPath, QWidget* parent)
     : QDialog(parent), m_grid(taskGrid), m_liveListPath(std::move(liveListPath))
 {
     setObjectName(QStringLiteral("frmExport"));
@@ -108,8 +108,11 @@ void TfrmExport::BitBtn1Click()
             return;
     }
     try {
-        if (isCalendarPath(name))
+        if (isCalendarPath(name)) {
+            // A task is the same to-do in every file it is exported to.
+            m_grid->editCells([this](CellStore& cells) { m_uidsGiven = ICalendar::assignUids(cells) > 0 || m_uidsGiven; });
             ICalendar::saveToFile(std::as_const(*m_grid).cellStore(), path);
+        }
         else
             m_grid->SaveToFile(path);
     } catch (const AppError& e) {

@@ -23,8 +23,9 @@ public:
     static constexpr int kClientHeight = 223;
 
     // `liveListPath` is the program's own task list file: writing the list over it changes
-    // nothing, so it is replaced without asking.
-    TfrmExport(const TTextGrid* taskGrid, QString liveListPath, QWidget* parent = nullptr);
+    // nothing, so it is replaced without asking. A calendar export gives the tasks without a UID
+    // one, in `taskGrid`.
+    TfrmExport(TTextGrid* taskGrid, QString liveListPath, QWidget* parent = nullptr);
     ~TfrmExport() override;
 
     // "Save": the file name checked, an existing file replaced only when the user agrees, the
@@ -33,6 +34,8 @@ public:
     void BitBtn1Click();
     // Where the list went; empty until it was saved.
     QString savedPath() const { return m_savedPath; }
+    // Tasks were given UIDs, so the list is to be saved with them.
+    bool uidsGiven() const { return m_uidsGiven; }
 
     QLabel* Label1 = nullptr;
     QLineEdit* edtFilename = nullptr;
@@ -48,9 +51,10 @@ protected:
 private:
     bool isLiveList(const QString& path) const;
 
-    const TTextGrid* m_grid;
+    TTextGrid* m_grid;
     QString m_liveListPath;
     QString m_savedPath;
+    bool m_uidsGiven = false;
 };
 
 } // namespace veltry

@@ -559,8 +559,8 @@ QList<TGradientCaption::TCaptionPiece> TGradientCaption::layoutTitle(const QRect
     int widths[3] = {0, 0, 0};
     for (int k = 0; k < 3; ++k) {
         words[k] = parts[k]->Caption();
-        // A part left out for want of words takes no room, so a right-justified title ends flush.
-        if (parts[k]->m_visible && (k == 2 || !words[k].isEmpty()))
+        // Every visible part counts, one without words its gap alone, though it is not drawn.
+        if (parts[k]->m_visible)
             widths[k] = QFontMetrics(parts[k]->m_font, m_window).horizontalAdvance(words[k]) + kTextGap;
     }
     int first = 2;

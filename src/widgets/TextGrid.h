@@ -207,9 +207,10 @@ public:
     void AutoSizeColumns(bool includeFixed, int extraWidth);
     bool AutoSize() const { return m_autoSize; }
     void setAutoSize(bool on);
-    // Reads the widths kept under ColumnSize; the window calls it once it has set the grid up.
-    void loadColumnWidths();
-    // Writes them; the destructor does this too.
+    // Reads the widths kept under ColumnSize, by real column; the window calls it once it has
+    // set the grid up. Returns whether the store held any.
+    bool loadColumnWidths();
+    // Writes them, by real column; the destructor does this too.
     void saveColumnWidths() const;
     // Width of a cell text (stored UTF-8): its widest line, measured in `fm`. Lines too long to
     // measure whole count with an upper bound of their width.

@@ -346,6 +346,24 @@ private Q_SLOTS:
         QCOMPARE(grid()->RowCount(), 3);  // never a copy
     }
 
+    // The type panel takes no input for a one-time task, but its caption looks as it does for a
+    // recurring one, beside the type in the same bold black.
+    void typeCaptionKeepsItsLook()
+    {
+        startWith({{"once", "6/10/25", "09:00am"}, {"weekly", "6/10/25", "09:00am", "Y", "2"}}, at(2025, 6, 10, 12, 0));
+        QList<QImage> captions;
+        QList<bool> enabled;
+        pass([&](TfrmReminder* dlg) {
+            captions << dlg->Label1->grab().toImage();
+            enabled << dlg->pnlTaskType->isEnabled();
+            QCOMPARE(dlg->lblTaskType->palette().color(dlg->lblTaskType->foregroundRole()), QColor(Qt::black));
+            QTest::mouseClick(dlg->btnCancelAlarm, Qt::LeftButton);
+        });
+        QCOMPARE(enabled, (QList<bool>{false, true}));
+        QCOMPARE(captions.size(), 2);
+        QCOMPARE(captions[0], captions[1]);
+    }
+
     void reminderShowsTheRow()
     {
         startWith({{"first", "6/10/25", "09:00am"},

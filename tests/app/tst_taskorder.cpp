@@ -156,6 +156,8 @@ private Q_SLOTS:
         QTest::newRow("prefix first") << QStringList{"1:ab", "1:a", "1:"} << QStringList{"1:", "1:a", "1:ab"};
         QTest::newRow("character codes past ASCII") << QStringList{QStringLiteral("1:\u00E9"), "1:z"}
                                                     << QStringList{"1:z", QStringLiteral("1:\u00E9")};
+        QTest::newRow("code-page bytes") << QStringList{QStringLiteral("2:x\u00E9 cafe"), QStringLiteral("2:x\u20AC euro")}
+                                         << QStringList{QStringLiteral("2:x\u20AC euro"), QStringLiteral("2:x\u00E9 cafe")};
     }
     void withinPriority()
     {
@@ -226,6 +228,26 @@ private Q_SLOTS:
         QTest::newRow("primary descending, secondary ascending")
             << QStringList{"a|2/1/27|||1", "b|1/1/27|||2", "c|1/1/27|||1", "d|3/1/27|||2"} << QList<int>{5, 1, 2, 0}
             << QStringList{"b", "d", "c", "a"};
+        // Texts compare by the bytes of the file: Windows-1252 puts the euro sign (0x80) before
+        // "é" (0xE9), and after "z"; a list kept in UTF-8 for a character that code page lacks
+        // compares by its UTF-8 bytes, where "é" (C3 A9) comes before the euro sign (E2 82 AC).
+        QTest::newRow("code-page bytes")
+            << QStringList{QStringLiteral("x\u00E9 cafe||||2"), QStringLiteral("x\u20AC euro||||2"), "xz||||2"}
+            << QList<int>{5, 0, 1, 0}
+            << QStringList{"xz", QStringLiteral("x\u20AC euro"), QStringLiteral("x\u00E9 cafe")};
+        QTest::newRow("code-page bytes, descending, the same first bytes")
+            << QStringList{QStringLiteral("\u201A||||1"), QStringLiteral("\u20AC||||1"), QStringLiteral("\u2122||||1")}
+            << QList<int>{5, 0, 1, 1}
+            << QStringList{QStringLiteral("\u2122"), QStringLiteral("\u201A"), QStringLiteral("\u20AC")};
+        QTest::newRow("UTF-8 bytes in a list kept in UTF-8")
+            << QStringList{QStringLiteral("x\u20AC euro||||2"), QStringLiteral("x\u00E9 cafe||||2"),
+                           QStringLiteral("other|||\u65E5|3")}
+            << QList<int>{5, 0, 1, 0}
+            << QStringList{QStringLiteral("x\u00E9 cafe"), QStringLiteral("x\u20AC euro"), "other"};
+        QTest::newRow("code-page bytes past the eighth character")
+            << QStringList{QStringLiteral("same start\u00E9||||1"), QStringLiteral("same start\u20AC||||1")}
+            << QList<int>{5, 0, 1, 0}
+            << QStringList{QStringLiteral("same start\u20AC"), QStringLiteral("same start\u00E9")};
         QTest::newRow("due time descending")
             << QStringList{"a||09:30pm||1", "b||||1", "c||08:00am||1"} << QList<int>{5, 0, 3, 1}
             << QStringList{"a", "c", "b"};

@@ -254,6 +254,96 @@ private Q_SLOTS:
         QVERIFY(!m_todo->btnChecked->isDown());
     }
 
+    // Space acts on the task the user sees selected, and the selection stays on it: the grid
+    // never takes the same key as type-ahead (which would look for " " in the mark column).
+    void spaceActsOnTheSelectedTaskOnly()
+    {
+        start({"one", "two", "three", "four", "five", "six"});
+        QCOMPARE(grid()->Row(), 1);
+        QTest::keyClick(grid(), Qt::Key_Space);
+        for (int i = 0; i < 4; ++i)
+            QTest::keyClick(grid(), Qt::Key_Down);
+        QTest::keyClick(grid(), Qt::Key_Space);
+        QCOMPARE(grid()->Row(), 5);
+        QVERIFY(m_todo->btnChecked->isDown());
+        QTest::keyClick(grid(), Qt::Key_Space);
+        QCOMPARE(grid()->Row(), 5);
+        QVERIFY(!m_todo->btnChecked->isDown());
+        QStringList marks;
+        for (int r = 1; r < grid()->RowCount(); ++r)
+            marks << grid()->Cells(TaskCol::Mark, r);
+        QCOMPARE(marks, (QStringList{kCheckedMark, "", "", "", "", ""}));
+    }
+
+    // The grid's keys act by their key alone, whatever Ctrl, Alt or Meta are held with them.
+    void gridKeysActWhateverTheModifiers_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("effect");
+        QTest::newRow("Ctrl+Space") << int(Qt::Key_Space) << int(Qt::ControlModifier) << "checked";
+        QTest::newRow("Meta+Space") << int(Qt::Key_Space) << int(Qt::MetaModifier) << "checked";
+        QTest::newRow("Ctrl+Insert") << int(Qt::Key_Insert) << int(Qt::ControlModifier) << "add dialog";
+        QTest::newRow("Alt+Insert") << int(Qt::Key_Insert) << int(Qt::AltModifier) << "add dialog";
+        QTest::newRow("Ctrl+=") << int(Qt::Key_Equal) << int(Qt::ControlModifier) << "add dialog";
+        QTest::newRow("Ctrl+Delete") << int(Qt::Key_Delete) << int(Qt::ControlModifier) << "removed";
+        QTest::newRow("Ctrl+Shift+Delete") << int(Qt::Key_Delete) << int(Qt::ControlModifier | Qt::ShiftModifier) << "removed";
+        QTest::newRow("Alt+keypad -") << int(Qt::Key_Minus) << int(Qt::AltModifier | Qt::KeypadModifier) << "removed";
+    }
+
+    void gridKeysActWhateverTheModifiers()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, effect);
+        start({QStringLiteral("keep a"), QStringLiteral("target"), QStringLiteral("keep b")});
+        m_todo->settings().NoConfirmations = true;
+        grid()->setCurrentCell(1, 2);
+        QObject guard;
+        ModalSeen seen;
+        closeModals(&guard, m_todo, &seen);
+        QTest::keyClick(grid(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(seen.count, effect == QLatin1String("add dialog") ? 1 : 0);
+        QCOMPARE(grid()->Cells(TaskCol::Mark, 2) == kCheckedMark, effect == QLatin1String("checked"));
+        QCOMPARE(grid()->RowCount(), effect == QLatin1String("removed") ? 3 : 4);
+        QCOMPARE(grid()->Cells(TaskCol::Task, 2), effect == QLatin1String("removed") ? "keep b" : "target");
+        QCOMPARE(grid()->Row(), 2);
+    }
+
+    // The Menu key and Shift+F10 open the grid's pop-up menu at the selected task, and its
+    // commands act on that task; F10 alone stays the menu bar's.
+    void popupMenuFromTheKeyboard_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("Menu key") << int(Qt::Key_Menu) << int(Qt::NoModifier);
+        QTest::newRow("Shift+F10") << int(Qt::Key_F10) << int(Qt::ShiftModifier);
+    }
+
+    void popupMenuFromTheKeyboard()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        start({QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")});
+        QTest::keyClick(grid(), Qt::Key_Down);
+        QTest::keyClick(grid(), Qt::Key_Down);
+        QTest::keyClick(grid(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QMenu* popup = m_todo->PopupMenu1;
+        QTRY_VERIFY(popup->isVisible());
+        const QRect row = grid()->cellRect(grid()->Col(), 3).translated(grid()->viewport()->mapToGlobal(QPoint(0, 0)));
+        QVERIFY2(popup->geometry().top() >= row.top() && popup->geometry().top() <= row.bottom() + 2,
+                 qPrintable(QStringLiteral("menu at %1, row %2..%3").arg(popup->geometry().top()).arg(row.top()).arg(row.bottom())));
+        m_todo->popCheck->trigger();
+        popup->hide();
+        QCOMPARE(grid()->Cells(TaskCol::Mark, 3), kCheckedMark);
+        QCOMPARE(grid()->Row(), 3);
+
+        QTest::keyClick(grid(), Qt::Key_F10);
+        QVERIFY(!popup->isVisible());
+        QVERIFY(m_todo->menuBar()->activeAction());
+        QTest::keyClick(m_todo->menuBar(), Qt::Key_Escape);
+    }
+
     void checkButtonFollowsTheCurrentRow()
     {
         start({QStringLiteral("*done"), QStringLiteral("open"), QStringLiteral("*also done")});

@@ -1,5 +1,6 @@
 #include "ProgramFolder.h"
 #include "TestEnv.h"
+#include "app/HelpViewer.h"
 #include "app/VeltryApp.h"
 #include "app/fToDo.h"
 #include "history/fHistory.h"
@@ -11,11 +12,14 @@
 #include "widgets/GradCap.h"
 #include "widgets/TextGrid.h"
 
+#include <QApplication>
 #include <QDateTime>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -377,6 +381,115 @@ private Q_SLOTS:
         QCOMPARE(g->cellLayout(1, 1).lines.first(), QStringLiteral("theirs"));
         app.shutdown();
         QVERIFY(m_program->read(kTaskListFileName).startsWith("12,3\r\n"));
+    }
+
+    // Every window opens wholly on its screen: the task window at its designed place and the
+    // windows opened from it. Also run on a 1280 x 900 screen at 100, 150 and 200 %.
+    void windowsOpenOnTheScreen()
+    {
+        QVERIFY(m_program->write(kTaskListFileName, taskListHeader(2) + "1,1,one\r\n5,1,1\r\n"));
+        VeltryApp app;
+        app.start();
+        TfrmToDo* todo = app.toDo();
+        QVERIFY(QTest::qWaitForWindowExposed(todo));
+        QStringList offScreen;
+        auto check = [&](QWidget* w) {
+            const QRect area = w->screen()->availableGeometry();
+            if (!area.contains(w->frameGeometry()))
+                offScreen << QStringLiteral("%1 at %2,%3 %4x%5 on %6x%7")
+                                 .arg(w->objectName()).arg(w->frameGeometry().x()).arg(w->frameGeometry().y())
+                                 .arg(w->frameGeometry().width()).arg(w->frameGeometry().height())
+                                 .arg(area.width()).arg(area.height());
+        };
+        check(todo);
+        QStringList opened;
+        QTimer poll;
+        poll.setInterval(5);
+        connect(&poll, &QTimer::timeout, this, [&] {
+            QWidget* w = QApplication::activeModalWidget();
+            if (!w || !w->isVisible())
+                return;
+            opened << w->objectName();
+            check(w);
+            if (auto* dialog = qobject_cast<QDialog*>(w))
+                dialog->reject();
+            else
+                w->close();
+        });
+        poll.start();
+        todo->ShowPreferences();
+        todo->ViewHistory(true);
+        todo->mnuHelpAboutClick();
+        todo->btnAdvSortClick();
+        todo->btnFindClick();
+        todo->btnAddClick();
+        todo->PrintTaskList(false);
+        poll.stop();
+        QCOMPARE(opened.size(), 7);
+        check(todo->showHelp());
+        QVERIFY2(offScreen.isEmpty(), qPrintable(offScreen.join(QStringLiteral("; "))));
+        app.shutdown();
+    }
+
+    // Settings that would put the window or the tasks out of reach: the window lies wholly on
+    // its screen, every column shows a few characters, every task stands out from the grid.
+    void settingsOutOfReach_data()
+    {
+        QTest::addColumn<QList<qint32>>("frame");  // Left, Top, ListWidth, ListHeight; none when empty
+        QTest::addColumn<bool>("zeroWidths");
+        QTest::addColumn<qint32>("clTwo");
+        QTest::newRow("huge size at its place") << QList<qint32>{200, 150, 100000, 100000} << false << qint32(32768);
+        QTest::newRow("far right and down, low") << QList<qint32>{0x7fffffff, 0x7fffffff, 407, 60} << false << qint32(32768);
+        QTest::newRow("far up and left") << QList<qint32>{-100000, -100000, 407, 264} << false << qint32(32768);
+        QTest::newRow("column widths 0") << QList<qint32>{} << true << qint32(32768);
+        QTest::newRow("priority colour of the background") << QList<qint32>{} << false << qint32(0xffffffff);
+        QTest::newRow("priority colour near the background") << QList<qint32>{} << false << qint32(0x00f0ffff);
+    }
+    void settingsOutOfReach()
+    {
+        QFETCH(QList<qint32>, frame);
+        QFETCH(bool, zeroWidths);
+        QFETCH(qint32, clTwo);
+        QVERIFY(m_program->write(kTaskListFileName, taskListHeader(3) + "1,1,urgent\r\n5,1,1\r\n1,2,normal\r\n5,2,2\r\n"));
+        ConfigStore& store = ConfigStore::shared();
+        if (!frame.isEmpty()) {
+            store.setValue(kSettingsKey, QStringLiteral("SavePosition"), qint32(1));
+            store.setValue(kSettingsKey, QStringLiteral("SaveSize"), qint32(1));
+            store.setValue(kSettingsKey, QStringLiteral("Left"), frame[0]);
+            store.setValue(kSettingsKey, QStringLiteral("Top"), frame[1]);
+            store.setValue(kSettingsKey, QStringLiteral("ListWidth"), frame[2]);
+            store.setValue(kSettingsKey, QStringLiteral("ListHeight"), frame[3]);
+        }
+        if (zeroWidths)
+            for (int k = 0; k < 12; ++k)
+                store.setValue(QStringLiteral("HKEY_CURRENT_USER\\ HKEY_LOCAL_MACHINE\\SOFTWARE\\Veltry\\ColumnSize"),
+                               QStringLiteral("col%1").arg(k), QStringLiteral("0"));
+        store.setValue(kSettingsKey, QStringLiteral("clTwo"), clTwo);
+        VeltryApp app;
+        app.start();
+        TfrmToDo* todo = app.toDo();
+        QVERIFY(QTest::qWaitForWindowExposed(todo));
+        const QRect area = todo->screen()->availableGeometry();
+        QVERIFY2(area.contains(todo->frameGeometry()),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4").arg(todo->x()).arg(todo->y()).arg(todo->width()).arg(todo->height())));
+        TTextGrid* g = todo->TaskGrid;
+        // The rows are within the window, so within the screen.
+        QVERIFY(g->viewport()->height() > 0);
+        const int fewCharacters = g->fontMetrics().horizontalAdvance(QStringLiteral("ab"));
+        for (int k = 0; k < g->ColCount(); ++k)
+            QVERIFY2(g->ColWidth(k) >= fewCharacters, qPrintable(QStringLiteral("column %1: %2 px").arg(k).arg(g->ColWidth(k))));
+        const QColor background = g->palette().color(QPalette::Base);
+        for (int row : {1, 2}) {
+            TCellFont font;
+            QColor brush;
+            todo->TaskGridGetCellColor(row, 1, 0, brush, font);
+            QVERIFY(font.Color != background);
+            if (row == 1)
+                QCOMPARE(font.Color, QColor(255, 0, 0));  // a readable colour stays
+            else if (clTwo != 32768)
+                QCOMPARE(font.Color, g->palette().color(QPalette::Text));
+        }
+        app.shutdown();
     }
 
     void startMinimizedShowsNoWindow()

@@ -224,6 +224,144 @@ private Q_SLOTS:
         QVERIFY(g->ColWidth(TaskCol::Task) >= 40);
     }
 
+    // The selected cell is drawn in the highlighted-text colour on the highlight, whatever its
+    // priority; the cells around it keep their priority colour.
+    void selectedCellIsReadable_data()
+    {
+        QTest::addColumn<QString>("priority");
+        QTest::addColumn<int>("key");
+        QTest::newRow("red task reached with Down") << "1" << int(Qt::Key_Down);
+        QTest::newRow("blue task reached with Page Down") << "3" << int(Qt::Key_PageDown);
+    }
+    void selectedCellIsReadable()
+    {
+        QFETCH(QString, priority);
+        QFETCH(int, key);
+        TfrmToDo* todo = start({{QStringLiteral("first"), priority}, {QStringLiteral("second"), priority}});
+        todo->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(todo));
+        TTextGrid* g = todo->TaskGrid;
+        g->setFocus();
+        g->setCurrentCell(1, 1);
+        QTest::keyClick(g, Qt::Key(key));
+        const QPoint at(g->Col(), g->Row());
+        QCOMPARE(at.y(), 2);
+        const TCellLayout selected = g->cellLayout(at.x(), at.y());
+        QVERIFY(selected.state & gdSelected);
+        QCOMPARE(selected.font.Color, g->palette().color(QPalette::HighlightedText));
+        QCOMPARE(selected.brush, g->palette().color(QPalette::Highlight));
+        TCellFont plain;
+        QColor brush;
+        todo->TaskGridGetCellColor(1, TaskCol::Task, 0, brush, plain);
+        QVERIFY(plain.Color != selected.font.Color);
+        for (const QPoint other : {QPoint(at.x(), 1), QPoint(at.x() == 1 ? 2 : 1, 2)})
+            QCOMPARE(g->cellLayout(other.x(), other.y()).font.Color, plain.Color);
+    }
+
+    // Widths belong to real columns: with a column hidden they come back unchanged from one
+    // start to the next, the hidden column's own included.
+    void storedWidthsSurviveAHiddenColumn_data()
+    {
+        QTest::addColumn<int>("hidden");
+        QTest::newRow("Due On hidden") << 2;
+        QTest::newRow("Category hidden") << 4;
+    }
+    void storedWidthsSurviveAHiddenColumn()
+    {
+        QFETCH(int, hidden);
+        const QString key = QStringLiteral("HKEY_CURRENT_USER\\ HKEY_LOCAL_MACHINE\\SOFTWARE\\Veltry\\ColumnSize");
+        const QStringList widths{"20", "100", "61", "72", "83", "24"};
+        for (int k = 0; k < widths.size(); ++k)
+            ConfigStore::shared().setValue(key, QStringLiteral("col%1").arg(k), widths[k]);
+        ConfigStore::shared().setValue(kSettingsKey, QStringLiteral("Col%1Hidden").arg(hidden), qint32(1));
+        for (int run = 0; run < 2; ++run) {
+            TfrmToDo* todo = start({{QStringLiteral("task"), QStringLiteral("1")}});
+            QVERIFY(QTest::qWaitForWindowExposed(todo));
+            TTextGrid* g = todo->TaskGrid;
+            QVERIFY(g->IsHiddenColumn(hidden));
+            for (int c = 0; c < widths.size(); ++c)
+                if (c != hidden)
+                    QCOMPARE(g->ColWidth(g->columnMap().realToDisplay(c)), widths[c].toInt());
+            m_app->shutdown();
+            m_app.reset();
+            ConfigStore reread(ConfigStore::shared().filePath());
+            QStringList stored;
+            for (int k = 0; k < widths.size(); ++k) {
+                const auto v = reread.value(key, QStringLiteral("col%1").arg(k));
+                stored << (v ? std::get<QString>(*v) : QString());
+            }
+            QCOMPARE(stored, widths);
+        }
+    }
+
+    // A first start lays the columns out the same for a list brought from elsewhere as for a
+    // new one, however many tasks it holds; only the scroll bar may take its width off the Task
+    // column.
+    void firstLayoutIgnoresTheListSize_data()
+    {
+        QTest::addColumn<int>("tasks");
+        QTest::newRow("one task") << 1;
+        QTest::newRow("10,000 tasks") << 10000;
+    }
+    void firstLayoutIgnoresTheListSize()
+    {
+        QFETCH(int, tasks);
+        const auto shownWidths = [](TfrmToDo* todo) {
+            QList<int> out;
+            for (int k = 0; k < todo->TaskGrid->ColCount(); ++k)
+                out << todo->TaskGrid->ColWidth(k);
+            return out;
+        };
+        m_app = std::make_unique<VeltryApp>();
+        m_app->start();
+        QVERIFY(QTest::qWaitForWindowExposed(m_app->toDo()));
+        const QList<int> fresh = shownWidths(m_app->toDo());
+        m_app->shutdown();
+        m_app.reset();
+
+        m_program = std::make_unique<ProgramFolder>();
+        QList<Task> list;
+        for (int i = 0; i < tasks; ++i)
+            list.append({QStringLiteral("book passage %1").arg(i), QStringLiteral("2"), QStringLiteral("1/2/27")});
+        TfrmToDo* todo = start(list);
+        QVERIFY(QTest::qWaitForWindowExposed(todo));
+        const QList<int> copied = shownWidths(todo);
+        QCOMPARE(copied.size(), fresh.size());
+        const QScrollBar* bar = todo->TaskGrid->verticalScrollBar();
+        const int barWidth = bar->isVisible() ? bar->sizeHint().width() : 0;
+        for (int k = 0; k < fresh.size(); ++k) {
+            if (k == TaskCol::Task)
+                QVERIFY2(copied[k] <= fresh[k] && copied[k] >= fresh[k] - barWidth - 1,
+                         qPrintable(QStringLiteral("%1 against %2").arg(copied[k]).arg(fresh[k])));
+            else
+                QCOMPARE(copied[k], fresh[k]);
+        }
+    }
+
+    // However many tasks, the count shows whole, and the help texts follow the panels.
+    void wholeTaskCountShows()
+    {
+        QList<Task> tasks;
+        for (int i = 0; i < 10000; ++i)
+            tasks.append({QStringLiteral("task %1").arg(i), QStringLiteral("2")});
+        TfrmToDo* todo = start(tasks);
+        QVERIFY(todo);
+        QVERIFY(QTest::qWaitForWindowExposed(todo));
+        QLabel* count = todo->statusPanels[0];
+        QCOMPARE(count->text(), QStringLiteral("Tasks: 10000"));
+        QVERIFY2(count->contentsRect().width() >= count->fontMetrics().horizontalAdvance(count->text()),
+                 qPrintable(QStringLiteral("%1 px for %2 px of text").arg(count->contentsRect().width())
+                                .arg(count->fontMetrics().horizontalAdvance(count->text()))));
+        QLabel* alarms = todo->statusPanels[1];
+        QVERIFY(alarms->geometry().left() >= count->geometry().right());
+        QStatusBar* bar = todo->statusBar();
+        const int y = bar->height() / 2;
+        QTest::mouseMove(bar, QPoint(count->geometry().right() - 1, y));
+        QCOMPARE(todo->statusPanels[2]->text(), QStringLiteral("Number of current tasks"));
+        QTest::mouseMove(bar, QPoint(alarms->geometry().center().x(), y));
+        QCOMPARE(todo->statusPanels[2]->text(), QStringLiteral("Alarm indicator"));
+    }
+
     void statusBarHelpTexts()
     {
         TfrmToDo* todo = start({});

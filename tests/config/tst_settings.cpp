@@ -1,11 +1,14 @@
 #include "config/core/Settings.h"
 #include "platform/core/AppError.h"
 #include "platform/core/ConfigStore.h"
+#include "platform/core/ScreenFit.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
+#include <optional>
 #include <cerrno>
 #include <cstring>
 
@@ -17,6 +20,32 @@ const QString kKeyPath = SettingsIO::kRoot + QLatin1Char('\\') + SettingsIO::kKe
 std::optional<ConfigStore::Value> stored(ConfigStore& store, const char* name)
 {
     return store.value(kKeyPath, QString::fromLatin1(name));
+}
+QString optionalText(const std::optional<qint32>& v)
+{
+    return v ? QString::number(*v) : QStringLiteral("absent");
+}
+
+// Every value the settings hold, named, so that two of them compare whole.
+QStringList valuesOf(const Settings& s)
+{
+    QStringList out;
+    const std::pair<const char*, bool> flags[] = {
+        {"SavePosition", s.SavePosition}, {"SaveSize", s.SaveSize},         {"StartMinimized", s.StartMinimized},
+        {"ShowNotes", s.ShowNotes},       {"NoConfirmations", s.NoConfirmations}, {"ShowDayIcon", s.ShowDayIcon},
+        {"TaskHints", s.TaskHints},       {"FloatEditedTask", s.FloatEditedTask}, {"UseAltDirPath", s.UseAltDirPath},
+        {"Networkable", s.Networkable},   {"LogOnStartup", s.LogOnStartup},   {"StartCalMonday", s.StartCalMonday},
+        {"Col2Hidden", s.ColHidden[0]},   {"Col3Hidden", s.ColHidden[1]},     {"Col4Hidden", s.ColHidden[2]},
+        {"Col5Hidden", s.ColHidden[3]},   {"SyncEnabled", s.SyncEnabled}};
+    for (const auto& [name, on] : flags)
+        out << QString::fromLatin1(name) + (on ? QStringLiteral("=1") : QStringLiteral("=0"));
+    out << QStringLiteral("AltDirPath=") + s.AltDirPath << QStringLiteral("Categories=") + s.Categories.join(QLatin1Char('|'))
+        << QStringLiteral("ListHeight=") + optionalText(s.ListHeight) << QStringLiteral("ListWidth=") + optionalText(s.ListWidth)
+        << QStringLiteral("Left=") + optionalText(s.Left) << QStringLiteral("Top=") + optionalText(s.Top)
+        << QStringLiteral("clOne=%1").arg(s.clOne) << QStringLiteral("clTwo=%1").arg(s.clTwo)
+        << QStringLiteral("clThree=%1").arg(s.clThree) << QStringLiteral("clElse=%1").arg(s.clElse)
+        << QStringLiteral("SyncUrl=") + s.SyncUrl << QStringLiteral("SyncUser=") + s.SyncUser;
+    return out;
 }
 } // namespace
 
@@ -75,6 +104,57 @@ private Q_SLOTS:
         QCOMPARE(back.AltDirPath, s.AltDirPath);
         QCOMPARE(SettingsIO::windowFrame(back, QRect(293, 197, 407, 264), QSize(1920, 1080)), QRect(11, 22, 500, 350));
         QVERIFY(back.colHidden(2) && back.colHidden(5) && !back.colHidden(3));
+    }
+
+    // Every value comes back as saved, switched on or off, over a store that held the other
+    // setting of each.
+    void everyValueRoundTrips()
+    {
+        Settings on;
+        on.SavePosition = on.SaveSize = on.StartMinimized = on.ShowNotes = on.NoConfirmations = on.ShowDayIcon = true;
+        on.TaskHints = on.FloatEditedTask = on.UseAltDirPath = on.Networkable = on.LogOnStartup = on.StartCalMonday = true;
+        on.AltDirPath = m_dir.path() + QLatin1Char('/');
+        on.Categories = {QStringLiteral("Garden, shed"), QStringLiteral("Home"), QStringLiteral("Work")};
+        on.clOne = 0x010203;
+        on.clTwo = 0x040506;
+        on.clThree = 0x070809;
+        on.clElse = 0x0A0B0C;
+        on.ColHidden[0] = on.ColHidden[2] = true;
+        on.SyncUrl = QStringLiteral("https://dav.example.org/cal/tasks/");
+        on.SyncUser = QStringLiteral("ann");
+        on.SyncEnabled = true;
+        Settings off;
+        off.Categories = {QStringLiteral("Errands")};
+        off.clOne = 0x111111;
+        off.clTwo = 0x222222;
+        off.clThree = 0x333333;
+        off.clElse = 0x444444;
+        off.ColHidden[1] = off.ColHidden[3] = true;
+        off.SyncUrl = QStringLiteral("https://other.example.org/tasks/");
+        off.SyncUser = QStringLiteral("bob");
+
+        const QRect window(11, 22, 500, 350);
+        std::optional<qint32> height, width;
+        for (const Settings* s : {&on, &off, &on}) {
+            SettingsExitState exit{window, {5, 0, 2, 0}, {}};
+            std::copy(std::begin(s->ColHidden), std::end(s->ColHidden), exit.colHidden);
+            {
+                ConfigStore store(storePath());
+                SettingsIO::save(store, *s, exit);
+            }
+            ConfigStore reread(storePath());
+            Settings expected = *s;
+            // The size is kept from an earlier save while it is not saved; the place is dropped.
+            if (s->SaveSize) {
+                height = window.height();
+                width = window.width();
+            }
+            expected.ListHeight = height;
+            expected.ListWidth = width;
+            expected.Left = s->SavePosition ? std::optional<qint32>(window.left()) : std::nullopt;
+            expected.Top = s->SavePosition ? std::optional<qint32>(window.top()) : std::nullopt;
+            QCOMPARE(valuesOf(SettingsIO::load(reread)), valuesOf(expected));
+        }
     }
 
     // The calendar server's values: defaults when absent, a round trip, a wrong kind reported
@@ -148,36 +228,68 @@ private Q_SLOTS:
         QCOMPARE(std::get<QString>(*stored(store, "AltDirPath")), QString());
     }
 
-    void keepReachable_data()
+    // Whatever was stored, the window lies wholly on one screen, shrunk only to that screen's
+    // size and moved only as far as needed.
+    void keepOnScreen_data()
     {
         QTest::addColumn<QRect>("frame");
-        QTest::addColumn<QRect>("reachable");
+        QTest::addColumn<QRect>("onScreen");
         const QRect designed(293, 197, 407, 264);
         QTest::newRow("designed stays") << designed << designed;
         QTest::newRow("huge size") << QRect(0, 0, 2147483647 / 2, 32767) << QRect(0, 0, 1920, 1040);
+        QTest::newRow("huge size at a stored place") << QRect(300, 200, 2500, 1300) << QRect(0, 0, 1920, 1040);
         QTest::newRow("far up and left") << QRect(-32768, -32768, 407, 264) << QRect(0, 0, 407, 264);
         QTest::newRow("far down and right") << QRect(5000, 5000, 407, 264) << QRect(1513, 776, 407, 264);
-        QTest::newRow("partly off the left edge") << QRect(-200, 100, 407, 264) << QRect(-200, 100, 407, 264);
+        QTest::newRow("partly off the left edge") << QRect(-200, 100, 407, 264) << QRect(0, 100, 407, 264);
+        QTest::newRow("partly off the right edge") << QRect(1700, 100, 407, 264) << QRect(1513, 100, 407, 264);
         QTest::newRow("title row under the bottom edge") << QRect(100, 1020, 407, 264) << QRect(100, 776, 407, 264);
+        QTest::newRow("rows under the bottom edge") << QRect(100, 900, 407, 264) << QRect(100, 776, 407, 264);
         QTest::newRow("on the second screen") << QRect(2000, 100, 407, 264) << QRect(2000, 100, 407, 264);
-        QTest::newRow("too tall for the second screen") << QRect(2000, 100, 407, 2000) << QRect(2000, 100, 407, 1024);
+        QTest::newRow("too tall for the second screen") << QRect(2000, 100, 407, 2000) << QRect(2000, 0, 407, 1024);
+        QTest::newRow("mostly on the second screen") << QRect(1800, 100, 407, 264) << QRect(1920, 100, 407, 264);
     }
-    void keepReachable()
+    void keepOnScreen()
     {
         QFETCH(QRect, frame);
-        QFETCH(QRect, reachable);
+        QFETCH(QRect, onScreen);
         const QList<QRect> screens = {QRect(0, 0, 1920, 1040), QRect(1920, 0, 1280, 1024)};
-        QCOMPARE(SettingsIO::keepReachable(frame, screens), reachable);
+        QCOMPARE(veltry::keepOnScreen(frame, screens), onScreen);
+        // A 1280 x 900 screen at twice the scale: 640 x 450 in the units positions are kept in.
+        const QRect scaled = veltry::keepOnScreen(frame, {QRect(0, 0, 640, 450)});
+        QVERIFY(QRect(0, 0, 640, 450).contains(scaled));
+        // A window that cannot shrink to the screen keeps its top left corner on it.
+        const QRect unshrinkable = veltry::keepOnScreen(frame, {QRect(0, 0, 640, 450)}, QSize(700, 500));
+        QCOMPARE(unshrinkable.topLeft(), QPoint(0, 0));
+        QVERIFY(unshrinkable.width() >= 700 && unshrinkable.height() >= 500);
     }
 
-    void extremeStoredFrameStaysInReach()
+    void extremeStoredFrameStaysOnScreen_data()
     {
+        QTest::addColumn<qint32>("left");
+        QTest::addColumn<qint32>("top");
+        QTest::addColumn<qint32>("width");
+        QTest::addColumn<qint32>("height");
+        QTest::newRow("huge size, far up and left") << qint32(-32768) << qint32(-32768) << qint32(2147483647) << qint32(2147483647);
+        QTest::newRow("far right and down, small") << qint32(0x7fffffff) << qint32(0x7fffffff) << qint32(407) << qint32(50);
+        QTest::newRow("huge size at the designed place") << qint32(293) << qint32(197) << qint32(5000) << qint32(5000);
+    }
+    void extremeStoredFrameStaysOnScreen()
+    {
+        QFETCH(qint32, left);
+        QFETCH(qint32, top);
+        QFETCH(qint32, width);
+        QFETCH(qint32, height);
         Settings s;
         s.SaveSize = s.SavePosition = true;
-        s.ListWidth = s.ListHeight = 2147483647;
-        s.Left = s.Top = -32768;
+        s.ListWidth = width;
+        s.ListHeight = height;
+        s.Left = left;
+        s.Top = top;
         const QRect frame = SettingsIO::windowFrame(s, QRect(293, 197, 407, 264), QSize(1920, 1080));
-        QCOMPARE(SettingsIO::keepReachable(frame, {QRect(0, 0, 1920, 1040)}), QRect(0, 0, 1920, 1040));
+        const QRect screen(0, 0, 1920, 1040);
+        const QRect placed = veltry::keepOnScreen(frame, {screen});
+        QVERIFY2(screen.contains(placed), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(placed.x()).arg(placed.y())
+                                                          .arg(placed.width()).arg(placed.height())));
     }
 
     void categoriesWithGaps()

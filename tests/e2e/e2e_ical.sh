@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # File > Export under a name ending in ".ics" writes a calendar (Alt tapped, F, E); File > Import
 # with "iCalendar (.ics)" chosen reads it into an empty list (Alt tapped, F, I): the same tasks,
-# every column, the last one on top as with every import.
+# every column, the last one on top as with every import. A second export, after a restart,
+# names every task by the same UID (read back with Python's icalendar), and the import keeps them.
 source "$(dirname "$0")/lib.sh"
 start_display
 
@@ -53,9 +54,42 @@ grep -qa '^BEGIN:VCALENDAR' "$E2E_PROG/tasks.ics" || fail "'tasks.ics' is no cal
 wait_for_windows "Veltry Professional" 2
 sleep 0.3
 xdotool key Return  # the "saved as" notice
+sleep 0.5
 stop_app
+[ "$(grep -ca $'^11,[1-6],.' "$E2E_LIST")" = 6 ] || fail "the list was not saved with the tasks' UIDs: $(tr '\r' ' ' <"$E2E_LIST")"
+
+# The same list exported once more after a restart: the same to-dos for every other program.
+start_app
+id="$(wait_for_window "Veltry Professional")"
+file_menu e
+wait_for_window "Export Data File" >/dev/null
+sleep 0.5
+xdotool type --delay 20 "again.ics"
+xdotool key Return
+for _ in $(seq 50); do [ -s "$E2E_PROG/again.ics" ] && break; sleep 0.1; done
+[ -s "$E2E_PROG/again.ics" ] || fail "the second export did not write 'again.ics'"
+wait_for_windows "Veltry Professional" 2
+sleep 0.3
+xdotool key Return  # the "saved as" notice
+sleep 0.5
+stop_app
+/usr/bin/python3 - "$E2E_PROG/tasks.ics" "$E2E_PROG/again.ics" >"$E2E_TMP/uids.txt" 2>&1 <<'EOF' \
+  || fail "the two exports do not name the tasks by the same UIDs: $(cat "$E2E_TMP/uids.txt")"
+import sys
+import icalendar
+
+def uids(path):
+    with open(path, "rb") as f:
+        return [(str(t.get("SUMMARY")), str(t.get("UID"))) for t in icalendar.Calendar.from_ical(f.read()).walk("VTODO")]
+
+first, second = uids(sys.argv[1]), uids(sys.argv[2])
+print(first)
+print(second)
+sys.exit(0 if len(first) == 6 and len({u for _, u in first}) == 6 and first == second else 1)
+EOF
 
 # An empty list: the program sets one up when there is none.
+cp "$E2E_LIST" "$E2E_TMP/exported.vlp"
 rm -f "$E2E_LIST"
 start_app
 wait_for_file "$E2E_LIST"
@@ -87,14 +121,17 @@ for _ in $(seq 50); do
 done
 [ -n "$saved" ] || fail "the imported tasks did not reach $E2E_LIST: $(tr '\r' ' ' <"$E2E_LIST")"
 
-# The cell lines of both lists, each task numbered from the bottom after the import.
+# The cell lines of both lists, each task numbered from the bottom after the import; the UIDs
+# (column 11) are compared with those of the exported list.
 cells() {
-  tail -c +4 "$1" | tail -n +2 | awk -F, -v OFS=, -v flip="$2" '
+  tail -c +4 "$1" | tail -n +2 | awk -F, -v OFS=, -v flip="$2" -v uids="$3" '
     { col = $1; row = $2; $1 = ""; $2 = ""; text = substr($0, 3) }
     row > 0 && flip { row = 7 - row }
-    { print col "," row "," text }' | sort
+    (col == 11) == (uids == 1) { print col "," row "," text }' | sort
 }
-diff <(cells "$E2E_TMP/before.vlp" 0) <(cells "$E2E_LIST" 1) >"$E2E_TMP/diff.txt" \
+diff <(cells "$E2E_TMP/before.vlp" 0 0) <(cells "$E2E_LIST" 1 0) >"$E2E_TMP/diff.txt" \
   || fail "the imported tasks differ from the exported ones: $(cat -A "$E2E_TMP/diff.txt")"
+diff <(cells "$E2E_TMP/exported.vlp" 0 1) <(cells "$E2E_LIST" 1 1) >"$E2E_TMP/diff.txt" \
+  || fail "the imported tasks do not keep the to-dos' UIDs: $(cat -A "$E2E_TMP/diff.txt")"
 stop_app
 echo "PASS"

@@ -193,7 +193,7 @@ private Q_SLOTS:
         }
         QCOMPARE(h.pnlToolbar->height(), 30);
         QCOMPARE(h.lblNotes->text(), QStringLiteral("Notes"));
-        QVERIFY(!h.Memo1->isReadOnly());
+        QVERIFY(h.Memo1->isReadOnly());
     }
 
     void titlesAndWidthsComeBackOnEveryActivation()
@@ -242,6 +242,8 @@ private Q_SLOTS:
         fillHistory(g, {{"three lines", "first\r\nsecond\r\nthird"}, {"no notes", ""}, {"one", "only"}});
         h.show();
         QVERIFY(QTest::qWaitForWindowActive(&h));
+        // The entry selected as the window opens shows its notes before any click.
+        QCOMPARE(h.Memo1->toPlainText(), QStringLiteral("first\nsecond\nthird"));
 
         QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cellCentre(g, HistCol::LogDate, 1));
         QTextDocument* doc = h.Memo1->document();
@@ -250,10 +252,11 @@ private Q_SLOTS:
         QCOMPARE(doc->findBlockByNumber(1).text(), QStringLiteral("second"));
         QCOMPARE(doc->findBlockByNumber(2).text(), QStringLiteral("third"));
 
-        // Typing in the memo never reaches the entry.
+        // The box only shows the notes: nothing typed there is taken and then lost.
         h.Memo1->setFocus();
         QTest::keyClicks(h.Memo1, QStringLiteral("typed"));
-        QVERIFY(h.Memo1->toPlainText().contains(QStringLiteral("typed")));
+        QTest::keyClick(h.Memo1, Qt::Key_Delete);
+        QCOMPARE(h.Memo1->toPlainText(), QStringLiteral("first\nsecond\nthird"));
         QCOMPARE(g->Cells(HistCol::Notes, 1), QStringLiteral("first\r\nsecond\r\nthird"));
 
         QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cellCentre(g, HistCol::Task, 2));
@@ -371,6 +374,65 @@ private Q_SLOTS:
         const QByteArray list = m_program->read(kTaskListFileName);
         QVERIFY(list.startsWith("12,2\r\n"));
         QVERIFY(!list.contains("1,1,A\r\n") && list.contains("1,1,open\r\n"));
+        app.shutdown();
+    }
+
+    // Logging a recurring task with Alt+L keeps its series going: the list gets its next
+    // occurrence, the first date of the series after both its due date and today (3/7/26), as
+    // renewal makes it; a task renewal already turned one-time comes back only once.
+    void loggingARecurringTaskRenewsIt_data()
+    {
+        QTest::addColumn<QByteArray>("type");
+        QTest::addColumn<QByteArray>("due");
+        QTest::addColumn<QString>("next");  // empty: the task leaves for good
+        QTest::newRow("weekly, due in three days") << QByteArray("2") << QByteArray("3/10/26") << "3/17/26";
+        QTest::newRow("daily, due today") << QByteArray("1") << QByteArray("3/7/26") << "3/8/26";
+        QTest::newRow("bi-weekly, renewed the day after") << QByteArray("3") << QByteArray("3/6/26") << "3/20/26";
+        QTest::newRow("monthly, early") << QByteArray("4") << QByteArray("3/31/26") << "4/30/26";
+        QTest::newRow("monthly, renewed long after") << QByteArray("4") << QByteArray("1/31/26") << "3/31/26";
+        QTest::newRow("one-time") << QByteArray("0") << QByteArray("3/10/26") << "";
+    }
+    void loggingARecurringTaskRenewsIt()
+    {
+        QFETCH(QByteArray, type);
+        QFETCH(QByteArray, due);
+        QFETCH(QString, next);
+        QByteArray file = taskListFile({"open", "*Water plants"});
+        file.replace("2,2,1/2/26", QByteArray("2,2," + due + "\r\n3,2,09:30am"));
+        file.replace("10,2,0", QByteArray("10,2," + type + "\r\n11,2,uid-of-the-logged-task"));
+        QVERIFY(m_program->write(kTaskListFileName, file));
+        setSetting("NoConfirmations", true);
+        VeltryApp app;
+        app.start();
+        TfrmToDo* todo = app.toDo();
+        TTextGrid* g = todo->TaskGrid;
+        const bool overdue = due == "3/6/26" || due == "1/31/26";
+        todo->CheckAlarms();  // an overdue task is renewed before it is logged
+        QCOMPARE(g->RowCount(), overdue ? 4 : 3);
+        todo->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(todo));
+        QTest::keyClick(todo, Qt::Key_L, Qt::AltModifier);
+
+        QCOMPARE(historyTasks(app.history()->TaskHistoryGrid), QStringList{"Water plants"});
+        QCOMPARE(app.history()->TaskHistoryGrid->Cells(HistCol::DueDate, 1), QString::fromLatin1(due));
+        QStringList left;
+        for (int r = 1; r < g->RowCount(); ++r)
+            left << g->Cells(TaskCol::Task, r) + QLatin1Char(' ') + g->Cells(TaskCol::DueDate, r);
+        QStringList expected{"open 1/2/26"};
+        if (!next.isEmpty())
+            expected << QStringLiteral("Water plants ") + next;
+        QCOMPARE(left, expected);
+        if (!next.isEmpty()) {
+            QVERIFY(g->Cells(TaskCol::Mark, 2).isEmpty());
+            QCOMPARE(g->Cells(TaskCol::DueTime, 2), QStringLiteral("09:30am"));
+            QCOMPARE(g->Cells(TaskCol::Notes, 2), QStringLiteral("Water plants note"));
+            QCOMPARE(g->Cells(TaskCol::Type, 2), QString::fromLatin1(type));
+            if (!overdue)  // the logged task keeps its UID; the sync gives the new one its own
+                QVERIFY(g->Cells(TaskCol::Reserved, 2).isEmpty());
+        }
+        QCOMPARE(todo->statusPanels[0]->text(), QStringLiteral("Tasks: %1").arg(g->RowCount() - 1));
+        // The list file holds it at once.
+        QCOMPARE(m_program->read(kTaskListFileName).contains("1,2,Water plants\r\n"), !next.isEmpty());
         app.shutdown();
     }
 

@@ -2,6 +2,7 @@
 #include "platform/core/DataPaths.h"
 #include "store/core/DataFiles.h"
 #include "store/core/Task.h"
+#include "widgets/core/CellStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -52,6 +53,36 @@ private Q_SLOTS:
         QCOMPARE(DataPaths::programDirectory(), qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/veltry/"));
         QVERIFY(QDir(DataPaths::programDirectory()).exists());
         DataPaths::setProgramDirectoryOverride(QString());
+    }
+
+    // At the end, with the list's folder and the user's data folder both unwritable, the tasks
+    // still reach a file: in the temporary folder.
+    void unsavedCopyFallsBackToTheTemporaryFolder()
+    {
+        QString data = DataPaths::userDataDirectory();
+        if (data.endsWith(QLatin1Char('/')))
+            data.chop(1);
+        QVERIFY(QDir(data).removeRecursively());
+        // A file where the folder belongs: nothing goes in there, not even for the superuser.
+        write(data, "not a folder", QDateTime::currentDateTime());
+        QTemporaryDir temporary;
+        const QByteArray oldTmp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(temporary.path()));
+        CellStore cells;
+        cells.setColumnCount(TaskCol::Count);
+        cells.setRowCount(3);
+        cells.setCell(TaskCol::Task, 1, QStringLiteral("precious"));
+        cells.setCell(TaskCol::Task, 2, QStringLiteral("also kept"));
+        const QString copy = saveUnsavedCopy(cells, kTaskListFileName, QDateTime(QDate(2026, 12, 7), QTime(10, 0, 5)));
+        qputenv("TMPDIR", oldTmp);
+        QFile::remove(data);
+        QVERIFY(QDir().mkpath(data));
+        QCOMPARE(copy, temporary.filePath(QStringLiteral("veltlist-unsaved-20261207-100005.vlp")));
+        QFile f(copy);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        QVERIFY(bytes.contains("1,1,precious\r\n"));
+        QVERIFY(bytes.contains("1,2,also kept\r\n"));
     }
 
     void changeDetection()

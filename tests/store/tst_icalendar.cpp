@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,12 +19,12 @@ namespace {
 using Rows = QList<QStringList>;
 
 // One task row: mark, description, due date, due time, category, priority, notes, creation
-// date, alarm, type; the two reserved columns stay empty.
+// date, alarm, type, UID; the lead time stays empty.
 QStringList task(const QString& mark, const QString& description, const QString& date, const QString& time,
                  const QString& category, const QString& priority, const QString& notes, const QString& created,
-                 const QString& alarm, const QString& type)
+                 const QString& alarm, const QString& type, const QString& uid = QString())
 {
-    return {mark, description, date, time, category, priority, notes, created, alarm, QString(), type, QString()};
+    return {mark, description, date, time, category, priority, notes, created, alarm, QString(), type, uid};
 }
 
 CellStore listOf(const Rows& rows)
@@ -59,6 +60,29 @@ ICalendar::Context pinned()
     context.local = QTimeZone(2 * 3600);
     context.now = QDateTime(QDate(2026, 5, 10), QTime(12, 0), context.local);
     return context;
+}
+
+// The same, in a zone of the world, on a day in December.
+ICalendar::Context pinnedIn(const char* zone)
+{
+    ICalendar::Context context = pinned();
+    context.local = QTimeZone(zone);
+    context.now = QDateTime(QDate(2026, 12, 7), QTime(10, 0), QTimeZone::utc());
+    return context;
+}
+
+// A calendar's text with its folded lines joined.
+QByteArray unfolded(QByteArray text)
+{
+    return text.replace("\r\n ", "");
+}
+
+ICalendar::TaskCells cellsOf(const QStringList& row)
+{
+    ICalendar::TaskCells cells;
+    for (int c = 0; c < TaskCol::Count; ++c)
+        cells[size_t(c)] = row.at(c);
+    return cells;
 }
 
 QByteArray calendar(const QByteArray& body)
@@ -117,10 +141,12 @@ private Q_SLOTS:
     {
         QFETCH(Rows, tasks);
         const ICalendar::Context context = pinned();
-        const ICalendar::Tasks back = ICalendar::decode(ICalendar::encode(listOf(tasks), context), context);
+        CellStore list = listOf(tasks);
+        QCOMPARE(ICalendar::assignUids(list), int(tasks.size()));
+        const ICalendar::Tasks back = ICalendar::decode(ICalendar::encode(list, context), context);
         QCOMPARE(back.todos, int(tasks.size()));
         QCOMPARE(back.skipped, 0);
-        QCOMPARE(rowsOf(back.rows), tasks);
+        QCOMPARE(rowsOf(back.rows), rowsOf(list));
     }
 
     void readBySecondReader_data()
@@ -130,16 +156,16 @@ private Q_SLOTS:
 
         QTest::newRow("every column")
             << task(" ", "Call the bank", "3/15/26", "09:30pm", "Money", "1", "Ask about\r\nthe fees", "3/1/26", "Y", "1")
-            << QStringList{"SUMMARY \"Call the bank\"", "DUE datetime 2026-03-15T21:30:00", "CATEGORIES [\"Money\"]",
+            << QStringList{"SUMMARY \"Call the bank\"", "DUE datetime 2026-03-15T19:30:00+00:00", "CATEGORIES [\"Money\"]",
                            "PRIORITY 1", "DESCRIPTION \"Ask about\\nthe fees\"", "RRULE FREQ=DAILY", "STATUS COMPLETED",
                            "VALARM DISPLAY RELATED=END datetime.timedelta(0)"};
         QTest::newRow("weekly, a date alone")
             << task("", "Review", "3/16/26", "", "Work, Home", "2", "", "3/1/26", "Y", "2")
-            << QStringList{"SUMMARY \"Review\"", "DUE date 2026-03-16", "CATEGORIES [\"Work\", \" Home\"]", "PRIORITY 5",
+            << QStringList{"SUMMARY \"Review\"", "DUE date 2026-03-16", "CATEGORIES [\"Work\", \"Home\"]", "PRIORITY 5",
                            "RRULE FREQ=WEEKLY", "STATUS NEEDS-ACTION", "VALARM DISPLAY RELATED=END datetime.timedelta(0)"};
         QTest::newRow("bi-weekly")
             << task("", "Cleaner", "3/20/26", "12:00pm", "", "3", "", "3/1/26", "", "3")
-            << QStringList{"SUMMARY \"Cleaner\"", "DUE datetime 2026-03-20T12:00:00", "PRIORITY 9",
+            << QStringList{"SUMMARY \"Cleaner\"", "DUE datetime 2026-03-20T10:00:00+00:00", "PRIORITY 9",
                            "RRULE FREQ=WEEKLY;INTERVAL=2", "STATUS NEEDS-ACTION"};
         QTest::newRow("monthly, other priority text, notes of every kind")
             << task("", "\u0421\u0447\u0451\u0442; rent, \u5bb6\u8cc3", "", "", "", "soon", "a, b; c\r\n\u65e5\u672c\\x",
@@ -191,23 +217,25 @@ private Q_SLOTS:
 
         QTest::newRow("due in a named time zone with its definition: local time, a day later")
             << "tz-named.ics"
-            << Rows{task("", "Send the quarterly report", "7/16/26", "01:00am", "Work", "2", "", "6/1/26", "Y", "0")} << 0;
+            << Rows{task("", "Send the quarterly report", "7/16/26", "01:00am", "Work", "2", "", "6/1/26", "Y", "0",
+                         "6b1f5f0e-2c1a-4c55-9a37-2f7c0d1e9a10")} << 0;
         QTest::newRow("a due date alone")
             << "date-only.ics"
             << Rows{task("", "Renew the passport", "3/20/26", "", "", "1",
-                         "Bring two photos, the old passport\r\nand the form.", "3/10/26", "", "0")}
+                         "Bring two photos, the old passport\r\nand the form.", "3/10/26", "", "0",
+                         "20260310T080000Z-1234@example.org")}
             << 0;
         QTest::newRow("no due date, no creation date")
-            << "no-due.ics" << Rows{task("", "Read the new book", "", "", "Home, Leisure", "3", "", "5/10/26", "", "0")} << 0;
+            << "no-due.ics" << Rows{task("", "Read the new book", "", "", "Home, Leisure", "3", "", "5/10/26", "", "0", "abc-123")} << 0;
         QTest::newRow("completed, with or without its status")
             << "completed.ics"
-            << Rows{task(" ", "Pay the rent", "3/1/26", "", "", kNone, "", "2/1/26", "", "0"),
-                    task(" ", "Water the plants", "", "", "", kNone, "", "2/1/26", "", "0")}
+            << Rows{task(" ", "Pay the rent", "3/1/26", "", "", kNone, "", "2/1/26", "", "0", "done-1"),
+                    task(" ", "Water the plants", "", "", "", kNone, "", "2/1/26", "", "0", "done-2")}
             << 0;
         QTest::newRow("events, journal entries and free time mixed with to-dos")
             << "mixed.ics"
-            << Rows{task("", "Book the flights", "", "", "", kNone, "", "4/1/26", "", "0"),
-                    task("", "Pack the bags", "4/10/26", "09:00am", "", kNone, "", "4/1/26", "", "0")}
+            << Rows{task("", "Book the flights", "", "", "", kNone, "", "4/1/26", "", "0", "todo-1"),
+                    task("", "Pack the bags", "4/10/26", "09:00am", "", kNone, "", "4/1/26", "", "0", "todo-2")}
             << 3;
         QTest::newRow("folded long lines")
             << "folded.ics"
@@ -217,7 +245,7 @@ private Q_SLOTS:
                          "\u043f\u0440\u0438\u043d\u0435\u0441\u0442\u0438 \u043f\u0440\u043e\u0435\u043a\u0442\u043e\u0440, "
                          "\u0443\u0434\u043b\u0438\u043d\u0438\u0442\u0435\u043b\u044c; \u0438 \u043a\u0430\u0431\u0435\u043b\u0438."
                          "\r\n\u65e5\u672c\u8a9e\u306e\u30e1\u30e2\u3082\u6298\u308a\u8fd4\u3055\u308c\u307e\u3059\u3002",
-                         "1/5/26", "", "0")}
+                         "1/5/26", "", "0", "fold-1")}
             << 0;
     }
 
@@ -263,8 +291,10 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, file);
         const Rows read = rowsOf(ICalendar::decode(file, pinned()).rows);
-        QCOMPARE(read, (Rows{task("", "Caf\u00e9 \u65e5 and a long, long summary", "", "", "Home, Work", kNone,
-                                  "first\r\nsecond line", "5/10/26", "", "0")}));
+        QStringList expected = task("", "Caf\u00e9 \u65e5 and a long, long summary", "", "", "Home, Work", kNone,
+                                    "first\r\nsecond line", "5/10/26", "", "0");
+        expected[TaskCol::Reserved] = QStringLiteral("t");  // the to-do's UID
+        QCOMPARE(read, Rows{expected});
     }
 
     void todoFields_data()
@@ -305,6 +335,16 @@ private Q_SLOTS:
             << QStringList{"8=Y"};
         QTest::newRow("a creation date in a zone behind UTC")
             << QByteArray("CREATED:20260301T230000Z\r\n") << QStringList{"7=3/2/26"};
+        QTest::newRow("a Windows zone name is that zone")
+            << QByteArray("DUE;TZID=Eastern Standard Time:20261215T090000\r\n") << QStringList{"2=12/15/26", "3=04:00pm"};
+        QTest::newRow("a zone nobody knows is floating")
+            << QByteArray("DUE;TZID=Somewhere Special:20261215T090000\r\n") << QStringList{"2=12/15/26", "3=09:00am"};
+        QTest::newRow("a start in a Windows zone and a duration")
+            << QByteArray("DTSTART;TZID=W. Europe Standard Time:20261215T090000\r\nDURATION:PT1H\r\n")
+            << QStringList{"2=12/15/26", "3=11:00am"};
+        QTest::newRow("an older edition's repeat line in the description shows once")
+            << QByteArray("DESCRIPTION:Cake\\nRepeats: FREQ=YEARLY\r\nRRULE:FREQ=YEARLY\r\n")
+            << QStringList{"10=0", "6=Cake\r\nRepeats: FREQ=YEARLY"};
         QTest::newRow("a due date and a duration give the due moment")
             << QByteArray("DTSTART:20260301T080000Z\r\nDURATION:PT2H\r\n") << QStringList{"2=3/1/26", "3=12:00pm"};
     }
@@ -403,6 +443,153 @@ private Q_SLOTS:
         for (const QStringList& row : rowsOf(result.list))
             descriptions << row.at(TaskCol::Task);
         QCOMPARE(descriptions, after);
+    }
+    // A calendar's own definition of a zone name outweighs what the name means elsewhere.
+    void ownZoneDefinitionComesFirst()
+    {
+        const ICalendar::Tasks read = ICalendar::decode(
+            calendar("BEGIN:VTIMEZONE\r\nTZID:Eastern Standard Time\r\nBEGIN:STANDARD\r\nDTSTART:16010101T000000\r\n"
+                     "TZOFFSETFROM:-0300\r\nTZOFFSETTO:-0300\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n"
+                     "BEGIN:VTODO\r\nUID:t\r\nDTSTAMP:20260101T000000Z\r\nDUE;TZID=Eastern Standard Time:20261215T090000\r\n"
+                     "END:VTODO\r\n"),
+            pinned());
+        QCOMPARE(read.rows.cell(TaskCol::DueTime, 1), QStringLiteral("02:00pm"));
+    }
+
+    // The server's copy after an edit here: changed only where the list changed, in the form
+    // other programs read, and read back here as the list has it.
+    void editsOfAServerCopy_data()
+    {
+        QTest::addColumn<QByteArray>("previous");  // the to-do's lines in the server's copy
+        QTest::addColumn<QByteArray>("zone");      // where the list runs
+        QTest::addColumn<QStringList>("edits");    // "column=text"
+        QTest::addColumn<QStringList>("lines");    // lines the new copy holds
+        QTest::addColumn<QStringList>("absent");   // texts it does not hold
+
+        QTest::newRow("a repeat the list cannot follow, and a notes edit")
+            << QByteArray("SUMMARY:Bake\r\nDESCRIPTION:Cake\r\nRRULE:FREQ=DAILY;INTERVAL=3;COUNT=5\r\n") << QByteArray("Europe/Berlin")
+            << QStringList{"6=Chocolate cake\r\nRepeats: FREQ=DAILY;COUNT=5;INTERVAL=3"}
+            << QStringList{"DESCRIPTION:Chocolate cake", "RRULE:FREQ=DAILY;COUNT=5;INTERVAL=3"} << QStringList{"Repeats"};
+        QTest::newRow("a due-time edit in another zone stays in UTC")
+            << QByteArray("SUMMARY:Call\r\nDUE:20261215T090000Z\r\n") << QByteArray("America/Los_Angeles")
+            << QStringList{"3=02:00am"} << QStringList{"DUE:20261215T100000Z"} << QStringList();
+        QTest::newRow("a due-time edit stays in the to-do's named zone")
+            << QByteArray("SUMMARY:Call\r\nDUE;TZID=Europe/Berlin:20261215T090000\r\n") << QByteArray("America/Los_Angeles")
+            << QStringList{"3=01:00am"} << QStringList{"DUE;TZID=Europe/Berlin:20261215T100000"} << QStringList();
+        QTest::newRow("a due-time edit stays in a Windows zone")
+            << QByteArray("SUMMARY:Call\r\nDUE;TZID=Eastern Standard Time:20261215T090000\r\n") << QByteArray("America/Los_Angeles")
+            << QStringList{"3=07:00am"} << QStringList{"DUE;TZID=Eastern Standard Time:20261215T100000"} << QStringList();
+        QTest::newRow("a floating due time stays floating")
+            << QByteArray("SUMMARY:Call\r\nDUE:20261215T090000\r\n") << QByteArray("America/Los_Angeles")
+            << QStringList{"3=10:00am"} << QStringList{"DUE:20261215T100000"} << QStringList{"TZID"};
+        QTest::newRow("a time added to a date goes in the system's zone, defined")
+            << QByteArray("SUMMARY:Call\r\nDUE;VALUE=DATE:20261215\r\n") << QByteArray("America/Los_Angeles")
+            << QStringList{"3=10:00am"}
+            << QStringList{"DUE;TZID=America/Los_Angeles:20261215T100000", "TZID:America/Los_Angeles"} << QStringList();
+        QTest::newRow("names holding a comma go out as names")
+            << QByteArray("SUMMARY:Shed\r\n") << QByteArray("Europe/Berlin") << QStringList{"4=Home, Garden"}
+            << QStringList{"CATEGORIES:Home,Garden"} << QStringList();
+        QTest::newRow("a notes edit stamps the change, the revision stays")
+            << QByteArray("SUMMARY:Plan\r\nDUE:20261215T090000Z\r\nLAST-MODIFIED:20200101T000000Z\r\nSEQUENCE:2\r\n")
+            << QByteArray("Europe/Berlin") << QStringList{"6=more"}
+            << QStringList{"LAST-MODIFIED:20261207T100000Z", "SEQUENCE:2", "DESCRIPTION:more"} << QStringList{"20200101T000000Z"};
+        QTest::newRow("a new due date is a new revision")
+            << QByteArray("SUMMARY:Plan\r\nDUE:20261215T090000Z\r\nLAST-MODIFIED:20200101T000000Z\r\nSEQUENCE:2\r\n")
+            << QByteArray("Europe/Berlin") << QStringList{"2=12/20/26"}
+            << QStringList{"LAST-MODIFIED:20261207T100000Z", "SEQUENCE:3", "DUE:20261220T090000Z"} << QStringList();
+        QTest::newRow("checking is a new revision")
+            << QByteArray("SUMMARY:Plan\r\nLAST-MODIFIED:20200101T000000Z\r\n") << QByteArray("Europe/Berlin")
+            << QStringList{"0= "} << QStringList{"LAST-MODIFIED:20261207T100000Z", "SEQUENCE:1", "STATUS:COMPLETED"}
+            << QStringList();
+        QTest::newRow("a due date where a duration was")
+            << QByteArray("SUMMARY:Meet\r\nDTSTART:20261215T080000Z\r\nDURATION:PT2H\r\n") << QByteArray("America/Los_Angeles")
+            << QStringList{"2=12/16/26"} << QStringList{"DUE:20261216T100000Z", "DTSTART:20261215T080000Z"}
+            << QStringList{"DURATION"};
+    }
+
+    void editsOfAServerCopy()
+    {
+        QFETCH(QByteArray, previous);
+        QFETCH(QByteArray, zone);
+        QFETCH(QStringList, edits);
+        QFETCH(QStringList, lines);
+        QFETCH(QStringList, absent);
+        const ICalendar::Context context = pinnedIn(zone.constData());
+        const QByteArray copy = calendar("BEGIN:VTODO\r\nUID:t\r\nDTSTAMP:20260101T000000Z\r\nX-OTHER:kept\r\n" + previous
+                                         + "END:VTODO\r\n");
+        std::optional<ICalendar::TaskCells> cells = ICalendar::decodeTask(copy, context);
+        QVERIFY(cells);
+        for (const QString& edit : edits) {
+            const qsizetype eq = edit.indexOf(QLatin1Char('='));
+            (*cells)[size_t(edit.left(eq).toInt())] = edit.mid(eq + 1);
+        }
+        const QByteArray written = ICalendar::encodeTask(*cells, QDateTime(), context, copy);
+        const QByteArray text = unfolded(written);
+        for (const QString& line : lines)
+            QVERIFY2(text.contains(QByteArray("\r\n" + line.toUtf8() + "\r\n")), text.constData());
+        for (const QString& none : absent)
+            QVERIFY2(!text.contains(none.toUtf8()), text.constData());
+        QVERIFY(text.contains("\r\nX-OTHER:kept\r\n"));
+        QCOMPARE(text.count("BEGIN:VTODO"), 1);
+        // Read back here, or after another program changed something else: the list's version.
+        const std::optional<ICalendar::TaskCells> back = ICalendar::decodeTask(written, context);
+        QVERIFY(back);
+        QCOMPARE(*back, *cells);
+        QByteArray elsewhere = written;
+        elsewhere.replace("X-OTHER:kept", "X-OTHER:changed");
+        QCOMPARE(*ICalendar::decodeTask(elsewhere, context), *cells);
+    }
+
+    // A new task says which zone its due time is in, and defines it, so it means the same
+    // moment everywhere.
+    void newTasksNameTheirZone()
+    {
+        const ICalendar::Context la = pinnedIn("America/Los_Angeles");
+        const QStringList row = task("", "Call", "12/15/26", "09:00am", "", kNone, "", "12/1/26", "", "0", "n-1");
+        const QByteArray one = unfolded(ICalendar::encodeTask(cellsOf(row), QDateTime(), la));
+        QVERIFY2(one.contains("\r\nDUE;TZID=America/Los_Angeles:20261215T090000\r\n"), one.constData());
+        QVERIFY(one.contains("BEGIN:VTIMEZONE\r\nTZID:America/Los_Angeles\r\n"));
+        QVERIFY(one.contains("LAST-MODIFIED:20261207T100000Z"));
+        const std::optional<ICalendar::TaskCells> inBerlin = ICalendar::decodeTask(one, pinnedIn("Europe/Berlin"));
+        QVERIFY(inBerlin);
+        QCOMPARE(inBerlin->at(TaskCol::DueTime), QStringLiteral("06:00pm"));
+
+        const QByteArray file = ICalendar::encode(listOf({row, task("", "Later", "6/15/27", "09:00am", "", kNone, "", "12/1/26", "", "0")}), la);
+        QCOMPARE(file.count("BEGIN:VTIMEZONE"), 1);
+        QVERIFY(file.indexOf("BEGIN:VTIMEZONE") < file.indexOf("BEGIN:VTODO"));
+        const ICalendar::Tasks back = ICalendar::decode(file, pinnedIn("Europe/Berlin"));
+        QCOMPARE(back.rows.cell(TaskCol::DueTime, 2), QStringLiteral("06:00pm"));  // summer time on both sides
+    }
+
+    // A task is one to-do in every file it goes to; a to-do coming in keeps its UID.
+    void exportedTasksKeepTheirUids()
+    {
+        CellStore list = listOf({task("", "A", "", "", "", kNone, "", "1/1/26", "", "0"),
+                                 task("", "B", "", "", "", kNone, "", "1/1/26", "", "0", "from-elsewhere"),
+                                 task("", "B, copied", "", "", "", kNone, "", "1/1/26", "", "0", "from-elsewhere")});
+        QCOMPARE(ICalendar::assignUids(list), 2);
+        QCOMPARE(ICalendar::assignUids(list), 0);
+        QCOMPARE(list.cell(TaskCol::Reserved, 2), QStringLiteral("from-elsewhere"));
+        const QSet<QString> uids{list.cell(TaskCol::Reserved, 1), list.cell(TaskCol::Reserved, 2), list.cell(TaskCol::Reserved, 3)};
+        QCOMPARE(uids.size(), 3);
+        for (int run = 0; run < 2; ++run) {
+            const ICalendar::Tasks back = ICalendar::decode(ICalendar::encode(list, pinned()), pinned());
+            for (int r = 1; r <= 3; ++r)
+                QCOMPARE(back.rows.cell(TaskCol::Reserved, r), list.cell(TaskCol::Reserved, r));
+        }
+    }
+
+    void importKeepsTheFileUids()
+    {
+        const QByteArray file = calendar("BEGIN:VTODO\r\nUID:a\r\nSUMMARY:A\r\nEND:VTODO\r\nBEGIN:VTODO\r\nUID:b\r\nSUMMARY:B\r\n"
+                                         "END:VTODO\r\nBEGIN:VTODO\r\nUID:a\r\nSUMMARY:A again\r\nEND:VTODO\r\n");
+        const CalendarImport result
+            = importCalendar(listOf({task("", "Kept", "", "", "", kNone, "", "1/1/26", "", "0", "b")}), file, pinned());
+        QStringList got;
+        for (const QStringList& row : rowsOf(result.list))
+            got << row.at(TaskCol::Task) + QLatin1Char('=') + row.at(TaskCol::Reserved);
+        // The list's own UID and a repeat within the file are not taken twice.
+        QCOMPARE(got, (QStringList{"A again=", "B=", "A=a", "Kept=b"}));
     }
 };
 

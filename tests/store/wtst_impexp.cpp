@@ -381,6 +381,15 @@ private Q_SLOTS:
         for (int r = 1; r <= 2; ++r)
             for (int c : {TaskCol::Mark, TaskCol::Task, TaskCol::Notes})
                 QCOMPARE(back.rows.cell(c, r), cells.cell(c, r));
+        // Each task got its UID for good: in the calendar, and in the list saved with it, so the
+        // next export names the same to-dos.
+        const QByteArray saved = readAll(m_program->filePath(kTaskListFileName));
+        for (int r = 1; r <= 2; ++r) {
+            const QString uid = cells.cell(TaskCol::Reserved, r);
+            QVERIFY(!uid.isEmpty());
+            QCOMPARE(back.rows.cell(TaskCol::Reserved, r), uid);
+            QVERIFY2(saved.contains(QStringLiteral("11,%1,%2\r\n").arg(r).arg(uid).toLatin1()), saved.constData());
+        }
     }
 };
 

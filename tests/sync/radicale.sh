@@ -3,7 +3,9 @@
 #                                   writes (storage, configuration, log) inside <dir>, with one
 #                                   calendar that takes to-dos; exports RADICALE_URL (that
 #                                   calendar's URL), RADICALE_PID, RADICALE_USER, RADICALE_PASSWORD
-#                                   (empty without authentication) and RADICALE_LOG
+#                                   (empty without authentication), RADICALE_LOG and
+#                                   RADICALE_RESTART (a command that starts it again on the same
+#                                   port and storage)
 #   radicale_stop                   stops the server started last
 # The machine's own configuration (/etc/radicale, ~/.config/radicale) is never read.
 
@@ -74,6 +76,8 @@ EOF
   fi
 
   RADICALE_URL="http://127.0.0.1:$port/alice/tasks/"
+  sed "s/^hosts = 127\.0\.0\.1:0\$/hosts = 127.0.0.1:$port/" "$dir/config" >"$dir/config-again"
+  RADICALE_RESTART="exec env -u RADICALE_CONFIG $python -m radicale --config '$dir/config-again' >>'$RADICALE_LOG' 2>&1"
   # The owner's folder first, then a calendar in it that takes to-dos.
   if ! "$python" - "$RADICALE_URL" "$RADICALE_USER" "$RADICALE_PASSWORD" <<'EOF'
 import base64, sys, urllib.error, urllib.request
@@ -108,7 +112,7 @@ EOF
     radicale_stop
     return 1
   fi
-  export RADICALE_URL RADICALE_PID RADICALE_USER RADICALE_PASSWORD RADICALE_LOG
+  export RADICALE_URL RADICALE_PID RADICALE_USER RADICALE_PASSWORD RADICALE_LOG RADICALE_RESTART
 }
 
 radicale_stop() {

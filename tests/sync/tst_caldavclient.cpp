@@ -116,6 +116,8 @@ public:
         });
     }
     QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/cal/").arg(serverPort())); }
+    // What the server has handed to its connection so far.
+    qint64 sent() const { return *m_sent; }
 
 private:
     void answer(QTcpSocket* socket)
@@ -127,21 +129,25 @@ private:
         if (m_mode == QLatin1String("declared")) {
             socket->write("HTTP/1.1 207 Multi-Status\r\nContent-Type: application/xml\r\n"
                           "Content-Length: 500000000\r\n\r\n<?xml version=\"1.0\"?>");
-        } else if (m_mode == QLatin1String("chunked") || m_mode == QLatin1String("unsized")) {
-            const bool chunked = m_mode == QLatin1String("chunked");
+        } else if (m_mode == QLatin1String("chunked") || m_mode == QLatin1String("unsized")
+                   || m_mode == QLatin1String("endless")) {
+            const bool chunked = m_mode != QLatin1String("unsized");
+            // "endless": far more than anyone would hold, at the pace the client takes it.
+            const qint64 total = m_mode == QLatin1String("endless") ? qint64(128) << 20 : qint64(8) << 20;
             socket->write(chunked ? "HTTP/1.1 207 Multi-Status\r\nTransfer-Encoding: chunked\r\n\r\n"
                                   : "HTTP/1.0 207 Multi-Status\r\nConnection: close\r\n\r\n");
             // A well-formed answer, only far too long: read whole, it would parse.
-            auto sent = std::make_shared<qint64>(0);
-            auto more = [socket, chunked, sent] {
-                while (socket->bytesToWrite() < 256 * 1024 && *sent < 8 * 1024 * 1024) {
+            auto sent = m_sent;
+            auto more = [socket, chunked, sent, total] {
+                while (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < 256 * 1024
+                       && *sent < total) {
                     QByteArray piece = *sent == 0 ? QByteArray("<multistatus xmlns=\"DAV:\"><!--") : QByteArray();
                     piece += QByteArray(64 * 1024, 'x');
                     *sent += piece.size();
-                    if (*sent >= 8 * 1024 * 1024)
+                    if (*sent >= total)
                         piece += "--><sync-token>t</sync-token></multistatus>";
                     socket->write(chunked ? QByteArray::number(piece.size(), 16) + "\r\n" + piece + "\r\n" : piece);
-                    if (*sent >= 8 * 1024 * 1024) {
+                    if (*sent >= total) {
                         if (chunked)
                             socket->write("0\r\n\r\n");
                         else
@@ -160,6 +166,7 @@ private:
     }
 
     QString m_mode;
+    std::shared_ptr<qint64> m_sent = std::make_shared<qint64>(0);
 };
 
 } // namespace
@@ -306,6 +313,22 @@ private Q_SLOTS:
         QVERIFY(listing.resources.isEmpty());
         if (mode == QLatin1String("closed"))
             QCOMPARE(error.message, QStringLiteral("Cannot reach 127.0.0.1: the connection was refused"));
+    }
+
+    // An answer far over the limit is refused as it comes, not once it is all there: the
+    // connection ends while the server has sent little more than the limit (what the system's
+    // buffers hold on the way), and nothing beyond the limit is kept meanwhile.
+    void endlessAnswerIsCutOffEarly()
+    {
+        HostileServer server(QStringLiteral("endless"));
+        QVERIFY(server.isListening());
+        CalDavClient client;
+        client.setServer(server.url(), QString(), QString());
+        constexpr qint64 kLimit = 256 * 1024;
+        client.setMaxResponseBytes(kLimit);
+        const auto [error, listing] = listChanges(client, QString());
+        QCOMPARE(error.kind, DavError::TooLarge);
+        QVERIFY2(server.sent() < qint64(32) << 20, QByteArray::number(server.sent()).constData());
     }
 
     // A server whose certificate nobody vouches for is never talked to, and the user learns why.

@@ -370,11 +370,14 @@ void TestGradientCaption::justification_data()
     QTest::addColumn<TJustification>("justification");
     QTest::addColumn<int>("spare");
     QTest::addColumn<int>("shift");  // of the title's start from the left, in parts of `spare`: 0, 1 half, 2 all
-    QTest::newRow("auto") << TJustification::jAuto << 100 << 0;
-    QTest::newRow("left") << TJustification::jLeft << 100 << 0;
-    QTest::newRow("centre") << TJustification::jCenter << 101 << 1;
-    QTest::newRow("right") << TJustification::jRight << 100 << 2;
-    QTest::newRow("right, not fitting") << TJustification::jRight << -5 << 0;
+    QTest::addColumn<bool>("emptyPartsShown");  // company and name: visible with empty captions, or hidden
+    QTest::newRow("auto") << TJustification::jAuto << 100 << 0 << true;
+    QTest::newRow("left") << TJustification::jLeft << 100 << 0 << true;
+    QTest::newRow("centre") << TJustification::jCenter << 101 << 1 << true;
+    QTest::newRow("right") << TJustification::jRight << 100 << 2 << true;
+    QTest::newRow("right, not fitting") << TJustification::jRight << -10 << 0 << true;
+    QTest::newRow("centre, empty parts hidden") << TJustification::jCenter << 101 << 1 << false;
+    QTest::newRow("right, empty parts hidden") << TJustification::jRight << 100 << 2 << false;
 }
 
 void TestGradientCaption::justification()
@@ -382,10 +385,15 @@ void TestGradientCaption::justification()
     QFETCH(TJustification, justification);
     QFETCH(int, spare);
     QFETCH(int, shift);
+    QFETCH(bool, emptyPartsShown);
     TGradientCaption* g = makeCaption();
     g->setJustification(justification);
     g->CaptionText().setCaption(QStringLiteral("Professional"));
-    const int used = QFontMetrics(g->CaptionText().Font(), m_window.get()).horizontalAdvance(QStringLiteral("Professional")) + 3;
+    g->CompanyText().setVisible(emptyPartsShown);
+    g->AppNameText().setVisible(emptyPartsShown);
+    // Every visible part measures its words' width + 3, an empty one 3.
+    const int used = QFontMetrics(g->CaptionText().Font(), m_window.get()).horizontalAdvance(QStringLiteral("Professional"))
+        + 3 + (emptyPartsShown ? 2 * 3 : 0);
     const auto pieces = g->layoutTitle(QRect(0, 0, used + spare, 20));
     QCOMPARE(pieces.size(), 1);
     QCOMPARE(pieces[0].rect.left(), 3 + (shift == 0 ? 0 : shift == 1 ? spare / 2 : spare));

@@ -279,7 +279,7 @@ void TestTextGrid::columnWidthsSurviveRecreation()
         grid->loadColumnWidths();
         QCOMPARE(grid->ColWidth(1), 110);
         QCOMPARE(grid->ColWidth(3), 55);
-        // With a column hidden, the values are those of the displayed columns in their order.
+        // With a column hidden, each value is still that of its real column.
         grid->setColWidth(2, 70);
         grid->HideColumn(1);
         grid->setColWidth(2, 66);  // real column 3
@@ -287,9 +287,9 @@ void TestTextGrid::columnWidthsSurviveRecreation()
     const ConfigKey key(ConfigStore::shared(), QStringLiteral("HKEY_CURRENT_USER"), kKey + kSection, false);
     QVERIFY(key.isOpen());
     QCOMPARE(key.readString(QStringLiteral("col0")), QStringLiteral("80"));
-    QCOMPARE(key.readString(QStringLiteral("col1")), QStringLiteral("70"));
-    QCOMPARE(key.readString(QStringLiteral("col2")), QStringLiteral("66"));
-    QCOMPARE(key.readString(QStringLiteral("col3")), QStringLiteral("55"));  // not shown: kept
+    QCOMPARE(key.readString(QStringLiteral("col1")), QStringLiteral("110"));  // hidden: its own width
+    QCOMPARE(key.readString(QStringLiteral("col2")), QStringLiteral("70"));
+    QCOMPARE(key.readString(QStringLiteral("col3")), QStringLiteral("66"));
 }
 
 void TestTextGrid::widthsBelongToColumns()
@@ -313,13 +313,17 @@ void TestTextGrid::widthsBelongToColumns()
             QCOMPARE(grid->ColWidth(c), own.at(c));
         grid->HideColumn(2);
     }
-    // Saved one value per displayed column, in display order.
+    // Saved one value per real column, the hidden one included, so a grid that reads them before
+    // hiding its columns gets each width back where it was.
     const ConfigKey key(ConfigStore::shared(), QStringLiteral("HKEY_CURRENT_USER"), kKey + section, false);
     QVERIFY(key.isOpen());
-    const QList<int> shown{30, 40, 60, 70, 80, 90};
-    for (int i = 0; i < shown.size(); ++i)
-        QCOMPARE(key.readString(QStringLiteral("col%1").arg(i)), QString::number(shown.at(i)));
-    QVERIFY(!key.valueExists(QStringLiteral("col6")));
+    for (int i = 0; i < own.size(); ++i)
+        QCOMPARE(key.readString(QStringLiteral("col%1").arg(i)), QString::number(own.at(i)));
+    auto reread = makeGrid(7, 2);
+    reread->ColumnSize = {true, kKey, section, false};
+    reread->loadColumnWidths();
+    reread->HideColumn(2);
+    QCOMPARE(reread->ColWidth(2), 60);  // real column 3
 }
 
 void TestTextGrid::storedWidthTexts_data()

@@ -314,17 +314,12 @@ void AlarmScheduler::checkAlarms(CellStore& cells, const QDateTime& now, const L
         m_entries.resize(size_t(cells.rowCount()));
 }
 
-void AlarmScheduler::renew(CellStore& cells, int row, const QDateTime& now, const LocaleFormats& formats,
-                           const Hooks& hooks)
+int AlarmScheduler::appendOccurrence(CellStore& cells, int row, const QDate& next, const LocaleFormats& formats,
+                                     const std::function<int()>& appendRow)
 {
-    const QDate due = formats.parseDate(cells.cell(TaskCol::DueDate, row), now.date());
-    const int index = Recurrence::typeIndex(cells.cell(TaskCol::Type, row), m_typeNames);
-    if (!due.isValid() || index < 0)
-        return;
-    const Recurrence::Step step = Recurrence::stepFor(m_typeNames.at(index).toUpper());
     int added;
-    if (hooks.appendRow) {
-        added = hooks.appendRow();
+    if (appendRow) {
+        added = appendRow();
     } else {
         cells.setRowCount(cells.rowCount() + 1);
         added = cells.rowCount() - 1;
@@ -333,8 +328,46 @@ void AlarmScheduler::renew(CellStore& cells, int row, const QDateTime& now, cons
         const QByteArray copy = cells.cellUtf8(c, row).toByteArray();
         cells.setCellUtf8(c, added, copy);
     }
-    cells.setCell(TaskCol::DueDate, added, formats.formatDate(Recurrence::advance(due, step, now)));
+    cells.setCell(TaskCol::DueDate, added, formats.formatDate(next));
     cells.setCellUtf8(TaskCol::Type, row, "0");
+    return added;
+}
+
+namespace {
+// The step of a row's type cell; none for a one-time task or a cell naming no type.
+Recurrence::Step rowStep(const CellStore& cells, int row, const QStringList& typeNames)
+{
+    const int index = Recurrence::typeIndex(cells.cell(TaskCol::Type, row), typeNames);
+    if (index < 0)
+        return {};
+    const QString name = typeNames.at(index).toUpper();
+    return name == QLatin1String("ONE-TIME") ? Recurrence::Step{} : Recurrence::stepFor(name);
+}
+} // namespace
+
+void AlarmScheduler::renew(CellStore& cells, int row, const QDateTime& now, const LocaleFormats& formats,
+                           const Hooks& hooks)
+{
+    const QDate due = formats.parseDate(cells.cell(TaskCol::DueDate, row), now.date());
+    const int index = Recurrence::typeIndex(cells.cell(TaskCol::Type, row), m_typeNames);
+    if (!due.isValid() || index < 0)
+        return;
+    const Recurrence::Step step = Recurrence::stepFor(m_typeNames.at(index).toUpper());
+    appendOccurrence(cells, row, Recurrence::advance(due, step, now), formats, hooks.appendRow);
+}
+
+int AlarmScheduler::renewLoggedTask(CellStore& cells, int row, const QDate& today, const LocaleFormats& formats,
+                                    const std::function<int()>& appendRow, const QStringList& typeNames)
+{
+    const Recurrence::Step step = rowStep(cells, row, typeNames);
+    if (step.isNone())
+        return -1;
+    const QDate due = formats.parseDate(cells.cell(TaskCol::DueDate, row), today);
+    if (!due.isValid())
+        return -1;
+    const int added = appendOccurrence(cells, row, Recurrence::nextAfter(due, step, today), formats, appendRow);
+    cells.setCellUtf8(TaskCol::Reserved, added, QByteArrayView());
+    return added;
 }
 
 } // namespace veltry

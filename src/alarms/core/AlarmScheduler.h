@@ -52,6 +52,19 @@ public:
                                              const LocaleFormats& formats);
     static qint64 momentKey(const QDate& date, const QTime& time);
 
+    // Appends the next occurrence of the recurring task in `row`, as renewal does: columns 1 to
+    // 11 copied, the mark empty, the due date `next`; `row` itself becomes a one-time task, so it
+    // is never renewed twice. `appendRow` as in Hooks. Returns the new row.
+    static int appendOccurrence(CellStore& cells, int row, const QDate& next, const LocaleFormats& formats,
+                                const std::function<int()>& appendRow);
+    // A task being logged: when `row` is a recurring task with a readable due date, appends its
+    // next occurrence, the first date of its series after both its due date and `today`. The
+    // copy carries no UID: the logged task keeps its own, and the sync gives the copy a new one.
+    // Returns the new row, or -1 when the task does not recur.
+    static int renewLoggedTask(CellStore& cells, int row, const QDate& today, const LocaleFormats& formats,
+                               const std::function<int()>& appendRow,
+                               const QStringList& typeNames = Recurrence::typeNames());
+
     // Forgets the parsed rows (for a changed locale the pass notices this itself).
     void clearCache();
     // Texts already reported as unreadable; each is reported once.

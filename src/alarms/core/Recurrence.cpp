@@ -1,5 +1,7 @@
 #include "alarms/core/Recurrence.h"
 
+#include <algorithm>
+
 namespace veltry::Recurrence {
 
 const QStringList& typeNames()
@@ -60,6 +62,14 @@ QDate advance(const QDate& due, Step step, const QDateTime& now)
     while (today > candidate || (today == candidate && atMidnight))
         candidate = due.addMonths(++months);
     return candidate;
+}
+
+QDate nextAfter(const QDate& due, Step step, const QDate& today)
+{
+    if (!due.isValid())
+        return due;
+    // Advancing from the later of the two days at midnight gives the first date beyond it.
+    return advance(due, step, QDateTime(std::max(due, today), QTime(0, 0)));
 }
 
 } // namespace veltry::Recurrence

@@ -40,5 +40,9 @@ QDate monthStep(const QDate& date);
 // on the 31st comes back to the 31st after a short month. Returns `due` for a step of none.
 QDate advance(const QDate& due, Step step, const QDateTime& now);
 
+// The first date of the series strictly after both `due` and `today`: where a task finished on
+// time or early, or late, comes back. Returns `due` for a step of none.
+QDate nextAfter(const QDate& due, Step step, const QDate& today);
+
 } // namespace Recurrence
 } // namespace veltry

@@ -3,11 +3,13 @@
 #include "platform/core/Clock.h"
 #include "platform/core/LocaleFormats.h"
 #include "widgets/core/CellStore.h"
+#include "widgets/core/GridFile.h"
 
 #include <QStringView>
 #include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -24,6 +26,80 @@ quint64 textPrefix(std::string_view t)
         v |= quint64(static_cast<unsigned char>(t[b])) << (56 - 8 * b);
     return v;
 }
+
+// One character of the (valid) UTF-8 at p.
+char32_t nextChar(const unsigned char*& p, const unsigned char* end)
+{
+    const unsigned char c = *p++;
+    if (c < 0x80)
+        return c;
+    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
+    char32_t u = c & (0x3F >> extra);
+    while (extra-- > 0 && p < end)
+        u = (u << 6) | (*p++ & 0x3F);
+    return u;
+}
+
+// Texts compare byte by byte as the list file holds them: in Windows-1252, where the euro sign is
+// 0x80 and comes before every letter with an accent, unless the list is kept in UTF-8. The two
+// orders differ only where two texts first differ past ASCII, so the whole list is looked at only
+// when that happens.
+class TextBytes
+{
+public:
+    explicit TextBytes(const CellStore& cells) : m_cells(cells) {}
+
+    quint64 prefix(std::string_view t)
+    {
+        const size_t n = std::min<size_t>(8, t.size());
+        bool ascii = true;
+        for (size_t b = 0; b < n && ascii; ++b)
+            ascii = static_cast<unsigned char>(t[b]) < 0x80;
+        if (ascii || !codePage())
+            return textPrefix(t);
+        // The first eight characters as code-page bytes.
+        quint64 v = 0;
+        const auto* p = reinterpret_cast<const unsigned char*>(t.data());
+        const auto* end = p + t.size();
+        for (int b = 0; b < 8 && p < end; ++b)
+            v |= quint64(std::max(0, GridFile::codePageByte(nextChar(p, end)))) << (56 - 8 * b);
+        return v;
+    }
+
+    bool less(std::string_view a, std::string_view b)
+    {
+        const size_t n = std::min(a.size(), b.size());
+        size_t i = 0;
+        while (i < n && a[i] == b[i])
+            ++i;
+        if (i == n)
+            return a.size() < b.size();
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[i]);
+        // Plain characters come first in both encodings; string_view bytes are UTF-8's order.
+        if (x < 0x80 || y < 0x80 || !codePage())
+            return x < y;
+        // Back to the start of the character both texts share the first bytes of.
+        while (i > 0 && (static_cast<unsigned char>(a[i]) & 0xC0) == 0x80)
+            --i;
+        const auto* pa = reinterpret_cast<const unsigned char*>(a.data()) + i;
+        const auto* pb = reinterpret_cast<const unsigned char*>(b.data()) + i;
+        const char32_t ca = nextChar(pa, reinterpret_cast<const unsigned char*>(a.data()) + a.size());
+        const char32_t cb = nextChar(pb, reinterpret_cast<const unsigned char*>(b.data()) + b.size());
+        return GridFile::codePageByte(ca) < GridFile::codePageByte(cb);
+    }
+
+private:
+    bool codePage()
+    {
+        if (!m_codePage)
+            m_codePage = GridFile::writtenInCodePage(m_cells);
+        return *m_codePage;
+    }
+
+    const CellStore& m_cells;
+    std::optional<bool> m_codePage;
+};
 
 // Hands `utf8` to `parse` as UTF-16; the plain ASCII that dates and times are written in goes
 // through a buffer on the stack rather than a new string per cell.
@@ -113,15 +189,15 @@ struct RunItem
     int id;
 };
 
-// Orders one run; equal values keep their order.
+// Orders one run; equal values keep their order. `texts` compares texts whose keys are equal,
+// for the text kind only.
 template<bool Descending>
-void sortRun(std::vector<RunItem>& items, bool byText)
+void sortRun(std::vector<RunItem>& items, TextBytes* texts)
 {
-    std::stable_sort(items.begin(), items.end(), [byText](const RunItem& a, const RunItem& b) {
+    std::stable_sort(items.begin(), items.end(), [texts](const RunItem& a, const RunItem& b) {
         if (a.key != b.key)
             return Descending ? b.key < a.key : a.key < b.key;
-        // string_view compares as unsigned bytes, which is the character-code order of UTF-8.
-        return byText && (Descending ? b.text < a.text : a.text < b.text);
+        return texts && (Descending ? texts->less(b.text, a.text) : texts->less(a.text, b.text));
     });
 }
 
@@ -192,12 +268,13 @@ std::vector<int> orderWithinRuns(const CellStore& cells, int firstRow, int lastR
         }
     };
     const bool byText = how.kind == RunKeyKind::Text;
+    TextBytes texts(cells);
     KeyCache cache;
     auto read = [&](std::string_view t) { return runKey(how.kind, t, formats, today); };
     auto item = [&](int rel) {
         prefetch(rel);
         const std::string_view key = text(rel, how.keyColumn);
-        return RunItem{byText ? textPrefix(key) : cache.get(key, read), key, rel};
+        return RunItem{byText ? texts.prefix(key) : cache.get(key, read), key, rel};
     };
 
     // Each row is read once: its run text and its key together.
@@ -216,9 +293,9 @@ std::vector<int> orderWithinRuns(const CellStore& cells, int firstRow, int lastR
             if (!byText && items.size() >= kRadixFrom)
                 radixSortRun(items, scratch, how.direction == sdDescending);
             else if (how.direction == sdDescending)
-                sortRun<true>(items, byText);
+                sortRun<true>(items, byText ? &texts : nullptr);
             else
-                sortRun<false>(items, byText);
+                sortRun<false>(items, byText ? &texts : nullptr);
             for (size_t k = 0; k < items.size(); ++k)
                 order[size_t(runStart) + k] = items[k].id;
         }

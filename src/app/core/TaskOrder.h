@@ -22,7 +22,8 @@ TSortStyle taskGridFormat(int col, bool dayFirst);
 
 // How a column's texts are compared when ordering the rows within a run.
 enum class RunKeyKind {
-    Text,  // byte by byte (character codes), case-sensitive
+    Text,  // byte by byte as the list file holds them (Windows-1252, or UTF-8 for a list kept in
+           // UTF-8), case-sensitive
     Date,  // read in the locale's short date format
     Time,  // read as a time of day
 };
@@ -45,9 +46,10 @@ std::vector<int> orderWithinRuns(const CellStore& cells, int firstRow, int lastR
                                  const LocaleFormats& formats, const QDate& today);
 
 // After a sort by priority: within each run of consecutive rows with the same priority text, the
-// rows in ascending byte order of their description (so "B" comes before "a"), whichever way the
-// priorities were sorted. Element k names the row (relative to firstRow) that ends at
-// firstRow + k. Rows with equal descriptions keep their order.
+// rows in ascending byte order of their description as the file holds it (so "B" comes before
+// "a", and in a Windows-1252 list the euro sign before "é"), whichever way the priorities were
+// sorted. Element k names the row (relative to firstRow) that ends at firstRow + k. Rows with
+// equal descriptions keep their order.
 std::vector<int> descriptionOrderWithinPriority(const CellStore& cells, int firstRow, int lastRow);
 
 // Applies descriptionOrderWithinPriority() to rows firstRow..lastRow; `currentRow` follows its

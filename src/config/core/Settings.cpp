@@ -169,34 +169,4 @@ QRect windowFrame(const Settings& s, const QRect& designed, const QSize& screen)
     return r;
 }
 
-QRect keepReachable(const QRect& frame, const QList<QRect>& screens)
-{
-    constexpr int kTitleRow = 30;
-    constexpr int kInView = 100;
-    if (screens.isEmpty())
-        return frame;
-    // The screen that shows most of the title row; the primary one when none shows any of it.
-    const QRect titleRow(frame.left(), frame.top(), std::max(1, frame.width()), kTitleRow);
-    QRect area = screens.first();
-    qint64 best = 0;
-    for (const QRect& s : screens) {
-        const QRect shown = s.intersected(titleRow);
-        const qint64 size = shown.isEmpty() ? 0 : qint64(shown.width()) * shown.height();
-        if (size > best) {
-            best = size;
-            area = s;
-        }
-    }
-    const int w = std::clamp(frame.width(), 1, std::max(1, area.width()));
-    const int h = std::clamp(frame.height(), 1, std::max(1, area.height()));
-    const int inView = std::min(kInView, w);
-    const bool reachable = frame.left() >= area.left() - w + inView && frame.left() <= area.left() + area.width() - inView
-        && frame.top() >= area.top() && frame.top() <= area.top() + area.height() - kTitleRow;
-    if (reachable)
-        return QRect(frame.topLeft(), QSize(w, h));
-    // Out of reach: bring the whole window onto the screen.
-    return QRect(std::clamp(frame.left(), area.left(), area.left() + area.width() - w),
-                 std::clamp(frame.top(), area.top(), area.top() + area.height() - h), w, h);
-}
-
 } // namespace veltry::SettingsIO

@@ -71,11 +71,5 @@ void save(ConfigStore& store, const Settings& settings, const SettingsExitState&
 // position apply; a saved position that is absent centres the window on the screen.
 QRect windowFrame(const Settings& settings, const QRect& designed, const QSize& screen);
 
-// `frame` moved and shrunk only as far as needed to be within reach: no larger than the screen
-// it is on, its title row on that screen and at least 100 pixels of its width in view. Stored
-// sizes and places come from other machines and hand edits; a window out of reach is lost to
-// the user. `screens` are the screens' available areas, the primary one first.
-QRect keepReachable(const QRect& frame, const QList<QRect>& screens);
-
 } // namespace SettingsIO
 } // namespace veltry

@@ -8,6 +8,7 @@
 
 #include <QSaveFile>
 #include <QScopeGuard>
+#include <QSet>
 #include <QUuid>
 #include <algorithm>
 #include <cstdlib>
@@ -96,19 +97,212 @@ QDate dateOf(const icaltimetype& t)
     return QDate(t.year, t.month, t.day);
 }
 
-// A date-time value as a moment in `local`; a floating one is taken as it stands.
-QDateTime localMoment(icaltimetype t, const QTimeZone& local)
+// The TZID parameter of a property, or empty.
+QByteArray tzidOf(icalproperty* p)
+{
+    icalparameter* param = p ? icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER) : nullptr;
+    const char* tzid = param ? icalparameter_get_tzid(param) : nullptr;
+    return tzid ? QByteArray(tzid) : QByteArray();
+}
+
+// The zone a TZID names when the calendar holds no VTIMEZONE of that name and the calendar
+// library knows none by it: a Windows name (as Windows and Exchange clients write them) through
+// Qt's table, else a name Qt knows itself; invalid when neither knows it.
+QTimeZone zoneNamed(const QByteArray& tzid)
+{
+    if (tzid.isEmpty())
+        return {};
+    const QByteArray iana = QTimeZone::windowsIdToDefaultIanaId(tzid);
+    if (!iana.isEmpty())
+        if (const QTimeZone zone(iana); zone.isValid())
+            return zone;
+    if (QTimeZone::isTimeZoneIdAvailable(tzid))
+        return QTimeZone(tzid);
+    return {};
+}
+
+// A date-time value as a moment in `local`. Its zone is the calendar's own VTIMEZONE or the
+// library's zone of that name (both already in `t`), else the zone `tzid` names for Qt; a value
+// in no zone at all is floating and taken as it stands.
+QDateTime localMoment(icaltimetype t, const QTimeZone& local, const QByteArray& tzid = {})
 {
     const bool floating = t.zone == nullptr && !icaltime_is_utc(t);
+    const QTimeZone named = floating ? zoneNamed(tzid) : QTimeZone();
     if (!floating)
         t = icaltime_convert_to_zone(t, icaltimezone_get_utc_timezone());
     const QDate date = dateOf(t);
     const QTime time(t.hour, t.minute, t.second);
     if (!date.isValid() || !time.isValid())
         return {};
+    if (named.isValid())
+        return QDateTime(date, time, named).toTimeZone(local);
     if (floating)
         return QDateTime(date, time, local);
     return QDateTime(date, time, QTimeZone::utc()).toTimeZone(local);
+}
+
+// The zone a due time is written in: the system's for a new task (so other programs show the
+// moment meant, and the zone's name), and for an edit the to-do's own.
+struct DueZone
+{
+    enum Kind { System, Utc, Floating, Named } kind = System;
+    QByteArray tzid;               // Named: the TZID as the to-do names it
+    icaltimezone* ical = nullptr;  // Named: the zone the calendar (or the library) defines by it,
+    QTimeZone qt;                  // or else the one Qt knows by it
+};
+
+// The zone of the system's time zone that due times were written in, and from when on they
+// need its definition.
+struct ZoneUse
+{
+    QByteArray tzid;
+    icaltimezone* zone = nullptr;
+    QDateTime earliest;
+};
+
+// The system's zone as the calendar names it: the library's definition of its name, or UTC
+// where the library has none (an offset without a name) or the zone is UTC itself.
+DueZone systemZone(const QTimeZone& local)
+{
+    DueZone zone;
+    const QByteArray id = local.id();
+    icaltimezone* builtin = id.isEmpty() ? nullptr : icaltimezone_get_builtin_timezone(id.constData());
+    if (!builtin || builtin == icaltimezone_get_utc_timezone()) {
+        zone.kind = DueZone::Utc;
+        return zone;
+    }
+    zone.kind = DueZone::Named;
+    zone.tzid = id;
+    zone.ical = builtin;
+    return zone;
+}
+
+// The zone the to-do's due time is in (its start's, when it has a duration instead).
+DueZone dueZoneOf(icalcomponent* todo)
+{
+    icalproperty* p = icalcomponent_get_first_property(todo, ICAL_DUE_PROPERTY);
+    if (!p)
+        p = icalcomponent_get_first_property(todo, ICAL_DTSTART_PROPERTY);
+    DueZone zone;
+    if (!p)
+        return zone;
+    const icaltimetype t = icalproperty_get_datetime_with_component(p, todo);
+    if (icaltime_is_null_time(t) || t.is_date)
+        return zone;
+    if (icaltime_is_utc(t)) {
+        zone.kind = DueZone::Utc;
+        return zone;
+    }
+    const QByteArray tzid = tzidOf(p);
+    if (tzid.isEmpty()) {
+        zone.kind = DueZone::Floating;
+        return zone;
+    }
+    if (t.zone) {
+        zone.kind = DueZone::Named;
+        zone.tzid = tzid;
+        zone.ical = const_cast<icaltimezone*>(t.zone);
+    } else if (const QTimeZone named = zoneNamed(tzid); named.isValid()) {
+        zone.kind = DueZone::Named;
+        zone.tzid = tzid;
+        zone.qt = named;
+    }
+    return zone;
+}
+
+// The DUE of a date, and a time meant in `context.local`, written in `zone`; a use of the
+// system's zone is noted in `use`.
+icalproperty* dueProperty(const QDate& date, const std::optional<QTime>& time, const Context& context,
+                          DueZone zone, ZoneUse* use)
+{
+    if (!time)
+        return icalproperty_new_due(dateValue(date));
+    const QDateTime moment(date, *time, context.local);
+    if (zone.kind == DueZone::System) {
+        zone = systemZone(context.local);
+        if (zone.kind == DueZone::Named && use) {
+            use->tzid = zone.tzid;
+            use->zone = zone.ical;
+            if (!use->earliest.isValid() || moment < use->earliest)
+                use->earliest = moment;
+        }
+    }
+    switch (zone.kind) {
+    case DueZone::Utc:
+        return icalproperty_new_due(utcTime(moment));
+    case DueZone::Floating:
+        return icalproperty_new_due(floatingTime(date, *time));
+    default:
+        break;
+    }
+    icaltimetype wall;
+    if (zone.ical) {
+        wall = icaltime_convert_to_zone(utcTime(moment), zone.ical);
+        wall.zone = nullptr;
+    } else {
+        const QDateTime there = moment.toTimeZone(zone.qt);
+        wall = floatingTime(there.date(), there.time());
+    }
+    icalproperty* p = icalproperty_new_due(wall);
+    icalproperty_add_parameter(p, icalparameter_new_tzid(zone.tzid.constData()));
+    return p;
+}
+
+// The definition of the system's zone the due times use, in `calendar` unless it has one of
+// that name already; only its rules from the earliest due time on.
+void addZoneDefinition(icalcomponent* calendar, const ZoneUse& use)
+{
+    if (!use.zone || !calendar)
+        return;
+    for (icalcomponent* c = icalcomponent_get_first_component(calendar, ICAL_VTIMEZONE_COMPONENT); c;
+         c = icalcomponent_get_next_component(calendar, ICAL_VTIMEZONE_COMPONENT)) {
+        icalproperty* p = icalcomponent_get_first_property(c, ICAL_TZID_PROPERTY);
+        if (p && use.tzid == icalproperty_get_tzid(p))
+            return;
+    }
+    icalcomponent* definition = icalcomponent_new_clone(icaltimezone_get_component(use.zone));
+    // The library names its own zones with a prefix; the other programs know the plain name.
+    if (icalproperty* p = icalcomponent_get_first_property(definition, ICAL_TZID_PROPERTY))
+        icalproperty_set_tzid(p, use.tzid.constData());
+    icaltimezone_truncate_vtimezone(definition, utcTime(use.earliest), icaltime_null_time(), 1);
+    icalcomponent_add_component(calendar, definition);
+}
+
+const QString kRepeatsPrefix = QStringLiteral("Repeats: ");
+
+// The rule a notes line stands for when it is the line reading puts there for a repeat the list
+// cannot follow (written as the library writes rules); none for any other line.
+std::optional<icalrecurrencetype> repeatsLineRule(const QString& line)
+{
+    if (!line.startsWith(kRepeatsPrefix))
+        return std::nullopt;
+    const QByteArray text = line.mid(kRepeatsPrefix.size()).toUtf8();
+    icalrecurrencetype rule = icalrecurrencetype_from_string(text.constData());
+    icalerror_clear_errno();
+    if (rule.freq == ICAL_NO_RECURRENCE)
+        return std::nullopt;
+    char* back = icalrecurrencetype_as_string_r(&rule);
+    const bool same = back && text == back;
+    icalmemory_free_buffer(back);
+    return same ? std::optional<icalrecurrencetype>(rule) : std::nullopt;
+}
+
+// The notes without the "Repeats: ..." lines: they show the to-do's rule here and never go out
+// as text, or they would come back doubled.
+QString notesWithoutRepeats(const QString& notes, std::vector<icalrecurrencetype>* rules)
+{
+    if (!notes.contains(kRepeatsPrefix))
+        return notes;
+    QStringList kept;
+    for (const QString& line : notes.split(QLatin1String("\r\n"))) {
+        if (const auto rule = repeatsLineRule(line)) {
+            if (rules)
+                rules->push_back(*rule);
+            continue;
+        }
+        kept << line;
+    }
+    return kept.join(QLatin1String("\r\n"));
 }
 
 void addText(icalcomponent* c, icalproperty* (*make)(const char*), const QString& text)
@@ -166,7 +360,19 @@ void addAlarm(icalcomponent* todo, const QString& description)
     icalcomponent_add_component(todo, alarm);
 }
 
-icalcomponent* todoOf(const CellStore& list, int row, const Context& context, const QDateTime& completedAt = {})
+// Category names as other programs read them: the list's text split at its commas, each name
+// trimmed (a blank after a comma would begin the next name).
+QByteArray categoryList(const QString& text)
+{
+    QStringList names;
+    for (const QString& name : text.split(QLatin1Char(',')))
+        if (const QString trimmed = name.trimmed(); !trimmed.isEmpty())
+            names << trimmed;
+    return calendarText(names.join(QLatin1Char(',')));
+}
+
+icalcomponent* todoOf(const CellStore& list, int row, const Context& context, const QDateTime& completedAt = {},
+                      const DueZone& zone = DueZone(), ZoneUse* zoneUse = nullptr)
 {
     auto cell = [&](int col) { return list.cell(col, row); };
     icalcomponent* todo = icalcomponent_new(ICAL_VTODO_COMPONENT);
@@ -186,18 +392,26 @@ icalcomponent* todoOf(const CellStore& list, int row, const Context& context, co
         const std::optional<QTime> dueTime = cell(TaskCol::DueTime).isEmpty()
             ? std::nullopt
             : context.formats.parseTime(cell(TaskCol::DueTime));
-        icalcomponent_add_property(todo, icalproperty_new_due(dueTime ? floatingTime(dueDate, *dueTime) : dateValue(dueDate)));
+        icalcomponent_add_property(todo, dueProperty(dueDate, dueTime, context, zone, zoneUse));
     }
-    if (!cell(TaskCol::Category).isEmpty())
-        addText(todo, icalproperty_new_categories, cell(TaskCol::Category));
+    if (const QByteArray categories = categoryList(cell(TaskCol::Category)); !categories.isEmpty())
+        icalcomponent_add_property(todo, icalproperty_new_categories(categories.constData()));
     addPriority(todo, cell(TaskCol::Priority));
-    if (!cell(TaskCol::Notes).isEmpty())
-        addText(todo, icalproperty_new_description, cell(TaskCol::Notes));
+    std::vector<icalrecurrencetype> keptRules;
+    if (const QString notes = notesWithoutRepeats(cell(TaskCol::Notes), &keptRules); !notes.isEmpty())
+        addText(todo, icalproperty_new_description, notes);
     const bool done = cell(TaskCol::Mark) == kCheckedMark;
     icalcomponent_add_property(todo, icalproperty_new_status(done ? ICAL_STATUS_COMPLETED : ICAL_STATUS_NEEDSACTION));
     if (done)
         icalcomponent_add_property(todo, icalproperty_new_completed(utcTime(completedAt.isValid() ? completedAt : context.now)));
-    addRecurrence(todo, cell(TaskCol::Type));
+    const QString type = cell(TaskCol::Type);
+    if (type == QLatin1String("1") || type == QLatin1String("2") || type == QLatin1String("3") || type == QLatin1String("4")) {
+        addRecurrence(todo, type);
+    } else {
+        // A repeat the list cannot follow goes out as the rule it was read from.
+        for (const icalrecurrencetype& rule : keptRules)
+            icalcomponent_add_property(todo, icalproperty_new_rrule(rule));
+    }
     // The alarm rings at the due moment, so without a due date there is nothing to ring.
     if (cell(TaskCol::Alarm) == kAlarmOn && dueDate.isValid())
         addAlarm(todo, cell(TaskCol::Task));
@@ -294,9 +508,11 @@ void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& cont
     QDate dueDate;
     const icaltimetype due = icalcomponent_get_due(todo);
     if (!icaltime_is_null_time(due)) {
+        icalproperty* dueProperty = icalcomponent_get_first_property(todo, ICAL_DUE_PROPERTY);
+        const QByteArray tzid = tzidOf(dueProperty ? dueProperty : icalcomponent_get_first_property(todo, ICAL_DTSTART_PROPERTY));
         if (due.is_date) {
             dueDate = dateOf(due);
-        } else if (const QDateTime at = localMoment(due, context.local); at.isValid()) {
+        } else if (const QDateTime at = localMoment(due, context.local, tzid); at.isValid()) {
             dueDate = at.date();
             set(TaskCol::DueTime, context.formats.formatTime(at.time()));
         }
@@ -328,10 +544,14 @@ void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& cont
         }
         // A repeat this list cannot follow is kept as words, so the user can see it.
         char* text = icalrecurrencetype_as_string_r(const_cast<icalrecurrencetype*>(&rule));
+        const QString line = kRepeatsPrefix + cellText(text, false);
+        icalmemory_free_buffer(text);
+        // An older edition sent the line out in the description: it is shown once.
+        if (notes.split(QLatin1String("\r\n")).contains(line))
+            continue;
         if (!notes.isEmpty())
             notes += QLatin1String("\r\n");
-        notes += QStringLiteral("Repeats: ") + cellText(text, false);
-        icalmemory_free_buffer(text);
+        notes += line;
     }
     set(TaskCol::Notes, notes);
     set(TaskCol::Type, type);
@@ -339,7 +559,7 @@ void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& cont
     QDate created;
     if (icalproperty* p = icalcomponent_get_first_property(todo, ICAL_CREATED_PROPERTY)) {
         const icaltimetype t = icalproperty_get_datetime_with_component(p, todo);
-        created = t.is_date ? dateOf(t) : localMoment(t, context.local).date();
+        created = t.is_date ? dateOf(t) : localMoment(t, context.local, tzidOf(p)).date();
     }
     set(TaskCol::CreateDate, context.formats.formatDate(created.isValid() ? created : context.now.toTimeZone(context.local).date()));
 
@@ -395,10 +615,38 @@ QByteArray encode(const CellStore& taskList, const Context& context)
     icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));
     const QByteArray prodid = QByteArrayLiteral("-//Veltry//Veltry Professional ") + kVersionText + "//EN";
     icalcomponent_add_property(calendar.get(), icalproperty_new_prodid(prodid.constData()));
+    std::vector<icalcomponent*> todos;
+    ZoneUse zoneUse;
     for (int r = 1; r < taskList.rowCount(); ++r)
         if (!rowIsEmpty(taskList, r))
-            icalcomponent_add_component(calendar.get(), todoOf(taskList, r, context));
+            todos.push_back(todoOf(taskList, r, context, QDateTime(), DueZone(), &zoneUse));
+    // The zone's definition ahead of the to-dos that use it, as readers expect.
+    addZoneDefinition(calendar.get(), zoneUse);
+    for (icalcomponent* todo : todos)
+        icalcomponent_add_component(calendar.get(), todo);
     return calendarBytes(calendar.get());
+}
+
+int assignUids(CellStore& taskList)
+{
+    if (taskList.columnCount() <= TaskCol::Reserved)
+        return 0;
+    QSet<QString> seen;
+    int given = 0;
+    for (int r = 1; r < taskList.rowCount(); ++r) {
+        if (rowIsEmpty(taskList, r))
+            continue;
+        const QString uid = taskList.cell(TaskCol::Reserved, r);
+        if (uid.isEmpty() || seen.contains(uid)) {
+            const QString fresh = QUuid::createUuid().toString(QUuid::WithoutBraces);
+            taskList.setCell(TaskCol::Reserved, r, fresh);
+            seen.insert(fresh);
+            ++given;
+        } else {
+            seen.insert(uid);
+        }
+    }
+    return given;
 }
 
 void saveToFile(const CellStore& taskList, const QString& path, const Context& context)
@@ -583,8 +831,10 @@ Tasks decode(QByteArrayView bytes, const Context& context)
     tasks.rows.setRowCount(1 + todos);
     for (icalcomponent* c : items) {
         const icalcomponent_kind kind = icalcomponent_isa(c);
-        if (kind == ICAL_VTODO_COMPONENT)
+        if (kind == ICAL_VTODO_COMPONENT) {
             readTodo(c, tasks.rows, ++tasks.todos, context);
+            tasks.rows.setCell(TaskCol::Reserved, tasks.todos, cellText(icalcomponent_get_uid(c), false));
+        }
         else if (kind != ICAL_VTIMEZONE_COMPONENT)  // a time zone only serves the items that use it
             ++tasks.skipped;
     }
@@ -639,9 +889,16 @@ void replaceProperties(icalcomponent* target, icalcomponent* fresh, icalproperty
         icalcomponent_remove_property(target, p);
         icalproperty_free(p);
     }
-    for (icalproperty* p = icalcomponent_get_first_property(fresh, kind); p; p = icalcomponent_get_next_property(fresh, kind))
-        if (kind != ICAL_X_PROPERTY || isOurPriority(p))
-            icalcomponent_add_property(target, icalproperty_new_clone(p));
+    for (icalproperty* p = icalcomponent_get_first_property(fresh, kind); p; p = icalcomponent_get_next_property(fresh, kind)) {
+        if (kind == ICAL_X_PROPERTY && !isOurPriority(p))
+            continue;
+        icalproperty* copy = icalproperty_new_clone(p);
+        // The library's copy leaves its value without its property, and a value on its own
+        // escapes the commas that separate a list's names.
+        if (const icalvalue* value = icalproperty_get_value(copy))
+            icalproperty_set_value(copy, icalvalue_new_clone(value));
+        icalcomponent_add_property(target, copy);
+    }
 }
 
 void replaceAlarms(icalcomponent* target, icalcomponent* fresh)
@@ -657,6 +914,34 @@ void replaceAlarms(icalcomponent* target, icalcomponent* fresh)
     for (icalcomponent* c = icalcomponent_get_first_component(fresh, ICAL_VALARM_COMPONENT); c;
          c = icalcomponent_get_next_component(fresh, ICAL_VALARM_COMPONENT))
         icalcomponent_add_component(target, icalcomponent_new_clone(c));
+}
+
+void removeAll(icalcomponent* todo, icalproperty_kind kind)
+{
+    std::vector<icalproperty*> old;
+    for (icalproperty* p = icalcomponent_get_first_property(todo, kind); p; p = icalcomponent_get_next_property(todo, kind))
+        old.push_back(p);
+    for (icalproperty* p : old) {
+        icalcomponent_remove_property(todo, p);
+        icalproperty_free(p);
+    }
+}
+
+// Clients that settle conflicts by the time of the last change must see ours.
+void setLastModified(icalcomponent* todo, const QDateTime& now)
+{
+    removeAll(todo, ICAL_LASTMODIFIED_PROPERTY);
+    icalcomponent_add_property(todo, icalproperty_new_lastmodified(utcTime(now)));
+}
+
+// A new due moment, status or repeat is a new version of the to-do (RFC 5545's revision number).
+void bumpSequence(icalcomponent* todo)
+{
+    int sequence = 0;
+    if (icalproperty* p = icalcomponent_get_first_property(todo, ICAL_SEQUENCE_PROPERTY))
+        sequence = std::max(0, icalproperty_get_sequence(p));
+    removeAll(todo, ICAL_SEQUENCE_PROPERTY);
+    icalcomponent_add_property(todo, icalproperty_new_sequence(sequence + 1));
 }
 
 // What each task column is in a to-do.
@@ -682,37 +967,62 @@ QByteArray encodeTask(const TaskCells& task, const QDateTime& completedAt, const
                       QByteArrayView previous)
 {
     const CellStore list = oneTask(task);
-    Component fresh(todoOf(list, 1, context, completedAt));
     if (!previous.isEmpty()) {
         try {
             Component root = parseCalendar(previous);
             if (icalcomponent* todo = masterTodo(root.get())) {
                 // Only what the list changed is written anew; everything else another program
-                // keeps in the to-do (its own properties, changed occurrences) stays as it was.
+                // keeps in the to-do (its own properties, changed occurrences) stays as it was,
+                // and a due time stays in the to-do's own zone.
+                ZoneUse zoneUse;
+                Component fresh(todoOf(list, 1, context, completedAt, dueZoneOf(todo), &zoneUse));
                 CellStore before;
                 before.setColumnCount(TaskCol::Count);
                 before.setRowCount(2);
                 readTodo(todo, before, 1, context);
+                bool changed = false;
+                bool rescheduled = false;  // what other programs count as a new version of the to-do
                 for (const ColumnProperties& group : kColumnProperties) {
-                    const bool changed = std::any_of(group.columns.begin(), group.columns.end(),
+                    const bool differs = std::any_of(group.columns.begin(), group.columns.end(),
                                                      [&](int c) { return before.cell(c, 1) != task[size_t(c)]; });
-                    if (changed)
-                        for (icalproperty_kind kind : group.kinds)
-                            replaceProperties(todo, fresh.get(), kind);
+                    if (!differs)
+                        continue;
+                    changed = true;
+                    for (icalproperty_kind kind : group.kinds)
+                        replaceProperties(todo, fresh.get(), kind);
+                    const int first = *group.columns.begin();
+                    if (first == TaskCol::DueDate) {
+                        // A due moment and a duration together are not allowed; the due moment is
+                        // the list's now.
+                        replaceProperties(todo, fresh.get(), ICAL_DURATION_PROPERTY);
+                        addZoneDefinition(icalcomponent_get_parent(todo), zoneUse);
+                    }
+                    if (first == TaskCol::DueDate || first == TaskCol::Mark || first == TaskCol::Type)
+                        rescheduled = true;
                 }
-                if (before.cell(TaskCol::Alarm, 1) != task[TaskCol::Alarm])
+                if (before.cell(TaskCol::Alarm, 1) != task[TaskCol::Alarm]) {
                     replaceAlarms(todo, fresh.get());
+                    changed = true;
+                }
                 replaceProperties(todo, fresh.get(), ICAL_DTSTAMP_PROPERTY);
+                if (changed)
+                    setLastModified(todo, context.now);
+                if (rescheduled)
+                    bumpSequence(todo);
                 return calendarBytes(root.get());
             }
         } catch (const AppError&) {
             // A copy this program cannot read is replaced by the list's own version.
         }
     }
+    ZoneUse zoneUse;
+    Component fresh(todoOf(list, 1, context, completedAt, DueZone(), &zoneUse));
+    setLastModified(fresh.get(), context.now);
     Component calendar(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
     icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));
     const QByteArray prodid = QByteArrayLiteral("-//Veltry//Veltry Professional ") + kVersionText + "//EN";
     icalcomponent_add_property(calendar.get(), icalproperty_new_prodid(prodid.constData()));
+    addZoneDefinition(calendar.get(), zoneUse);
     icalcomponent_add_component(calendar.get(), fresh.release());
     return calendarBytes(calendar.get());
 }

@@ -26,9 +26,15 @@ struct Context
 };
 
 // A calendar holding one to-do per task row of `taskList` (wholly empty rows, such as an empty
-// list's placeholder, give none): description, due date and time, category, priority, notes,
-// creation date, alarm, recurrence and done mark.
+// list's placeholder, give none): UID, description, due date and time, category, priority,
+// notes, creation date, alarm, recurrence and done mark. Due times are in the system's zone,
+// named, with its definition.
 QByteArray encode(const CellStore& taskList, const Context& context = Context());
+
+// Gives every task row that has no UID, or one an earlier row holds (a copied row), a new one,
+// which the list then keeps: a task exported twice is the same to-do in both files. Returns the
+// rows given one.
+int assignUids(CellStore& taskList);
 
 // Writes `encode` through QSaveFile: the old file stays intact until the new one is complete.
 // Throws AppError naming the file and the reason.
@@ -36,7 +42,8 @@ void saveToFile(const CellStore& taskList, const QString& path, const Context& c
 
 struct Tasks
 {
-    CellStore rows;    // the task columns; row 0 is empty, rows 1.. are the to-dos in file order
+    CellStore rows;    // the task columns, each to-do's UID in TaskCol::Reserved; row 0 is empty, rows 1..
+                       // are the to-dos in file order
     int todos = 0;
     int skipped = 0;   // events, journal entries and other items that are not to-dos
 };
@@ -52,7 +59,9 @@ using TaskCells = std::array<QString, TaskCol::Count>;
 // One task as a calendar object resource of its own: a calendar holding one to-do whose UID is
 // the task's. A checked task carries its completion time, `completedAt` or else the context's now.
 // Given the resource's `previous` text (the server's copy), only the properties of the columns
-// that differ from it are written anew, so what other programs keep there stays.
+// that differ from it are written anew, so what other programs keep there stays: a due time in
+// the to-do's own zone, a changed due moment without the duration it replaces. A change stamps
+// LAST-MODIFIED; a new due moment, done mark or repeat also counts up SEQUENCE.
 QByteArray encodeTask(const TaskCells& task, const QDateTime& completedAt = QDateTime(),
                       const Context& context = Context(), QByteArrayView previous = {});
 

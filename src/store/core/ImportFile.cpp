@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 #include <bitset>
 #include <charconv>
 #include <cstring>
@@ -190,6 +191,21 @@ bool isCalendarPath(const QString& path)
 CalendarImport importCalendar(const CellStore& taskList, QByteArrayView bytes, const ICalendar::Context& context)
 {
     ICalendar::Tasks tasks = ICalendar::decode(bytes, context);
+    // A to-do keeps its UID, so the other program and this list go on meaning the same task; one
+    // the list holds already (the same file imported again), or a repeat within the file, would
+    // make two tasks one, so those get a new UID when next exported or synced.
+    if (tasks.rows.columnCount() > TaskCol::Reserved) {
+        QSet<QString> held;
+        if (taskList.columnCount() > TaskCol::Reserved)
+            for (int r = 1; r < taskList.rowCount(); ++r)
+                held.insert(taskList.cell(TaskCol::Reserved, r));
+        for (int r = 1; r < tasks.rows.rowCount(); ++r) {
+            const QString uid = tasks.rows.cell(TaskCol::Reserved, r);
+            if (held.contains(uid))
+                tasks.rows.setCell(TaskCol::Reserved, r, QString());
+            held.insert(uid);
+        }
+    }
     CalendarImport result;
     result.todos = tasks.todos;
     result.skipped = tasks.skipped;

@@ -132,6 +132,9 @@ void CalDavClient::send(const QByteArray& verb, const QUrl& url, const QList<Hea
     for (const Header& header : headers)
         request.setRawHeader(header.first, header.second);
     QNetworkReply* reply = m_network->sendCustomRequest(request, verb, body);
+    // Qt buffers what arrives without bound unless told: the answer is held to the limit (and
+    // the byte that tells it went over) from the first byte on.
+    reply->setReadBufferSize(m_maxResponseBytes + 1);
 
     struct State
     {

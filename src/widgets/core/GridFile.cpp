@@ -243,6 +243,33 @@ void finishPartialLoad(CellStore& store, const RowCells& titles)
 
 } // namespace
 
+int codePageByte(char32_t u)
+{
+    return toCp1252(u);
+}
+
+bool writtenInCodePage(const CellStore& store)
+{
+    for (int r = 0; r < store.rowCount(); ++r) {
+        const RowCells& row = store.row(r);
+        const int n = std::min(row.storedCount(), store.columnCount());
+        for (int c = 0; c < n; ++c) {
+            const QByteArrayView text = row.cell(c);
+            const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+            const auto* end = p + text.size();
+            while (p < end) {
+                if (*p < 0x80) {
+                    ++p;
+                    continue;
+                }
+                if (toCp1252(nextUtf8(p, end)) < 0)
+                    return false;
+            }
+        }
+    }
+    return true;
+}
+
 QByteArray encode(const CellStore& store)
 {
     QByteArray out;

@@ -20,6 +20,13 @@ namespace GridFile {
 // The bytes of the whole file.
 QByteArray encode(const CellStore& store);
 
+// The Windows-1252 byte of a character; -1 when that code page cannot carry it.
+int codePageByte(char32_t u);
+
+// Whether the file of `store` is written in Windows-1252 (every character of every cell fits),
+// rather than in UTF-8.
+bool writtenInCodePage(const CellStore& store);
+
 // Writes the bytes of the whole file to `device`, which is open for writing. Throws AppError
 // naming `name` and the system's reason when not all of them reach it.
 void saveToDevice(const CellStore& store, QIODevice* device, const QString& name);
