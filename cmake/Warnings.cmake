@@ -12,3 +12,8 @@ if(VELTRY_SANITIZE)
   target_compile_options(veltry_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(veltry_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(VELTRY_FUZZ)
+  # Every library a fuzzer links reports its coverage to the fuzzer and runs under the sanitizers.
+  target_compile_options(veltry_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_link_options(veltry_options INTERFACE -fsanitize=address,undefined)
+endif()

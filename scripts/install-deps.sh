@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6-dev libgl-dev
   libbenchmark-dev libical-dev
   xvfb xauth xdotool x11-utils trayer imagemagick
-  cups printer-driver-cups-pdf poppler-utils
+  cups printer-driver-cups-pdf poppler-utils libcups2-dev
   fonts-liberation2 fonts-dejavu-core
   desktop-file-utils appstream dpkg-dev
   python3-icalendar

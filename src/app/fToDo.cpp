@@ -436,6 +436,7 @@ void TfrmToDo::FormCreate()
         if (!adopted.isEmpty())
             MessageBox::show(this, MessageBox::Kind::Information, adopted);
     }
+    clearSaveLeftovers();
     loadTaskList();
     loadHistory();
     RecordFileTimes();
@@ -487,6 +488,19 @@ void TfrmToDo::setFirstColumnWidths()
     // own yet; it spans the window's whole width inside the frame.
     const int gridWidth = g->isVisible() ? g->width() : contentsRect().width();
     g->setColWidth(TaskCol::Task, gridWidth - 20 - 56 - 56 - 56 - 20 - 9);
+}
+
+void TfrmToDo::clearSaveLeftovers()
+{
+    // In a shared folder another copy may be saving right now: only what is plainly stale goes.
+    // File times follow the real clock, whatever the program's clock says.
+    const QDateTime before = m_settings.Networkable ? QDateTime::currentDateTimeUtc().addSecs(-10 * 60) : QDateTime();
+    const QStringList lists{kTaskListFileName, kHistoryFileName};
+    FileSafety::removeSaveLeftovers(dataDirectory(), lists, before);
+    if (DataPaths::programDirectory() != dataDirectory())
+        FileSafety::removeSaveLeftovers(DataPaths::programDirectory(), lists);
+    FileSafety::removeSaveLeftovers(DataPaths::configDirectory(), {QStringLiteral("registry.reg")});
+    FileSafety::removeSaveLeftovers(DataPaths::userDataDirectory(), {QStringLiteral("sync-state.dat")});
 }
 
 void TfrmToDo::loadTaskList()
@@ -1324,6 +1338,7 @@ void TfrmToDo::setupPrinting()
 void TfrmToDo::PrintTaskList(bool print)
 {
     QString failure;
+    QString notice;  // the job went through but waits, for one
     {
         // Status, category and priority stay off the paper; the columns after them are always hidden.
         TGridPrintScope scope(*TaskGrid, {TaskCol::Mark, TaskCol::Category, TaskCol::Priority});
@@ -1331,7 +1346,9 @@ void TfrmToDo::PrintTaskList(bool print)
             = QStringLiteral("Veltry ") + QLatin1String(kVersionText) + QStringLiteral(": Task List");
         if (print) {
             try {
-                TGridPrint(*TaskGrid).Print(Printer());
+                TGridPrint job(*TaskGrid);
+                job.Print(Printer());
+                notice = job.Notice();
             } catch (const AppError& e) {
                 failure = e.message();
             }
@@ -1346,6 +1363,8 @@ void TfrmToDo::PrintTaskList(bool print)
     // Told once the grid is back as it was.
     if (!failure.isEmpty())
         MessageBox::showError(this, failure);
+    if (!notice.isEmpty())
+        MessageBox::show(this, MessageBox::Kind::Plain, notice);
 }
 
 void TfrmToDo::mnuFilePrintClick()

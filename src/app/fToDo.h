@@ -216,6 +216,8 @@ private:
     void setupTaskGrid();
     void setupCaption();
     void setupEmptyTaskList();
+    // Removes the temporary files that saves killed part-way left beside the program's files.
+    void clearSaveLeftovers();
     // Logging a recurring task appends its next occurrence, as renewal does.
     void renewLoggedTasks();
     // The widths of a first start: the Task column takes what the others leave.

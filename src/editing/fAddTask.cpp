@@ -41,6 +41,8 @@ const QString kBadTime = QStringLiteral(
     "The \"due at\" time that was entered cannot be recognized.\n\r\n\rPlease enter a proper time "
     "or a blank time to continue.\n\r");
 const QString kAddFailed = QStringLiteral("Error during add task:");
+const QString kListFull = QStringLiteral("Your list holds as many tasks as it can take (%1). Log or remove some "
+                                         "tasks before adding another.");
 
 const QColor kNotesTabWithNotes(255, 0, 0);  // red
 const QColor kNotesTabEmpty(0, 0, 255);      // blue
@@ -49,6 +51,49 @@ constexpr int kUpperHeight = 75;
 constexpr int kAdvHeight = 43;
 constexpr int kNotesHeight = 125;
 constexpr int kTabHeight = 15;
+
+// Notes larger than this wait until the notes panel is open: a memo lays out every line it
+// holds, which for megabytes of text takes seconds and many times the text's size.
+constexpr qsizetype kHeldNotesSize = 256 * 1024;
+
+// The cell keeps line breaks as CR LF; the memo works with LF alone. One pass each way: a
+// replace() of every line break moves the rest of the text again and again.
+QString memoText(const QString& cell)
+{
+    QString out(cell.size(), Qt::Uninitialized);
+    QChar* w = out.data();
+    const QChar* p = cell.constData();
+    const QChar* const end = p + cell.size();
+    for (; p < end; ++p) {
+        if (*p == u'\r') {
+            *w++ = u'\n';
+            if (p + 1 < end && p[1] == u'\n')
+                ++p;
+        } else {
+            *w++ = *p;
+        }
+    }
+    out.truncate(w - out.constData());
+    return out;
+}
+
+QString cellText(const QString& memo)
+{
+    QString out;
+    out.reserve(memo.size() + memo.count(u'\n'));
+    const QChar* p = memo.constData();
+    const QChar* const end = p + memo.size();
+    while (p < end) {
+        const QChar* lf = p;
+        while (lf < end && *lf != u'\n')
+            ++lf;
+        out.append(p, lf - p);
+        if (lf < end)
+            out.append(u"\r\n");
+        p = lf + 1;
+    }
+    return out;
+}
 
 QLabel* makeLabel(const QString& text, QWidget* parent, int x, int y)
 {
@@ -318,7 +363,7 @@ void TfrmAddTask::openForAdding()
     edtPriority->setCurrentIndex(-1);
     edtPriority->setEditText(QString());
     cboTaskType->setCurrentIndex(0);
-    mmoNotes->clear();
+    setNotes(QString());
     lblCreateDate->setText(today);
 }
 
@@ -347,11 +392,7 @@ void TfrmAddTask::openForEditing()
 
     edtPriority->setCurrentIndex(-1);
     edtPriority->setEditText(cell(TaskCol::Priority));
-    // The file keeps line breaks as CR LF; the notes field works with LF alone.
-    QString notes = cell(TaskCol::Notes);
-    notes.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    notes.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    mmoNotes->setPlainText(notes);
+    setNotes(cell(TaskCol::Notes));
     lblCreateDate->setText(cell(TaskCol::CreateDate));
 
     // A damaged or foreign type number falls back to one-time rather than to no selection.
@@ -366,6 +407,8 @@ void TfrmAddTask::commonOpeningSteps()
     if (m_host->settings().ShowNotes)
         NotesPanel->show();
     PanelManager1->arrange();
+    if (PanelManager1->isExpanded(NotesPanel))
+        showHeldNotes();
     applyHeight();
 
     const bool hasDate = !edtDate->text().isEmpty();
@@ -393,7 +436,30 @@ void TfrmAddTask::setFieldEnabled(QWidget* field, bool enabled)
 
 void TfrmAddTask::colourNotesTab()
 {
-    NotesPanel->setTabColor(mmoNotes->document()->isEmpty() ? kNotesTabEmpty : kNotesTabWithNotes);
+    NotesPanel->setTabColor(hasNotes() ? kNotesTabWithNotes : kNotesTabEmpty);
+}
+
+void TfrmAddTask::setNotes(const QString& cellText)
+{
+    m_notesHeld = cellText.size() > kHeldNotesSize;
+    m_heldNotes = m_notesHeld ? cellText : QString();
+    mmoNotes->setPlainText(m_notesHeld ? QString() : memoText(cellText));
+    colourNotesTab();
+}
+
+void TfrmAddTask::showHeldNotes()
+{
+    if (!m_notesHeld)
+        return;
+    const QString notes = memoText(m_heldNotes);
+    m_notesHeld = false;
+    m_heldNotes.clear();
+    mmoNotes->setPlainText(notes);
+}
+
+bool TfrmAddTask::hasNotes() const
+{
+    return m_notesHeld || !mmoNotes->document()->isEmpty();
 }
 
 void TfrmAddTask::FormActivate()
@@ -478,6 +544,8 @@ void TfrmAddTask::centreOnScreen()
 
 void TfrmAddTask::PanelManager1PanelChange(TPanelManager*, QWidget*)
 {
+    if (PanelManager1->isExpanded(NotesPanel))
+        showHeldNotes();
     applyHeight();
 }
 
@@ -595,6 +663,11 @@ void TfrmAddTask::btnOKClick()
     }
 
     TTextGrid* grid = m_host->taskGrid();
+    // A full grid takes no row at the top: the new task would overwrite the first one.
+    if (!m_editing && grid->RowCount() >= CellStore::kMaxRows) {
+        MessageBox::show(this, MessageBox::Kind::Warning, kListFull.arg(CellStore::kMaxRows - 1));
+        return;
+    }
     int row = 1;
     if (m_editing) {
         row = std::max(1, grid->Selection().top());
@@ -659,9 +732,8 @@ void TfrmAddTask::writeRow(int row)
     grid->setCells(TaskCol::Priority, row,
                    (priority.isEmpty() || priority == QLatin1String(" ")) ? kEmptyPriority : priority);
 
-    QString notes = mmoNotes->toPlainText();
-    notes.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    grid->setCells(TaskCol::Notes, row, notes);
+    // Notes still held were not shown, so not changed: they go back exactly as they came.
+    grid->setCells(TaskCol::Notes, row, m_notesHeld ? m_heldNotes : cellText(mmoNotes->toPlainText()));
     grid->setCells(TaskCol::CreateDate, row, lblCreateDate->text());
     grid->setCells(TaskCol::Alarm, row, chkEnableAlarm->isChecked() ? kAlarmOn : QString());
     grid->setCells(TaskCol::Type, row, QString::number(std::max(0, cboTaskType->currentIndex())));

@@ -101,6 +101,11 @@ private:
     void fillCategories();
     void setFieldEnabled(QWidget* field, bool enabled);
     void colourNotesTab();
+    // Notes beyond a memo's comfortable size wait in m_heldNotes (as the cell holds them) until
+    // the notes panel is open, so that opening the task stays quick and small.
+    void setNotes(const QString& cellText);
+    void showHeldNotes();
+    bool hasNotes() const;
     void applyHeight();
     void centreOnScreen();
     qreal screenDotsPerInch() const;
@@ -117,6 +122,8 @@ private:
     int m_frameExtraHeight = 0;
     int m_frameExtraWidth = 0;
     bool m_applyingHeight = false;
+    QString m_heldNotes;
+    bool m_notesHeld = false;
 };
 
 } // namespace veltry

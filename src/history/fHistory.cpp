@@ -251,12 +251,15 @@ void TfrmTaskHistory::setupPrinting()
 void TfrmTaskHistory::PrintHistory(bool print)
 {
     QString failure;
+    QString notice;  // the job went through but waits, for one
     {
         TGridPrintScope scope(*TaskHistoryGrid, {HistCol::Notes});
         TaskHistoryGrid->PrintSettings.TitleText = QStringLiteral("Veltry: Task History");
         if (print) {
             try {
-                TGridPrint(*TaskHistoryGrid).Print(Printer());
+                TGridPrint job(*TaskHistoryGrid);
+                job.Print(Printer());
+                notice = job.Notice();
             } catch (const AppError& e) {
                 failure = e.message();
             }
@@ -269,6 +272,8 @@ void TfrmTaskHistory::PrintHistory(bool print)
     }
     if (!failure.isEmpty())
         MessageBox::showError(this, failure);
+    if (!notice.isEmpty())
+        MessageBox::show(this, MessageBox::Kind::Plain, notice);
 }
 
 void TfrmTaskHistory::btnPrintClick()

@@ -155,8 +155,9 @@ bool TfrmImport::ImportFile(const QString& path)
         // The whole file is read and checked before the list changes, so a damaged file adds
         // nothing at all.
         list = veltry::ImportFile(std::as_const(*m_grid).cellStore(), path);
-    } catch (const AppError&) {
-        MessageBox::show(this, MessageBox::Kind::Error, kFailed);
+    } catch (const AppError& e) {
+        // The reader's words say what is wrong with the file, and on which line.
+        MessageBox::show(this, MessageBox::Kind::Error, kFailed + QStringLiteral("\n\n") + e.message());
         return false;
     } catch (const std::bad_alloc&) {
         MessageBox::show(this, MessageBox::Kind::Error, kFailed);

@@ -25,6 +25,7 @@ TaskListSync::TaskListSync(SyncEngine::Host host, QWidget* window)
             emit statusChanged(text);
     });
     connect(m_engine, &SyncEngine::failed, this, &TaskListSync::reportFailure);
+    connect(m_engine, &SyncEngine::serverRemovalsHeld, this, &TaskListSync::askAboutServerRemovals);
     connect(m_engine, &SyncEngine::cycleFinished, this, [this] {
         if (!m_engine->lastError())
             m_lastToldError.clear();
@@ -82,6 +83,28 @@ void TaskListSync::reportFailure(const DavError& error)
         MessageBox::showError(m_window, QStringLiteral("Your task list could not be kept in step with the calendar "
                                                        "server.\n\n")
                                             + text);
+    });
+}
+
+void TaskListSync::askAboutServerRemovals(int count, int of)
+{
+    if (!m_enabled)
+        return;
+    // Asked from the event loop, not from inside the engine's cycle.
+    QTimer::singleShot(0, this, [this, count, of] {
+        const auto answer = MessageBox::show(
+            m_window, MessageBox::Kind::Information,
+            QStringLiteral("The calendar server no longer holds %1 of the %2 tasks your list shares with it. "
+                           "So many at once look like a mistake, so they were kept in your list.\n\n"
+                           "Remove them from your list as well? A copy of them is kept first. "
+                           "No puts them back on the server.")
+                .arg(count)
+                .arg(of),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (!m_enabled)
+            return;
+        m_engine->answerServerRemovals(answer == QMessageBox::Yes);
+        m_engine->syncNow();
     });
 }
 

@@ -48,6 +48,8 @@ signals:
 private:
     void start(const QString& password);
     void reportFailure(const DavError& error);
+    // One question for a mass removal on the server: follow it, or put the tasks back.
+    void askAboutServerRemovals(int count, int of);
 
     QWidget* m_window;
     CalDavClient* m_client = nullptr;

@@ -1,5 +1,7 @@
 #include "widgets/GridPrint.h"
 
+#include "widgets/PrintService.h"
+
 #include "platform/core/AppError.h"
 #include "platform/core/Clock.h"
 #include "platform/core/LocaleFormats.h"
@@ -473,10 +475,24 @@ int TGridPrint::Print(QPagedPaintDevice& device)
                                         : QStringLiteral("The print job could not be started on \"%1\".").arg(target));
     const int pages = PrintPages(painter, QSizeF(device.width(), device.height()), device.logicalDpiX(),
                                  [&device] { device.newPage(); });
+    // The job goes to the print service when the painter ends. Asking the queue first also
+    // leaves the service's last answer as that of this job.
+    const bool toQueue = printer && printer->outputFormat() == QPrinter::NativeFormat;
+    const bool paused = toQueue && PrintService::isPaused(target);
     const bool ended = painter.end();
     if (!ended || (printer && printer->printerState() == QPrinter::Error))
         throw AppError(target.isEmpty() ? QStringLiteral("The print job failed.")
                                         : QStringLiteral("The print job on \"%1\" failed.").arg(target));
+    if (toQueue) {
+        const QString refusal = PrintService::lastJobRefusal();
+        if (!refusal.isEmpty())
+            throw AppError(QStringLiteral("The print service did not take the job for \"%1\": %2").arg(target, refusal));
+    }
+    m_notice.clear();
+    if (paused)
+        m_notice = QStringLiteral("The printer \"%1\" is paused: the job waits in its queue until the printer "
+                                  "is resumed.")
+                       .arg(target);
     return pages;
 }
 

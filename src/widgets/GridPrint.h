@@ -31,9 +31,12 @@ public:
     explicit TGridPrint(const TTextGrid& grid);
 
     // The whole grid on `device` (a printer or a PDF writer) as one job, in the settings'
-    // orientation; returns the number of pages. Throws AppError when the job cannot start or the
-    // device reports a failure.
+    // orientation; returns the number of pages. Throws AppError when the job cannot start, the
+    // device reports a failure or the print service refuses the job (with the service's reason).
     int Print(QPagedPaintDevice& device);
+    // After a Print() that went through: what the user should know of the job, such as that its
+    // queue is paused and the job waits there; empty otherwise.
+    const QString& Notice() const { return m_notice; }
     // One page of the layout on `canvas`, the page being the rectangle `clip` of its device,
     // mapped to 0.1 mm through the device's own resolution. Page 0 is what the preview shows;
     // nothing is ejected and no other page is drawn.
@@ -76,6 +79,7 @@ private:
     int m_aWidth = 0;    // width of "a", the inset of left and right aligned text
     std::vector<int> m_realCols;
     std::vector<int> m_widths;
+    QString m_notice;
 };
 
 // The printer that printing uses, chosen with the printer setup dialog; the system's default

@@ -13,6 +13,7 @@
 #include "widgets/TextGrid.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -119,6 +120,9 @@ private Q_SLOTS:
         QTest::newRow("not utf-8 after the mark")
             << list << QByteArray("\xEF\xBB\xBF" + taskListHeader(3) + "1,1,Caf\xC3\xA9\r\n1,2,Caf\xE9\r\n5,2,\xA0\r\n")
             << "Line 13 of the file is not valid UTF-8 text" << "Tasks: 1" << "Caf\u00e9";
+        QTest::newRow("a cell far beyond the declared rows")
+            << list << QByteArray(taskListHeader(3) + "1,1,Alpha\r\n1,4999999,far\r\n1,2,b\r\n")
+            << "Line 13 of the file names row 4999999, far beyond the 3 rows" << "Tasks: 2" << "Alpha";
         QTest::newRow("history cut short") << QString(kHistoryFileName)
                                            << QByteArray("7,3\r\n1,0,Task\r\n1,1,logged\r\n1,2,cu")
                                            << "The file ends in the middle of line 4" << "Tasks: 0" << "logged";
@@ -171,6 +175,54 @@ private Q_SLOTS:
         if (!settings)
             QVERIFY(readAll(path).contains(file == kHistoryFileName ? QByteArray("1,0,Task\r\n") : kTaskTitleLines));
         QFile::remove(copy);
+    }
+
+    // A save killed between writing its temporary file and renaming it leaves the temporary
+    // file; the next start removes such files of the program's own saves and nothing else. In
+    // a shared folder a fresh one may be another copy's save under way, and stays.
+    void saveLeftoversAreRemovedAtStart_data()
+    {
+        QTest::addColumn<bool>("shared");
+        QTest::newRow("own folder") << false;
+        QTest::newRow("shared folder") << true;
+    }
+    void saveLeftoversAreRemovedAtStart()
+    {
+        QFETCH(bool, shared);
+        if (shared)
+            ConfigStore::shared().setValue(kSettingsKey, QStringLiteral("Networkable"), qint32(1));
+        QDir().mkpath(DataPaths::userDataDirectory());
+        auto make = [](const QString& path, bool old) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("partial");
+            f.flush();
+            if (old)
+                QVERIFY(f.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+        };
+        const QStringList leftovers{m_program->filePath(QStringLiteral("veltlist.vlp.Ab3dE9")),
+                                    m_program->filePath(QStringLiteral("veltlog.vlp.x1Y2z3")),
+                                    DataPaths::configDirectory() + QStringLiteral("registry.reg.QwErTy"),
+                                    DataPaths::userDataDirectory() + QStringLiteral("sync-state.dat.000000")};
+        const QString fresh = m_program->filePath(QStringLiteral("veltlist.vlp.Zz9Yy8"));
+        const QStringList others{m_program->filePath(QStringLiteral("veltlist.vlp.bak")),
+                                 m_program->filePath(QStringLiteral("veltlist.vlp.Ab3dE9x")),
+                                 m_program->filePath(QStringLiteral("veltlist.vlp.Ab-dE9")),
+                                 m_program->filePath(QStringLiteral("notes.vlp.Ab3dE9"))};
+        for (const QString& path : leftovers + others)
+            make(path, true);
+        make(fresh, false);
+
+        VeltryApp app;
+        app.start();
+        for (const QString& path : leftovers)
+            QVERIFY2(!QFile::exists(path), qPrintable(path));
+        for (const QString& path : others)
+            QVERIFY2(QFile::exists(path), qPrintable(path));
+        QCOMPARE(QFile::exists(fresh), shared);
+        app.shutdown();
+        for (const QString& path : others + leftovers + QStringList{fresh})
+            QFile::remove(path);
     }
 
     void failedSaveIsReportedAndListKept()

@@ -256,6 +256,54 @@ private Q_SLOTS:
         QCOMPARE(m_program->read(kTaskListFileName), before);
     }
 
+    // A list at the row limit has no room at the top: the new task must not take the first
+    // task's row.
+    void fullListTakesNoTask()
+    {
+        start(QByteArray("12,") + QByteArray::number(CellStore::kMaxRows) + "\r\n1,1,Alpha\r\n1,"
+              + QByteArray::number(CellStore::kMaxRows - 1) + ",Last\r\n");
+        const QByteArray before = m_program->read(kTaskListFileName);
+        QVERIFY(!run(false, [&](TfrmAddTask* d) {
+            QTest::keyClicks(d->edtTask, QStringLiteral("New"));
+            QTest::keyClick(d->edtTask, Qt::Key_Return);
+            QVERIFY(d->isVisible());
+            QCOMPARE(MessageBox::shownTexts().size(), 1);
+        }));
+        QCOMPARE(m_grid->Cells(TaskCol::Task, 1), QStringLiteral("Alpha"));
+        QCOMPARE(m_grid->RowCount(), CellStore::kMaxRows);
+        QCOMPARE(m_program->read(kTaskListFileName), before);
+    }
+
+    // Notes of megabytes: OK without opening the notes panel writes them back exactly as they
+    // were, breaks of every kind included; with the panel opened they are in the memo to edit.
+    void largeNotesKeepEveryByte()
+    {
+        QByteArray notes;
+        while (notes.size() < 1024 * 1024)
+            notes += "A line of notes\t\bwith a lone CR\there and\ttwo\t\b";
+        const QByteArray list = taskListHeader(2) + "1,1,Big\r\n6,1," + notes + "\r\n";
+        start(list);
+        m_grid->setCurrentCell(1, 1);
+        QVERIFY(run(true, [](TfrmAddTask* d) {
+            QCOMPARE(d->NotesPanel->tabColor(), QColor(255, 0, 0));
+            QTest::mouseClick(d->btnOK, Qt::LeftButton);
+        }));
+        QVERIFY(m_program->read(kTaskListFileName).contains(QByteArray("\r\n6,1," + notes + "\r\n")));
+
+        QString memo = QString::fromLatin1(notes);
+        memo.replace(QLatin1Char('\t'), QLatin1Char('\n')).remove(QLatin1Char('\b'));
+        QVERIFY(run(true, [&](TfrmAddTask* d) {
+            clickTab(d->PanelManager1, d->NotesPanel);
+            QCOMPARE(d->mmoNotes->toPlainText(), memo);
+            d->mmoNotes->moveCursor(QTextCursor::End);
+            QTest::keyClicks(d->mmoNotes, QStringLiteral("!"));
+            QTest::mouseClick(d->btnOK, Qt::LeftButton);
+        }));
+        QByteArray saved = notes;
+        saved.replace("\t\b", "\t").replace('\t', "\t\b");
+        QVERIFY(m_program->read(kTaskListFileName).contains(QByteArray("\r\n6,1," + saved + "!\r\n")));
+    }
+
     void clearingTheDateClearsTimeTypeAndAlarm()
     {
         start();

@@ -262,6 +262,41 @@ private Q_SLOTS:
         QCOMPARE(read.skipped, skipped);
     }
 
+    // However its lines end and wherever they are folded, a calendar reads the same: a fold is a
+    // line end and one blank or TAB, even inside a character of several bytes.
+    void lineEndsAndFolds_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        const QByteArray plain = todo("SUMMARY:Caf\xC3\xA9 \xE6\x97\xA5 and a long, long summary\r\n"
+                                      "DESCRIPTION:first\\nsecond line  \r\nCATEGORIES:Home,Work\r\n");
+        auto fold = [&](const QByteArray& lineEnd, const QByteArray& blank, int every) {
+            QByteArray out;
+            for (const QByteArray& line : plain.split('\n')) {
+                if (line.isEmpty())
+                    continue;
+                const QByteArray text = line.chopped(1);  // the CR
+                for (qsizetype i = 0; i < text.size(); i += every)
+                    out += (i ? blank : QByteArray()) + text.mid(i, every) + lineEnd;
+            }
+            return out;
+        };
+        QTest::newRow("CR LF") << plain;
+        QTest::newRow("LF") << QByteArray(plain).replace("\r\n", "\n");
+        QTest::newRow("CR") << QByteArray(plain).replace("\r\n", "\r");
+        QTest::newRow("folded every 7 bytes") << fold("\r\n", " ", 7);
+        QTest::newRow("folded every byte, LF and TAB") << fold("\n", "\t", 1);
+        QTest::newRow("folded every 10 bytes, CR") << fold("\r", " ", 10);
+    }
+    void lineEndsAndFolds()
+    {
+        QFETCH(QByteArray, file);
+        const Rows read = rowsOf(ICalendar::decode(file, pinned()).rows);
+        QStringList expected = task("", "Caf\u00e9 \u65e5 and a long, long summary", "", "", "Home, Work", kNone,
+                                    "first\r\nsecond line", "5/10/26", "", "0");
+        expected[TaskCol::Reserved] = QStringLiteral("t");  // the to-do's UID
+        QCOMPARE(read, Rows{expected});
+    }
+
     void todoFields_data()
     {
         QTest::addColumn<QByteArray>("lines");     // inside one to-do
@@ -344,6 +379,9 @@ private Q_SLOTS:
         QTest::newRow("empty") << QByteArray() << "The file holds no complete calendar";
         QTest::newRow("a NUL byte")
             << todo(QByteArray("SUMMARY:a\0b\r\n", 12)) << "The file holds a NUL byte at offset";
+        QTest::newRow("a property with thousands of parameters")
+            << todo("SUMMARY" + QByteArray(";X-P=1").repeated(20000) + ":a\r\n")
+            << "Line 7 of the calendar gives a property more than 64 parameters.";
         QTest::newRow("nested thousands deep")
             << calendar(QByteArray("BEGIN:X-A\r\n").repeated(100000) + QByteArray("END:X-A\r\n").repeated(100000))
             << "The calendar nests its parts more than 16 deep.";

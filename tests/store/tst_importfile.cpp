@@ -3,9 +3,12 @@
 #include "widgets/core/CellStore.h"
 #include "widgets/core/GridFile.h"
 
+#include "DamagedFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sys/stat.h>
@@ -150,7 +153,7 @@ private Q_SLOTS:
             << QByteArray("\xEF\xBB\xBF" + listFile(2, {"1,1,\xE6\x97\xA5 caf\xC3\xA9"})) << QPoint(1, 1)
             << QStringLiteral("\u65e5 caf\u00e9");
         QTest::newRow("header and titles are not read")
-            << empty << "in.vlp" << QByteArray("no header at all\r\n1,0,anything\r\n1,1,Desc\r\n") << listFile(2, {"1,1,Desc"})
+            << empty << "in.vlp" << QByteArray("3,1\r\n1,0,anything\r\n1,1,Desc\r\n") << listFile(2, {"1,1,Desc"})
             << QPoint(1, 0) << "Task";
         QTest::newRow("a file without tasks changes nothing")
             << two << "in.vlp" << listFile(2, {}) << two << QPoint(1, 1) << "old one";
@@ -160,11 +163,9 @@ private Q_SLOTS:
         QTest::newRow("a task without a description shares the empty list's placeholder row")
             << empty << "in.vlp" << listFile(4, {"6,1,notes only", "1,2,named", "1,3,third"})
             << listFile(3, {"1,1,third", "1,2,named", "6,2,notes only"}) << QPoint(6, 2) << "notes only";
-        QTest::newRow("Ctrl-Z ends the file")
-            << empty << "in.vlp" << QByteArray(listFile(2, {"1,1,a"}) + "\x1A" "1,2,b\r\n") << listFile(2, {"1,1,a"}) << QPoint(1, 1)
+        QTest::newRow("Ctrl-Z as the last byte ends the file")
+            << empty << "in.vlp" << QByteArray(listFile(2, {"1,1,a"}) + "\x1A") << listFile(2, {"1,1,a"}) << QPoint(1, 1)
             << "a";
-        QTest::newRow("lines ended by LF alone are one line")
-            << two << "in.vlp" << QByteArray("12,3\n1,1,a\n1,2,b\n") << two << QPoint(1, 1) << "old one";
 
         // Refused as a whole: the tasks before the bad line are not added either.
         const QByteArray refused;
@@ -181,6 +182,9 @@ private Q_SLOTS:
         bad("negative row", "1,-2,text");
         bad("row beyond the reader's range", "1,5000000,text");
         bad("number beyond 32 bits", "1,99999999999,text");
+        // A file whose lines end in LF alone is one line, and that one without its CR LF.
+        QTest::newRow("lines ended by LF alone") << two << "in.vlp" << QByteArray("12,3\n1,1,a\n1,2,b\n") << refused
+                                                 << QPoint(1, 1) << "";
     }
 
     void importRules()
@@ -201,6 +205,38 @@ private Q_SLOTS:
         QCOMPARE(after.cell(cell.x(), cell.y()), cellText);
         // The same rows in the same order as inserting each task at the top in turn.
         QCOMPARE(GridFile::encode(after), GridFile::encode(insertEachAtTheTop(before, file, importLayoutOf(fileName))));
+    }
+
+    // What the list loader calls damaged adds nothing, with the loader's reason and the line; a
+    // whole file adds the tasks the loader reads, the last one on top.
+    void damagedFilesAddNothing_data() { damagedfiles::addRows(); }
+    void damagedFilesAddNothing()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        QFETCH(QStringList, tasks);
+        const CellStore before = listFrom(listFile(3, {"1,1,old one", "1,2,old two"}));
+        if (message.isEmpty()) {
+            const CellStore after = importTasks(before, bytes, ImportLayout::Current);
+            QStringList added;
+            for (int r = 1; r < after.rowCount() - 2; ++r)
+                added.prepend(after.cell(1, r));
+            tasks.removeAll(QString());
+            QCOMPARE(added, tasks);
+            QCOMPARE(after.cell(1, after.rowCount() - 2), QStringLiteral("old one"));
+            return;
+        }
+        for (ImportLayout layout : {ImportLayout::Current, ImportLayout::Standard}) {
+            try {
+                importTasks(before, bytes, layout);
+                QFAIL("imported a damaged file");
+            } catch (const AppError& e) {
+                QVERIFY2(e.message().startsWith(message), qPrintable(e.message()));
+                static const QRegularExpression namesLine(QStringLiteral("\\bline \\d"),
+                                                          QRegularExpression::CaseInsensitiveOption);
+                QVERIFY2(bytes.isEmpty() || e.message().contains(namesLine), qPrintable(e.message()));
+            }
+        }
     }
 
     void sameAsInsertingEachTaskAtTheTop()

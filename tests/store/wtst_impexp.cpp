@@ -176,7 +176,13 @@ private Q_SLOTS:
                                         << QStringList{"Please choose a file to import"} << QStringList{"Kept"};
         QTest::newRow("a damaged file adds nothing, not even the tasks before the damage")
             << "bad.vlo" << kStandardFile + "1,x,broken\r\n" << true << int(QMessageBox::Yes)
-            << QStringList{kQuestion, kFailed} << QStringList{"Kept"};
+            << QStringList{kQuestion, kFailed + "\n\n'x' is not a valid integer value (line 16 of the file)"}
+            << QStringList{"Kept"};
+        QTest::newRow("a file cut short adds nothing and says where")
+            << "cut.vlp" << kCurrentFile + "1,9,Cut" << true << int(QMessageBox::Yes)
+            << QStringList{kQuestion, kFailed + QStringLiteral("\n\nThe file ends in the middle of line %1: it was cut short, and that "
+                                                "line was not read.").arg(kCurrentFile.count("\r\n") + 1)}
+            << QStringList{"Kept"};
         QTest::newRow("a calendar's to-dos, the last on top, and what was skipped")
             << "cal.ics" << kCalendarFile << true << int(QMessageBox::Yes)
             << QStringList{kQuestion, "2 to-dos were imported.\n1 other item was skipped."}

@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 # Another client of the same calendar, through Python's caldav package:
-#   caldav_peer.py add <uid> <summary> | edit <uid> <summary> | complete <uid> | delete <uid> | clear | list
+#   caldav_peer.py add <uid> <summary> | edit <uid> <summary> | complete <uid> | delete <uid>... | clear | list
 #                  | put <resource name> <uid> <summary> [<line>] | resources | show <uid> | bulk <count>
 # The server comes from CALDAV_URL, CALDAV_USER and CALDAV_PASSWORD (or the RADICALE_ ones).
 # "list" prints "<uid>|<summary>|<status>|<categories>|<location>" a line, sorted. What "add"
@@ -62,7 +62,8 @@ elif command == "edit":
 elif command == "complete":
     calendar.todo_by_uid(sys.argv[2]).complete()
 elif command == "delete":
-    calendar.todo_by_uid(sys.argv[2]).delete()
+    for uid in sys.argv[2:]:
+        calendar.todo_by_uid(uid).delete()
 elif command == "clear":
     # A new, empty calendar at the same address.
     client.delete(url)

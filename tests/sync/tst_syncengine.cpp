@@ -152,6 +152,8 @@ private slots:
     void bothEditingMergeOrCopy_data();
     void bothEditingMergeOrCopy();
     void unchangedListIsOneRequest();
+    void serverRemovingManyIsHeld_data();
+    void serverRemovingManyIsHeld();
     void loggedTaskRenamedElsewhereStaysLogged_data();
     void loggedTaskRenamedElsewhereStaysLogged();
     void dueTimeAloneReachesTheServer();
@@ -290,6 +292,85 @@ void tst_SyncEngine::unchangedListIsOneRequest()
     QVERIFY(a->sync());
     qInfo("first sync of %d to-dos: %lld ms in %d requests; again: %lld ms", kTasks, first, firstRequests, t.elapsed());
     QCOMPARE(a->engine->requestsInLastCycle(), 1);
+    QCOMPARE(a->engine->statusText(), QStringLiteral("Server: in step"));
+}
+
+// The tasks of a list file kept beside the side's record, sorted by description.
+QStringList keptCopies(const Side& side)
+{
+    QStringList tasks;
+    for (const QString& name : QDir(side.dir.path()).entryList({QStringLiteral("veltlist-removed-*.vlp")})) {
+        QFile f(side.dir.filePath(name));
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& line : f.readAll().split('\n'))
+            if (line.startsWith("1,") && !line.startsWith("1,0,"))
+                tasks << QString::fromLatin1(line.mid(line.indexOf(',', 2) + 1).trimmed());
+    }
+    tasks.sort();
+    return tasks;
+}
+
+void tst_SyncEngine::serverRemovingManyIsHeld_data()
+{
+    QTest::addColumn<int>("removed");  // of ten tasks
+    QTest::addColumn<QString>("answer");  // to the one question; empty when none is asked
+    QTest::newRow("a few leave the list, copied first") << 2 << QString();
+    QTest::newRow("many are kept, then removed when the user says so") << 8 << "yes";
+    QTest::newRow("many are kept, and put back when the user says so") << 8 << "no";
+}
+
+void tst_SyncEngine::serverRemovingManyIsHeld()
+{
+    QFETCH(int, removed);
+    QFETCH(QString, answer);
+    for (int i = 0; i < 10; ++i)
+        a->rows.push_back(task(QStringLiteral("task %1").arg(i)));
+    QVERIFY(a->sync());
+    // Once more, so that the list's token comes after its uploads: a server may leave out of a
+    // later report what was both made and removed since an older token.
+    QVERIFY(a->sync());
+    QStringList uids, gone;
+    for (int i = 0; i < removed; ++i) {
+        uids << uidOf(a->rows[size_t(i)]);
+        gone << QStringLiteral("task %1").arg(i);
+    }
+    peer(QStringList{QStringLiteral("delete")} + uids);
+    QCOMPARE(peer({QStringLiteral("list")}).split(QLatin1Char('\n')).size(), 10 - removed);
+
+    QSignalSpy held(a->engine.get(), &SyncEngine::serverRemovalsHeld);
+    QVERIFY(a->sync());
+    if (answer.isEmpty()) {
+        QCOMPARE(held.size(), 0);
+        QCOMPARE(a->rows.size(), size_t(10 - removed));
+        QCOMPARE(keptCopies(*a), gone);
+        return;
+    }
+    // Kept, said, and asked once however often the list looks again.
+    QCOMPARE(a->rows.size(), size_t(10));
+    QCOMPARE(held.size(), 1);
+    QCOMPARE(held.first().at(0).toInt(), removed);
+    QCOMPARE(a->engine->statusText(), QStringLiteral("Server: %1 tasks removed there are kept here").arg(removed));
+    QVERIFY(a->sync());
+    QCOMPARE(a->rows.size(), size_t(10));
+    QCOMPARE(held.size(), 1);
+    QVERIFY(keptCopies(*a).isEmpty());
+
+    a->engine->answerServerRemovals(answer == QLatin1String("yes"));
+    QVERIFY(a->sync());
+    if (answer == QLatin1String("yes")) {
+        QCOMPARE(a->rows.size(), size_t(10 - removed));
+        QCOMPARE(keptCopies(*a), gone);
+        QCOMPARE(peer({QStringLiteral("list")}).split(QLatin1Char('\n')).size(), 10 - removed);
+    } else {
+        QCOMPARE(a->rows.size(), size_t(10));
+        QVERIFY(keptCopies(*a).isEmpty());
+        for (const QString& uid : uids)
+            VERIFY_SERVER_HOLDS(*a, uid);
+        // And the other list, new to the server, gets all ten.
+        QVERIFY(b->sync());
+        QCOMPARE(b->rows.size(), size_t(10));
+    }
     QCOMPARE(a->engine->statusText(), QStringLiteral("Server: in step"));
 }
 

@@ -2,6 +2,8 @@
 #include "widgets/core/CellStore.h"
 #include "widgets/core/GridFile.h"
 
+#include "DamagedFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -145,44 +147,7 @@ private Q_SLOTS:
 
     // A file that stops early is never taken as whole: the load throws after the lines before
     // the damage, drops the rows no line reached and keeps the titles the file did not reach.
-    void damagedFiles_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("message");  // the start of the error; empty for a whole file
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<QStringList>("tasks");  // column 1 of rows 1, 2, ...
-
-        const QByteArray head = QByteArray("12,6\r\n") + kTitleLines;
-        const QString endMark = QStringLiteral("Line %1 of the file holds an end-of-file mark (Ctrl-Z)");
-        QTest::newRow("older edition, whole") << QByteArray(head + crlf({"1,1,Caf\xE9", "5,1,\xA0", "1,2,b"}))
-                                              << QString() << 6 << QStringList{"Caf\u00e9", "b", "", "", ""};
-        QTest::newRow("end mark as the last byte") << QByteArray(head + crlf({"1,1,a"}) + "\x1A") << QString() << 6
-                                                   << QStringList{"a", "", "", "", ""};
-        QTest::newRow("ctrl-z between lines") << QByteArray(head + crlf({"1,1,a"}) + "\x1A" + crlf({"1,2,b"}))
-                                              << endMark.arg(13) << 2 << QStringList{"a"};
-        QTest::newRow("ctrl-z within a line") << QByteArray(head + crlf({"1,1,a", "1,2,b\x1A", "1,3,c"}))
-                                              << endMark.arg(13) << 2 << QStringList{"a"};
-        QTest::newRow("two end marks") << QByteArray(head + crlf({"1,1,a"}) + "\x1A\x1A") << endMark.arg(13) << 2
-                                       << QStringList{"a"};
-        QTest::newRow("last line without line end") << QByteArray(head + crlf({"1,1,a", "1,2,b"}) + "1,3,cu")
-                                                    << QStringLiteral("The file ends in the middle of line 14") << 3
-                                                    << QStringList{"a", "b"};
-        QTest::newRow("last line without its LF") << QByteArray(head + crlf({"1,1,a"}) + "1,4,b\r")
-                                                  << QStringLiteral("The file ends in the middle of line 13") << 2
-                                                  << QStringList{"a"};
-        QTest::newRow("cut within the titles") << QByteArray("12,100000\r\n1,0,Task\r\n2,0,Du")
-                                               << QStringLiteral("The file ends in the middle of line 3") << 1
-                                               << QStringList{};
-        QTest::newRow("cut in the size line") << QByteArray("12,10") << QStringLiteral("The file ends in the middle of line 1")
-                                              << 1 << QStringList{};
-        QTest::newRow("empty") << QByteArray() << QStringLiteral("The file is empty.") << 1 << QStringList{};
-        QTest::newRow("not utf-8 after the mark")
-            << QByteArray("\xEF\xBB\xBF" + head + crlf({"1,1,Caf\xC3\xA9", "1,2,Caf\xE9", "5,2,\xA0", "1,3,c"}))
-            << QStringLiteral("Line 13 of the file is not valid UTF-8 text") << 2 << QStringList{"Caf\u00e9"};
-        QTest::newRow("bad number drops unfilled rows") << QByteArray(head + crlf({"1,1,a", "x,2,b"}))
-                                                        << QStringLiteral("'x' is not a valid integer value") << 2
-                                                        << QStringList{"a"};
-    }
+    void damagedFiles_data() { damagedfiles::addRows(); }
     void damagedFiles()
     {
         QFETCH(QByteArray, bytes);

@@ -2,9 +2,11 @@
 
 #include "platform/core/Clock.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileDevice>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace veltry::FileSafety {
 
@@ -47,6 +49,29 @@ QString keepUntouchedCopy(const QString& path)
         return QFile::copy(path, copy) ? copy : QString();
     }
     return QString();
+}
+
+QStringList removeSaveLeftovers(const QString& folder, const QStringList& names, const QDateTime& before)
+{
+    QStringList removed;
+    const QDir dir(folder);
+    for (const QString& name : names) {
+        // A save writes "<name>.XXXXXX" beside the file and renames it over the file at the end;
+        // the six characters are letters and digits.
+        const QRegularExpression leftover(QLatin1Char('^') + QRegularExpression::escape(name)
+                                          + QStringLiteral("\\.[A-Za-z0-9]{6}$"));
+        const QFileInfoList found = dir.entryInfoList({name + QStringLiteral(".??????")},
+                                                      QDir::Files | QDir::Hidden | QDir::System);
+        for (const QFileInfo& info : found) {
+            if (!leftover.match(info.fileName()).hasMatch() || info.isSymLink())
+                continue;
+            if (before.isValid() && info.lastModified() >= before)
+                continue;
+            if (QFile::remove(info.absoluteFilePath()))
+                removed << info.absoluteFilePath();
+        }
+    }
+    return removed;
 }
 
 } // namespace veltry::FileSafety

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSet>
 #include <bitset>
 #include <charconv>
@@ -21,15 +22,6 @@ constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 AppError tooLarge(const QString& path)
 {
     return AppError(QStringLiteral("The file %1 is too large to be imported.").arg(path));
-}
-
-void checkRange(const char* what, qint64 value, int limit)
-{
-    if (value < 0 || value >= limit)
-        throw AppError(QStringLiteral("The file holds a %1 index of %2, which is out of range (0 to %3).")
-                           .arg(QLatin1String(what))
-                           .arg(value)
-                           .arg(limit - 1));
 }
 
 void appendNumber(std::string& out, int n)
@@ -67,12 +59,6 @@ int importTaskColumn(ImportLayout layout, int sourceColumn, int taskColumns)
 
 CellStore importTasks(const CellStore& taskList, QByteArrayView bytes, ImportLayout layout)
 {
-    const bool utf8 = bytes.startsWith(kUtf8Bom);
-    if (utf8)
-        bytes = bytes.sliced(3);
-    if (const qsizetype eof = bytes.indexOf('\x1A'); eof >= 0)
-        bytes.truncate(eof);
-
     const int columns = taskList.columnCount();
     const bool emptyList = taskList.rowCount() <= 2 && taskList.isCellEmpty(TaskCol::Task, 1);
     // Rows that stay below the imported tasks: the placeholder row of an empty list (whether or
@@ -84,11 +70,6 @@ CellStore importTasks(const CellStore& taskList, QByteArrayView bytes, ImportLay
     // grid file reader decodes the texts exactly as it does for a list it loads. The header stays
     // empty: the reader then keeps the dimensions set up for it.
     std::string lines;
-    lines.reserve(size_t(bytes.size()) + size_t(bytes.size() / 8) + 8);
-    if (utf8)
-        lines.append(kUtf8Bom);
-    lines.append("\r\n");
-
     bool toPlaceholder = emptyList;
     bool placeholderNamed = false;  // the placeholder's Task cell is no longer empty
     std::bitset<CellStore::kMaxColumns> placeholderWritten;
@@ -96,49 +77,55 @@ CellStore importTasks(const CellStore& taskList, QByteArrayView bytes, ImportLay
     int inserted = 0;
     int target = 0;
 
-    GridFile::LineCutter cutter(bytes);
-    QByteArrayView line;
-    cutter.next(line);  // the header: its counts are not used
-    while (cutter.next(line)) {
-        const qsizetype c1 = line.indexOf(',');
-        const QByteArrayView colText = c1 < 0 ? QByteArrayView() : line.first(c1);
-        const QByteArrayView rest = c1 < 0 ? line : line.sliced(c1 + 1);
-        const qsizetype c2 = rest.indexOf(',');
-        const QByteArrayView rowText = c2 < 0 ? rest : rest.first(c2);
-        const QByteArrayView text = c2 < 0 ? QByteArrayView() : rest.sliced(c2 + 1);
-        const qint64 col = readFileInteger(colText);
-        const qint64 row = readFileInteger(rowText);
-        checkRange("column", col, CellStore::kMaxColumns);
-        checkRange("row", row, CellStore::kMaxRows);
-        if (row == 0)
-            continue;  // titles
-        if (row != previousRow) {
-            previousRow = row;
-            // The list stops counting as empty once the placeholder row has a description.
-            if (toPlaceholder && placeholderNamed)
-                toPlaceholder = false;
-            if (toPlaceholder) {
-                target = 0;
-            } else {
-                if (1 + inserted + 1 + keptRows > CellStore::kMaxRows)
-                    throw AppError(QStringLiteral("The file holds more tasks than the list can take."));
-                target = ++inserted;
-            }
-        }
-        const int taskCol = importTaskColumn(layout, int(col), columns);
-        if (taskCol < 0)
-            continue;
-        if (target == 0) {
-            placeholderWritten.set(size_t(taskCol));
-            if (taskCol == TaskCol::Task)
-                placeholderNamed = !text.isEmpty();
-        }
-        appendNumber(lines, taskCol);
-        lines.push_back(',');
-        appendNumber(lines, target);
-        lines.push_back(',');
-        lines.append(text.data(), size_t(text.size()));
+    // The list loader's reader, so that a file the loader would call damaged adds nothing.
+    GridFile::Reader reader(bytes);
+    try {
+        lines.reserve(size_t(reader.bytes().size()) + size_t(reader.bytes().size() / 8) + 8);
+        if (reader.isUtf8())
+            lines.append(kUtf8Bom);
         lines.append("\r\n");
+        int headerColumns = 0;
+        int headerRows = 0;
+        reader.header(headerColumns, headerRows);  // its counts only tell which rows lie far off
+        GridFile::CellLineView cell;
+        while (reader.next(cell)) {
+            if (cell.row == 0)
+                continue;  // titles
+            if (cell.row != previousRow) {
+                previousRow = cell.row;
+                // The list stops counting as empty once the placeholder row has a description.
+                if (toPlaceholder && placeholderNamed)
+                    toPlaceholder = false;
+                if (toPlaceholder) {
+                    target = 0;
+                } else {
+                    if (1 + inserted + 1 + keptRows > CellStore::kMaxRows)
+                        throw AppError(QStringLiteral("The file holds more tasks than the list can take."));
+                    target = ++inserted;
+                }
+            }
+            const int taskCol = importTaskColumn(layout, cell.col, columns);
+            if (taskCol < 0)
+                continue;
+            if (target == 0) {
+                placeholderWritten.set(size_t(taskCol));
+                if (taskCol == TaskCol::Task)
+                    placeholderNamed = !cell.text.isEmpty();
+            }
+            appendNumber(lines, taskCol);
+            lines.push_back(',');
+            appendNumber(lines, target);
+            lines.push_back(',');
+            lines.append(cell.text.data(), size_t(cell.text.size()));
+            lines.append("\r\n");
+        }
+        reader.finish();
+    } catch (const AppError& e) {
+        // Where the file is damaged, in words the user can find it by.
+        static const QRegularExpression namesLine(QStringLiteral("\\bline \\d"), QRegularExpression::CaseInsensitiveOption);
+        if (reader.lineNumber() > 0 && !e.message().contains(namesLine))
+            throw AppError(e.message() + QStringLiteral(" (line %1 of the file)").arg(reader.lineNumber()));
+        throw;
     }
 
     CellStore tasks;

@@ -26,9 +26,10 @@ int importTaskColumn(ImportLayout layout, int sourceColumn, int taskColumns);
 // follow unchanged; title lines (row 0) and the header's counts are ignored. An empty list's
 // placeholder row takes the first tasks until one of them gives it a description. The result
 // equals inserting each task at row 1 in turn, but takes linear time.
-// Cell texts are decoded by the grid file reader. Throws AppError when a column or row is no
-// integer or out of the reader's range, or the list would grow beyond its row limit; nothing is
-// added then.
+// The file is read by the list loader's reader and under its damage rules: a file the loader
+// would call damaged (cut short, a Ctrl-Z before its end, a bad number, ...) throws AppError
+// naming the reason and the line, and nothing is added; so does a list that would grow beyond
+// its row limit.
 CellStore importTasks(const CellStore& taskList, QByteArrayView bytes, ImportLayout layout);
 
 // `taskList` with rows 1.. of `rows` (columns as in the current layout) added by the rule of

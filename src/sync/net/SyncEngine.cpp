@@ -1,10 +1,17 @@
 #include "sync/net/SyncEngine.h"
 
 #include "platform/core/AppError.h"
+#include "platform/core/Clock.h"
 #include "store/core/ICalendar.h"
 
+#include "widgets/core/GridFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QTimer>
+#include <algorithm>
 
 namespace veltry::sync {
 
@@ -206,6 +213,9 @@ void SyncEngine::applyWhenFree()
         result.localChanged = true;
     }
 
+    m_sendError = DavError();
+    const bool takeToken = guardServerRemovals(rows, result, agreedOnList);
+
     if (result.localChanged || uidsGiven) {
         if (!m_host.replaceRows(result.localChanged ? result.local : rows)) {
             finishCycle(DavError{DavError::Server, QStringLiteral("The task list could not be saved, so the "
@@ -219,7 +229,8 @@ void SyncEngine::applyWhenFree()
         m_state.agreed.remove(uid);
         m_state.logged.remove(uid);
     }
-    m_stateChanged = m_stateChanged || !result.agree.isEmpty() || !result.forget.empty() || m_state.syncToken != f.syncToken;
+    m_stateChanged = m_stateChanged || !result.agree.isEmpty() || !result.forget.empty()
+        || (takeToken && m_state.syncToken != f.syncToken);
     // A logged task that is back on the list (or never reached the server) has nothing to complete.
     if (!m_state.logged.isEmpty()) {
         QSet<QString> onList;
@@ -234,14 +245,139 @@ void SyncEngine::applyWhenFree()
             }
         }
     }
-    m_state.syncToken = f.syncToken;
+    // While removals are held back, the server is to report them again at the next sync.
+    if (takeToken)
+        m_state.syncToken = f.syncToken;
     saveState();
     m_fetched.reset();
 
-    m_sendError = DavError();
     m_uploads.assign(std::make_move_iterator(result.uploads.begin()), std::make_move_iterator(result.uploads.end()));
     m_removals.assign(result.removals.begin(), result.removals.end());
     send();
+}
+
+void SyncEngine::answerServerRemovals(bool accept)
+{
+    if (!m_heldRemovals.isEmpty())
+        m_heldAnswer = accept ? Answer::Accept : Answer::Decline;
+}
+
+bool SyncEngine::guardServerRemovals(const std::vector<TaskRow>& rows, MergeResult& result, qsizetype agreedOnList)
+{
+    // The list's tasks that the server's removals take off it.
+    const QSet<QString> forgotten(result.forget.begin(), result.forget.end());
+    QSet<QString> staying;
+    for (const TaskRow& row : result.local)
+        staying.insert(uidOf(row));
+    std::vector<TaskRow> gone;
+    QSet<QString> goneUids;
+    for (const TaskRow& row : rows) {
+        if (!result.localChanged || staying.contains(uidOf(row)) || !forgotten.contains(uidOf(row)))
+            continue;
+        gone.push_back(row);
+        goneUids.insert(uidOf(row));
+    }
+    if (gone.empty()) {
+        m_heldRemovals.clear();
+        m_heldAnswer = Answer::None;
+        return true;
+    }
+
+    // The tasks stay where they were in the list.
+    auto keepInList = [&] {
+        std::vector<TaskRow> local;
+        local.reserve(result.local.size() + gone.size());
+        size_t next = 0;
+        for (const TaskRow& row : rows) {
+            if (goneUids.contains(uidOf(row))) {
+                local.push_back(row);
+                continue;
+            }
+            if (!staying.contains(uidOf(row)))
+                continue;
+            // The kept rows come in the list's order, each followed by what the merge put after it.
+            while (next < result.local.size()) {
+                const bool same = uidOf(result.local[next]) == uidOf(row);
+                local.push_back(std::move(result.local[next++]));
+                if (same)
+                    break;
+            }
+        }
+        while (next < result.local.size())
+            local.push_back(std::move(result.local[next++]));
+        result.local = std::move(local);
+        result.localChanged = true;
+    };
+
+    const bool sameAsHeld = goneUids == m_heldRemovals;
+    const bool mass = qsizetype(gone.size()) > std::max<qsizetype>(kMassRemovalFloor, agreedOnList / 2);
+    if (mass && !(sameAsHeld && m_heldAnswer == Answer::Accept)) {
+        keepInList();
+        if (sameAsHeld && m_heldAnswer == Answer::Decline) {
+            // Kept here by the user's choice: they go back to the server as new resources.
+            for (const TaskRow& row : gone) {
+                Upload u;
+                u.uid = uidOf(row);
+                u.href = m_state.agreed.value(u.uid).href;
+                u.cells = row;
+                result.uploads.push_back(std::move(u));
+            }
+            m_heldRemovals.clear();
+            m_heldAnswer = Answer::None;
+            return true;
+        }
+        // Held back: the record still counts them as agreed, and the question is asked once.
+        result.forget.erase(std::remove_if(result.forget.begin(), result.forget.end(),
+                                           [&](const QString& uid) { return goneUids.contains(uid); }),
+                            result.forget.end());
+        if (!sameAsHeld) {
+            m_heldRemovals = goneUids;
+            m_heldAnswer = Answer::None;
+            emit serverRemovalsHeld(int(gone.size()), int(agreedOnList));
+        }
+        return false;
+    }
+
+    // The tasks leave the list, but never without a copy.
+    m_heldRemovals.clear();
+    m_heldAnswer = Answer::None;
+    if (keepRemovedCopy(gone).isEmpty()) {
+        keepInList();
+        result.forget.erase(std::remove_if(result.forget.begin(), result.forget.end(),
+                                           [&](const QString& uid) { return goneUids.contains(uid); }),
+                            result.forget.end());
+        m_sendError = DavError{DavError::Server, QStringLiteral("The tasks the server no longer holds stay in "
+                                                                "the list: no copy of them could be kept.")};
+        return false;
+    }
+    return true;
+}
+
+QString SyncEngine::keepRemovedCopy(const std::vector<TaskRow>& rows) const
+{
+    CellStore list;
+    list.setColumnCount(TaskCol::Count);
+    list.setRowCount(int(rows.size()) + 1);
+    for (int c = 0; c < TaskCol::Count; ++c)
+        list.setCell(c, 0, kTaskTitles[size_t(c)]);
+    for (size_t r = 0; r < rows.size(); ++r)
+        for (int c = 0; c < TaskCol::Count; ++c)
+            list.setCell(c, int(r) + 1, rows[r][size_t(c)]);
+    const QString stem = QFileInfo(m_statePath).absolutePath() + QStringLiteral("/veltlist-removed-")
+        + Clock::instance().now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    for (int n = 1; n < 100; ++n) {
+        const QString path = stem + (n == 1 ? QString() : QStringLiteral("-%1").arg(n)) + QStringLiteral(".vlp");
+        if (QFile::exists(path))
+            continue;
+        try {
+            QDir().mkpath(QFileInfo(path).absolutePath());
+            GridFile::saveToFile(list, path);
+            return path;
+        } catch (const AppError&) {
+            return QString();
+        }
+    }
+    return QString();
 }
 
 // One request at a time: gentler on the server, and an unreachable one ends the round at once.
@@ -312,7 +448,10 @@ void SyncEngine::finishCycle(const DavError& error)
         emit failed(error);
     } else {
         const int waiting = m_host.rows ? waitingChanges(m_host.rows()) : 0;
-        setStatus(waiting == 0   ? QStringLiteral("Server: in step")
+        if (!m_heldRemovals.isEmpty())
+            setStatus(QStringLiteral("Server: %1 tasks removed there are kept here").arg(m_heldRemovals.size()));
+        else
+            setStatus(waiting == 0   ? QStringLiteral("Server: in step")
                   : waiting == 1 ? QStringLiteral("Server: 1 change waiting")
                                  : QStringLiteral("Server: %1 changes waiting").arg(waiting));
     }

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -47,6 +48,13 @@ public:
     // Tasks logged here: at the next sync they go to the server completed instead of removed.
     void noteLogged(const std::vector<TaskRow>& rows, const QDateTime& at);
 
+    // The answer to serverRemovalsHeld: `accept` lets the tasks leave the list (a copy of them
+    // is kept first), otherwise they go back to the server. Takes effect at the next sync, as
+    // long as the server's removals are still the ones held.
+    void answerServerRemovals(bool accept);
+    // Tasks the server removed that the list keeps until the user answers.
+    int heldServerRemovals() const { return int(m_heldRemovals.size()); }
+
     // Starts a cycle now, or right after the running one.
     void syncNow();
     bool isRunning() const { return m_running; }
@@ -67,6 +75,9 @@ signals:
     // A cycle failed for a reason other than the server being out of reach: worth telling.
     void failed(const DavError& error);
     void cycleFinished();
+    // The server lost more of the list's tasks at once than a person removes: they stay in the
+    // list until answerServerRemovals() says otherwise. Told once for each such set.
+    void serverRemovalsHeld(int count, int of);
 
 private:
     struct Fetched;
@@ -78,6 +89,11 @@ private:
     void finishCycle(const DavError& error);
     void saveState();
     void setStatus(const QString& text);
+    // Decides what becomes of the tasks the server's removals would take off the list;
+    // false when the sync token must stay where it was (the removals are held back).
+    bool guardServerRemovals(const std::vector<TaskRow>& rows, MergeResult& result, qsizetype agreedOnList);
+    // Writes `rows` to a list file beside the sync record; its path, or empty when it failed.
+    QString keepRemovedCopy(const std::vector<TaskRow>& rows) const;
 
     CalDavClient* m_client;
     Host m_host;
@@ -95,6 +111,9 @@ private:
     DavError m_lastError;
     DavError m_sendError;
     QString m_status;
+    enum class Answer { None, Accept, Decline };
+    QSet<QString> m_heldRemovals;  // UIDs
+    Answer m_heldAnswer = Answer::None;
 };
 
 } // namespace veltry::sync

@@ -156,9 +156,10 @@ bool encodeAs(const CellStore& store, QByteArray& out, bool asUtf8)
     return true;
 }
 
-AppError rangeError(const char* what, qint64 value, int limit)
+AppError rangeError(int line, const char* what, qint64 value, int limit)
 {
-    return AppError(QStringLiteral("The file holds %1 %2, which is out of range (0 to %3).")
+    return AppError(QStringLiteral("Line %1 of the file holds %2 %3, which is out of range (0 to %4).")
+                        .arg(line)
                         .arg(QLatin1String(what))
                         .arg(value)
                         .arg(limit));
@@ -299,110 +300,164 @@ void saveToFile(const CellStore& store, const QString& path)
         throw AppError(QStringLiteral("Could not save \"%1\": %2").arg(path, file.errorString()));
 }
 
+Reader::Reader(QByteArrayView bytes) : m_bytes(prepare(bytes)), m_cutter(m_bytes)
+{
+    // Every line the program writes ends with CR LF, the last one too; a file without it was cut.
+    m_cut = !m_bytes.endsWith("\r\n");
+}
+
+QByteArrayView Reader::prepare(QByteArrayView bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        m_utf8 = true;
+        bytes = bytes.sliced(3);
+    }
+    // Ctrl-Z ends the file. As its very last byte it is an old editor's end mark; with anything
+    // after it the file is damaged, and what follows must not be lost by a silent save.
+    if (const qsizetype eof = bytes.indexOf('\x1A'); eof >= 0) {
+        m_strayEndMark = eof != bytes.size() - 1;
+        bytes.truncate(eof);
+    }
+    return bytes;
+}
+
+AppError Reader::endMarkError(int line) const
+{
+    return AppError(QStringLiteral("Line %1 of the file holds an end-of-file mark (Ctrl-Z) with more "
+                                   "of the file after it; the rest of the file was not read.")
+                        .arg(line));
+}
+
+bool Reader::nextLine(QByteArrayView& line)
+{
+    if (!m_cutter.next(line))
+        return false;
+    ++m_lineNumber;
+    // The last line of a cut file may have lost any part, its numbers too: it is not applied.
+    if (m_cut && m_cutter.atEnd()) {
+        if (m_strayEndMark)
+            throw endMarkError(m_lineNumber);
+        throw AppError(QStringLiteral("The file ends in the middle of line %1: it was cut short, "
+                                      "and that line was not read.")
+                           .arg(m_lineNumber));
+    }
+    return true;
+}
+
+bool Reader::header(int& columns, int& rows)
+{
+    if (m_bytes.size() > qsizetype(UINT32_MAX))
+        throw AppError(QStringLiteral("The file is too large to be a list."));
+    if (m_bytes.isEmpty()) {
+        if (m_strayEndMark)
+            throw endMarkError(1);
+        throw AppError(QStringLiteral("The file is empty."));
+    }
+    QByteArrayView line;
+    nextLine(line);
+    if (line.isEmpty())
+        return false;
+    const qsizetype comma = line.indexOf(',');
+    const qint64 cols = readFileInteger(comma < 0 ? QByteArrayView() : line.first(comma));
+    const qint64 count = readFileInteger(comma < 0 ? line : line.sliced(comma + 1));
+    if (cols < 0 || cols > CellStore::kMaxColumns)
+        throw rangeError(m_lineNumber, "a column count of", cols, CellStore::kMaxColumns);
+    if (count < 0 || count > CellStore::kMaxRows)
+        throw rangeError(m_lineNumber, "a row count of", count, CellStore::kMaxRows);
+    columns = int(cols);
+    rows = int(count);
+    m_declaredRows = count;
+    return true;
+}
+
+bool Reader::next(CellLineView& cell)
+{
+    QByteArrayView line;
+    while (nextLine(line)) {
+        const qsizetype c1 = line.indexOf(',');
+        const QByteArrayView colText = c1 < 0 ? QByteArrayView() : line.first(c1);
+        const QByteArrayView rest = c1 < 0 ? line : line.sliced(c1 + 1);
+        const qsizetype c2 = rest.indexOf(',');
+        const QByteArrayView rowText = c2 < 0 ? rest : rest.first(c2);
+        const QByteArrayView text = c2 < 0 ? QByteArrayView() : rest.sliced(c2 + 1);
+        const qint64 col = readFileInteger(colText);
+        const qint64 row = readFileInteger(rowText);
+        if (col < 0 || col >= CellStore::kMaxColumns)
+            throw rangeError(m_lineNumber, "a column index of", col, CellStore::kMaxColumns - 1);
+        if (row < 0 || row >= CellStore::kMaxRows)
+            throw rangeError(m_lineNumber, "a row index of", row, CellStore::kMaxRows - 1);
+        // Text that cannot be read must not be replaced by something else and saved back.
+        if (m_utf8 && !text.isValidUtf8())
+            throw AppError(QStringLiteral("Line %1 of the file is not valid UTF-8 text, although the file "
+                                          "is marked as UTF-8; the rest of the file was not read.")
+                               .arg(m_lineNumber));
+        // A few rows past the header's count are taken (an older writer may have miscounted),
+        // but a row further off than the file has bytes would make the list out of all
+        // proportion to its file: millions of empty rows, and a count that reaches the limit.
+        if (row >= m_declaredRows + m_bytes.size()) {
+            if (m_passedOver.isEmpty())
+                m_passedOver = QStringLiteral("Line %1 of the file names row %2, far beyond the %3 rows its first "
+                                              "line declares; that line was not read.")
+                                   .arg(m_lineNumber)
+                                   .arg(row)
+                                   .arg(m_declaredRows);
+            continue;
+        }
+        cell.col = int(col);
+        cell.row = int(row);
+        cell.text = text;
+        cell.line = m_lineNumber;
+        return true;
+    }
+    return false;
+}
+
+void Reader::finish()
+{
+    if (!m_passedOver.isEmpty())
+        throw AppError(m_passedOver);
+    if (m_strayEndMark)
+        throw endMarkError(m_lineNumber + 1);
+}
+
 void decode(CellStore& store, QByteArrayView bytes)
 {
     RowCells titles;
     if (store.rowCount() > 0)
         titles = std::as_const(store).row(0).clone();
     store.clearAllCells();
-    bool utf8 = false;
-    if (bytes.startsWith("\xEF\xBB\xBF")) {
-        utf8 = true;
-        bytes = bytes.sliced(3);
-    }
-    // Ctrl-Z ends the file. As its very last byte it is an old editor's end mark; with anything
-    // after it the file is damaged, and what follows must not be lost by a silent save.
-    bool strayEndMark = false;
-    if (const qsizetype eof = bytes.indexOf('\x1A'); eof >= 0) {
-        strayEndMark = eof != bytes.size() - 1;
-        bytes.truncate(eof);
-    }
-    // Every line the program writes ends with CR LF, the last one too; a file without it was cut.
-    const bool cut = !bytes.endsWith("\r\n");
-
-    const char* const base = bytes.data();
-    const qsizetype size = bytes.size();
-    LineCutter cutter(bytes);
-    int lineNumber = 0;
-    auto endMarkError = [&](int line) {
-        return AppError(QStringLiteral("Line %1 of the file holds an end-of-file mark (Ctrl-Z) with more "
-                                       "of the file after it; the rest of the file was not read.")
-                            .arg(line));
-    };
-    auto nextLine = [&](QByteArrayView& line) {
-        if (!cutter.next(line))
-            return false;
-        ++lineNumber;
-        // The last line of a cut file may have lost any part, its numbers too: it is not applied.
-        if (cut && cutter.atEnd()) {
-            if (strayEndMark)
-                throw endMarkError(lineNumber);
-            throw AppError(QStringLiteral("The file ends in the middle of line %1: it was cut short, "
-                                          "and that line was not read.")
-                               .arg(lineNumber));
-        }
-        return true;
-    };
+    Reader reader(bytes);
+    const char* const base = reader.bytes().data();
 
     std::vector<CellLine> lines;
     try {
-        if (size > qsizetype(UINT32_MAX))
-            throw AppError(QStringLiteral("The file is too large to be a list."));
-        if (size == 0) {
-            if (strayEndMark)
-                throw endMarkError(1);
-            throw AppError(QStringLiteral("The file is empty."));
+        int columns = 0;
+        int rows = 0;
+        if (reader.header(columns, rows)) {
+            store.setColumnCount(columns);
+            store.setRowCount(rows);
+        } else {
+            reader.setDeclaredRows(store.rowCount());
         }
-        QByteArrayView line;
-        nextLine(line);
-        if (!line.isEmpty()) {
-            const qsizetype comma = line.indexOf(',');
-            const qint64 cols = readFileInteger(comma < 0 ? QByteArrayView() : line.first(comma));
-            const qint64 rows = readFileInteger(comma < 0 ? line : line.sliced(comma + 1));
-            if (cols < 0 || cols > CellStore::kMaxColumns)
-                throw rangeError("a column count of", cols, CellStore::kMaxColumns);
-            if (rows < 0 || rows > CellStore::kMaxRows)
-                throw rangeError("a row count of", rows, CellStore::kMaxRows);
-            store.setColumnCount(int(cols));
-            store.setRowCount(int(rows));
-        }
-
-        lines.reserve(size_t(size / 24));
-        while (nextLine(line)) {
-            const qsizetype c1 = line.indexOf(',');
-            const QByteArrayView colText = c1 < 0 ? QByteArrayView() : line.first(c1);
-            const QByteArrayView rest = c1 < 0 ? line : line.sliced(c1 + 1);
-            const qsizetype c2 = rest.indexOf(',');
-            const QByteArrayView rowText = c2 < 0 ? rest : rest.first(c2);
-            const QByteArrayView text = c2 < 0 ? QByteArrayView() : rest.sliced(c2 + 1);
-            const qint64 col = readFileInteger(colText);
-            const qint64 row = readFileInteger(rowText);
-            if (col < 0 || col >= CellStore::kMaxColumns)
-                throw rangeError("a column index of", col, CellStore::kMaxColumns - 1);
-            if (row < 0 || row >= CellStore::kMaxRows)
-                throw rangeError("a row index of", row, CellStore::kMaxRows - 1);
-            // Text that cannot be read must not be replaced by something else and saved back.
-            if (utf8 && !text.isValidUtf8())
-                throw AppError(QStringLiteral("Line %1 of the file is not valid UTF-8 text, although the file "
-                                              "is marked as UTF-8; the rest of the file was not read.")
-                                   .arg(lineNumber));
-            // Lines beyond the header's dimensions widen the grid rather than lose their text.
-            if (col >= store.columnCount())
-                store.setColumnCount(int(col) + 1);
-            if (row >= store.rowCount())
-                store.setRowCount(int(row) + 1);
+        lines.reserve(size_t(reader.bytes().size() / 24));
+        CellLineView cell;
+        while (reader.next(cell)) {
+            // Lines a little beyond the header's dimensions widen the grid rather than lose their text.
+            if (cell.col >= store.columnCount())
+                store.setColumnCount(cell.col + 1);
+            if (cell.row >= store.rowCount())
+                store.setRowCount(cell.row + 1);
             // Empty texts are kept too: a later empty line for a cell empties it.
-            lines.push_back({uint32_t(col), uint32_t(row), uint32_t(text.data() ? text.data() - base : 0),
-                                 uint32_t(text.size())});
+            lines.push_back({uint32_t(cell.col), uint32_t(cell.row),
+                             uint32_t(cell.text.data() ? cell.text.data() - base : 0), uint32_t(cell.text.size())});
         }
-        if (strayEndMark)
-            throw endMarkError(lineNumber + 1);
+        reader.finish();
     } catch (...) {
-        applyLines(store, base, lines, utf8);
+        applyLines(store, base, lines, reader.isUtf8());
         finishPartialLoad(store, titles);
         throw;
     }
-    applyLines(store, base, lines, utf8);
+    applyLines(store, base, lines, reader.isUtf8());
 }
 
 void loadFromFile(CellStore& store, const QString& path)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/core/AppError.h"
 #include "widgets/core/CellStore.h"
 
 #include <QByteArray>
@@ -70,6 +71,59 @@ private:
     const char* m_base;
     qsizetype m_size;
     qsizetype m_pos = 0;
+};
+
+// One cell line of a data file: its column, its row, its text as the file holds it (TAB and BS
+// not yet decoded) and its line number, the header being line 1.
+struct CellLineView
+{
+    int col = 0;
+    int row = 0;
+    QByteArrayView text;
+    int line = 0;
+};
+
+// Reads the lines of a data file with the damage rules that every reader of the file shares, the
+// list loader and the import alike: a Ctrl-Z with more bytes after it (one as the very last byte
+// is an old editor's end mark and ends the file quietly), a file that does not end with CR LF
+// (cut short, or empty), a bad number ("'%s' is not a valid integer value"), counts and indexes
+// beyond the store's limits, text that is not UTF-8 in a file marked as UTF-8, and a cell far
+// beyond the rows the header declares. All throw AppError; the last one is passed over and
+// thrown by finish(), so that the rest of the file can still be read.
+class Reader
+{
+public:
+    explicit Reader(QByteArrayView bytes);
+
+    bool isUtf8() const { return m_utf8; }
+    // The bytes that hold the lines (after the UTF-8 mark); cell texts are views into them.
+    QByteArrayView bytes() const { return m_bytes; }
+    // The line last read, the header being line 1.
+    int lineNumber() const { return m_lineNumber; }
+
+    // Reads the header line. False when it is empty; otherwise its counts, checked against the
+    // store's limits. The row count also tells which cells lie far beyond the list.
+    bool header(int& columns, int& rows);
+    // The rows to measure cells against when the header gave none.
+    void setDeclaredRows(int rows) { m_declaredRows = rows; }
+    // The next cell line; false at the end of the lines.
+    bool next(CellLineView& cell);
+    // Throws the damage met in lines that were passed over, or found at the very end.
+    void finish();
+
+private:
+    QByteArrayView prepare(QByteArrayView bytes);
+    bool nextLine(QByteArrayView& line);
+    AppError endMarkError(int line) const;
+
+    bool m_utf8 = false;
+    bool m_strayEndMark = false;
+    QByteArrayView m_bytes;  // set up by prepare(), after the two flags above
+    LineCutter m_cutter;
+    bool m_cut = false;
+    int m_lineNumber = 0;
+    qint64 m_declaredRows = 0;
+    QString m_passedOver;  // the first line passed over, as damage
 };
 
 // Throws AppError("File <path> not found") when the file cannot be opened (store unchanged).

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+namespace veltry::PrintService {
+
+// The print service's refusal of the last job this thread handed to it, in its own words and
+// with its status name (such as "server-error-not-accepting-jobs"); empty when it took the job.
+// The toolkit hands a job over without looking at the answer.
+QString lastJobRefusal();
+
+// Whether the queue `name` is paused, so that a job given to it waits.
+bool isPaused(const QString& name);
+
+} // namespace veltry::PrintService
