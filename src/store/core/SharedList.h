@@ -1,0 +1,83 @@
+#pragma once
+
+#include "store/core/SharedFileLock.h"
+#include "store/core/SharedMerge.h"
+#include "widgets/core/CellStore.h"
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+#include <vector>
+
+namespace veltry::shared {
+
+// The task list and history files of a folder that several copies share. A save is a merge under
+// the folder's lock: the file as it is now, this copy's list and the base (the list as last agreed
+// with the file) meet three ways, and the result replaces the file whole. A reload merges the
+// file into this copy's list the same way, so unsaved check marks stay. The base is recorded in
+// the user's data folder beside the calendar sync's record.
+class SharedList
+{
+public:
+    // `recordDirectory` ends with "/"; empty: the user's data folder.
+    explicit SharedList(const QString& directory, const QString& recordDirectory = QString());
+
+    const QString& directory() const { return m_directory; }
+    SharedFileLock& fileLock() { return m_lock; }
+
+    struct Outcome
+    {
+        enum Status { Done, Busy, Deferred, Failed };
+        Status status = Done;
+        // The merged list or history, when it differs from what was handed in; the caller shows
+        // it. Rows that got their UID here count as different.
+        std::optional<CellStore> cells;
+        int conflicts = 0;
+        QString error;   // Failed: the file and the reason
+        QString notice;  // a damaged file kept aside: what to tell the user
+    };
+
+    // After the files were read into the grids (start, a new folder): what they hold is agreed.
+    // Rows without a UID get theirs, in `tasks` too.
+    void agree(CellStore& tasks, const CellStore& history);
+
+    // Saves `tasks` merged with the file. Waits up to `lockWaitMs` for the lock (Busy when it
+    // stays held). When the result differs from `tasks` and `mayChange` is false, nothing is
+    // written (Deferred): the caller tries again when it can take the merged list.
+    Outcome saveTasks(const CellStore& tasks, bool mayChange, int lockWaitMs);
+    Outcome saveHistory(const CellStore& history, int lockWaitMs);
+
+    // Merges what another copy wrote into `tasks` / `history`; the file's text stands where both
+    // changed a column. Busy never; an unreadable file (being written by an older edition) is
+    // left for the next check.
+    Outcome reloadTasks(const CellStore& tasks);
+    Outcome reloadHistory(const CellStore& history);
+
+    // The rows of a grid's cell store (the title row and empty rows are none), and back.
+    static std::vector<TaskRow> taskRows(const CellStore& cells);
+    static std::vector<HistoryRow> historyRows(const CellStore& cells);
+    static CellStore taskCells(const std::vector<TaskRow>& rows, const CellStore& titles);
+    static CellStore historyCells(const std::vector<HistoryRow>& rows, const CellStore& titles);
+
+private:
+    struct FileState
+    {
+        QString path;
+        QByteArray known;  // the bytes last read from or written to the file
+        bool knownValid = false;
+    };
+    enum class Read { Same, Missing, Damaged, Changed };
+    Read readFile(FileState& file, QByteArray& bytes, CellStore& cells, const CellStore& titles, QString* notice);
+    bool writeFile(FileState& file, const QByteArray& bytes, QString& error);
+    void recordBase(bool tasks);
+
+    QString m_directory;
+    QString m_recordDirectory;
+    SharedFileLock m_lock;
+    FileState m_tasksFile;
+    FileState m_historyFile;
+    std::vector<TaskRow> m_taskBase;
+    std::vector<HistoryRow> m_historyBase;
+};
+
+} // namespace veltry::shared
