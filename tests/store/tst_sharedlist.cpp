@@ -213,29 +213,35 @@ void tst_SharedList::mergeTable()
     QFETCH(QString, atReload);
     QFETCH(int, conflicts);
 
-    // Another task each side left alone keeps the merge from taking either side whole.
-    const TaskRow other = task(QStringLiteral("o"), QStringLiteral("other"));
-    std::vector<TaskRow> b{other};
+    // Two other tasks, one changed on each side, so neither side's list is taken whole.
+    const TaskRow ownEdit = task(QStringLiteral("o1"), QStringLiteral("other"));
+    const TaskRow theirEdit = task(QStringLiteral("o2"), QStringLiteral("other"));
+    std::vector<TaskRow> b{ownEdit, theirEdit};
     if (base == QLatin1String("a"))
         b.push_back(side(QStringLiteral("="), {}).front());
-    std::vector<TaskRow> o{other};
+    std::vector<TaskRow> o{ownEdit, theirEdit};
+    o[0][TaskCol::Notes] = QStringLiteral("ours");
     for (const TaskRow& r : side(ours, QStringLiteral("O")))
         o.push_back(r);
     QString how = theirs;
     const bool same = how.contains(QLatin1Char('S'));
     how.remove(QLatin1Char('S'));
-    std::vector<TaskRow> t{other};
+    std::vector<TaskRow> t{ownEdit, theirEdit};
+    t[1][TaskCol::Notes] = QStringLiteral("theirs");
     for (const TaskRow& r : side(how, same ? QStringLiteral("O") : QStringLiteral("F")))
         t.push_back(r);
-    // The unchanged task sits on the other side of the one that counts in each list.
+    // The task that counts sits elsewhere in each list.
     std::reverse(t.begin(), t.end());
 
     for (const Later later : {Later::Ours, Later::Theirs}) {
         const TaskListMerge m = mergeTaskLists(b, o, t, later, &testUid);
         std::vector<TaskRow> rows = m.rows;
-        rows.erase(std::remove_if(rows.begin(), rows.end(), [](const TaskRow& r) { return uidOf(r) == QLatin1String("o"); }),
+        rows.erase(std::remove_if(rows.begin(), rows.end(), [](const TaskRow& r) { return uidOf(r).startsWith(QLatin1Char('o')); }),
                    rows.end());
-        QCOMPARE(m.rows.size(), rows.size() + 1);  // the other task, once
+        QCOMPARE(m.rows.size(), rows.size() + 2);  // the other tasks, once each
+        for (const TaskRow& r : m.rows)
+            if (uidOf(r).startsWith(QLatin1Char('o')))
+                QCOMPARE(r[TaskCol::Notes], uidOf(r) == QLatin1String("o1") ? QStringLiteral("ours") : QStringLiteral("theirs"));
         QCOMPARE(describe(rows), later == Later::Ours ? atSave : atReload);
         QCOMPARE(m.conflicts, conflicts);
         QSet<QString> uids;
