@@ -35,29 +35,42 @@ find_window() {
 window_of() {
   find_window "$1" "$2" || fail "process $1 shows no window titled '$2'"
 }
+# Gives window $1 the keyboard: two programs' windows lie on one another without a window
+# manager, and a key sent before the window has the focus is lost.
+focus() {
+  for _ in $(seq 30); do
+    xdotool windowfocus --sync "$1" 2>/dev/null || true
+    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ] && break
+    sleep 0.1
+  done
+  sleep 0.3
+}
 # Opens the dialog of key $3 ("Insert", "alt+e") titled $4 in copy $1 (window $2) and types $5.
-# Two programs' windows lie on one another without a window manager; a key sent before the
-# window has taken the focus is lost, so it is sent again.
 open_and_type() {
   local dlg="" try
-  for try in 1 2 3 4; do
-    xdotool windowfocus --sync "$2" 2>/dev/null || true
-    sleep 0.5
-    xdotool key --window "$2" "$3"
-    dlg="$(find_window "$1" "$4" 20)" && break
+  for try in 1 2 3; do
+    focus "$2"
+    xdotool key "$3"
+    dlg="$(find_window "$1" "$4" 50)" && break
   done
   [ -n "$dlg" ] || fail "process $1 did not open '$4'"
-  xdotool windowfocus --sync "$dlg" 2>/dev/null || true
-  sleep 0.3
-  xdotool type --window "$dlg" --delay 20 "$5"
+  focus "$dlg"
+  xdotool type --delay 20 "$5"
   echo "$dlg"
 }
+# Takes dialog $2 of process $1 with Enter, again if the key was lost, until it is gone.
 take() {
-  xdotool windowfocus --sync "$1" 2>/dev/null || true
-  sleep 0.2
-  # The dialog goes away on the key press, so sending the release may find no window.
-  xdotool key --window "$1" Return 2>/dev/null || true
-  xdotool keyup Return 2>/dev/null || true
+  local try
+  for try in 1 2 3 4; do
+    focus "$2"
+    # As on the keyboard: the edit dialog takes no Enter sent to its window alone.
+    xdotool key Return 2>/dev/null || true
+    for _ in $(seq 20); do
+      xdotool search --all --onlyvisible --pid "$1" --name . 2>/dev/null | grep -qx "$2" || return 0
+      sleep 0.1
+    done
+  done
+  fail "process $1 did not take its dialog (it shows: $(for w in $(xdotool search --all --onlyvisible --pid "$1" --name . 2>/dev/null); do xdotool getwindowname "$w"; done | tr '\n' '|'))"
 }
 # How many tasks of the shared list have the description $1.
 count_of() { tr -d '\r' <"$list" | grep -ac "^1,[1-9][0-9]*,$1\$" || true; }
@@ -79,9 +92,9 @@ b="$(window_of "$b_pid" "Veltry Professional")"
 # A has "A2" typed in its add dialog when B adds "B2"; A's Enter comes after B's save.
 a_dlg="$(open_and_type "$a_pid" "$a" Insert "Add New Task" "A2")"
 b_dlg="$(open_and_type "$b_pid" "$b" Insert "Add New Task" "B2")"
-take "$b_dlg"
+take "$b_pid" "$b_dlg"
 file_holds "$list" "B2" 50 || fail "B's task did not reach the shared list"
-take "$a_dlg"
+take "$a_pid" "$a_dlg"
 file_holds "$list" "A2" 50 || fail "A's task did not reach the shared list"
 for t in Seed A2 B2; do expect_once "$t"; done
 # Rows without a UID got one, and every task keeps its own.
@@ -89,16 +102,15 @@ uids="$(tr -d '\r' <"$list" | grep -a '^11,[1-9]' | cut -d, -f3 | sort -u | wc -
 [ "$uids" = 3 ] || fail "the shared list's tasks do not carry three UIDs: $(tr '\r\n' ' |' <"$list")"
 
 # A check mark given in A (kept in memory) outlives B's save and A's reload of it.
-xdotool windowfocus --sync "$a" 2>/dev/null || true
-sleep 0.5
-xdotool key --window "$a" space
+focus "$a"
+xdotool key space
 sleep 0.3
 b_dlg="$(open_and_type "$b_pid" "$b" Insert "Add New Task" "B3")"
-take "$b_dlg"
+take "$b_pid" "$b_dlg"
 file_holds "$list" "B3" 50 || fail "B3 did not reach the shared list"
 sleep 3  # A's one-second check reloads B's save
 a_dlg="$(open_and_type "$a_pid" "$a" Insert "Add New Task" "A3")"
-take "$a_dlg"
+take "$a_pid" "$a_dlg"
 file_holds "$list" "A3" 50 || fail "A3 did not reach the shared list"
 for t in Seed A2 B2 B3 A3; do expect_once "$t"; done
 checked="$(tr -d '\r' <"$list" | grep -a '^0,[1-9][0-9]*, $' | cut -d, -f2)"
@@ -110,16 +122,15 @@ case "$checked_task" in Seed|A2|B2) ;; *) fail "the check mark moved to '$checke
 # keeps A's text, and B's becomes the conflict copy.
 sleep 3
 for w in "$a" "$b"; do
-  xdotool windowfocus --sync "$w" 2>/dev/null || true
-  sleep 0.5
-  xdotool key --window "$w" ctrl+Home
+  focus "$w"
+  xdotool key ctrl+Home
 done
 top="$(tr -d '\r' <"$list" | grep -a '^1,1,' | cut -d, -f3)"
 a_dlg="$(open_and_type "$a_pid" "$a" alt+e "Edit Task" "$top by A")"
 b_dlg="$(open_and_type "$b_pid" "$b" alt+e "Edit Task" "$top by B")"
-take "$b_dlg"
+take "$b_pid" "$b_dlg"
 file_holds "$list" "$top by B" 50 || fail "B's edit did not reach the shared list"
-take "$a_dlg"
+take "$a_pid" "$a_dlg"
 file_holds "$list" "$top by A" 50 || fail "A's edit did not reach the shared list"
 sleep 3  # B reloads A's save
 expect_once "$top by A"
