@@ -1385,7 +1385,7 @@ void TfrmToDo::setupSharedList()
             grid->SaveToFile(directory + kHistoryFileName);
             return;
         }
-        shared::SharedList::Outcome o = list->saveHistory(grid->cellStore(), kSharedExitLockWaitMs);
+        shared::SharedList::Outcome o = list->saveHistory(grid->cellStore(), kSharedLockWaitMs);
         if (o.status != shared::SharedList::Outcome::Done)
             throw AppError(o.error);
         if (o.cells)
