@@ -313,7 +313,7 @@ void tst_SharedList::twoCopiesKeepEachOthersChanges()
     writeOldEditionList(dir + kTaskListFileName, {QStringLiteral("Seed"), QStringLiteral("Other")});
     Copy a(dir, recordsA.path() + QLatin1Char('/'));
     Copy b(dir, recordsB.path() + QLatin1Char('/'));
-    QVERIFY(QFile::exists(recordsA.filePath(QStringLiteral("shared-list.dat"))));
+    QVERIFY(QFile::exists(recordsA.filePath(QStringLiteral("shared-list.vlp"))));
 
     // A has the add dialog open (its save comes later); B adds and saves.
     b.add(QStringLiteral("B2"));

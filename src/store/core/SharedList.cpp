@@ -3,14 +3,18 @@
 #include "platform/core/AppError.h"
 #include "platform/core/DataPaths.h"
 #include "platform/core/FileSafety.h"
-#include "sync/core/SyncState.h"
 #include "widgets/core/GridFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QHash>
+#include <QSet>
 #include <QSaveFile>
 #include <QScopeGuard>
 #include <array>
 #include <tuple>
+#include <cstdio>
+#include <deque>
 
 namespace veltry::shared {
 
@@ -19,8 +23,8 @@ namespace {
 using sync::uidOf;
 
 const QString kLockFileName = QStringLiteral("veltlist.lock");
-const QString kTaskBaseName = QStringLiteral("shared-list.dat");
-const QString kHistoryBaseName = QStringLiteral("shared-log.dat");
+const QString kTaskBaseName = QStringLiteral("shared-list.vlp");
+const QString kHistoryBaseName = QStringLiteral("shared-log.vlp");
 
 template <size_t N>
 bool emptyRow(const CellStore& cells, int r)
@@ -73,6 +77,166 @@ bool sameRows(const std::vector<Row>& a, const std::vector<Row>& b)
     return a == b;
 }
 
+
+constexpr int kContentColumns[] = {TaskCol::Mark,     TaskCol::Task,       TaskCol::DueDate, TaskCol::DueTime,
+                                   TaskCol::Category, TaskCol::Priority,   TaskCol::Notes,   TaskCol::CreateDate,
+                                   TaskCol::Alarm,    TaskCol::Type};
+
+bool emptyTask(const CellStore& cells, int r)
+{
+    return emptyRow<TaskCol::Count>(cells, r);
+}
+
+bool sameTask(const CellStore& a, int ra, const CellStore& b, int rb)
+{
+    for (int c : kContentColumns)
+        if (a.cellUtf8(c, ra) != b.cellUtf8(c, rb))
+            return false;
+    return true;
+}
+
+TaskRow rowAt(const CellStore& cells, int r, QByteArrayView uid)
+{
+    TaskRow row;
+    for (int c = 0; c < TaskCol::Count && c < cells.columnCount(); ++c)
+        row[size_t(c)] = cells.cell(c, r);
+    row[TaskCol::Reserved] = QString::fromUtf8(uid.data(), uid.size());
+    return row;
+}
+
+// One side of a merge: its task rows (the title row and empty rows are none) and their UIDs.
+// A row without a UID gets one made from its texts when it comes from the file, otherwise a new
+// one; a repeated UID (a copied row) gets a new one. The UIDs are views into the cells (or into
+// `made`), so the cells must not change while the side is in use.
+struct Side
+{
+    const CellStore* cells = nullptr;
+    std::vector<int> rows;
+    std::vector<QByteArrayView> uids;
+    std::deque<QByteArray> made;
+    QHash<QByteArrayView, int> at;
+    bool uidsGiven = false;
+
+    QByteArrayView make(const QString& uid)
+    {
+        uidsGiven = true;
+        made.push_back(uid.toUtf8());
+        return made.back();
+    }
+};
+
+Side sideOf(const CellStore& cells, bool fromFile)
+{
+    Side side;
+    side.cells = &cells;
+    side.rows.reserve(size_t(std::max(0, cells.rowCount() - 1)));
+    side.uids.reserve(side.rows.capacity());
+    std::vector<size_t> missing;
+    for (int r = 1; r < cells.rowCount(); ++r) {
+        if (emptyTask(cells, r))
+            continue;
+        side.rows.push_back(r);
+        side.uids.push_back(cells.cellUtf8(TaskCol::Reserved, r));
+        if (side.uids.back().isEmpty())
+            missing.push_back(side.uids.size() - 1);
+    }
+    if (!missing.empty()) {
+        if (fromFile) {
+            std::vector<TaskRow> rows;
+            for (size_t i : missing)
+                rows.push_back(rowAt(cells, side.rows[i], QByteArray()));
+            giveFileUids(rows);
+            for (size_t k = 0; k < missing.size(); ++k)
+                side.uids[missing[k]] = side.make(uidOf(rows[k]));
+        } else {
+            for (size_t i : missing)
+                side.uids[i] = side.make(sync::makeUid());
+        }
+    }
+    side.at.reserve(qsizetype(side.rows.size()));
+    for (size_t i = 0; i < side.uids.size(); ++i) {
+        if (side.at.contains(side.uids[i]))
+            side.uids[i] = side.make(sync::makeUid());
+        side.at.insert(side.uids[i], int(i));
+    }
+    return side;
+}
+
+bool sameSide(const Side& a, const Side& b)
+{
+    if (a.rows.size() != b.rows.size())
+        return false;
+    for (size_t i = 0; i < a.rows.size(); ++i)
+        if (a.uids[i] != b.uids[i] || !sameTask(*a.cells, a.rows[i], *b.cells, b.rows[i]))
+            return false;
+    return true;
+}
+
+CellStore storeFor(const CellStore& titles, size_t rows)
+{
+    CellStore cells;
+    cells.setColumnCount(std::max<int>(TaskCol::Count, titles.columnCount()));
+    cells.setRowCount(int(std::max<size_t>(rows, 1)) + 1);
+    if (titles.rowCount() > 0)
+        cells.row(0) = std::as_const(titles).row(0).clone();
+    return cells;
+}
+
+void copyRow(CellStore& to, int r, const Side& from, size_t i)
+{
+    to.row(r) = std::as_const(*from.cells).row(from.rows[i]).clone();
+    if (from.uidsGiven && from.cells->cellUtf8(TaskCol::Reserved, from.rows[i]) != from.uids[i])
+        to.setCellUtf8(TaskCol::Reserved, r, from.uids[i]);
+}
+
+// The side's rows as they are, with the UIDs it was given.
+CellStore copyOf(const Side& side, const CellStore& titles)
+{
+    CellStore cells = storeFor(titles, side.rows.size());
+    for (size_t i = 0; i < side.rows.size(); ++i)
+        copyRow(cells, int(i) + 1, side, i);
+    return cells;
+}
+
+// Whether two stores hold the same task rows, every column, in the same order.
+bool sameTaskRows(const CellStore& a, const CellStore& b)
+{
+    int ra = 1;
+    int rb = 1;
+    for (;;) {
+        while (ra < a.rowCount() && emptyTask(a, ra))
+            ++ra;
+        while (rb < b.rowCount() && emptyTask(b, rb))
+            ++rb;
+        if (ra >= a.rowCount() || rb >= b.rowCount())
+            return ra >= a.rowCount() && rb >= b.rowCount();
+        for (int c = 0; c < TaskCol::Count; ++c)
+            if (a.cellUtf8(c, ra) != b.cellUtf8(c, rb))
+                return false;
+        ++ra;
+        ++rb;
+    }
+}
+
+void writeUids(CellStore& cells, const Side& side)
+{
+    if (!side.uidsGiven)
+        return;
+    for (size_t i = 0; i < side.rows.size(); ++i)
+        if (cells.cellUtf8(TaskCol::Reserved, side.rows[i]) != side.uids[i])
+            cells.setCellUtf8(TaskCol::Reserved, side.rows[i], side.uids[i]);
+}
+
+CellStore cloneOf(const CellStore& from)
+{
+    CellStore cells;
+    cells.setColumnCount(from.columnCount());
+    cells.setRowCount(from.rowCount());
+    for (int r = 0; r < from.rowCount(); ++r)
+        cells.row(r) = from.row(r).clone();
+    return cells;
+}
+
 } // namespace
 
 SharedList::SharedList(const QString& directory, const QString& recordDirectory)
@@ -106,20 +270,16 @@ CellStore SharedList::historyCells(const std::vector<HistoryRow>& rows, const Ce
 
 void SharedList::agree(CellStore& tasks, const CellStore& history)
 {
-    std::vector<int> at;
-    m_taskBase = rowsOf<TaskRow>(tasks, &at);
-    if (giveFileUids(m_taskBase) > 0)
-        for (size_t i = 0; i < at.size(); ++i)
-            if (tasks.cell(TaskCol::Reserved, at[i]) != uidOf(m_taskBase[i]))
-                tasks.setCell(TaskCol::Reserved, at[i], uidOf(m_taskBase[i]));
+    writeUids(tasks, sideOf(tasks, true));
+    m_taskBase = cloneOf(tasks);
     m_historyBase = historyRows(history);
     for (FileState* file : {&m_tasksFile, &m_historyFile}) {
         QFile f(file->path);
         file->knownValid = f.open(QIODevice::ReadOnly);
         file->known = file->knownValid ? f.readAll() : QByteArray();
     }
-    recordBase(true);
-    recordBase(false);
+    recordBase(kTaskBaseName, GridFile::encode(m_taskBase));
+    recordBase(kHistoryBaseName, GridFile::encode(history));
 }
 
 SharedList::Read SharedList::readFile(FileState& file, QByteArray& bytes, CellStore& cells, const CellStore& titles,
@@ -134,8 +294,8 @@ SharedList::Read SharedList::readFile(FileState& file, QByteArray& bytes, CellSt
         return Read::Same;
     cells.setColumnCount(titles.columnCount());
     cells.setRowCount(std::max(1, titles.rowCount()));
-    for (int c = 0; c < titles.columnCount() && titles.rowCount() > 0; ++c)
-        cells.setCellUtf8(c, 0, titles.cellUtf8(c, 0));
+    if (titles.rowCount() > 0)
+        cells.row(0) = titles.row(0).clone();
     try {
         GridFile::decode(cells, bytes);
     } catch (const AppError& e) {
@@ -177,36 +337,99 @@ bool SharedList::writeFile(FileState& file, const QByteArray& bytes, QString& er
     return true;
 }
 
-void SharedList::recordBase(bool tasks)
+void SharedList::recordBase(const QString& name, const QByteArray& bytes)
 {
-    // The calendar sync's record: the agreed rows by UID (the history's by position), under the
-    // file they were agreed with.
-    sync::SyncState record;
-    record.account = tasks ? m_tasksFile.path : m_historyFile.path;
-    if (tasks) {
-        record.agreed.reserve(qsizetype(m_taskBase.size()));
-        for (size_t i = 0; i < m_taskBase.size(); ++i)
-            record.agreed.insert(uidOf(m_taskBase[i]),
-                                 sync::Agreed{QString::number(i), QByteArray(), m_taskBase[i], QByteArray(), false});
-    } else {
-        for (size_t i = 0; i < m_historyBase.size(); ++i) {
-            TaskRow cells;
-            std::copy(m_historyBase[i].begin(), m_historyBase[i].end(), cells.begin());
-            record.agreed.insert(QString::number(i), sync::Agreed{QString::number(i), QByteArray(), cells, QByteArray(), false});
+    // In the list file's own form. Written whole and renamed into place, but not forced to the
+    // disk: the base is also in memory, and a record lost in a crash only costs a comparison
+    // afresh (the file as read at the next start is agreed).
+    QDir().mkpath(m_recordDirectory);
+    const QString path = m_recordDirectory + name;
+    QFile out(path + QStringLiteral(".new"));
+    if (!out.open(QIODevice::WriteOnly) || !FileSafety::writeAll(&out, bytes).isNull()) {
+        out.remove();
+        return;
+    }
+    out.close();
+    ::rename(QFile::encodeName(out.fileName()).constData(), QFile::encodeName(path).constData());
+}
+
+CellStore SharedList::mergeTasks(const CellStore& ours, const CellStore& theirs, Later later, int& conflicts)
+{
+    conflicts = 0;
+    const Side o = sideOf(ours, false);
+    const Side t = sideOf(theirs, true);
+    const Side b = sideOf(m_taskBase, false);
+    if (sameSide(o, b))
+        return copyOf(t, ours);
+    if (sameSide(t, b))
+        return copyOf(o, ours);
+
+    // Tasks alike on all three sides stay as they are; the rest go through the merge.
+    QSet<QByteArrayView> involved;
+    for (size_t i = 0; i < o.rows.size(); ++i) {
+        const auto bi = b.at.constFind(o.uids[i]);
+        const auto ti = t.at.constFind(o.uids[i]);
+        if (bi == b.at.constEnd() || ti == t.at.constEnd() || !sameTask(ours, o.rows[i], m_taskBase, b.rows[*bi])
+            || !sameTask(theirs, t.rows[*ti], m_taskBase, b.rows[*bi]))
+            involved.insert(o.uids[i]);
+    }
+    for (size_t i = 0; i < t.rows.size(); ++i)
+        if (!o.at.contains(t.uids[i]))
+            involved.insert(t.uids[i]);
+    auto part = [&](const Side& side) {
+        std::vector<TaskRow> rows;
+        for (size_t i = 0; i < side.rows.size(); ++i)
+            if (involved.contains(side.uids[i]))
+                rows.push_back(rowAt(*side.cells, side.rows[i], side.uids[i]));
+        return rows;
+    };
+    const TaskListMerge merged = mergeTaskLists(part(b), part(o), part(t), later);
+    conflicts = merged.conflicts;
+
+    // Our order, theirs' new tasks on top, each conflict copy below the task it follows.
+    struct Placed
+    {
+        int group, pos, sub;
+        bool fromMerge;
+        size_t index;
+    };
+    std::vector<Placed> placed;
+    placed.reserve(o.rows.size() + merged.rows.size());
+    for (size_t i = 0; i < o.rows.size(); ++i)
+        if (!involved.contains(o.uids[i]))
+            placed.push_back({1, int(i), 0, false, i});
+    Placed last{0, -1, 0, true, 0};
+    for (size_t j = 0; j < merged.rows.size(); ++j) {
+        const QByteArray uid = uidOf(merged.rows[j]).toUtf8();
+        if (const auto oi = o.at.constFind(uid); oi != o.at.constEnd())
+            last = {1, *oi, 0, true, j};
+        else if (const auto ti = t.at.constFind(uid); ti != t.at.constEnd())
+            last = {0, *ti, 0, true, j};
+        else
+            last = {last.group, last.pos, last.sub + 1, true, j};
+        placed.push_back(last);
+    }
+    std::stable_sort(placed.begin(), placed.end(), [](const Placed& x, const Placed& y) {
+        return std::tie(x.group, x.pos, x.sub) < std::tie(y.group, y.pos, y.sub);
+    });
+    CellStore cells = storeFor(ours, placed.size());
+    for (size_t k = 0; k < placed.size(); ++k) {
+        const int r = int(k) + 1;
+        if (!placed[k].fromMerge) {
+            copyRow(cells, r, o, placed[k].index);
+            continue;
         }
+        const TaskRow& row = merged.rows[placed[k].index];
+        for (int c = 0; c < TaskCol::Count; ++c)
+            if (!row[size_t(c)].isEmpty())
+                cells.setCell(c, r, row[size_t(c)]);
     }
-    try {
-        record.save(m_recordDirectory + (tasks ? kTaskBaseName : kHistoryBaseName));
-    } catch (const AppError&) {
-        // The base is also in memory; without the record only a restart compares afresh.
-    }
+    return cells;
 }
 
 SharedList::Outcome SharedList::saveTasks(const CellStore& tasks, bool mayChange, int lockWaitMs)
 {
     Outcome out;
-    std::vector<TaskRow> ours = taskRows(tasks);
-    const int given = sync::assignUids(ours, &sync::makeUid);  // new tasks get theirs here
     if (!m_lock.lock(lockWaitMs)) {
         out.status = m_lock.error().isEmpty() ? Outcome::Busy : Outcome::Failed;
         out.error = m_lock.error();
@@ -216,20 +439,15 @@ SharedList::Outcome SharedList::saveTasks(const CellStore& tasks, bool mayChange
 
     QByteArray bytes;
     CellStore read;
-    std::vector<TaskRow> theirs;
     const Read state = readFile(m_tasksFile, bytes, read, tasks, &out.notice);
-    const bool fileChanged = state == Read::Changed;
-    if (fileChanged) {
-        theirs = taskRows(read);
-        giveFileUids(theirs);
-    }
-    TaskListMerge merged = fileChanged ? mergeTaskLists(m_taskBase, ours, theirs, Later::Ours) : TaskListMerge{ours, 0};
-    const bool differs = given > 0 || !sameRows(merged.rows, ours);
+    // Unchanged, gone or unreadable: the file counts as the base, and our list stands.
+    CellStore result = state == Read::Changed ? mergeTasks(tasks, read, Later::Ours, out.conflicts)
+                                              : copyOf(sideOf(tasks, false), tasks);
+    const bool differs = !sameTaskRows(result, tasks);
     if (differs && !mayChange) {
         out.status = Outcome::Deferred;
         return out;
     }
-    CellStore result = taskCells(merged.rows, tasks);
     const QByteArray written = GridFile::encode(result);
     if (state == Read::Missing || written != bytes) {
         if (!writeFile(m_tasksFile, written, out.error)) {
@@ -240,9 +458,8 @@ SharedList::Outcome SharedList::saveTasks(const CellStore& tasks, bool mayChange
         m_tasksFile.known = bytes;
         m_tasksFile.knownValid = true;
     }
-    m_taskBase = std::move(merged.rows);
-    recordBase(true);
-    out.conflicts = merged.conflicts;
+    m_taskBase = cloneOf(result);
+    recordBase(kTaskBaseName, written);
     if (differs)
         out.cells = std::move(result);
     return out;
@@ -278,7 +495,7 @@ SharedList::Outcome SharedList::saveHistory(const CellStore& history, int lockWa
         m_historyFile.knownValid = true;
     }
     m_historyBase = std::move(merged);
-    recordBase(false);
+    recordBase(kHistoryBaseName, written);
     if (differs)
         out.cells = std::move(result);
     return out;
@@ -291,18 +508,14 @@ SharedList::Outcome SharedList::reloadTasks(const CellStore& tasks)
     CellStore read;
     if (readFile(m_tasksFile, bytes, read, tasks, nullptr) != Read::Changed)
         return out;
-    std::vector<TaskRow> theirs = taskRows(read);
-    giveFileUids(theirs);
-    std::vector<TaskRow> ours = taskRows(tasks);
-    const int given = sync::assignUids(ours, &sync::makeUid);
-    TaskListMerge merged = mergeTaskLists(m_taskBase, ours, theirs, Later::Theirs);
-    m_taskBase = std::move(theirs);
+    writeUids(read, sideOf(read, true));
+    CellStore result = mergeTasks(tasks, read, Later::Theirs, out.conflicts);
+    recordBase(kTaskBaseName, GridFile::encode(read));
+    m_taskBase = std::move(read);
     m_tasksFile.known = bytes;
     m_tasksFile.knownValid = true;
-    recordBase(true);
-    out.conflicts = merged.conflicts;
-    if (given > 0 || !sameRows(merged.rows, ours))
-        out.cells = taskCells(merged.rows, tasks);
+    if (!sameTaskRows(result, tasks))
+        out.cells = std::move(result);
     return out;
 }
 
@@ -319,7 +532,7 @@ SharedList::Outcome SharedList::reloadHistory(const CellStore& history)
     m_historyBase = std::move(theirs);
     m_historyFile.known = bytes;
     m_historyFile.knownValid = true;
-    recordBase(false);
+    recordBase(kHistoryBaseName, bytes);
     if (!sameRows(merged, ours))
         out.cells = historyCells(merged, history);
     return out;

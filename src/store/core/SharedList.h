@@ -69,14 +69,18 @@ private:
     enum class Read { Same, Missing, Damaged, Changed };
     Read readFile(FileState& file, QByteArray& bytes, CellStore& cells, const CellStore& titles, QString* notice);
     bool writeFile(FileState& file, const QByteArray& bytes, QString& error);
-    void recordBase(bool tasks);
+    // Keeps the base's bytes beside this copy's settings.
+    void recordBase(const QString& name, const QByteArray& bytes);
+    // The task lists meet three ways; only the tasks that differ anywhere go through the merge,
+    // the others are copied as they are. `ours` may lack UIDs; `theirs` has them.
+    CellStore mergeTasks(const CellStore& ours, const CellStore& theirs, Later later, int& conflicts);
 
     QString m_directory;
     QString m_recordDirectory;
     SharedFileLock m_lock;
     FileState m_tasksFile;
     FileState m_historyFile;
-    std::vector<TaskRow> m_taskBase;
+    CellStore m_taskBase;  // rows with their UIDs, as last agreed with the file
     std::vector<HistoryRow> m_historyBase;
 };
 
