@@ -1407,6 +1407,9 @@ bool TfrmToDo::saveSharedTaskList(bool atExit, bool retrying)
     // At the end the grid may take the merged list whatever holds rows by number: nothing acts
     // on them any more.
     const bool mayChange = atExit || syncMayChangeList();
+    // While a dialog holds rows by number a retry would only read and merge in vain.
+    if (retrying && !mayChange)
+        return true;
     const int wait = atExit ? kSharedExitLockWaitMs : retrying ? 0 : kSharedLockWaitMs;
     Outcome o = m_shared->saveTasks(TaskGrid->cellStore(), mayChange, wait);
     if (!o.notice.isEmpty())

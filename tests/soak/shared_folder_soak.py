@@ -88,9 +88,21 @@ class Copy:
             time.sleep(0.05)
         return None
 
+    @staticmethod
+    def focus(window):
+        # Two programs' windows lie on one another without a window manager; keys go to the one
+        # that has the focus (sent as from the keyboard, since a key sent to a window alone can
+        # stay down).
+        for _ in range(30):
+            run("xdotool", "windowfocus", "--sync", window)
+            if run("xdotool", "getwindowfocus").stdout.strip() == window:
+                break
+            time.sleep(0.05)
+        time.sleep(0.1)
+
     def key(self, *keys, window=None):
-        run("xdotool", "windowfocus", "--sync", window or self.window)
-        run("xdotool", "key", "--window", window or self.window, *keys)
+        self.focus(window or self.window)
+        run("xdotool", "key", *keys)
 
     def dialog_gone(self, title):
         for _ in range(60):
@@ -104,10 +116,9 @@ class Copy:
         dlg = self.wait_window("Add New Task")
         if not dlg:
             return False
-        run("xdotool", "windowfocus", "--sync", dlg)
-        run("xdotool", "type", "--window", dlg, "--delay", "5", text)
-        run("xdotool", "key", "--window", dlg, "Return")
-        run("xdotool", "keyup", "Return")
+        self.focus(dlg)
+        run("xdotool", "type", "--delay", "5", text)
+        run("xdotool", "key", "Return")
         return self.dialog_gone("Add New Task")
 
     def current(self, display):
@@ -117,11 +128,11 @@ class Copy:
         dlg = self.wait_window("Edit Task")
         if not dlg:
             return None
-        run("xdotool", "windowfocus", "--sync", dlg)
-        run("xdotool", "key", "--window", dlg, "ctrl+a", "ctrl+c")
+        self.focus(dlg)
+        run("xdotool", "key", "ctrl+a", "ctrl+c")
         time.sleep(0.05)
         text = display.clipboard()
-        run("xdotool", "key", "--window", dlg, "Escape")
+        run("xdotool", "key", "Escape")
         self.dialog_gone("Edit Task")
         return None if text in (None, "\x01none", "") else text
 
@@ -130,11 +141,10 @@ class Copy:
         dlg = self.wait_window("Edit Task")
         if not dlg:
             return False
-        run("xdotool", "windowfocus", "--sync", dlg)
-        run("xdotool", "key", "--window", dlg, "ctrl+a")
-        run("xdotool", "type", "--window", dlg, "--delay", "5", text)
-        run("xdotool", "key", "--window", dlg, "Return")
-        run("xdotool", "keyup", "Return")
+        self.focus(dlg)
+        run("xdotool", "key", "ctrl+a")
+        run("xdotool", "type", "--delay", "5", text)
+        run("xdotool", "key", "Return")
         return self.dialog_gone("Edit Task")
 
     def go_to(self, row):
