@@ -653,6 +653,9 @@ void TfrmToDo::saveTaskListAtExit()
         }
     } catch (const AppError& e) {
         // There is no later save to wait for: the tasks go to a file of their own or are lost.
+        // A shared list also keeps them for the next start, which merges them into the file.
+        if (sharedListActive())
+            m_shared->keepUnsaved(TaskGrid->cellStore());
         const QString copy = saveUnsavedCopy(TaskGrid->cellStore(), kTaskListFileName, Clock::instance().now());
         MessageBox::showError(this, e.message()
                                         + (copy.isEmpty()
@@ -1378,7 +1381,8 @@ void TfrmToDo::setupSharedList()
     m_sharedRetry->stop();
     setSharedStatus(QString());
     m_shared = std::make_shared<shared::SharedList>(dataDirectory());
-    TaskGrid->editCells([this](CellStore& cells) { m_shared->agree(cells, m_history->TaskHistoryGrid->cellStore()); });
+    std::optional<CellStore> unsaved;
+    TaskGrid->editCells([&](CellStore& cells) { unsaved = m_shared->agree(cells, m_history->TaskHistoryGrid->cellStore()); });
     // The history window outlives this one at the end, so its saver holds the shared list itself.
     m_history->setSaver([list = m_shared, grid = m_history->TaskHistoryGrid](const QString& directory) {
         if (directory != list->directory()) {
@@ -1391,6 +1395,11 @@ void TfrmToDo::setupSharedList()
         if (o.cells)
             grid->replaceCells(std::move(*o.cells));
     });
+    // What could not reach the file at the last end joins it now.
+    if (unsaved) {
+        showMergedTasks(std::move(*unsaved));
+        SaveTaskList();
+    }
 }
 
 bool TfrmToDo::saveSharedTaskList(bool atExit, bool retrying)

@@ -6,6 +6,7 @@
 #include "store/core/Task.h"
 #include "widgets/core/GridFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -113,7 +114,8 @@ struct Copy
         GridFile::loadFromFile(tasks, folder + kTaskListFileName);
         history.setColumnCount(HistCol::Count);
         history.setRowCount(2);
-        list.agree(tasks, history);
+        if (std::optional<CellStore> unsaved = list.agree(tasks, history))
+            tasks = std::move(*unsaved);
     }
     int rowOf(const QString& description) const
     {
@@ -169,6 +171,7 @@ private slots:
     void historyUnion();
     void twoCopiesKeepEachOthersChanges();
     void fileStaysInItsFormat();
+    void unsavedAtTheEndJoinsAtTheNextStart();
     void lockExcludesAndIsTakenOverWhenLeft();
     void saveWaitsForTheLock();
 };
@@ -313,7 +316,7 @@ void tst_SharedList::twoCopiesKeepEachOthersChanges()
     writeOldEditionList(dir + kTaskListFileName, {QStringLiteral("Seed"), QStringLiteral("Other")});
     Copy a(dir, recordsA.path() + QLatin1Char('/'));
     Copy b(dir, recordsB.path() + QLatin1Char('/'));
-    QVERIFY(QFile::exists(recordsA.filePath(QStringLiteral("shared-list.vlp"))));
+    QCOMPARE(QDir(recordsA.path()).entryList({QStringLiteral("shared-*-list.vlp")}).size(), 1);
 
     // A has the add dialog open (its save comes later); B adds and saves.
     b.add(QStringLiteral("B2"));
@@ -395,6 +398,34 @@ void tst_SharedList::fileStaysInItsFormat()
     QVERIFY(o.notice.contains(QStringLiteral("untouched copy")));
     QVERIFY(fileBytes(path).contains("After the damage"));
     QVERIFY(fileBytes(path).contains("Pay, then file"));
+}
+
+void tst_SharedList::unsavedAtTheEndJoinsAtTheNextStart()
+{
+    QTemporaryDir folder;
+    QTemporaryDir recordsA;
+    QTemporaryDir recordsB;
+    const QString dir = folder.path() + QLatin1Char('/');
+    writeOldEditionList(dir + kTaskListFileName, {QStringLiteral("Seed")});
+    {
+        Copy a(dir, recordsA.path() + QLatin1Char('/'));
+        a.add(QStringLiteral("Late"));
+        SharedFileLock other(dir + QStringLiteral("veltlist.lock"));
+        QVERIFY(other.tryLock());
+        QCOMPARE(a.list.saveTasks(a.tasks, true, 50).status, SharedList::Outcome::Busy);
+        a.list.keepUnsaved(a.tasks);
+    }
+    Copy b(dir, recordsB.path() + QLatin1Char('/'));
+    b.add(QStringLiteral("Meanwhile"));
+    b.save();
+    Copy again(dir, recordsA.path() + QLatin1Char('/'));
+    const QStringList all{QStringLiteral("Late"), QStringLiteral("Meanwhile"), QStringLiteral("Seed")};
+    QCOMPARE(again.descriptions(), all);
+    again.save();
+    b.reload();
+    QCOMPARE(b.descriptions(), all);
+    // Kept once: the start after that reads the file alone.
+    QCOMPARE(Copy(dir, recordsA.path() + QLatin1Char('/')).descriptions(), all);
 }
 
 void tst_SharedList::lockExcludesAndIsTakenOverWhenLeft()

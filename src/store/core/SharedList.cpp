@@ -5,6 +5,7 @@
 #include "platform/core/FileSafety.h"
 #include "widgets/core/GridFile.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QHash>
@@ -23,8 +24,10 @@ namespace {
 using sync::uidOf;
 
 const QString kLockFileName = QStringLiteral("veltlist.lock");
-const QString kTaskBaseName = QStringLiteral("shared-list.vlp");
-const QString kHistoryBaseName = QStringLiteral("shared-log.vlp");
+// The records of each shared folder carry a name of their own, made from the folder's path.
+const QString kTaskBaseName = QStringLiteral("-list.vlp");
+const QString kHistoryBaseName = QStringLiteral("-log.vlp");
+const QString kUnsavedName = QStringLiteral("-unsaved.vlp");
 
 template <size_t N>
 bool emptyRow(const CellStore& cells, int r)
@@ -268,10 +271,24 @@ CellStore SharedList::historyCells(const std::vector<HistoryRow>& rows, const Ce
     return cellsOf(rows, titles);
 }
 
-void SharedList::agree(CellStore& tasks, const CellStore& history)
+std::optional<CellStore> SharedList::agree(CellStore& tasks, const CellStore& history)
 {
     writeUids(tasks, sideOf(tasks, true));
-    m_taskBase = cloneOf(tasks);
+    CellStore theirs = cloneOf(tasks);
+    // Changes this copy could not bring to the file when it last ended join the list now.
+    std::optional<CellStore> merged;
+    const QString unsaved = recordPath(kUnsavedName);
+    if (QFile::exists(unsaved)) {
+        CellStore base;
+        CellStore ours;
+        if (readRecord(recordPath(kTaskBaseName), base, tasks) && readRecord(unsaved, ours, tasks)) {
+            m_taskBase = std::move(base);
+            int conflicts = 0;
+            merged = mergeTasks(ours, theirs, Later::Ours, conflicts);
+        }
+        QFile::remove(unsaved);
+    }
+    m_taskBase = std::move(theirs);
     m_historyBase = historyRows(history);
     for (FileState* file : {&m_tasksFile, &m_historyFile}) {
         QFile f(file->path);
@@ -280,6 +297,33 @@ void SharedList::agree(CellStore& tasks, const CellStore& history)
     }
     recordBase(kTaskBaseName, GridFile::encode(m_taskBase));
     recordBase(kHistoryBaseName, GridFile::encode(history));
+    return merged;
+}
+
+void SharedList::keepUnsaved(const CellStore& tasks)
+{
+    recordBase(kUnsavedName, GridFile::encode(tasks));
+}
+
+QString SharedList::recordPath(const QString& name) const
+{
+    const QByteArray folder = QCryptographicHash::hash(m_directory.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+    return m_recordDirectory + QStringLiteral("shared-") + QString::fromLatin1(folder) + name;
+}
+
+bool SharedList::readRecord(const QString& path, CellStore& cells, const CellStore& titles) const
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    cells.setColumnCount(titles.columnCount());
+    cells.setRowCount(std::max(1, titles.rowCount()));
+    try {
+        GridFile::decode(cells, f.readAll());
+    } catch (const AppError&) {
+        return false;
+    }
+    return true;
 }
 
 SharedList::Read SharedList::readFile(FileState& file, QByteArray& bytes, CellStore& cells, const CellStore& titles,
@@ -343,7 +387,7 @@ void SharedList::recordBase(const QString& name, const QByteArray& bytes)
     // disk: the base is also in memory, and a record lost in a crash only costs a comparison
     // afresh (the file as read at the next start is agreed).
     QDir().mkpath(m_recordDirectory);
-    const QString path = m_recordDirectory + name;
+    const QString path = recordPath(name);
     QFile out(path + QStringLiteral(".new"));
     if (!out.open(QIODevice::WriteOnly) || !FileSafety::writeAll(&out, bytes).isNull()) {
         out.remove();

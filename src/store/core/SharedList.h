@@ -38,8 +38,12 @@ public:
     };
 
     // After the files were read into the grids (start, a new folder): what they hold is agreed.
-    // Rows without a UID get theirs, in `tasks` too.
-    void agree(CellStore& tasks, const CellStore& history);
+    // Rows without a UID get theirs, in `tasks` too. Changes kept by keepUnsaved() at this
+    // copy's last end are merged with them: the list to show and save at once.
+    std::optional<CellStore> agree(CellStore& tasks, const CellStore& history);
+    // The end came and the list could not reach the file: it is kept beside the base, so the
+    // next start merges it.
+    void keepUnsaved(const CellStore& tasks);
 
     // Saves `tasks` merged with the file. Waits up to `lockWaitMs` for the lock (Busy when it
     // stays held). When the result differs from `tasks` and `mayChange` is false, nothing is
@@ -71,6 +75,8 @@ private:
     bool writeFile(FileState& file, const QByteArray& bytes, QString& error);
     // Keeps the base's bytes beside this copy's settings.
     void recordBase(const QString& name, const QByteArray& bytes);
+    QString recordPath(const QString& name) const;
+    bool readRecord(const QString& path, CellStore& cells, const CellStore& titles) const;
     // The task lists meet three ways; only the tasks that differ anywhere go through the merge,
     // the others are copied as they are. `ours` may lack UIDs; `theirs` has them.
     CellStore mergeTasks(const CellStore& ours, const CellStore& theirs, Later later, int& conflicts);
