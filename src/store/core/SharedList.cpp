@@ -261,11 +261,6 @@ std::vector<HistoryRow> SharedList::historyRows(const CellStore& cells)
     return rowsOf<HistoryRow>(cells);
 }
 
-CellStore SharedList::taskCells(const std::vector<TaskRow>& rows, const CellStore& titles)
-{
-    return cellsOf(rows, titles);
-}
-
 CellStore SharedList::historyCells(const std::vector<HistoryRow>& rows, const CellStore& titles)
 {
     return cellsOf(rows, titles);

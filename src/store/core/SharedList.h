@@ -60,7 +60,6 @@ public:
     // The rows of a grid's cell store (the title row and empty rows are none), and back.
     static std::vector<TaskRow> taskRows(const CellStore& cells);
     static std::vector<HistoryRow> historyRows(const CellStore& cells);
-    static CellStore taskCells(const std::vector<TaskRow>& rows, const CellStore& titles);
     static CellStore historyCells(const std::vector<HistoryRow>& rows, const CellStore& titles);
 
 private:
