@@ -9,6 +9,7 @@
 #include "widgets/core/GridFile.h"
 
 #include <QFile>
+#include <QSaveFile>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <cstring>
@@ -218,10 +219,12 @@ void BM_SharedSaveMerge(benchmark::State& state)
         theirs.setCell(TaskCol::Category, here + 1, QStringLiteral("Changed there"));
     }
     const QByteArray theirBytes = GridFile::encode(theirs);
+    // As the other copy saves: whole, and on the disk before it lets go of the lock.
     auto write = [&](const QByteArray& bytes) {
-        QFile f(path);
+        QSaveFile f(path);
         f.open(QIODevice::WriteOnly);
         f.write(bytes);
+        f.commit();
     };
     int rows = 0;
     for (auto _ : state) {

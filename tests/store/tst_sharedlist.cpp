@@ -316,7 +316,6 @@ void tst_SharedList::twoCopiesKeepEachOthersChanges()
     writeOldEditionList(dir + kTaskListFileName, {QStringLiteral("Seed"), QStringLiteral("Other")});
     Copy a(dir, recordsA.path() + QLatin1Char('/'));
     Copy b(dir, recordsB.path() + QLatin1Char('/'));
-    QCOMPARE(QDir(recordsA.path()).entryList({QStringLiteral("shared-*-list.vlp")}).size(), 1);
 
     // A has the add dialog open (its save comes later); B adds and saves.
     b.add(QStringLiteral("B2"));

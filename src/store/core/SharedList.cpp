@@ -26,7 +26,6 @@ using sync::uidOf;
 const QString kLockFileName = QStringLiteral("veltlist.lock");
 // The records of each shared folder carry a name of their own, made from the folder's path.
 const QString kTaskBaseName = QStringLiteral("-list.vlp");
-const QString kHistoryBaseName = QStringLiteral("-log.vlp");
 const QString kUnsavedName = QStringLiteral("-unsaved.vlp");
 
 template <size_t N>
@@ -290,13 +289,13 @@ std::optional<CellStore> SharedList::agree(CellStore& tasks, const CellStore& hi
         file->knownValid = f.open(QIODevice::ReadOnly);
         file->known = file->knownValid ? f.readAll() : QByteArray();
     }
-    recordBase(kTaskBaseName, GridFile::encode(m_taskBase));
-    recordBase(kHistoryBaseName, GridFile::encode(history));
     return merged;
 }
 
 void SharedList::keepUnsaved(const CellStore& tasks)
 {
+    // The next start needs the base they differ from as much as the tasks themselves.
+    recordBase(kTaskBaseName, GridFile::encode(m_taskBase));
     recordBase(kUnsavedName, GridFile::encode(tasks));
 }
 
@@ -378,9 +377,7 @@ bool SharedList::writeFile(FileState& file, const QByteArray& bytes, QString& er
 
 void SharedList::recordBase(const QString& name, const QByteArray& bytes)
 {
-    // In the list file's own form. Written whole and renamed into place, but not forced to the
-    // disk: the base is also in memory, and a record lost in a crash only costs a comparison
-    // afresh (the file as read at the next start is agreed).
+    // In the list file's own form, written whole and renamed into place.
     QDir().mkpath(m_recordDirectory);
     const QString path = recordPath(name);
     QFile out(path + QStringLiteral(".new"));
@@ -405,11 +402,20 @@ CellStore SharedList::mergeTasks(const CellStore& ours, const CellStore& theirs,
 
     // Tasks alike on all three sides stay as they are; the rest go through the merge.
     QSet<QByteArrayView> involved;
+    // The sides mostly hold the tasks in one order: the row after the last one found is tried
+    // before the hash.
+    auto find = [](const Side& side, QByteArrayView uid, int& next) {
+        int at = next >= 0 && size_t(next) < side.uids.size() && side.uids[size_t(next)] == uid ? next : side.at.value(uid, -1);
+        next = at < 0 ? next : at + 1;
+        return at;
+    };
+    int nextBase = 0;
+    int nextTheirs = 0;
     for (size_t i = 0; i < o.rows.size(); ++i) {
-        const auto bi = b.at.constFind(o.uids[i]);
-        const auto ti = t.at.constFind(o.uids[i]);
-        if (bi == b.at.constEnd() || ti == t.at.constEnd() || !sameTask(ours, o.rows[i], m_taskBase, b.rows[*bi])
-            || !sameTask(theirs, t.rows[*ti], m_taskBase, b.rows[*bi]))
+        const int bi = find(b, o.uids[i], nextBase);
+        const int ti = find(t, o.uids[i], nextTheirs);
+        if (bi < 0 || ti < 0 || !sameTask(ours, o.rows[i], m_taskBase, b.rows[size_t(bi)])
+            || !sameTask(theirs, t.rows[size_t(ti)], m_taskBase, b.rows[size_t(bi)]))
             involved.insert(o.uids[i]);
     }
     for (size_t i = 0; i < t.rows.size(); ++i)
@@ -498,7 +504,6 @@ SharedList::Outcome SharedList::saveTasks(const CellStore& tasks, bool mayChange
         m_tasksFile.knownValid = true;
     }
     m_taskBase = cloneOf(result);
-    recordBase(kTaskBaseName, written);
     if (differs)
         out.cells = std::move(result);
     return out;
@@ -534,7 +539,6 @@ SharedList::Outcome SharedList::saveHistory(const CellStore& history, int lockWa
         m_historyFile.knownValid = true;
     }
     m_historyBase = std::move(merged);
-    recordBase(kHistoryBaseName, written);
     if (differs)
         out.cells = std::move(result);
     return out;
@@ -549,7 +553,6 @@ SharedList::Outcome SharedList::reloadTasks(const CellStore& tasks)
         return out;
     writeUids(read, sideOf(read, true));
     CellStore result = mergeTasks(tasks, read, Later::Theirs, out.conflicts);
-    recordBase(kTaskBaseName, GridFile::encode(read));
     m_taskBase = std::move(read);
     m_tasksFile.known = bytes;
     m_tasksFile.knownValid = true;
@@ -571,7 +574,6 @@ SharedList::Outcome SharedList::reloadHistory(const CellStore& history)
     m_historyBase = std::move(theirs);
     m_historyFile.known = bytes;
     m_historyFile.knownValid = true;
-    recordBase(kHistoryBaseName, bytes);
     if (!sameRows(merged, ours))
         out.cells = historyCells(merged, history);
     return out;

@@ -14,8 +14,9 @@ namespace veltry::shared {
 // The task list and history files of a folder that several copies share. A save is a merge under
 // the folder's lock: the file as it is now, this copy's list and the base (the list as last agreed
 // with the file) meet three ways, and the result replaces the file whole. A reload merges the
-// file into this copy's list the same way, so unsaved check marks stay. The base is recorded in
-// the user's data folder beside the calendar sync's record.
+// file into this copy's list the same way, so unsaved check marks stay. The base is kept in
+// memory; when the list cannot reach the file at the end, it goes to the user's data folder with
+// the base, and the next start merges it.
 class SharedList
 {
 public:
@@ -72,7 +73,7 @@ private:
     enum class Read { Same, Missing, Damaged, Changed };
     Read readFile(FileState& file, QByteArray& bytes, CellStore& cells, const CellStore& titles, QString* notice);
     bool writeFile(FileState& file, const QByteArray& bytes, QString& error);
-    // Keeps the base's bytes beside this copy's settings.
+    // Keeps a list's bytes beside this copy's settings, under the shared folder's name.
     void recordBase(const QString& name, const QByteArray& bytes);
     QString recordPath(const QString& name) const;
     bool readRecord(const QString& path, CellStore& cells, const CellStore& titles) const;
