@@ -1389,9 +1389,15 @@ void TfrmToDo::setupSharedList()
             grid->SaveToFile(directory + kHistoryFileName);
             return;
         }
-        shared::SharedList::Outcome o = list->saveHistory(grid->cellStore(), kSharedLockWaitMs);
+        // Logging saves the task list right after: both reach their files under one hold of
+        // the lock, let go once the command is done.
+        shared::SharedList::Outcome o = list->saveHistory(grid->cellStore(), kSharedLockWaitMs, true);
         if (o.status != shared::SharedList::Outcome::Done)
             throw AppError(o.error);
+        QTimer::singleShot(0, [weak = std::weak_ptr<shared::SharedList>(list)] {
+            if (auto held = weak.lock())
+                held->fileLock().unlock();
+        });
         if (o.cells)
             grid->replaceCells(std::move(*o.cells));
     });
@@ -1467,6 +1473,13 @@ void TfrmToDo::reloadSharedFiles()
     if (m_sharedRetry->isActive() || !syncMayChangeList())
         return;
     const QString dir = dataDirectory();
+    if (fileStamp(dir + kTaskListFileName) == m_watch.taskListStamp()
+        && fileStamp(dir + kHistoryFileName) == m_watch.historyStamp())
+        return;
+    // Read under the lock: another copy's logging writes both files before it lets go.
+    if (!m_shared->fileLock().tryLock())
+        return;
+    const auto release = qScopeGuard([this] { m_shared->fileLock().unlock(); });
     if (m_watch.taskListChanged(dir)) {
         shared::SharedList::Outcome o = m_shared->reloadTasks(TaskGrid->cellStore());
         if (o.cells)

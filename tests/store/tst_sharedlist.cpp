@@ -502,6 +502,15 @@ void tst_SharedList::saveWaitsForTheLock()
     other.unlock();
     QCOMPARE(a.save().status, SharedList::Outcome::Done);
     QVERIFY(fileBytes(dir + kTaskListFileName).contains("Waits"));
+
+    // Logging: the history's save holds the lock for the task list's save that follows, so no
+    // other copy reads the entry in the history while the task is still in the list.
+    a.history.setCell(HistCol::Task, 1, QStringLiteral("Waits"));
+    QCOMPARE(a.list.saveHistory(a.history, 100, true).status, SharedList::Outcome::Done);
+    QVERIFY(!other.tryLock());
+    a.tasks.removeRows(a.rowOf(QStringLiteral("Waits")), 1);
+    QCOMPARE(a.save().status, SharedList::Outcome::Done);
+    QVERIFY(other.tryLock());
 }
 
 QTEST_GUILESS_MAIN(tst_SharedList)

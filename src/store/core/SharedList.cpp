@@ -509,7 +509,7 @@ SharedList::Outcome SharedList::saveTasks(const CellStore& tasks, bool mayChange
     return out;
 }
 
-SharedList::Outcome SharedList::saveHistory(const CellStore& history, int lockWaitMs)
+SharedList::Outcome SharedList::saveHistory(const CellStore& history, int lockWaitMs, bool keepLock)
 {
     Outcome out;
     const std::vector<HistoryRow> ours = historyRows(history);
@@ -520,7 +520,7 @@ SharedList::Outcome SharedList::saveHistory(const CellStore& history, int lockWa
             : m_lock.error();
         return out;
     }
-    const auto release = qScopeGuard([this] { m_lock.unlock(); });
+    auto release = qScopeGuard([this] { m_lock.unlock(); });
 
     QByteArray bytes;
     CellStore read;
@@ -538,6 +538,8 @@ SharedList::Outcome SharedList::saveHistory(const CellStore& history, int lockWa
         m_historyFile.known = bytes;
         m_historyFile.knownValid = true;
     }
+    if (keepLock)
+        release.dismiss();
     m_historyBase = std::move(merged);
     if (differs)
         out.cells = std::move(result);

@@ -50,11 +50,14 @@ public:
     // stays held). When the result differs from `tasks` and `mayChange` is false, nothing is
     // written (Deferred): the caller tries again when it can take the merged list.
     Outcome saveTasks(const CellStore& tasks, bool mayChange, int lockWaitMs);
-    Outcome saveHistory(const CellStore& history, int lockWaitMs);
+    // With `keepLock` the lock stays held after a save that went through, so that the task list's
+    // save that follows (logging) reaches the file before any other copy reads either; the
+    // caller lets go with fileLock().unlock().
+    Outcome saveHistory(const CellStore& history, int lockWaitMs, bool keepLock = false);
 
     // Merges what another copy wrote into `tasks` / `history`; the file's text stands where both
-    // changed a column. Busy never; an unreadable file (being written by an older edition) is
-    // left for the next check.
+    // changed a column. An unreadable file (being written by an older edition) is left for the
+    // next check. The caller holds the lock around both, so it reads no half-done logging.
     Outcome reloadTasks(const CellStore& tasks);
     Outcome reloadHistory(const CellStore& history);
 
