@@ -1476,8 +1476,9 @@ void TfrmToDo::reloadSharedFiles()
     if (fileStamp(dir + kTaskListFileName) == m_watch.taskListStamp()
         && fileStamp(dir + kHistoryFileName) == m_watch.historyStamp())
         return;
-    // Read under the lock: another copy's logging writes both files before it lets go.
-    if (!m_shared->fileLock().tryLock())
+    // Read under the lock: another copy's logging writes both files before it lets go. A folder
+    // where no lock can be made (read-only) is read all the same.
+    if (!m_shared->fileLock().tryLock() && m_shared->fileLock().error().isEmpty())
         return;
     const auto release = qScopeGuard([this] { m_shared->fileLock().unlock(); });
     if (m_watch.taskListChanged(dir)) {
