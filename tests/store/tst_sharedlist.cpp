@@ -196,6 +196,10 @@ void tst_SharedList::mergeTable_data()
     QTest::newRow("TC T") << "a" << "TC" << "T" << "O/O;F (conflict)/c" << "F/O;O (conflict)/O" << 1;
     QTest::newRow("checked here, edited there") << "a" << "M" << "T" << "F/c/done" << "F/c/done" << 0;
     QTest::newRow("T removed") << "a" << "T" << "-" << "O/c" << "O/c" << 0;
+    // A check mark keeps no task the other copy removed (or logged): it would be logged twice.
+    QTest::newRow("checked here, removed there") << "a" << "M" << "-" << "" << "" << 0;
+    QTest::newRow("removed here, checked there") << "a" << "-" << "M" << "" << "" << 0;
+    QTest::newRow("checked and edited here, removed there") << "a" << "MT" << "-" << "O/c/done" << "O/c/done" << 0;
     QTest::newRow("removed =") << "a" << "-" << "=" << "" << "" << 0;
     QTest::newRow("removed T") << "a" << "-" << "T" << "F/c" << "F/c" << 0;
     QTest::newRow("removed removed") << "a" << "-" << "-" << "" << "" << 0;

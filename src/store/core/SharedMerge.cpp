@@ -35,6 +35,15 @@ void unwrap(TaskRow& row)
     row[TaskCol::Mark].remove(0, 1);
 }
 
+// Whether `row` differs from `base` in its check mark alone.
+bool onlyMarkChanged(const TaskRow& row, const TaskRow& base)
+{
+    for (int c = 0; c < TaskCol::Count; ++c)
+        if (c != TaskCol::Mark && c != TaskCol::LeadTime && c != TaskCol::Reserved && row[c] != base[c])
+            return false;
+    return row[TaskCol::Mark] != base[TaskCol::Mark];
+}
+
 QHash<QString, int> positions(const std::vector<TaskRow>& rows)
 {
     QHash<QString, int> at;
@@ -132,6 +141,12 @@ TaskListMerge mergeTaskLists(const std::vector<TaskRow>& base, const std::vector
     for (const TaskRow& row : base)
         agreed.insert(uidOf(row), sync::Agreed{QString(), QByteArray(), wrapped(row), QByteArray(), false});
 
+    // A check mark is no edit that keeps a task the other side removed (logged, as a rule):
+    // that side is done with it, and it must not come back to be logged twice.
+    QSet<QString> keptUids;
+    keptUids.reserve(qsizetype(kept.size()));
+    for (const TaskRow& row : kept)
+        keptUids.insert(uidOf(row));
     QHash<QString, sync::RemoteChange> changes;
     QSet<QString> present;
     present.reserve(qsizetype(incoming.size()));
@@ -140,7 +155,8 @@ TaskListMerge mergeTaskLists(const std::vector<TaskRow>& base, const std::vector
         present.insert(uid);
         TaskRow row = wrapped(incoming[i]);
         const auto b = agreed.constFind(uid);
-        if (b != agreed.constEnd() && sync::sameContent(row, b->cells))
+        if (b != agreed.constEnd()
+            && (sync::sameContent(row, b->cells) || (!keptUids.contains(uid) && onlyMarkChanged(row, b->cells))))
             continue;
         // New tasks come in by their "href"; padded, it keeps the side's order.
         changes.insert(uid, sync::RemoteChange{QStringLiteral("%1").arg(i, 10, 10, QLatin1Char('0')), QByteArray(),
@@ -152,8 +168,12 @@ TaskListMerge mergeTaskLists(const std::vector<TaskRow>& base, const std::vector
 
     std::vector<TaskRow> local;
     local.reserve(kept.size());
-    for (const TaskRow& row : kept)
+    for (const TaskRow& row : kept) {
         local.push_back(wrapped(row));
+        const auto b = agreed.constFind(uidOf(row));
+        if (b != agreed.constEnd() && !present.contains(uidOf(row)) && onlyMarkChanged(local.back(), b->cells))
+            local.back() = b->cells;
+    }
     sync::MergeResult m = sync::merge(local, agreed, changes, {}, newUid);
 
     // Our order, theirs' new tasks on top, each conflict copy (a UID neither side had) below the
