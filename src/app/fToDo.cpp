@@ -28,6 +28,7 @@
 #include "platform/core/FileSafety.h"
 #include "platform/core/LocaleFormats.h"
 #include "platform/core/ScreenFit.h"
+#include "store/core/SharedList.h"
 #include "store/core/Task.h"
 #include "sync/TaskListSync.h"
 #include "tray/TrayIcon.h"
@@ -357,7 +358,7 @@ void TfrmToDo::showEvent(QShowEvent* event)
 
 void TfrmToDo::setStatusHelp(const QString& text)
 {
-    statusPanels[2]->setText(text.isEmpty() ? m_syncStatus : text);
+    statusPanels[2]->setText(!text.isEmpty() ? text : !m_sharedStatus.isEmpty() ? m_sharedStatus : m_syncStatus);
 }
 
 bool TfrmToDo::eventFilter(QObject* watched, QEvent* event)
@@ -440,6 +441,7 @@ void TfrmToDo::FormCreate()
     loadTaskList();
     loadHistory();
     RecordFileTimes();
+    setupSharedList();
     applyColumnSettings();
     attachTaskImages();
     UpdateTaskCount();
@@ -599,6 +601,8 @@ void TfrmToDo::UpdateTaskCount()
 
 bool TfrmToDo::SaveTaskList()
 {
+    if (sharedListActive())
+        return saveSharedTaskList(false);
     try {
         TaskGrid->SaveToFile(dataDirectory() + kTaskListFileName);
         // Our own write must never come back as another copy's change, or the shared-list check
@@ -622,6 +626,10 @@ void TfrmToDo::RecordFileTimes()
 
 void TfrmToDo::ReloadChangedFiles()
 {
+    if (sharedListActive()) {
+        reloadSharedFiles();
+        return;
+    }
     const QString dir = dataDirectory();
     if (m_watch.taskListChanged(dir)) {
         if (loadGridFile(TaskGrid, dir + kTaskListFileName, false)) {
@@ -711,10 +719,17 @@ void TfrmToDo::saveTaskListAtExit()
 {
     const QString path = dataDirectory() + kTaskListFileName;
     try {
-        TaskGrid->SaveToFile(path);
-        m_watch.recordTaskList(dataDirectory());
+        if (sharedListActive()) {
+            saveSharedTaskList(true);
+        } else {
+            TaskGrid->SaveToFile(path);
+            m_watch.recordTaskList(dataDirectory());
+        }
     } catch (const AppError& e) {
         // There is no later save to wait for: the tasks go to a file of their own or are lost.
+        // A shared list also keeps them for the next start, which merges them into the file.
+        if (sharedListActive())
+            m_shared->keepUnsaved(TaskGrid->cellStore());
         const QString copy = saveUnsavedCopy(TaskGrid->cellStore(), kTaskListFileName, Clock::instance().now());
         MessageBox::showError(this, e.message()
                                         + (copy.isEmpty()
@@ -1208,6 +1223,7 @@ void TfrmToDo::ShowPreferences()
         return;
     stopTimerForModal();
     m_prefs->exec();
+    setupSharedList();  // sharing switched, or the data moved to another folder
     restartTimerAfterModal();
 }
 
@@ -1294,6 +1310,8 @@ void TfrmToDo::LoadDataFiles()
     if (QFile::exists(dir + kHistoryFileName))
         loadGridFile(m_history->TaskHistoryGrid, dir + kHistoryFileName, false);
     RecordFileTimes();
+    m_shared.reset();  // what the new folder's files hold is agreed anew
+    setupSharedList();
     UpdateTaskCount();
     UpdateChecked();
 }
@@ -1464,6 +1482,182 @@ void TfrmToDo::btnFindClick()
 {
     TfrmFind dialog(TaskGrid, this);
     dialog.exec();
+}
+
+// --- a list shared through a folder ------------------------------------------------------------
+
+namespace {
+// Normally another copy holds the lock for a few milliseconds; a save waits this long for it at
+// once, then tries again from a timer, and says so in the status bar after ten seconds.
+constexpr int kSharedLockWaitMs = 2000;
+constexpr int kSharedRetryMs = 250;
+constexpr int kSharedWaitToldMs = 10000;
+// At the end there is no later try: wait longer, then the list goes to a file of its own.
+constexpr int kSharedExitLockWaitMs = 10000;
+} // namespace
+
+bool TfrmToDo::sharedListActive() const
+{
+    // A move to another folder is saved plainly; the new folder's files are agreed afterwards.
+    return m_shared && m_settings.Networkable && m_shared->directory() == dataDirectory();
+}
+
+void TfrmToDo::setupSharedList()
+{
+    if (!m_sharedRetry) {
+        m_sharedRetry = new QTimer(this);
+        m_sharedRetry->setInterval(kSharedRetryMs);
+        connect(m_sharedRetry, &QTimer::timeout, this, [this] { saveSharedTaskList(false, true); });
+    }
+    if (!m_settings.Networkable) {
+        m_shared.reset();
+        m_sharedRetry->stop();
+        setSharedStatus(QString());
+        m_history->setSaver(nullptr);
+        return;
+    }
+    if (m_shared && m_shared->directory() == dataDirectory())
+        return;
+    m_sharedRetry->stop();
+    setSharedStatus(QString());
+    m_shared = std::make_shared<shared::SharedList>(dataDirectory());
+    std::optional<CellStore> unsaved;
+    TaskGrid->editCells([&](CellStore& cells) { unsaved = m_shared->agree(cells, m_history->TaskHistoryGrid->cellStore()); });
+    // The history window outlives this one at the end, so its saver holds the shared list itself.
+    m_history->setSaver([list = m_shared, grid = m_history->TaskHistoryGrid](const QString& directory) {
+        if (directory != list->directory()) {
+            grid->SaveToFile(directory + kHistoryFileName);
+            return;
+        }
+        // Logging saves the task list right after: both reach their files under one hold of
+        // the lock, let go once the command is done.
+        shared::SharedList::Outcome o = list->saveHistory(grid->cellStore(), kSharedLockWaitMs, true);
+        if (o.status != shared::SharedList::Outcome::Done)
+            throw AppError(o.error);
+        QTimer::singleShot(0, [weak = std::weak_ptr<shared::SharedList>(list)] {
+            if (auto held = weak.lock())
+                held->fileLock().unlock();
+        });
+        if (o.cells)
+            grid->replaceCells(std::move(*o.cells));
+    });
+    // What could not reach the file at the last end joins it now.
+    if (unsaved) {
+        showMergedTasks(std::move(*unsaved));
+        SaveTaskList();
+    }
+}
+
+bool TfrmToDo::saveSharedTaskList(bool atExit, bool retrying)
+{
+    using Outcome = shared::SharedList::Outcome;
+    // A save already waiting takes this change too: it reads the grid when it runs.
+    if (!atExit && !retrying && m_sharedRetry->isActive())
+        return true;
+    if (!sharedListActive()) {
+        m_sharedRetry->stop();
+        setSharedStatus(QString());
+        return SaveTaskList();
+    }
+    // At the end the grid may take the merged list whatever holds rows by number: nothing acts
+    // on them any more.
+    const bool mayChange = atExit || syncMayChangeList();
+    // While a dialog holds rows by number a retry would only read and merge in vain.
+    if (retrying && !mayChange)
+        return true;
+    const int wait = atExit ? kSharedExitLockWaitMs : retrying ? 0 : kSharedLockWaitMs;
+    Outcome o = m_shared->saveTasks(TaskGrid->cellStore(), mayChange, wait);
+    if (!o.notice.isEmpty())
+        MessageBox::showError(this, o.notice);
+    switch (o.status) {
+    case Outcome::Done:
+        m_sharedRetry->stop();
+        setSharedStatus(QString());
+        m_watch.recordTaskList(dataDirectory());
+        // Whatever reached the file must be in the grid too, or the next save would drop it.
+        if (o.cells)
+            showMergedTasks(std::move(*o.cells));
+        if (m_sync && !m_applyingSync)
+            m_sync->listSaved();
+        return true;
+    case Outcome::Busy:
+    case Outcome::Deferred:
+        if (atExit)
+            throw AppError(QStringLiteral("Could not save \"%1\": the shared list is in use by %2.")
+                               .arg(dataDirectory() + kTaskListFileName, m_shared->fileLock().holderText()));
+        if (!m_sharedRetry->isActive()) {
+            m_sharedWaiting.start();
+            m_sharedRetry->start();
+        }
+        if (o.status == Outcome::Busy && m_sharedWaiting.elapsed() >= kSharedWaitToldMs)
+            setSharedStatus(QStringLiteral("Waiting to save: the shared list is in use by %1")
+                                .arg(m_shared->fileLock().holderText()));
+        return true;
+    case Outcome::Failed:
+        break;
+    }
+    m_sharedRetry->stop();
+    setSharedStatus(QString());
+    if (atExit)
+        throw AppError(o.error);
+    MessageBox::showError(this, o.error
+                                    + QStringLiteral("\n\nYour tasks are still in the list; they will be saved "
+                                                     "again with the next change or at exit."));
+    return false;
+}
+
+void TfrmToDo::reloadSharedFiles()
+{
+    // A save waiting for the lock merges the file itself; a dialog or an open edit holds rows by
+    // number, so the check waits for them (the file times stay unrecorded until then).
+    if (m_sharedRetry->isActive() || !syncMayChangeList())
+        return;
+    const QString dir = dataDirectory();
+    if (fileStamp(dir + kTaskListFileName) == m_watch.taskListStamp()
+        && fileStamp(dir + kHistoryFileName) == m_watch.historyStamp())
+        return;
+    // Read under the lock: another copy's logging writes both files before it lets go. A folder
+    // where no lock can be made (read-only) is read all the same.
+    if (!m_shared->fileLock().tryLock() && m_shared->fileLock().error().isEmpty())
+        return;
+    const auto release = qScopeGuard([this] { m_shared->fileLock().unlock(); });
+    if (m_watch.taskListChanged(dir)) {
+        shared::SharedList::Outcome o = m_shared->reloadTasks(TaskGrid->cellStore());
+        if (o.cells)
+            showMergedTasks(std::move(*o.cells));
+    }
+    if (m_watch.historyChanged(dir)) {
+        shared::SharedList::Outcome o = m_shared->reloadHistory(m_history->TaskHistoryGrid->cellStore());
+        if (o.cells)
+            m_history->TaskHistoryGrid->replaceCells(std::move(*o.cells));
+    }
+}
+
+void TfrmToDo::showMergedTasks(CellStore&& cells)
+{
+    const CellStore& old = TaskGrid->cellStore();
+    const int currentRow = TaskGrid->Row();
+    const QString currentUid = currentRow > 0 && currentRow < old.rowCount() ? old.cell(TaskCol::Reserved, currentRow) : QString();
+    int newCurrent = currentRow;
+    if (!currentUid.isEmpty())
+        for (int r = 1; r < cells.rowCount(); ++r)
+            if (cells.cell(TaskCol::Reserved, r) == currentUid)
+                newCurrent = r;
+    TaskGrid->replaceCells(std::move(cells));
+    if (newCurrent > 0 && newCurrent < TaskGrid->RowCount())
+        TaskGrid->setRow(newCurrent);
+    attachTaskImages();
+    UpdateTaskCount();
+    UpdateChecked();
+    TaskGrid->viewport()->update();
+}
+
+void TfrmToDo::setSharedStatus(const QString& text)
+{
+    if (text == m_sharedStatus)
+        return;
+    m_sharedStatus = text;
+    statusPanels[2]->setText(text.isEmpty() ? m_syncStatus : text);
 }
 
 } // namespace veltry

@@ -7,6 +7,7 @@
 #include "widgets/ImageList.h"
 #include "widgets/TextGrid.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <array>
 #include <memory>
@@ -30,6 +31,9 @@ class TfrmAddTask;
 class HelpViewer;
 namespace sync {
 class TaskListSync;
+}
+namespace shared {
+class SharedList;
 }
 
 // The task window: the task list in its grid, the status bar and the one-second timer. Created
@@ -276,6 +280,22 @@ private:
     sync::TaskListSync* m_sync = nullptr;
     QString m_syncStatus;
     bool m_applyingSync = false;
+
+    // A list shared through a folder ("Networkable"): every save merges with the file under the
+    // folder's lock, every reload merges the file into the grid. A save that cannot have the
+    // lock at once is tried again from a timer, the window staying usable meanwhile.
+    void setupSharedList();
+    bool sharedListActive() const;
+    // Throws AppError at exit when the list cannot reach the file; otherwise reports failures.
+    bool saveSharedTaskList(bool atExit, bool retrying = false);
+    void reloadSharedFiles();
+    // Puts a merged list in the grid; the current task stays current wherever it went.
+    void showMergedTasks(CellStore&& cells);
+    void setSharedStatus(const QString& text);
+    std::shared_ptr<shared::SharedList> m_shared;
+    QTimer* m_sharedRetry = nullptr;
+    QElapsedTimer m_sharedWaiting;
+    QString m_sharedStatus;
 };
 
 } // namespace veltry

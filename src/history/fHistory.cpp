@@ -307,7 +307,10 @@ void TfrmTaskHistory::SaveHistory()
 {
     if (!m_dataDirectory)
         return;
-    TaskHistoryGrid->SaveToFile(m_dataDirectory() + kHistoryFileName);
+    if (m_saver)
+        m_saver(m_dataDirectory());
+    else
+        TaskHistoryGrid->SaveToFile(m_dataDirectory() + kHistoryFileName);
     if (m_onSaved)
         m_onSaved();
 }

@@ -39,6 +39,9 @@ public:
     void setNoConfirmations(bool on) { m_noConfirmations = on; }
     void setAlarmTimer(QTimer* timer) { m_alarmTimer = timer; }
     void setOnHistorySaved(std::function<void()> handler) { m_onSaved = std::move(handler); }
+    // Writes the history in place of the plain save, given the data folder (a shared folder
+    // merges it with the file); throws AppError. Empty: the plain save.
+    void setSaver(std::function<void(const QString& directory)> saver) { m_saver = std::move(saver); }
 
     // Titles, widths and row numbers; run at creation and at every activation.
     void FormCreate();
@@ -80,6 +83,7 @@ private:
 
     std::function<QString()> m_dataDirectory;
     std::function<void()> m_onSaved;
+    std::function<void(const QString&)> m_saver;
     QPointer<QTimer> m_alarmTimer;
     bool m_noConfirmations = false;
 };

@@ -8,6 +8,7 @@
 #include "platform/core/DataPaths.h"
 #include "platform/MessageBox.h"
 #include "platform/core/ConfigStore.h"
+#include "store/core/SharedFileLock.h"
 #include "store/core/Task.h"
 #include "widgets/GradCap.h"
 #include "widgets/TextGrid.h"
@@ -315,7 +316,8 @@ private Q_SLOTS:
         todo->TaskGrid->setCells(TaskCol::Category, 1, QStringLiteral("unsaved"));
         todo->Timer1Timer();
         QCOMPARE(todo->TaskGrid->Cells(TaskCol::Category, 1), QStringLiteral("unsaved"));
-        // Another copy's write is, also with an unchanged time.
+        // Another copy's write is, also with an unchanged time. It is merged: that copy dropped
+        // our task, but the change we have not saved yet keeps it.
         const QString listPath = m_program->filePath(kTaskListFileName);
         const QDateTime oldTime = QFileInfo(listPath).lastModified();
         {
@@ -326,13 +328,15 @@ private Q_SLOTS:
             f.setFileTime(oldTime, QFileDevice::FileModificationTime);
         }
         todo->Timer1Timer();
-        QCOMPARE(todo->TaskGrid->RowCount(), 3);
+        QCOMPARE(todo->TaskGrid->RowCount(), 4);
         QCOMPARE(todo->TaskGrid->Cells(TaskCol::Task, 1), QStringLiteral("theirs"));
         QVERIFY(todo->TaskGrid->Cells(TaskCol::Category, 1).isEmpty());
+        QCOMPARE(todo->TaskGrid->Cells(TaskCol::Task, 3), QStringLiteral("mine"));
+        QCOMPARE(todo->TaskGrid->Cells(TaskCol::Category, 3), QStringLiteral("unsaved"));
         QVERIFY(todo->TaskGrid->IsHiddenColumn(6));
         QVERIFY(todo->TaskGrid->cellStore().cellImage(TaskCol::Mark, 1));
         QVERIFY(todo->TaskGrid->cellStore().cellImage(TaskCol::Task, 2));
-        QCOMPARE(todo->statusPanels[0]->text(), QStringLiteral("Tasks: 2"));
+        QCOMPARE(todo->statusPanels[0]->text(), QStringLiteral("Tasks: 3"));
 
         // A history written by another copy is reloaded too.
         QVERIFY(m_program->write(kHistoryFileName, "7,2\r\n1,1,logged elsewhere\r\n"));
@@ -345,6 +349,31 @@ private Q_SLOTS:
         QCOMPARE(todo->TaskGrid->Cells(TaskCol::Task, 1), QStringLiteral("theirs"));
         MessageBox::clearShownTexts();
         app.shutdown();
+    }
+
+    void sharedSaveWaitsForTheLock()
+    {
+        ConfigStore::shared().setValue(kSettingsKey, QStringLiteral("Networkable"), qint32(1));
+        QVERIFY(m_program->write(kTaskListFileName, taskListHeader(2) + "1,1,Seed\r\n5,1,\xA0\r\n"));
+        VeltryApp app;
+        app.start();
+        TfrmToDo* todo = app.toDo();
+        // Another copy saves (a live process on this machine: its lock is never taken over).
+        shared::SharedFileLock other(m_program->filePath(QStringLiteral("veltlist.lock")));
+        QVERIFY(other.tryLock());
+        todo->TaskGrid->setCells(TaskCol::Task, 1, QStringLiteral("changed"));
+        QVERIFY(todo->SaveTaskList());
+        QVERIFY(!m_program->read(kTaskListFileName).contains("changed"));
+        // The window goes on meanwhile, and after ten seconds says what the save waits for.
+        QTRY_VERIFY_WITH_TIMEOUT(todo->statusPanels[2]->text().startsWith(QStringLiteral("Waiting to save")), 15000);
+        QVERIFY(todo->statusPanels[2]->text().contains(QString::number(QCoreApplication::applicationPid())));
+        QVERIFY(!m_program->read(kTaskListFileName).contains("changed"));
+        other.unlock();
+        QTRY_VERIFY_WITH_TIMEOUT(m_program->read(kTaskListFileName).contains("1,1,changed\r\n"), 3000);
+        QVERIFY(!todo->statusPanels[2]->text().startsWith(QStringLiteral("Waiting to save")));
+        QVERIFY(MessageBox::shownTexts().isEmpty());
+        app.shutdown();
+        QVERIFY(!QFile::exists(m_program->filePath(QStringLiteral("veltlist.lock"))));
     }
 
     void narrowerReloadShowsTheTaskColumns_data()

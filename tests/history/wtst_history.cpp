@@ -833,11 +833,13 @@ private Q_SLOTS:
         todo->Timer1Timer();
         whileOpen(h, [&] {
             TTextGrid* g = h->TaskHistoryGrid;
-            QCOMPARE(historyTasks(g), (QStringList{"theirs", "older"}));
-            QCOMPARE(h->statusPanels[0]->text(), QStringLiteral("Tasks: 2"));
+            // Merged: the entry changed here and not saved yet stays on top of theirs.
+            QCOMPARE(historyTasks(g), (QStringList{"mine", "theirs", "older"}));
+            QCOMPARE(g->Cells(HistCol::Category, 1), QStringLiteral("unsaved"));
+            QCOMPARE(h->statusPanels[0]->text(), QStringLiteral("Tasks: 3"));
             QCOMPARE(g->Cells(HistCol::Number, 2), QStringLiteral("2"));
             QCOMPARE(g->Cells(HistCol::Task, 0), QStringLiteral("Task"));
-            QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cellCentre(g, HistCol::Task, 1));
+            QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cellCentre(g, HistCol::Task, 2));
             QCOMPARE(h->Memo1->toPlainText(), QStringLiteral("first\nsecond"));
         });
         todo->ViewHistory(false);

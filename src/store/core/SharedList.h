@@ -1,0 +1,96 @@
+#pragma once
+
+#include "store/core/SharedFileLock.h"
+#include "store/core/SharedMerge.h"
+#include "widgets/core/CellStore.h"
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+#include <vector>
+
+namespace veltry::shared {
+
+// The task list and history files of a folder that several copies share. A save is a merge under
+// the folder's lock: the file as it is now, this copy's list and the base (the list as last agreed
+// with the file) meet three ways, and the result replaces the file whole. A reload merges the
+// file into this copy's list the same way, so unsaved check marks stay. The base is kept in
+// memory; when the list cannot reach the file at the end, it goes to the user's data folder with
+// the base, and the next start merges it.
+class SharedList
+{
+public:
+    // `recordDirectory` ends with "/"; empty: the user's data folder.
+    explicit SharedList(const QString& directory, const QString& recordDirectory = QString());
+
+    const QString& directory() const { return m_directory; }
+    SharedFileLock& fileLock() { return m_lock; }
+
+    struct Outcome
+    {
+        enum Status { Done, Busy, Deferred, Failed };
+        Status status = Done;
+        // The merged list or history, when it differs from what was handed in; the caller shows
+        // it. Rows that got their UID here count as different.
+        std::optional<CellStore> cells;
+        int conflicts = 0;
+        QString error;   // Failed: the file and the reason
+        QString notice;  // a damaged file kept aside: what to tell the user
+    };
+
+    // After the files were read into the grids (start, a new folder): what they hold is agreed.
+    // Rows without a UID get theirs, in `tasks` too. Changes kept by keepUnsaved() at this
+    // copy's last end are merged with them: the list to show and save at once.
+    std::optional<CellStore> agree(CellStore& tasks, const CellStore& history);
+    // The end came and the list could not reach the file: it is kept beside the base, so the
+    // next start merges it.
+    void keepUnsaved(const CellStore& tasks);
+
+    // Saves `tasks` merged with the file. Waits up to `lockWaitMs` for the lock (Busy when it
+    // stays held). When the result differs from `tasks` and `mayChange` is false, nothing is
+    // written (Deferred): the caller tries again when it can take the merged list.
+    Outcome saveTasks(const CellStore& tasks, bool mayChange, int lockWaitMs);
+    // With `keepLock` the lock stays held after a save that went through, so that the task list's
+    // save that follows (logging) reaches the file before any other copy reads either; the
+    // caller lets go with fileLock().unlock().
+    Outcome saveHistory(const CellStore& history, int lockWaitMs, bool keepLock = false);
+
+    // Merges what another copy wrote into `tasks` / `history`; the file's text stands where both
+    // changed a column. An unreadable file (being written by an older edition) is left for the
+    // next check. The caller holds the lock around both, so it reads no half-done logging.
+    Outcome reloadTasks(const CellStore& tasks);
+    Outcome reloadHistory(const CellStore& history);
+
+    // The rows of a grid's cell store (the title row and empty rows are none), and back.
+    static std::vector<TaskRow> taskRows(const CellStore& cells);
+    static std::vector<HistoryRow> historyRows(const CellStore& cells);
+    static CellStore historyCells(const std::vector<HistoryRow>& rows, const CellStore& titles);
+
+private:
+    struct FileState
+    {
+        QString path;
+        QByteArray known;  // the bytes last read from or written to the file
+        bool knownValid = false;
+    };
+    enum class Read { Same, Missing, Damaged, Changed };
+    Read readFile(FileState& file, QByteArray& bytes, CellStore& cells, const CellStore& titles, QString* notice);
+    bool writeFile(FileState& file, const QByteArray& bytes, QString& error);
+    // Keeps a list's bytes beside this copy's settings, under the shared folder's name.
+    void recordBase(const QString& name, const QByteArray& bytes);
+    QString recordPath(const QString& name) const;
+    bool readRecord(const QString& path, CellStore& cells, const CellStore& titles) const;
+    // The task lists meet three ways; only the tasks that differ anywhere go through the merge,
+    // the others are copied as they are. `ours` may lack UIDs; `theirs` has them.
+    CellStore mergeTasks(const CellStore& ours, const CellStore& theirs, Later later, int& conflicts);
+
+    QString m_directory;
+    QString m_recordDirectory;
+    SharedFileLock m_lock;
+    FileState m_tasksFile;
+    FileState m_historyFile;
+    CellStore m_taskBase;  // rows with their UIDs, as last agreed with the file
+    std::vector<HistoryRow> m_historyBase;
+};
+
+} // namespace veltry::shared
