@@ -12,6 +12,7 @@ packages=(
   desktop-file-utils appstream dpkg-dev
   python3-icalendar
   qtkeychain-qt6-dev radicale python3-caldav xandikos
+  dbus at-spi2-core python3-pyatspi
 )
 missing=()
 for p in "${packages[@]}"; do
