@@ -1,8 +1,14 @@
 #include "widgets/Accessibility.h"
+#include "widgets/GradCap.h"
+#include "widgets/GradCapFrame.h"
+#include "widgets/PanelMgr.h"
+#include "widgets/PopupCal.h"
 #include "widgets/TextGrid.h"
 #include "widgets/TextGridAccessible.h"
 
 #include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 #include <QVBoxLayout>
@@ -60,6 +66,9 @@ private Q_SLOTS:
 
     void gridReadsAsTable();
     void currentCellIsFollowed();
+    void panelTabsArePageTabs();
+    void calendarIsATableOfDays();
+    void captionBarCloseBoxIsAButton();
 };
 
 // A small task list: a check-mark column, the description, a hidden due date, a category; the
@@ -209,6 +218,101 @@ void TestAccessible::currentCellIsFollowed()
     list.grid->setCurrentCell(1, 2);
     QVERIFY(!focusOn(1, 1));
     QVERIFY(!QAccessible::queryAccessibleInterface(list.grid)->focusChild());
+}
+
+void TestAccessible::panelTabsArePageTabs()
+{
+    QWidget host;
+    host.resize(371, 400);
+    auto* mgr = new veltry::TPanelManager(&host);
+    mgr->setGeometry(0, 75, 371, 10);
+    mgr->setTabHeight(15);
+    auto* adv = new veltry::TMPanel(mgr);
+    adv->setTabCaption(QStringLiteral("Advanced Options"));
+    adv->resize(300, 43);
+    auto* notes = new veltry::TMPanel(mgr);
+    notes->setTabCaption(QStringLiteral("Notes"));
+    notes->resize(300, 125);
+    notes->hide();
+    mgr->arrange();
+    host.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&host));
+
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(mgr);
+    QCOMPARE(list->role(), QAccessible::PageTabList);
+    QList<QAccessibleInterface*> tabs;
+    for (int i = 0; i < list->childCount(); ++i)
+        if (list->child(i)->role() == QAccessible::PageTab)
+            tabs << list->child(i);
+    QCOMPARE(tabs.size(), 2);
+    QCOMPARE(tabs[0]->text(QAccessible::Name), QStringLiteral("Advanced Options"));
+    QCOMPARE(tabs[1]->text(QAccessible::Name), QStringLiteral("Notes"));
+    QVERIFY(tabs[0]->state().expanded);
+    QVERIFY(tabs[1]->state().collapsed);
+    QCOMPARE(list->indexOfChild(tabs[1]), list->indexOfChild(tabs[0]) + 1);
+    QVERIFY(!tabs[1]->rect().isEmpty());
+
+    // Pressing the collapsed tab opens its panel, as a click would.
+    tabs[1]->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QTRY_VERIFY(notes->isVisible());
+    QVERIFY(tabs[1]->state().expanded);
+    QVERIFY(std::any_of(reports().cbegin(), reports().cend(),
+                        [](const Reported& r) { return r.type == QAccessible::StateChanged && r.role == QAccessible::PageTab; }));
+}
+
+void TestAccessible::calendarIsATableOfDays()
+{
+    veltry::TCalForm form;
+    form.setStartDate(QDate(2026, 12, 15));
+    form.popup(QPoint(200, 200));
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&form);
+    QCOMPARE(iface->role(), QAccessible::Table);
+    QAccessibleTableInterface* table = iface->tableInterface();
+    QVERIFY(table);
+    QCOMPARE(table->columnCount(), 7);
+    QCOMPARE(table->rowCount(), 6);
+    QCOMPARE(table->columnDescription(0), form.dayNameAt(0));
+    const auto selected = table->selectedCells();
+    QCOMPARE(selected.size(), 1);
+    const QString name = selected.first()->text(QAccessible::Name);
+    QCOMPARE(name, QLocale().toString(QDate(2026, 12, 15), QLocale::LongFormat));
+    QVERIFY(selected.first()->state().selected);
+
+    // The arrow key moves the date; the screen reader hears of the new day.
+    reports().clear();
+    QTest::keyClick(&form, Qt::Key_Right);
+    QCOMPARE(form.selectedDate(), QDate(2026, 12, 16));
+    QCOMPARE(table->selectedCells().first()->text(QAccessible::Name),
+             QLocale().toString(QDate(2026, 12, 16), QLocale::LongFormat));
+    QVERIFY(std::any_of(reports().cbegin(), reports().cend(), [&](const Reported& r) {
+        return r.type == QAccessible::Focus && r.role == QAccessible::Cell
+               && table->cellAt(r.row, r.column) == table->selectedCells().first();
+    }));
+    form.close();
+}
+
+void TestAccessible::captionBarCloseBoxIsAButton()
+{
+    QWidget window;
+    window.setGeometry(100, 100, 400, 200);
+    window.setWindowTitle(QStringLiteral("Tasks"));
+    new veltry::TGradientCaption(&window);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* frame = window.findChild<veltry::TCaptionFrame*>();
+    QVERIFY(frame);
+    QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(frame);
+    QCOMPARE(bar->role(), QAccessible::TitleBar);
+    QAccessibleInterface* close = nullptr;
+    for (int i = 0; i < bar->childCount(); ++i)
+        if (bar->child(i)->text(QAccessible::Name) == QLatin1String("Close"))
+            close = bar->child(i);
+    QVERIFY(close);
+    QCOMPARE(close->role(), QAccessible::Button);
+    QVERIFY(!close->rect().isEmpty());
+    close->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QTRY_VERIFY(!window.isVisible());
 }
 
 QTEST_MAIN(TestAccessible)
