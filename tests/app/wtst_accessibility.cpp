@@ -10,6 +10,7 @@
 #include "platform/core/LocaleFormats.h"
 #include "platform/MessageBox.h"
 #include "store/core/Task.h"
+#include "widgets/Accessibility.h"
 #include "widgets/FlatBtn.h"
 #include "widgets/TextGrid.h"
 
@@ -149,6 +150,8 @@ class TestAccessibility : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
+        // As the program does at start, so each case may run alone.
+        installAccessibleWidgets();
         LocaleFormats::setCurrent(LocaleFormats::fromPattern(QStringLiteral("m/d/yy"), QLatin1Char('/')));
     }
     void cleanup()
