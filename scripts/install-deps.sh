@@ -13,6 +13,7 @@ packages=(
   python3-icalendar
   qtkeychain-qt6-dev radicale python3-caldav xandikos
   dbus-daemon python3-dbus python3-gi weston qt6-wayland
+  dbus at-spi2-core python3-pyatspi
 )
 missing=()
 for p in "${packages[@]}"; do

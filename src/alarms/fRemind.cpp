@@ -9,6 +9,7 @@
 #include "tray/TrayIcon.h"
 #include "tray/TrayT1.h"
 #include "widgets/TextGrid.h"
+#include "widgets/Accessibility.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -99,6 +100,8 @@ TfrmReminder::TfrmReminder(TTextGrid* taskGrid, QWidget* parent) : QDialog(paren
     setModal(true);
     setFont(windowFont(8));
     setFixedSize(329, 136);
+    // Screen readers read an alert out as it opens, with its description: the task and when it is due.
+    setAccessibleRole(this, QAccessible::AlertMessage);
 
     Panel1 = sunkenFrame(this, QRect(8, 8, 313, 65));
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -207,6 +210,10 @@ void TfrmReminder::RaiseFor(TaskListHost* owner, int row, int typeIndex)
 
 void TfrmReminder::showEvent(QShowEvent* event)
 {
+    QString due = lblDate->text();
+    if (!lblTime->text().isEmpty())
+        due += (due.isEmpty() ? QString() : QStringLiteral(" ")) + lblTime->text();
+    setAccessibleDescription(due.isEmpty() ? lblTaskName->text() : lblTaskName->text() + QStringLiteral(", due ") + due);
     QDialog::showEvent(event);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();

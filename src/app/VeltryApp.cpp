@@ -11,6 +11,7 @@
 #include "tray/SingleInst.h"
 #include "tray/TrayIcon.h"
 #include "tray/TrayT1.h"
+#include "widgets/Accessibility.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -27,6 +28,7 @@ VeltryApp::VeltryApp()
     // windows carry exactly their own titles.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(AppIcons::programIcon());
+    installAccessibleWidgets();
 }
 
 VeltryApp::~VeltryApp()

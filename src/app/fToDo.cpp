@@ -35,6 +35,7 @@
 #include "tray/TrayT1.h"
 #include "widgets/GridPrint.h"
 #include "widgets/TextGrid.h"
+#include "widgets/TextGridAccessible.h"
 #include "widgets/core/GridFile.h"
 #include "app/core/TaskOrder.h"
 
@@ -193,6 +194,9 @@ void TfrmToDo::setupTaskGrid()
     g->ColumnSize.Key = QStringLiteral(" HKEY_LOCAL_MACHINE\\SOFTWARE\\Veltry\\");
     g->ColumnSize.Section = QStringLiteral("ColumnSize");
     g->setGridImages(&ImageList2);
+    g->setAccessibleName(QStringLiteral("Tasks"));
+    // The first picture is the check mark, the second the notes sign.
+    describeGridPictures(g, TaskCol::Mark, 0, {QString(), QStringLiteral("has notes")});
     for (int c = 0; c < TaskCol::Count; ++c)
         g->setColWidth(c, 64);
     g->OnGetCellColor = [this](TTextGrid*, int row, int col, TGridDrawState state, QColor& brush, TCellFont& font) {
@@ -892,6 +896,13 @@ void TfrmToDo::createToolbar()
         b->setHint(QString::fromLatin1(d.hint));
         const QString help = QString::fromLatin1(d.help);
         b->setOnMouseMove([this, help](TFlatButton*, Qt::KeyboardModifiers, int, int) { setStatusHelp(help); });
+        // Tab stops after the grid, so the keyboard reaches every command without its letter.
+        b->setFocusPolicy(Qt::TabFocus);
+        // The command done, the keyboard goes on in the grid it acted on.
+        connect(b, &TFlatButton::clicked, this, [this, b] {
+            if (focusWidget() == b)
+                TaskGrid->setFocus(Qt::OtherFocusReason);
+        });
         *d.button = b;
     }
     btnChecked->setGroupIndex(1);

@@ -227,6 +227,9 @@ void TfrmAddTask::buildUpperPart()
     // Reachable by Tab, so a keyboard user can open the calendar (Space, or Alt+Down in the date).
     btnShowCal->setFocusPolicy(Qt::TabFocus);
     btnShowCal->setAutoDefault(false);
+    // Captions beside a field name it for screen readers; the picture button has none.
+    Label7->setBuddy(edtDate);
+    btnShowCal->setAccessibleName(QStringLiteral("Show calendar"));
 
     Label9 = makeLabel(QStringLiteral("Category:"), Panel2, 6, 51);
     cboCategory = new QComboBox(Panel2);
@@ -234,6 +237,7 @@ void TfrmAddTask::buildUpperPart()
     cboCategory->setEditable(true);
     cboCategory->setInsertPolicy(QComboBox::NoInsert);
     cboCategory->setGeometry(Label9->geometry().right() + 3, 48, 88, 21);
+    Label9->setBuddy(cboCategory);
 
     Label10 = makeLabel(QStringLiteral("Priority:"), Panel2, cboCategory->geometry().right() + 6, 51);
     edtPriority = new QComboBox(Panel2);
@@ -242,6 +246,7 @@ void TfrmAddTask::buildUpperPart()
     edtPriority->setInsertPolicy(QComboBox::NoInsert);
     edtPriority->addItems({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")});
     edtPriority->setGeometry(Label10->geometry().right() + 3, 48, 39, 21);
+    Label10->setBuddy(edtPriority);
 
     btnOK = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), Panel2);
     btnOK->setObjectName(QStringLiteral("btnOK"));
@@ -281,6 +286,7 @@ void TfrmAddTask::buildLowerPart()
     cboTaskType->addItems({QStringLiteral("one-time"), QStringLiteral("daily"), QStringLiteral("weekly"),
                            QStringLiteral("bi-weekly"), QStringLiteral("monthly")});
     cboTaskType->setGeometry(74, 17, 88, 21);
+    Label3->setBuddy(cboTaskType);
 
     Panel5 = new QFrame(AdvPanel);
     Panel5->setObjectName(QStringLiteral("Panel5"));

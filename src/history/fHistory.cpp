@@ -107,6 +107,7 @@ TfrmTaskHistory::TfrmTaskHistory(QWidget* parent) : QDialog(parent)
     g->ScrollProportional = false;
     g->Navigation = TNavigation{};
     g->ColumnSize.Save = false;
+    g->setAccessibleName(QStringLiteral("Task Log History"));
     for (int c = 1; c < HistCol::Count; ++c)
         g->setColWidth(c, 20);
     g->setAutoSize(true);

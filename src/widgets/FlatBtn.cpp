@@ -11,6 +11,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QShortcutEvent>
+#include <QStyle>
+#include <QStyleOption>
 #include <QTimer>
 
 #include <algorithm>
@@ -677,6 +679,35 @@ bool TFlatButton::event(QEvent *e)
                 click();
             return true;
         }
+    }
+    // A button that takes the focus (a Tab stop) shows it and is pressed with Space or Enter.
+    switch (e->type()) {
+    case QEvent::KeyPress: {
+        const int key = static_cast<QKeyEvent *>(e)->key();
+        if (hasFocus() && (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)
+            && static_cast<QKeyEvent *>(e)->modifiers() == Qt::NoModifier) {
+            click();
+            return true;
+        }
+        break;
+    }
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
+        update();
+        break;
+    case QEvent::Paint:
+        if (hasFocus()) {
+            const bool done = QWidget::event(e);
+            QPainter p(this);
+            QStyleOptionFocusRect option;
+            option.initFrom(this);
+            option.rect = rect().adjusted(2, 2, -2, -2);
+            style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &p, this);
+            return done;
+        }
+        break;
+    default:
+        break;
     }
     return QWidget::event(e);
 }

@@ -19,6 +19,9 @@ public:
 
     // The component is going while the window stays a moment longer: nothing more to paint.
     void detach() { m_owner = nullptr; }
+    TGradientCaption* owner() const { return m_owner; }
+    // Does what a click on the frame button does.
+    void pressButton(TGradientCaption::TFrameButton button);
 
 protected:
     void paintEvent(QPaintEvent* e) override;
@@ -31,7 +34,6 @@ private:
     void beginSelfDrag(QMouseEvent* e, Qt::Edges edges);
     QRect resizedGeometry(const QPoint& delta) const;
     void toggleMaximized();
-    void pressButton(TGradientCaption::TFrameButton button);
 
     TGradientCaption* m_owner;
     TGradientCaption::TFrameButton m_pressed = TGradientCaption::TFrameButton::Close;

@@ -1,4 +1,5 @@
 #include "widgets/PanelMgr.h"
+#include "widgets/PanelMgrAccessible.h"
 
 #include <QAbstractButton>
 #include <QChildEvent>
@@ -428,6 +429,8 @@ void TPanelManager::notifyChange(QWidget* panel)
     if (m_onPanelChange)
         m_onPanelChange(this, panel);
     Q_EMIT panelChanged(guard);
+    if (guard)
+        panelManagerPanelToggled(this, guard);
 }
 
 bool TPanelManager::expandWithEvents(QWidget* panel)

@@ -1,4 +1,5 @@
 #include "widgets/PanelMgr.h"
+#include "widgets/PanelMgrAccessible.h"
 
 #include <QMouseEvent>
 #include <QFocusEvent>
@@ -71,6 +72,7 @@ void TPanelManager::focusInEvent(QFocusEvent* e)
     }
     update();
     QWidget::focusInEvent(e);
+    panelManagerTabFocused(this);
 }
 
 void TPanelManager::focusOutEvent(QFocusEvent* e)
@@ -88,6 +90,7 @@ bool TPanelManager::moveTabFocus(int step)
         return false;
     m_focusPanel = stacked.at(next);
     update();
+    panelManagerTabFocused(this);
     return true;
 }
 

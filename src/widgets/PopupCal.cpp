@@ -1,4 +1,5 @@
 #include "widgets/PopupCal.h"
+#include "widgets/PopupCalAccessible.h"
 
 #include "platform/core/Clock.h"
 
@@ -473,6 +474,7 @@ void TCalForm::moveTo(const QDate& date)
         return;
     m_date = date;
     update();
+    popupCalendarMoved(this);
 }
 
 void TCalForm::stepDays(int days)
@@ -496,6 +498,7 @@ void TCalForm::toggleView()
     m_view = m_view == View::Days ? View::Months : View::Days;
     m_pressPoint.reset();
     update();
+    popupCalendarMoved(this);
 }
 
 void TCalForm::finish(bool accepted)

@@ -2,6 +2,7 @@
 
 #include "platform/core/AppError.h"
 #include "widgets/GridHint.h"
+#include "widgets/TextGridAccessible.h"
 
 #include <QScrollBar>
 #include <algorithm>
@@ -80,6 +81,7 @@ void TTextGrid::setRowCount(int n)
     m_anchorRow = std::min(m_anchorRow, std::max(0, RowCount() - 1));
     updateScrollBars();
     viewport()->update();
+    gridAccessibleReset(this);
 }
 
 void TTextGrid::setFixedCols(int n)
@@ -208,6 +210,7 @@ void TTextGrid::moveCurrent(int displayCol, int row, bool extend)
     viewport()->update();
     if (changed)
         Q_EMIT currentCellChanged(m_col, m_row);
+    gridAccessibleCurrentMoved(this, changed);
 }
 
 void TTextGrid::cellSelected()
@@ -332,6 +335,7 @@ void TTextGrid::rowsMoved()
         setValidationBase();
     updateScrollBars();
     viewport()->update();
+    gridAccessibleReset(this);
 }
 
 void TTextGrid::InsertRows(int row, int count)

@@ -1,4 +1,5 @@
 #include "widgets/TextGrid.h"
+#include "widgets/TextGridAccessible.h"
 
 #include <QFontMetrics>
 #include <QLayout>
@@ -37,6 +38,7 @@ void TTextGrid::columnsChanged()
     if (m_baseValid && m_baseCol >= RealColCount())
         m_baseValid = false;
     widthsChanged();
+    gridAccessibleReset(this);
 }
 
 void TTextGrid::syncDisplayWidths()
