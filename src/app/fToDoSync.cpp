@@ -1,0 +1,348 @@
+// The task window's links to other copies of the list: the calendar server's sync and the
+// list shared through a folder, whose saves and reloads merge.
+
+#include "app/fToDo.h"
+#include "app/fToDo_p.h"
+
+#include "app/AppIcons.h"
+#include "app/HelpViewer.h"
+#include "app/fAbout.h"
+#include "app/core/Version.h"
+#include "config/fhotkeys.h"
+#include "editing/fAddTask.h"
+#include "widgets/FlatBtn.h"
+#include "widgets/GradCap.h"
+
+#include "alarms/core/AlarmScheduler.h"
+#include "alarms/fRemind.h"
+#include "config/fPrefs2.h"
+#include "history/fAdvSort.h"
+#include "history/fFind.h"
+#include "history/fHistory.h"
+#include "history/TaskLogGrid.h"
+#include "history/gridprev.h"
+#include "store/fExport.h"
+#include "store/fImport.h"
+#include "platform/MessageBox.h"
+#include "platform/core/AppError.h"
+#include "platform/core/Autostart.h"
+#include "platform/core/Clock.h"
+#include "platform/core/ConfigStore.h"
+#include "platform/core/DataPaths.h"
+#include "platform/core/FileSafety.h"
+#include "platform/core/LocaleFormats.h"
+#include "platform/core/ScreenFit.h"
+#include "store/core/SharedList.h"
+#include "store/core/Task.h"
+#include "sync/TaskListSync.h"
+#include "tray/TrayIcon.h"
+#include "tray/TrayT1.h"
+#include "widgets/GridPrint.h"
+#include "widgets/TextGrid.h"
+#include "widgets/TextGridAccessible.h"
+#include "widgets/core/GridFile.h"
+#include "app/core/TaskOrder.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QSet>
+#include <QMenuBar>
+#include <QShortcut>
+#include <QMouseEvent>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <algorithm>
+#include <cmath>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLayout>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace veltry {
+
+// One task row as the calendar server's sync sees it.
+sync::TaskRow taskRow(const CellStore& cells, int row)
+{
+    sync::TaskRow task;
+    for (int c = 0; c < TaskCol::Count && c < cells.columnCount(); ++c)
+        task[size_t(c)] = cells.cell(c, row);
+    return task;
+}
+
+void TfrmToDo::setupSync()
+{
+    if (!m_sync) {
+        sync::SyncEngine::Host host;
+        host.rows = [this] {
+            std::vector<sync::TaskRow> rows;
+            const CellStore& cells = TaskGrid->cellStore();
+            rows.reserve(size_t(std::max(0, cells.rowCount() - 1)));
+            for (int r = 1; r < cells.rowCount(); ++r) {
+                sync::TaskRow row = taskRow(cells, r);
+                // An empty list's placeholder row is no task.
+                if (std::any_of(row.begin(), row.end(), [](const QString& cell) { return !cell.isEmpty(); }))
+                    rows.push_back(std::move(row));
+            }
+            return rows;
+        };
+        host.mayChange = [this] { return syncMayChangeList(); };
+        host.replaceRows = [this](const std::vector<sync::TaskRow>& rows) { return replaceTaskRows(rows); };
+        m_sync = new sync::TaskListSync(std::move(host), this);
+        connect(m_sync, &sync::TaskListSync::statusChanged, this, [this](const QString& text) {
+            const bool showingStatus = statusPanels[2]->text() == m_syncStatus;
+            m_syncStatus = text;
+            if (showingStatus)
+                statusPanels[2]->setText(text);
+        });
+        m_prefs->setSyncProber(&sync::TaskListSync::probe);
+        // Once the password is stored, so the new settings start with it.
+        connect(m_prefs, &TfrmPrefs::syncServerChanged, this, [this] {
+            m_sync->configure(m_settings.SyncUrl, m_settings.SyncUser, m_settings.SyncEnabled);
+        });
+    }
+    m_sync->configure(m_settings.SyncUrl, m_settings.SyncUser, m_settings.SyncEnabled);
+}
+
+bool TfrmToDo::syncMayChangeList() const
+{
+    // A reminder, the add/edit dialog or an open cell edit refer to rows by number.
+    return m_created && !m_inAlarmPass && !TaskGrid->EditorMode() && !QApplication::activeModalWidget()
+        && !QApplication::activePopupWidget();
+}
+
+bool TfrmToDo::replaceTaskRows(const std::vector<sync::TaskRow>& rows)
+{
+    const CellStore& old = TaskGrid->cellStore();
+    // The current task stays current wherever it moved to.
+    const int currentRow = TaskGrid->Row();
+    const QString currentUid = currentRow > 0 && currentRow < old.rowCount() && old.columnCount() > TaskCol::Reserved
+        ? old.cell(TaskCol::Reserved, currentRow)
+        : QString();
+    CellStore cells;
+    cells.setColumnCount(std::max<int>(TaskCol::Count, old.columnCount()));
+    cells.setRowCount(int(std::max<size_t>(rows.size(), 1)) + 1);
+    for (int c = 0; c < cells.columnCount(); ++c)
+        cells.setCellUtf8(c, 0, old.cellUtf8(c, 0));
+    int newCurrent = currentRow;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const int r = int(i) + 1;
+        for (int c = 0; c < TaskCol::Count; ++c)
+            cells.setCell(c, r, rows[i][size_t(c)]);
+        if (!currentUid.isEmpty() && rows[i][TaskCol::Reserved] == currentUid)
+            newCurrent = r;
+    }
+    TaskGrid->replaceCells(std::move(cells));
+    if (newCurrent > 0 && newCurrent < TaskGrid->RowCount())
+        TaskGrid->setRow(newCurrent);
+    attachTaskImages();
+    UpdateTaskCount();
+    UpdateChecked();
+    TaskGrid->viewport()->update();
+    m_applyingSync = true;
+    const bool saved = SaveTaskList();
+    m_applyingSync = false;
+    return saved;
+}
+
+void TfrmToDo::LoadDataFiles()
+{
+    const QString dir = dataDirectory();
+    if (loadGridFile(TaskGrid, dir + kTaskListFileName, false))
+        attachTaskImages();
+    if (QFile::exists(dir + kHistoryFileName))
+        loadGridFile(m_history->TaskHistoryGrid, dir + kHistoryFileName, false);
+    RecordFileTimes();
+    m_shared.reset();  // what the new folder's files hold is agreed anew
+    setupSharedList();
+    UpdateTaskCount();
+    UpdateChecked();
+}
+
+// --- a list shared through a folder ------------------------------------------------------------
+
+namespace {
+// Normally another copy holds the lock for a few milliseconds; a save waits this long for it at
+// once, then tries again from a timer, and says so in the status bar after ten seconds.
+constexpr int kSharedLockWaitMs = 2000;
+constexpr int kSharedRetryMs = 250;
+constexpr int kSharedWaitToldMs = 10000;
+// At the end there is no later try: wait longer, then the list goes to a file of its own.
+constexpr int kSharedExitLockWaitMs = 10000;
+} // namespace
+
+bool TfrmToDo::sharedListActive() const
+{
+    // A move to another folder is saved plainly; the new folder's files are agreed afterwards.
+    return m_shared && m_settings.Networkable && m_shared->directory() == dataDirectory();
+}
+
+void TfrmToDo::setupSharedList()
+{
+    if (!m_sharedRetry) {
+        m_sharedRetry = new QTimer(this);
+        m_sharedRetry->setInterval(kSharedRetryMs);
+        connect(m_sharedRetry, &QTimer::timeout, this, [this] { saveSharedTaskList(false, true); });
+    }
+    if (!m_settings.Networkable) {
+        m_shared.reset();
+        m_sharedRetry->stop();
+        setSharedStatus(QString());
+        m_history->setSaver(nullptr);
+        return;
+    }
+    if (m_shared && m_shared->directory() == dataDirectory())
+        return;
+    m_sharedRetry->stop();
+    setSharedStatus(QString());
+    m_shared = std::make_shared<shared::SharedList>(dataDirectory());
+    std::optional<CellStore> unsaved;
+    TaskGrid->editCells([&](CellStore& cells) { unsaved = m_shared->agree(cells, m_history->TaskHistoryGrid->cellStore()); });
+    // The history window outlives this one at the end, so its saver holds the shared list itself.
+    m_history->setSaver([list = m_shared, grid = m_history->TaskHistoryGrid](const QString& directory) {
+        if (directory != list->directory()) {
+            grid->SaveToFile(directory + kHistoryFileName);
+            return;
+        }
+        // Logging saves the task list right after: both reach their files under one hold of
+        // the lock, let go once the command is done.
+        shared::SharedList::Outcome o = list->saveHistory(grid->cellStore(), kSharedLockWaitMs, true);
+        if (o.status != shared::SharedList::Outcome::Done)
+            throw AppError(o.error);
+        QTimer::singleShot(0, [weak = std::weak_ptr<shared::SharedList>(list)] {
+            if (auto held = weak.lock())
+                held->fileLock().unlock();
+        });
+        if (o.cells)
+            grid->replaceCells(std::move(*o.cells));
+    });
+    // What could not reach the file at the last end joins it now.
+    if (unsaved) {
+        showMergedTasks(std::move(*unsaved));
+        SaveTaskList();
+    }
+}
+
+bool TfrmToDo::saveSharedTaskList(bool atExit, bool retrying)
+{
+    using Outcome = shared::SharedList::Outcome;
+    // A save already waiting takes this change too: it reads the grid when it runs.
+    if (!atExit && !retrying && m_sharedRetry->isActive())
+        return true;
+    if (!sharedListActive()) {
+        m_sharedRetry->stop();
+        setSharedStatus(QString());
+        return SaveTaskList();
+    }
+    // At the end the grid may take the merged list whatever holds rows by number: nothing acts
+    // on them any more.
+    const bool mayChange = atExit || syncMayChangeList();
+    // While a dialog holds rows by number a retry would only read and merge in vain.
+    if (retrying && !mayChange)
+        return true;
+    const int wait = atExit ? kSharedExitLockWaitMs : retrying ? 0 : kSharedLockWaitMs;
+    Outcome o = m_shared->saveTasks(TaskGrid->cellStore(), mayChange, wait);
+    if (!o.notice.isEmpty())
+        MessageBox::showError(this, o.notice);
+    switch (o.status) {
+    case Outcome::Done:
+        m_sharedRetry->stop();
+        setSharedStatus(QString());
+        m_watch.recordTaskList(dataDirectory());
+        // Whatever reached the file must be in the grid too, or the next save would drop it.
+        if (o.cells)
+            showMergedTasks(std::move(*o.cells));
+        if (m_sync && !m_applyingSync)
+            m_sync->listSaved();
+        return true;
+    case Outcome::Busy:
+    case Outcome::Deferred:
+        if (atExit)
+            throw AppError(QStringLiteral("Could not save \"%1\": the shared list is in use by %2.")
+                               .arg(dataDirectory() + kTaskListFileName, m_shared->fileLock().holderText()));
+        if (!m_sharedRetry->isActive()) {
+            m_sharedWaiting.start();
+            m_sharedRetry->start();
+        }
+        if (o.status == Outcome::Busy && m_sharedWaiting.elapsed() >= kSharedWaitToldMs)
+            setSharedStatus(QStringLiteral("Waiting to save: the shared list is in use by %1")
+                                .arg(m_shared->fileLock().holderText()));
+        return true;
+    case Outcome::Failed:
+        break;
+    }
+    m_sharedRetry->stop();
+    setSharedStatus(QString());
+    if (atExit)
+        throw AppError(o.error);
+    MessageBox::showError(this, o.error
+                                    + QStringLiteral("\n\nYour tasks are still in the list; they will be saved "
+                                                     "again with the next change or at exit."));
+    return false;
+}
+
+void TfrmToDo::reloadSharedFiles()
+{
+    // A save waiting for the lock merges the file itself; a dialog or an open edit holds rows by
+    // number, so the check waits for them (the file times stay unrecorded until then).
+    if (m_sharedRetry->isActive() || !syncMayChangeList())
+        return;
+    const QString dir = dataDirectory();
+    if (fileStamp(dir + kTaskListFileName) == m_watch.taskListStamp()
+        && fileStamp(dir + kHistoryFileName) == m_watch.historyStamp())
+        return;
+    // Read under the lock: another copy's logging writes both files before it lets go. A folder
+    // where no lock can be made (read-only) is read all the same.
+    if (!m_shared->fileLock().tryLock() && m_shared->fileLock().error().isEmpty())
+        return;
+    const auto release = qScopeGuard([this] { m_shared->fileLock().unlock(); });
+    if (m_watch.taskListChanged(dir)) {
+        shared::SharedList::Outcome o = m_shared->reloadTasks(TaskGrid->cellStore());
+        if (o.cells)
+            showMergedTasks(std::move(*o.cells));
+    }
+    if (m_watch.historyChanged(dir)) {
+        shared::SharedList::Outcome o = m_shared->reloadHistory(m_history->TaskHistoryGrid->cellStore());
+        if (o.cells)
+            m_history->TaskHistoryGrid->replaceCells(std::move(*o.cells));
+    }
+}
+
+void TfrmToDo::showMergedTasks(CellStore&& cells)
+{
+    const CellStore& old = TaskGrid->cellStore();
+    const int currentRow = TaskGrid->Row();
+    const QString currentUid = currentRow > 0 && currentRow < old.rowCount() ? old.cell(TaskCol::Reserved, currentRow) : QString();
+    int newCurrent = currentRow;
+    if (!currentUid.isEmpty())
+        for (int r = 1; r < cells.rowCount(); ++r)
+            if (cells.cell(TaskCol::Reserved, r) == currentUid)
+                newCurrent = r;
+    TaskGrid->replaceCells(std::move(cells));
+    if (newCurrent > 0 && newCurrent < TaskGrid->RowCount())
+        TaskGrid->setRow(newCurrent);
+    attachTaskImages();
+    UpdateTaskCount();
+    UpdateChecked();
+    TaskGrid->viewport()->update();
+}
+
+void TfrmToDo::setSharedStatus(const QString& text)
+{
+    if (text == m_sharedStatus)
+        return;
+    m_sharedStatus = text;
+    statusPanels[2]->setText(text.isEmpty() ? m_syncStatus : text);
+}
+
+} // namespace veltry
