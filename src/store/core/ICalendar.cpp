@@ -1,4 +1,5 @@
 #include "store/core/ICalendar.h"
+#include "store/core/ICalendar_p.h"
 
 #include "app/core/Version.h"
 #include "platform/core/AppError.h"
@@ -7,14 +8,12 @@
 #include "store/core/Task.h"
 
 #include <QSaveFile>
-#include <QScopeGuard>
 #include <QSet>
 #include <QUuid>
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <optional>
-#include <string>
 #include <vector>
 
 #include <libical/ical.h>
@@ -22,17 +21,6 @@
 namespace veltry::ICalendar {
 
 namespace {
-
-// The calendar library frees a component together with everything inside it.
-struct ComponentDeleter
-{
-    void operator()(icalcomponent* c) const { icalcomponent_free(c); }
-};
-using Component = std::unique_ptr<icalcomponent, ComponentDeleter>;
-
-// Calendars nest three deep (calendar, to-do, alarm); the library frees components recursively,
-// so a file nesting thousands deep would overflow the stack.
-constexpr int kMaxNesting = 16;
 
 const QString kNoSummary = QStringLiteral("(no summary)");
 const char kPriorityProperty[] = "X-VELTRY-PRIORITY";
@@ -64,208 +52,6 @@ QString cellText(const char* utf8, bool multiLine)
     if (multiLine)
         text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     return text;
-}
-
-icaltimetype utcTime(const QDateTime& at)
-{
-    return icaltime_from_timet_with_zone(time_t(at.toSecsSinceEpoch()), 0, icaltimezone_get_utc_timezone());
-}
-
-icaltimetype dateValue(const QDate& date)
-{
-    icaltimetype t = icaltime_null_date();
-    t.year = date.year();
-    t.month = date.month();
-    t.day = date.day();
-    return t;
-}
-
-// A local time with no zone attached: it means the same wall-clock time wherever it is read.
-icaltimetype floatingTime(const QDate& date, const QTime& time)
-{
-    icaltimetype t = icaltime_null_time();
-    t.year = date.year();
-    t.month = date.month();
-    t.day = date.day();
-    t.hour = time.hour();
-    t.minute = time.minute();
-    return t;
-}
-
-QDate dateOf(const icaltimetype& t)
-{
-    return QDate(t.year, t.month, t.day);
-}
-
-// The TZID parameter of a property, or empty.
-QByteArray tzidOf(icalproperty* p)
-{
-    icalparameter* param = p ? icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER) : nullptr;
-    const char* tzid = param ? icalparameter_get_tzid(param) : nullptr;
-    return tzid ? QByteArray(tzid) : QByteArray();
-}
-
-// The zone a TZID names when the calendar holds no VTIMEZONE of that name and the calendar
-// library knows none by it: a Windows name (as Windows and Exchange clients write them) through
-// Qt's table, else a name Qt knows itself; invalid when neither knows it.
-QTimeZone zoneNamed(const QByteArray& tzid)
-{
-    if (tzid.isEmpty())
-        return {};
-    const QByteArray iana = QTimeZone::windowsIdToDefaultIanaId(tzid);
-    if (!iana.isEmpty())
-        if (const QTimeZone zone(iana); zone.isValid())
-            return zone;
-    if (QTimeZone::isTimeZoneIdAvailable(tzid))
-        return QTimeZone(tzid);
-    return {};
-}
-
-// A date-time value as a moment in `local`. Its zone is the calendar's own VTIMEZONE or the
-// library's zone of that name (both already in `t`), else the zone `tzid` names for Qt; a value
-// in no zone at all is floating and taken as it stands.
-QDateTime localMoment(icaltimetype t, const QTimeZone& local, const QByteArray& tzid = {})
-{
-    const bool floating = t.zone == nullptr && !icaltime_is_utc(t);
-    const QTimeZone named = floating ? zoneNamed(tzid) : QTimeZone();
-    if (!floating)
-        t = icaltime_convert_to_zone(t, icaltimezone_get_utc_timezone());
-    const QDate date = dateOf(t);
-    const QTime time(t.hour, t.minute, t.second);
-    if (!date.isValid() || !time.isValid())
-        return {};
-    if (named.isValid())
-        return QDateTime(date, time, named).toTimeZone(local);
-    if (floating)
-        return QDateTime(date, time, local);
-    return QDateTime(date, time, QTimeZone::utc()).toTimeZone(local);
-}
-
-// The zone a due time is written in: the system's for a new task (so other programs show the
-// moment meant, and the zone's name), and for an edit the to-do's own.
-struct DueZone
-{
-    enum Kind { System, Utc, Floating, Named } kind = System;
-    QByteArray tzid;               // Named: the TZID as the to-do names it
-    icaltimezone* ical = nullptr;  // Named: the zone the calendar (or the library) defines by it,
-    QTimeZone qt;                  // or else the one Qt knows by it
-};
-
-// The zone of the system's time zone that due times were written in, and from when on they
-// need its definition.
-struct ZoneUse
-{
-    QByteArray tzid;
-    icaltimezone* zone = nullptr;
-    QDateTime earliest;
-};
-
-// The system's zone as the calendar names it: the library's definition of its name, or UTC
-// where the library has none (an offset without a name) or the zone is UTC itself.
-DueZone systemZone(const QTimeZone& local)
-{
-    DueZone zone;
-    const QByteArray id = local.id();
-    icaltimezone* builtin = id.isEmpty() ? nullptr : icaltimezone_get_builtin_timezone(id.constData());
-    if (!builtin || builtin == icaltimezone_get_utc_timezone()) {
-        zone.kind = DueZone::Utc;
-        return zone;
-    }
-    zone.kind = DueZone::Named;
-    zone.tzid = id;
-    zone.ical = builtin;
-    return zone;
-}
-
-// The zone the to-do's due time is in (its start's, when it has a duration instead).
-DueZone dueZoneOf(icalcomponent* todo)
-{
-    icalproperty* p = icalcomponent_get_first_property(todo, ICAL_DUE_PROPERTY);
-    if (!p)
-        p = icalcomponent_get_first_property(todo, ICAL_DTSTART_PROPERTY);
-    DueZone zone;
-    if (!p)
-        return zone;
-    const icaltimetype t = icalproperty_get_datetime_with_component(p, todo);
-    if (icaltime_is_null_time(t) || t.is_date)
-        return zone;
-    if (icaltime_is_utc(t)) {
-        zone.kind = DueZone::Utc;
-        return zone;
-    }
-    const QByteArray tzid = tzidOf(p);
-    if (tzid.isEmpty()) {
-        zone.kind = DueZone::Floating;
-        return zone;
-    }
-    if (t.zone) {
-        zone.kind = DueZone::Named;
-        zone.tzid = tzid;
-        zone.ical = const_cast<icaltimezone*>(t.zone);
-    } else if (const QTimeZone named = zoneNamed(tzid); named.isValid()) {
-        zone.kind = DueZone::Named;
-        zone.tzid = tzid;
-        zone.qt = named;
-    }
-    return zone;
-}
-
-// The DUE of a date, and a time meant in `context.local`, written in `zone`; a use of the
-// system's zone is noted in `use`.
-icalproperty* dueProperty(const QDate& date, const std::optional<QTime>& time, const Context& context,
-                          DueZone zone, ZoneUse* use)
-{
-    if (!time)
-        return icalproperty_new_due(dateValue(date));
-    const QDateTime moment(date, *time, context.local);
-    if (zone.kind == DueZone::System) {
-        zone = systemZone(context.local);
-        if (zone.kind == DueZone::Named && use) {
-            use->tzid = zone.tzid;
-            use->zone = zone.ical;
-            if (!use->earliest.isValid() || moment < use->earliest)
-                use->earliest = moment;
-        }
-    }
-    switch (zone.kind) {
-    case DueZone::Utc:
-        return icalproperty_new_due(utcTime(moment));
-    case DueZone::Floating:
-        return icalproperty_new_due(floatingTime(date, *time));
-    default:
-        break;
-    }
-    icaltimetype wall;
-    if (zone.ical) {
-        wall = icaltime_convert_to_zone(utcTime(moment), zone.ical);
-        wall.zone = nullptr;
-    } else {
-        const QDateTime there = moment.toTimeZone(zone.qt);
-        wall = floatingTime(there.date(), there.time());
-    }
-    icalproperty* p = icalproperty_new_due(wall);
-    icalproperty_add_parameter(p, icalparameter_new_tzid(zone.tzid.constData()));
-    return p;
-}
-
-// The definition of the system's zone the due times use, in `calendar` unless it has one of
-// that name already; only its rules from the earliest due time on.
-void addZoneDefinition(icalcomponent* calendar, const ZoneUse& use)
-{
-    if (!use.zone || !calendar)
-        return;
-    for (icalcomponent* c = icalcomponent_get_first_component(calendar, ICAL_VTIMEZONE_COMPONENT); c;
-         c = icalcomponent_get_next_component(calendar, ICAL_VTIMEZONE_COMPONENT)) {
-        icalproperty* p = icalcomponent_get_first_property(c, ICAL_TZID_PROPERTY);
-        if (p && use.tzid == icalproperty_get_tzid(p))
-            return;
-    }
-    icalcomponent* definition = icalcomponent_new_clone(icaltimezone_get_component(use.zone));
-    // The library names its own zones with a prefix; the other programs know the plain name.
-    if (icalproperty* p = icalcomponent_get_first_property(definition, ICAL_TZID_PROPERTY))
-        icalproperty_set_tzid(p, use.tzid.constData());
-    icaltimezone_truncate_vtimezone(definition, utcTime(use.earliest), icaltime_null_time(), 1);
-    icalcomponent_add_component(calendar, definition);
 }
 
 const QString kRepeatsPrefix = QStringLiteral("Repeats: ");
@@ -570,38 +356,6 @@ void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& cont
     set(TaskCol::Mark, done ? kCheckedMark : QString());
 }
 
-// The library's complaint about the first damaged line it met, or null.
-const char* firstError(icalcomponent* c)
-{
-    if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_XLICERROR_PROPERTY))
-        return icalproperty_get_xlicerror(p);
-    for (icalcomponent* child = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT); child;
-         child = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT))
-        if (const char* e = firstError(child))
-            return e;
-    return nullptr;
-}
-
-void checkNesting(QByteArrayView bytes)
-{
-    int depth = 0;
-    qsizetype pos = 0;
-    while (pos < bytes.size()) {
-        qsizetype end = bytes.indexOf('\n', pos);
-        if (end < 0)
-            end = bytes.size();
-        // A folded line goes on with a blank, so a line that starts with BEGIN: opens a component.
-        const QByteArrayView line = bytes.sliced(pos, end - pos);
-        if (line.size() >= 6 && qstrnicmp(line.data(), "BEGIN:", 6) == 0) {
-            if (++depth > kMaxNesting)
-                throw AppError(QStringLiteral("The calendar nests its parts more than %1 deep.").arg(kMaxNesting));
-        } else if (line.size() >= 4 && qstrnicmp(line.data(), "END:", 4) == 0 && depth > 0) {
-            --depth;
-        }
-        pos = end + 1;
-    }
-}
-
 } // namespace
 
 Context::Context()
@@ -662,137 +416,6 @@ void saveToFile(const CellStore& taskList, const QString& path, const Context& c
     if (!file.commit())
         throw AppError(QStringLiteral("Could not save \"%1\": %2").arg(path, file.errorString()));
 }
-
-namespace {
-
-// The library looks for the end of a property's parameters anew for each parameter, so a line
-// costs their number times its length; no calendar gives a property anywhere near this many.
-constexpr int kMaxParameters = 64;
-
-// The parameters of a content line as the library splits them: semicolons before the first
-// colon, neither inside quotes; a character after a backslash, and the first one, count for
-// neither.
-int parameterCount(const std::string& line)
-{
-    int count = 0;
-    bool quoted = false;
-    for (size_t i = 1; i < line.size(); ++i) {
-        if (line[i - 1] == '\\')
-            continue;
-        const char c = line[i];
-        if (c == '"')
-            quoted = !quoted;
-        else if (!quoted && c == ':')
-            break;
-        else if (!quoted && c == ';')
-            ++count;
-    }
-    return count;
-}
-
-struct ParserDeleter
-{
-    void operator()(icalparser* p) const { icalparser_free(p); }
-};
-
-// The calendar library's tree of `bytes`, or null. The library's own line reader looks for the
-// end of a line anew for every 80 bytes it takes, which makes one long line cost its length
-// squared (minutes for a few megabytes); here the lines are cut and unfolded in one pass and
-// handed to the library whole. A line ends at LF, CR LF or a lone CR; one that starts with a
-// blank or a TAB goes on with the line before it.
-icalcomponent* parseLines(QByteArrayView bytes)
-{
-    std::unique_ptr<icalparser, ParserDeleter> parser(icalparser_new());
-    const icalerrorstate malformed = icalerror_get_error_state(ICAL_MALFORMEDDATA_ERROR);
-    icalerror_set_error_state(ICAL_MALFORMEDDATA_ERROR, ICAL_ERROR_NONFATAL);
-    const auto restore = qScopeGuard([malformed] { icalerror_set_error_state(ICAL_MALFORMEDDATA_ERROR, malformed); });
-
-    Component root;
-    auto collect = [&root](icalcomponent* c) {
-        // Several calendars in a row go under one root, as the library's own reader puts them.
-        if (!root) {
-            root.reset(c);
-        } else {
-            if (icalcomponent_isa(root.get()) != ICAL_XROOT_COMPONENT) {
-                icalcomponent* all = icalcomponent_new(ICAL_XROOT_COMPONENT);
-                icalcomponent_add_component(all, root.release());
-                root.reset(all);
-            }
-            icalcomponent_add_component(root.get(), c);
-        }
-    };
-    std::string line;
-    int lineNumber = 0;  // of the file, where the content line starts
-    auto flush = [&] {
-        // Trailing blanks and line ends are not part of the value, as the library reads it.
-        while (!line.empty() && (line.back() == ' ' || line.back() == '\t'))
-            line.pop_back();
-        if (line.empty())
-            return;
-        if (parameterCount(line) > kMaxParameters)
-            throw AppError(QStringLiteral("Line %1 of the calendar gives a property more than %2 parameters.")
-                               .arg(lineNumber)
-                               .arg(kMaxParameters));
-        if (icalcomponent* c = icalparser_add_line(parser.get(), line.data()))
-            collect(c);
-        line.clear();
-    };
-
-    const char* const data = bytes.data();
-    const qsizetype size = bytes.size();
-    qsizetype pos = 0;
-    int physical = 0;
-    while (pos < size) {
-        ++physical;
-        qsizetype end = pos;
-        while (end < size && data[end] != '\n' && data[end] != '\r')
-            ++end;
-        const char* start = data + pos;
-        qsizetype length = end - pos;
-        if (length > 0 && (*start == ' ' || *start == '\t')) {
-            ++start;  // a folded line: its first blank is the fold
-            --length;
-        } else {
-            flush();
-            lineNumber = physical;
-        }
-        line.append(start, size_t(length));
-        pos = end;
-        if (pos < size && data[pos] == '\r') {
-            ++pos;
-            if (pos < size && data[pos] == '\n')
-                ++pos;
-        } else if (pos < size) {
-            ++pos;  // LF
-        }
-    }
-    flush();
-    return root.release();
-}
-
-// The calendar library's tree of `bytes`, checked; throws AppError on a damaged calendar.
-Component parseCalendar(QByteArrayView bytes)
-{
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes = bytes.sliced(3);
-    // The library reads up to the first NUL and would take the rest as missing.
-    if (const qsizetype nul = bytes.indexOf('\0'); nul >= 0)
-        throw AppError(QStringLiteral("The file holds a NUL byte at offset %1; a calendar is text.").arg(nul));
-    checkNesting(bytes);
-
-    icalerror_clear_errno();
-    Component root(parseLines(bytes));
-    if (!root) {
-        throw AppError(icalerrno != ICAL_NO_ERROR
-                           ? QString::fromUtf8(icalerror_strerror(icalerrno))
-                           : QStringLiteral("The file holds no complete calendar (BEGIN:VCALENDAR to END:VCALENDAR)."));
-    }
-    if (const char* error = firstError(root.get()))
-        throw AppError(QString::fromUtf8(error));
-    return root;
-}
-
-} // namespace
 
 Tasks decode(QByteArrayView bytes, const Context& context)
 {

@@ -1,0 +1,177 @@
+#include "store/core/ICalendar_p.h"
+
+#include "platform/core/AppError.h"
+
+#include <QScopeGuard>
+#include <string>
+
+namespace veltry::ICalendar {
+
+namespace {
+
+// Calendars nest three deep (calendar, to-do, alarm); the library frees components recursively,
+// so a file nesting thousands deep would overflow the stack.
+constexpr int kMaxNesting = 16;
+
+// The library's complaint about the first damaged line it met, or null.
+const char* firstError(icalcomponent* c)
+{
+    if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_XLICERROR_PROPERTY))
+        return icalproperty_get_xlicerror(p);
+    for (icalcomponent* child = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT); child;
+         child = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT))
+        if (const char* e = firstError(child))
+            return e;
+    return nullptr;
+}
+
+void checkNesting(QByteArrayView bytes)
+{
+    int depth = 0;
+    qsizetype pos = 0;
+    while (pos < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', pos);
+        if (end < 0)
+            end = bytes.size();
+        // A folded line goes on with a blank, so a line that starts with BEGIN: opens a component.
+        const QByteArrayView line = bytes.sliced(pos, end - pos);
+        if (line.size() >= 6 && qstrnicmp(line.data(), "BEGIN:", 6) == 0) {
+            if (++depth > kMaxNesting)
+                throw AppError(QStringLiteral("The calendar nests its parts more than %1 deep.").arg(kMaxNesting));
+        } else if (line.size() >= 4 && qstrnicmp(line.data(), "END:", 4) == 0 && depth > 0) {
+            --depth;
+        }
+        pos = end + 1;
+    }
+}
+
+// The library looks for the end of a property's parameters anew for each parameter, so a line
+// costs their number times its length; no calendar gives a property anywhere near this many.
+constexpr int kMaxParameters = 64;
+
+// The parameters of a content line as the library splits them: semicolons before the first
+// colon, neither inside quotes; a character after a backslash, and the first one, count for
+// neither.
+int parameterCount(const std::string& line)
+{
+    int count = 0;
+    bool quoted = false;
+    for (size_t i = 1; i < line.size(); ++i) {
+        if (line[i - 1] == '\\')
+            continue;
+        const char c = line[i];
+        if (c == '"')
+            quoted = !quoted;
+        else if (!quoted && c == ':')
+            break;
+        else if (!quoted && c == ';')
+            ++count;
+    }
+    return count;
+}
+
+struct ParserDeleter
+{
+    void operator()(icalparser* p) const { icalparser_free(p); }
+};
+
+// The calendar library's tree of `bytes`, or null. The library's own line reader looks for the
+// end of a line anew for every 80 bytes it takes, which makes one long line cost its length
+// squared (minutes for a few megabytes); here the lines are cut and unfolded in one pass and
+// handed to the library whole. A line ends at LF, CR LF or a lone CR; one that starts with a
+// blank or a TAB goes on with the line before it.
+icalcomponent* parseLines(QByteArrayView bytes)
+{
+    std::unique_ptr<icalparser, ParserDeleter> parser(icalparser_new());
+    const icalerrorstate malformed = icalerror_get_error_state(ICAL_MALFORMEDDATA_ERROR);
+    icalerror_set_error_state(ICAL_MALFORMEDDATA_ERROR, ICAL_ERROR_NONFATAL);
+    const auto restore = qScopeGuard([malformed] { icalerror_set_error_state(ICAL_MALFORMEDDATA_ERROR, malformed); });
+
+    Component root;
+    auto collect = [&root](icalcomponent* c) {
+        // Several calendars in a row go under one root, as the library's own reader puts them.
+        if (!root) {
+            root.reset(c);
+        } else {
+            if (icalcomponent_isa(root.get()) != ICAL_XROOT_COMPONENT) {
+                icalcomponent* all = icalcomponent_new(ICAL_XROOT_COMPONENT);
+                icalcomponent_add_component(all, root.release());
+                root.reset(all);
+            }
+            icalcomponent_add_component(root.get(), c);
+        }
+    };
+    std::string line;
+    int lineNumber = 0;  // of the file, where the content line starts
+    auto flush = [&] {
+        // Trailing blanks and line ends are not part of the value, as the library reads it.
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\t'))
+            line.pop_back();
+        if (line.empty())
+            return;
+        if (parameterCount(line) > kMaxParameters)
+            throw AppError(QStringLiteral("Line %1 of the calendar gives a property more than %2 parameters.")
+                               .arg(lineNumber)
+                               .arg(kMaxParameters));
+        if (icalcomponent* c = icalparser_add_line(parser.get(), line.data()))
+            collect(c);
+        line.clear();
+    };
+
+    const char* const data = bytes.data();
+    const qsizetype size = bytes.size();
+    qsizetype pos = 0;
+    int physical = 0;
+    while (pos < size) {
+        ++physical;
+        qsizetype end = pos;
+        while (end < size && data[end] != '\n' && data[end] != '\r')
+            ++end;
+        const char* start = data + pos;
+        qsizetype length = end - pos;
+        if (length > 0 && (*start == ' ' || *start == '\t')) {
+            ++start;  // a folded line: its first blank is the fold
+            --length;
+        } else {
+            flush();
+            lineNumber = physical;
+        }
+        line.append(start, size_t(length));
+        pos = end;
+        if (pos < size && data[pos] == '\r') {
+            ++pos;
+            if (pos < size && data[pos] == '\n')
+                ++pos;
+        } else if (pos < size) {
+            ++pos;  // LF
+        }
+    }
+    flush();
+    return root.release();
+}
+
+} // namespace
+
+// The calendar library's tree of `bytes`, checked; throws AppError on a damaged calendar.
+Component parseCalendar(QByteArrayView bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes = bytes.sliced(3);
+    // The library reads up to the first NUL and would take the rest as missing.
+    if (const qsizetype nul = bytes.indexOf('\0'); nul >= 0)
+        throw AppError(QStringLiteral("The file holds a NUL byte at offset %1; a calendar is text.").arg(nul));
+    checkNesting(bytes);
+
+    icalerror_clear_errno();
+    Component root(parseLines(bytes));
+    if (!root) {
+        throw AppError(icalerrno != ICAL_NO_ERROR
+                           ? QString::fromUtf8(icalerror_strerror(icalerrno))
+                           : QStringLiteral("The file holds no complete calendar (BEGIN:VCALENDAR to END:VCALENDAR)."));
+    }
+    if (const char* error = firstError(root.get()))
+        throw AppError(QString::fromUtf8(error));
+    return root;
+}
+
+} // namespace veltry::ICalendar
