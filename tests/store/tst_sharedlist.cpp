@@ -1,5 +1,6 @@
 // A list shared through a folder: the three-way merge of two copies' lists and histories, the
 // lock beside the list, and two copies saving and reloading one file.
+#include "MergeRows.h"
 #include "store/core/SharedFileLock.h"
 #include "store/core/SharedList.h"
 #include "store/core/SharedMerge.h"
@@ -16,25 +17,11 @@
 using namespace veltry;
 using namespace veltry::shared;
 using veltry::sync::uidOf;
+using namespace veltry::mergerows;
 
 namespace {
 
-int g_uids = 0;
-QString testUid()
-{
-    return QStringLiteral("new-%1").arg(++g_uids);
-}
-
-TaskRow task(const QString& uid, const QString& description, const QString& category = QStringLiteral("c"))
-{
-    TaskRow row;
-    row[TaskCol::Task] = description;
-    row[TaskCol::Category] = category;
-    row[TaskCol::Priority] = kEmptyPriority;
-    row[TaskCol::Type] = QStringLiteral("0");
-    row[TaskCol::Reserved] = uid;
-    return row;
-}
+using veltry::mergerows::describe;  // beside the overloads below
 
 // One side's version of task "u" (agreed as "a" in category "c"), from `how`: "=" as agreed, "T" /
 // "C" description / category changed to `text`, "M" checked, "-" absent.
@@ -50,15 +37,6 @@ std::vector<TaskRow> side(const QString& how, const QString& text)
     if (how.contains(QLatin1Char('M')))
         row[TaskCol::Mark] = kCheckedMark;
     return {row};
-}
-
-QString describe(const std::vector<TaskRow>& rows)
-{
-    QStringList out;
-    for (const TaskRow& r : rows)
-        out << r[TaskCol::Task] + QLatin1Char('/') + r[TaskCol::Category]
-                + (r[TaskCol::Mark] == kCheckedMark ? QStringLiteral("/done") : QString());
-    return out.join(QLatin1Char(';'));
 }
 
 HistoryRow entry(const QString& description, const QString& logDate = QStringLiteral("12/7/26"))

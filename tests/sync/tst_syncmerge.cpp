@@ -1,4 +1,5 @@
 // The three-way comparison of the task list with the calendar server, and its record on disk.
+#include "MergeRows.h"
 #include "TestEnv.h"
 #include "store/core/ICalendar.h"
 #include "sync/core/SyncMerge.h"
@@ -9,25 +10,11 @@
 
 using namespace veltry;
 using namespace veltry::sync;
+using namespace veltry::mergerows;
 
 namespace {
 
-int g_uids = 0;
-QString testUid()
-{
-    return QStringLiteral("new-%1").arg(++g_uids);
-}
-
-TaskRow task(const QString& uid, const QString& description, const QString& category = QStringLiteral("c"))
-{
-    TaskRow row;
-    row[TaskCol::Task] = description;
-    row[TaskCol::Category] = category;
-    row[TaskCol::Priority] = kEmptyPriority;
-    row[TaskCol::Type] = QStringLiteral("0");
-    row[TaskCol::Reserved] = uid;
-    return row;
-}
+using veltry::mergerows::describe;  // beside the overloads below
 
 // A side's version of task "u" (agreed "a" in category "c"): "=" as agreed, "T"/"C" the
 // description/category changed to `text`, "-" absent.
@@ -41,14 +28,6 @@ std::optional<TaskRow> side(const QString& how, const QString& text)
     if (how.contains(QLatin1Char('C')))
         row[TaskCol::Category] = text;
     return row;
-}
-
-QString describe(const std::vector<TaskRow>& rows)
-{
-    QStringList out;
-    for (const TaskRow& r : rows)
-        out << r[TaskCol::Task] + QLatin1Char('/') + r[TaskCol::Category] + (r[TaskCol::Mark] == kCheckedMark ? QStringLiteral("/done") : QString());
-    return out.join(QLatin1Char(';'));
 }
 
 QString describe(const MergeResult& m)

@@ -27,19 +27,6 @@ quint64 textPrefix(std::string_view t)
     return v;
 }
 
-// One character of the (valid) UTF-8 at p.
-char32_t nextChar(const unsigned char*& p, const unsigned char* end)
-{
-    const unsigned char c = *p++;
-    if (c < 0x80)
-        return c;
-    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
-    char32_t u = c & (0x3F >> extra);
-    while (extra-- > 0 && p < end)
-        u = (u << 6) | (*p++ & 0x3F);
-    return u;
-}
-
 // Texts compare byte by byte as the list file holds them: in Windows-1252, where the euro sign is
 // 0x80 and comes before every letter with an accent, unless the list is kept in UTF-8. The two
 // orders differ only where two texts first differ past ASCII, so the whole list is looked at only
@@ -62,7 +49,7 @@ public:
         const auto* p = reinterpret_cast<const unsigned char*>(t.data());
         const auto* end = p + t.size();
         for (int b = 0; b < 8 && p < end; ++b)
-            v |= quint64(std::max(0, GridFile::codePageByte(nextChar(p, end)))) << (56 - 8 * b);
+            v |= quint64(std::max(0, GridFile::codePageByte(GridFile::nextUtf8(p, end)))) << (56 - 8 * b);
         return v;
     }
 
@@ -84,8 +71,8 @@ public:
             --i;
         const auto* pa = reinterpret_cast<const unsigned char*>(a.data()) + i;
         const auto* pb = reinterpret_cast<const unsigned char*>(b.data()) + i;
-        const char32_t ca = nextChar(pa, reinterpret_cast<const unsigned char*>(a.data()) + a.size());
-        const char32_t cb = nextChar(pb, reinterpret_cast<const unsigned char*>(b.data()) + b.size());
+        const char32_t ca = GridFile::nextUtf8(pa, reinterpret_cast<const unsigned char*>(a.data()) + a.size());
+        const char32_t cb = GridFile::nextUtf8(pb, reinterpret_cast<const unsigned char*>(b.data()) + b.size());
         return GridFile::codePageByte(ca) < GridFile::codePageByte(cb);
     }
 

@@ -14,6 +14,18 @@
 
 namespace veltry::GridFile {
 
+char32_t nextUtf8(const unsigned char*& p, const unsigned char* end)
+{
+    const unsigned char c = *p++;
+    if (c < 0x80)
+        return c;
+    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
+    char32_t u = c & (0x3F >> extra);
+    while (extra-- > 0 && p < end)
+        u = (u << 6) | (*p++ & 0x3F);
+    return u;
+}
+
 namespace {
 
 // Windows-1252 bytes 0x80..0x9F; the five unassigned ones keep their C1 code points, which is
@@ -45,19 +57,6 @@ void appendUtf8(std::string& out, char32_t u)
         out.push_back(char(0x80 | ((u >> 6) & 0x3F)));
         out.push_back(char(0x80 | (u & 0x3F)));
     }
-}
-
-// Decodes one UTF-8 sequence starting at p (the store only ever holds valid UTF-8).
-char32_t nextUtf8(const unsigned char*& p, const unsigned char* end)
-{
-    const unsigned char c = *p++;
-    if (c < 0x80)
-        return c;
-    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
-    char32_t u = c & (0x3F >> extra);
-    while (extra-- > 0 && p < end)
-        u = (u << 6) | (*p++ & 0x3F);
-    return u;
 }
 
 char* putNumber(char* out, int n)

@@ -23,6 +23,9 @@ QByteArray encode(const CellStore& store);
 // The Windows-1252 byte of a character; -1 when that code page cannot carry it.
 int codePageByte(char32_t u);
 
+// Decodes the character at p in valid UTF-8 (as the cell store holds it) and steps past it.
+char32_t nextUtf8(const unsigned char*& p, const unsigned char* end);
+
 // Whether the file of `store` is written in Windows-1252 (every character of every cell fits),
 // rather than in UTF-8.
 bool writtenInCodePage(const CellStore& store);
