@@ -124,31 +124,15 @@ bool TfrmToDo::syncMayChangeList() const
 bool TfrmToDo::replaceTaskRows(const std::vector<sync::TaskRow>& rows)
 {
     const CellStore& old = TaskGrid->cellStore();
-    // The current task stays current wherever it moved to.
-    const int currentRow = TaskGrid->Row();
-    const QString currentUid = currentRow > 0 && currentRow < old.rowCount() && old.columnCount() > TaskCol::Reserved
-        ? old.cell(TaskCol::Reserved, currentRow)
-        : QString();
     CellStore cells;
     cells.setColumnCount(std::max<int>(TaskCol::Count, old.columnCount()));
     cells.setRowCount(int(std::max<size_t>(rows.size(), 1)) + 1);
     for (int c = 0; c < cells.columnCount(); ++c)
         cells.setCellUtf8(c, 0, old.cellUtf8(c, 0));
-    int newCurrent = currentRow;
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const int r = int(i) + 1;
+    for (size_t i = 0; i < rows.size(); ++i)
         for (int c = 0; c < TaskCol::Count; ++c)
-            cells.setCell(c, r, rows[i][size_t(c)]);
-        if (!currentUid.isEmpty() && rows[i][TaskCol::Reserved] == currentUid)
-            newCurrent = r;
-    }
-    TaskGrid->replaceCells(std::move(cells));
-    if (newCurrent > 0 && newCurrent < TaskGrid->RowCount())
-        TaskGrid->setRow(newCurrent);
-    attachTaskImages();
-    UpdateTaskCount();
-    UpdateChecked();
-    TaskGrid->viewport()->update();
+            cells.setCell(c, int(i) + 1, rows[i][size_t(c)]);
+    showMergedTasks(std::move(cells));
     m_applyingSync = true;
     const bool saved = SaveTaskList();
     m_applyingSync = false;
@@ -320,6 +304,7 @@ void TfrmToDo::reloadSharedFiles()
 
 void TfrmToDo::showMergedTasks(CellStore&& cells)
 {
+    // The current task stays current wherever it moved to.
     const CellStore& old = TaskGrid->cellStore();
     const int currentRow = TaskGrid->Row();
     const QString currentUid = currentRow > 0 && currentRow < old.rowCount() ? old.cell(TaskCol::Reserved, currentRow) : QString();
