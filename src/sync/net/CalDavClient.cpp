@@ -173,7 +173,7 @@ void CalDavClient::send(const QByteArray& verb, const QUrl& url, const QList<Hea
             state->sslErrors.append(error.errorString());
     });
 #endif
-    connect(reply, &QNetworkReply::finished, this, [this, reply, state, limit, url, done = std::move(done)] {
+    connect(reply, &QNetworkReply::finished, this, [reply, state, limit, url, done = std::move(done)] {
         if (state->finished)
             return;
         state->finished = true;
