@@ -83,6 +83,9 @@ public:
     void setStatusHelp(const QString& text);
     // The link to the calendar server (inactive unless the settings turn it on).
     sync::TaskListSync* taskListSync() const { return m_sync; }
+    // How long a save waits for another copy's lock before the status bar says so; tests
+    // shorten it.
+    void setSharedWaitNoticeMs(int ms) { m_sharedWaitNoticeMs = ms; }
 
     // --- commands of the toolbar, the menus, the grid's pop-up menu and its keys ---
     // Opens the add/edit dialog for a new task or, with the editing flag set, the selected one.
@@ -295,6 +298,7 @@ private:
     std::shared_ptr<shared::SharedList> m_shared;
     QTimer* m_sharedRetry = nullptr;
     QElapsedTimer m_sharedWaiting;
+    int m_sharedWaitNoticeMs = 10000;
     QString m_sharedStatus;
 };
 

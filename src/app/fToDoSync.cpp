@@ -157,10 +157,9 @@ void TfrmToDo::LoadDataFiles()
 
 namespace {
 // Normally another copy holds the lock for a few milliseconds; a save waits this long for it at
-// once, then tries again from a timer, and says so in the status bar after ten seconds.
+// once, then tries again from a timer, and says so in the status bar after a while.
 constexpr int kSharedLockWaitMs = 2000;
 constexpr int kSharedRetryMs = 250;
-constexpr int kSharedWaitToldMs = 10000;
 // At the end there is no later try: wait longer, then the list goes to a file of its own.
 constexpr int kSharedExitLockWaitMs = 10000;
 } // namespace
@@ -258,7 +257,7 @@ bool TfrmToDo::saveSharedTaskList(bool atExit, bool retrying)
             m_sharedWaiting.start();
             m_sharedRetry->start();
         }
-        if (o.status == Outcome::Busy && m_sharedWaiting.elapsed() >= kSharedWaitToldMs)
+        if (o.status == Outcome::Busy && m_sharedWaiting.elapsed() >= m_sharedWaitNoticeMs)
             setSharedStatus(QStringLiteral("Waiting to save: the shared list is in use by %1")
                                 .arg(m_shared->fileLock().holderText()));
         return true;

@@ -358,14 +358,15 @@ private Q_SLOTS:
         VeltryApp app;
         app.start();
         TfrmToDo* todo = app.toDo();
+        todo->setSharedWaitNoticeMs(500);
         // Another copy saves (a live process on this machine: its lock is never taken over).
         shared::SharedFileLock other(m_program->filePath(QStringLiteral("veltlist.lock")));
         QVERIFY(other.tryLock());
         todo->TaskGrid->setCells(TaskCol::Task, 1, QStringLiteral("changed"));
         QVERIFY(todo->SaveTaskList());
         QVERIFY(!m_program->read(kTaskListFileName).contains("changed"));
-        // The window goes on meanwhile, and after ten seconds says what the save waits for.
-        QTRY_VERIFY_WITH_TIMEOUT(todo->statusPanels[2]->text().startsWith(QStringLiteral("Waiting to save")), 15000);
+        // The window goes on meanwhile, and after a while says what the save waits for.
+        QTRY_VERIFY_WITH_TIMEOUT(todo->statusPanels[2]->text().startsWith(QStringLiteral("Waiting to save")), 5000);
         QVERIFY(todo->statusPanels[2]->text().contains(QString::number(QCoreApplication::applicationPid())));
         QVERIFY(!m_program->read(kTaskListFileName).contains("changed"));
         other.unlock();

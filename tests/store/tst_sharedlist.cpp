@@ -148,6 +148,8 @@ private slots:
     void historyUnion_data();
     void historyUnion();
     void twoCopiesKeepEachOthersChanges();
+    void oneColumnEditReachesBothCopies_data();
+    void oneColumnEditReachesBothCopies();
     void fileStaysInItsFormat();
     void unsavedAtTheEndJoinsAtTheNextStart();
     void lockExcludesAndIsTakenOverWhenLeft();
@@ -278,6 +280,7 @@ void tst_SharedList::historyUnion_data()
     QTest::newRow("cleared here, logged there") << "g,h" << "" << "y,g,h" << "y";
     QTest::newRow("cleared on both, logged here") << "g,h" << "x" << "" << "x";
     QTest::newRow("a repeat logged here") << "h" << "h,h" << "y,h" << "h,y,h";
+    QTest::newRow("removed on both sides, once and twice") << "h,h" << "h" << "" << "";
 }
 
 void tst_SharedList::historyUnion()
@@ -344,6 +347,48 @@ void tst_SharedList::twoCopiesKeepEachOthersChanges()
     a.reload();
     QVERIFY(a.rowOf(QStringLiteral("B2")) > 0);
     QCOMPARE(a.tasks.cell(TaskCol::Notes, a.rowOf(QStringLiteral("B2"))), QStringLiteral("more"));
+}
+
+void tst_SharedList::oneColumnEditReachesBothCopies_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("text");
+    const QString texts[TaskCol::Count] = {kCheckedMark, QStringLiteral("Seed renamed"), QStringLiteral("12/31/26"),
+                                           QStringLiteral("09:30pm"), QStringLiteral("Work"), QStringLiteral("1"),
+                                           QStringLiteral("first\r\nsecond"), QStringLiteral("12/1/26"), kAlarmOn,
+                                           QString(), QStringLiteral("2"), QString()};
+    for (int c = 0; c < TaskCol::Count; ++c)
+        if (c != TaskCol::LeadTime && c != TaskCol::Reserved)
+            QTest::newRow(qPrintable(QStringLiteral("column %1").arg(c))) << c << texts[c];
+}
+
+void tst_SharedList::oneColumnEditReachesBothCopies()
+{
+    // A changes one column of Seed; B meanwhile changes another task and saves first.
+    QFETCH(int, column);
+    QFETCH(QString, text);
+    QTemporaryDir folder;
+    QTemporaryDir recordsA;
+    QTemporaryDir recordsB;
+    const QString dir = folder.path() + QLatin1Char('/');
+    writeOldEditionList(dir + kTaskListFileName, {QStringLiteral("Seed"), QStringLiteral("Other")});
+    Copy a(dir, recordsA.path() + QLatin1Char('/'));
+    Copy b(dir, recordsB.path() + QLatin1Char('/'));
+    const QString uid = a.tasks.cell(TaskCol::Reserved, a.rowOf(QStringLiteral("Seed")));
+    const auto seedIn = [&](const Copy& copy) {
+        for (const TaskRow& r : SharedList::taskRows(copy.tasks))
+            if (uidOf(r) == uid)
+                return r[column];
+        return QStringLiteral("<gone>");
+    };
+    a.tasks.setCell(column, a.rowOf(QStringLiteral("Seed")), text);
+    b.tasks.setCell(TaskCol::Notes, b.rowOf(QStringLiteral("Other")), QStringLiteral("by B"));
+    QCOMPARE(b.save().status, SharedList::Outcome::Done);
+    QCOMPARE(a.save().status, SharedList::Outcome::Done);
+    b.reload();
+    QCOMPARE(seedIn(a), text);
+    QCOMPARE(seedIn(b), text);
+    QCOMPARE(a.tasks.cell(TaskCol::Notes, a.rowOf(QStringLiteral("Other"))), QStringLiteral("by B"));
 }
 
 void tst_SharedList::fileStaysInItsFormat()
@@ -432,6 +477,16 @@ void tst_SharedList::lockExcludesAndIsTakenOverWhenLeft()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(SharedFileLock::describe({host, pid, QDateTime::currentDateTimeUtc().addSecs(-ageSeconds)}));
     };
+    const auto holderHost = [&] { return SharedFileLock::parse(fileBytes(path)).host; };
+    // Taken from us while we hung: letting go leaves the new holder's lock.
+    {
+        SharedFileLock mine(path);
+        QVERIFY(mine.tryLock());
+        plant(QStringLiteral("elsewhere.example"), 42, 0);
+        mine.unlock();
+        QCOMPARE(holderHost(), QStringLiteral("elsewhere.example"));
+        QVERIFY(QFile::remove(path));
+    }
     QProcess gone;
     gone.start(QStringLiteral("true"));
     QVERIFY(gone.waitForStarted());
@@ -450,6 +505,14 @@ void tst_SharedList::lockExcludesAndIsTakenOverWhenLeft()
         SharedFileLock lock(path);
         QVERIFY(lock.tryLock());
         QCOMPARE(SharedFileLock::parse(fileBytes(path)).pid, qint64(::getpid()));
+    }
+    // Another copy took the left lock over between our look and our move: its fresh lock goes back.
+    plant(SharedFileLock::hostName(), deadPid, 90);
+    {
+        SharedFileLock lock(path);
+        lock.setBeforeTakeOver([&] { plant(QStringLiteral("quicker.example"), 7, 0); });
+        QVERIFY(!lock.tryLock());
+        QCOMPARE(holderHost(), QStringLiteral("quicker.example"));
     }
     // Old, but its holder still runs: kept.
     plant(SharedFileLock::hostName(), qint64(::getpid()), 90);
@@ -484,6 +547,12 @@ void tst_SharedList::saveWaitsForTheLock()
     other.unlock();
     QCOMPARE(a.save().status, SharedList::Outcome::Done);
     QVERIFY(fileBytes(dir + kTaskListFileName).contains("Waits"));
+
+    // A history save of its own lets go of the lock.
+    a.history.setCell(HistCol::Task, 1, QStringLiteral("Alone"));
+    QCOMPARE(a.list.saveHistory(a.history, 100).status, SharedList::Outcome::Done);
+    QVERIFY(other.tryLock());
+    other.unlock();
 
     // Logging: the history's save holds the lock for the task list's save that follows, so no
     // other copy reads the entry in the history while the task is still in the list.

@@ -45,6 +45,11 @@ elif command == "bulk":
     for i in range(int(sys.argv[2])):
         client.put(url + "bulk-%d.ics" % i, todo_text("bulk-%d" % i, "task %d" % i),
                    {"Content-Type": "text/calendar; charset=utf-8"})
+elif command == "bulkdone":
+    for i in range(int(sys.argv[2])):
+        client.put(url + "done-%d.ics" % i, todo_text("done-%d" % i, "done %d" % i,
+                                                      "STATUS:COMPLETED\r\nCOMPLETED:20261201T100000Z"),
+                   {"Content-Type": "text/calendar; charset=utf-8"})
 elif command == "resources":
     names = [str(todo.url).rstrip("/").rsplit("/", 1)[-1] for todo in calendar.todos(include_completed=True)]
     print("\n".join(sorted(names)))

@@ -313,20 +313,28 @@ QStringList keptCopies(const Side& side)
 
 void tst_SyncEngine::serverRemovingManyIsHeld_data()
 {
-    QTest::addColumn<int>("removed");  // of ten tasks
+    QTest::addColumn<int>("tasks");      // on the list
+    QTest::addColumn<int>("completed");  // done elsewhere before the list met them: never on it
+    QTest::addColumn<int>("removed");    // of the list's tasks
     QTest::addColumn<QString>("answer");  // to the one question; empty when none is asked
-    QTest::newRow("a few leave the list, copied first") << 2 << QString();
-    QTest::newRow("many are kept, then removed when the user says so") << 8 << "yes";
-    QTest::newRow("many are kept, and put back when the user says so") << 8 << "no";
+    QTest::newRow("a few leave the list, copied first") << 10 << 0 << 2 << QString();
+    QTest::newRow("many are kept, then removed when the user says so") << 10 << 0 << 8 << "yes";
+    QTest::newRow("many are kept, and put back when the user says so") << 10 << 0 << 8 << "no";
+    QTest::newRow("all the list's tasks beside many completed ones") << 6 << 20 << 6 << "yes";
 }
 
 void tst_SyncEngine::serverRemovingManyIsHeld()
 {
+    QFETCH(int, tasks);
+    QFETCH(int, completed);
     QFETCH(int, removed);
     QFETCH(QString, answer);
-    for (int i = 0; i < 10; ++i)
+    if (completed > 0)
+        peer({QStringLiteral("bulkdone"), QString::number(completed)});
+    for (int i = 0; i < tasks; ++i)
         a->rows.push_back(task(QStringLiteral("task %1").arg(i)));
     QVERIFY(a->sync());
+    QCOMPARE(a->rows.size(), size_t(tasks));
     // Once more, so that the list's token comes after its uploads: a server may leave out of a
     // later report what was both made and removed since an older token.
     QVERIFY(a->sync());
@@ -335,41 +343,45 @@ void tst_SyncEngine::serverRemovingManyIsHeld()
         uids << uidOf(a->rows[size_t(i)]);
         gone << QStringLiteral("task %1").arg(i);
     }
+    const auto serverHolds = [] {
+        const QString listed = peer({QStringLiteral("list")});
+        return listed.isEmpty() ? 0 : int(listed.split(QLatin1Char('\n')).size());
+    };
     peer(QStringList{QStringLiteral("delete")} + uids);
-    QCOMPARE(peer({QStringLiteral("list")}).split(QLatin1Char('\n')).size(), 10 - removed);
+    QCOMPARE(serverHolds(), tasks + completed - removed);
 
     QSignalSpy held(a->engine.get(), &SyncEngine::serverRemovalsHeld);
     QVERIFY(a->sync());
     if (answer.isEmpty()) {
         QCOMPARE(held.size(), 0);
-        QCOMPARE(a->rows.size(), size_t(10 - removed));
+        QCOMPARE(a->rows.size(), size_t(tasks - removed));
         QCOMPARE(keptCopies(*a), gone);
         return;
     }
     // Kept, said, and asked once however often the list looks again.
-    QCOMPARE(a->rows.size(), size_t(10));
+    QCOMPARE(a->rows.size(), size_t(tasks));
     QCOMPARE(held.size(), 1);
     QCOMPARE(held.first().at(0).toInt(), removed);
     QCOMPARE(a->engine->statusText(), QStringLiteral("Server: %1 tasks removed there are kept here").arg(removed));
     QVERIFY(a->sync());
-    QCOMPARE(a->rows.size(), size_t(10));
+    QCOMPARE(a->rows.size(), size_t(tasks));
     QCOMPARE(held.size(), 1);
     QVERIFY(keptCopies(*a).isEmpty());
 
     a->engine->answerServerRemovals(answer == QLatin1String("yes"));
     QVERIFY(a->sync());
     if (answer == QLatin1String("yes")) {
-        QCOMPARE(a->rows.size(), size_t(10 - removed));
+        QCOMPARE(a->rows.size(), size_t(tasks - removed));
         QCOMPARE(keptCopies(*a), gone);
-        QCOMPARE(peer({QStringLiteral("list")}).split(QLatin1Char('\n')).size(), 10 - removed);
+        QCOMPARE(serverHolds(), tasks + completed - removed);
     } else {
-        QCOMPARE(a->rows.size(), size_t(10));
+        QCOMPARE(a->rows.size(), size_t(tasks));
         QVERIFY(keptCopies(*a).isEmpty());
         for (const QString& uid : uids)
             VERIFY_SERVER_HOLDS(*a, uid);
-        // And the other list, new to the server, gets all ten.
+        // And the other list, new to the server, gets them all.
         QVERIFY(b->sync());
-        QCOMPARE(b->rows.size(), size_t(10));
+        QCOMPARE(b->rows.size(), size_t(tasks));
     }
     QCOMPARE(a->engine->statusText(), QStringLiteral("Server: in step"));
 }

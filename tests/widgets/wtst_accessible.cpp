@@ -218,6 +218,9 @@ void TestAccessible::currentCellIsFollowed()
     list.grid->setCurrentCell(1, 2);
     QVERIFY(!focusOn(1, 1));
     QVERIFY(!QAccessible::queryAccessibleInterface(list.grid)->focusChild());
+    QAccessibleInterface* current = tableOf(list.grid)->cellAt(1, 1);
+    QVERIFY(current->state().selected);
+    QVERIFY(!current->state().focused);
 }
 
 void TestAccessible::panelTabsArePageTabs()
@@ -250,6 +253,10 @@ void TestAccessible::panelTabsArePageTabs()
     QVERIFY(tabs[0]->state().expanded);
     QVERIFY(tabs[1]->state().collapsed);
     QCOMPARE(list->indexOfChild(tabs[1]), list->indexOfChild(tabs[0]) + 1);
+    // Tabs and panels alike: each child is found again at its own index.
+    QVERIFY(list->childCount() > tabs.size());
+    for (int i = 0; i < list->childCount(); ++i)
+        QCOMPARE(list->indexOfChild(list->child(i)), i);
     QVERIFY(!tabs[1]->rect().isEmpty());
 
     // Pressing the collapsed tab opens its panel, as a click would.

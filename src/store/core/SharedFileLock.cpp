@@ -113,6 +113,8 @@ bool SharedFileLock::takeOver()
     const QString aside = m_path + QStringLiteral(".stale-%1-%2").arg(hostName()).arg(QCoreApplication::applicationPid());
     const QByteArray from = QFile::encodeName(m_path);
     const QByteArray to = QFile::encodeName(aside);
+    if (m_beforeTakeOver)
+        m_beforeTakeOver();
     if (::rename(from.constData(), to.constData()) != 0)
         return false;
     const bool same = readWhole(aside) == m_seenBytes;

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QString>
+#include <functional>
 
 namespace veltry::shared {
 
@@ -46,6 +47,9 @@ public:
 
     // Tests: the age after which a lock counts as left behind.
     void setStaleAfterMs(int ms) { m_staleMs = ms; }
+    // Tests: runs after a lock was found left behind and before it is moved aside, where another
+    // copy may take it over first.
+    void setBeforeTakeOver(std::function<void()> hook) { m_beforeTakeOver = std::move(hook); }
 
     static QString hostName();
     static QByteArray describe(const Holder& holder);
@@ -64,6 +68,7 @@ private:
     QElapsedTimer m_seenSince;
     QString m_error;
     int m_staleMs = kStaleMs;
+    std::function<void()> m_beforeTakeOver;
 };
 
 } // namespace veltry::shared
