@@ -1,5 +1,5 @@
 // Reading a long category list at start: the settings store and the preferences' sorted list.
-#include "config/core/Settings.h"
+#include "platform/core/Settings.h"
 #include "config/fPrefs2.h"
 #include "platform/core/ConfigStore.h"
 

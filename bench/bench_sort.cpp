@@ -1,5 +1,5 @@
 // Sorting the task grid on a title click, next to the floor of sorting bare keys.
-#include "app/core/TaskOrder.h"
+#include "store/core/TaskOrder.h"
 #include "platform/core/Clock.h"
 #include "platform/core/LocaleFormats.h"
 #include "store/core/Task.h"

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the settings file reader and the typed settings on top of it: it must
 // read what it can, never crash or overrun. A file it read whole is written back as it reads it:
 // written again after a second reading, the bytes do not change.
-#include "config/core/Settings.h"
+#include "platform/core/Settings.h"
 #include "platform/core/ConfigStore.h"
 
 #include <QBuffer>

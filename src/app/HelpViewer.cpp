@@ -1,6 +1,6 @@
 #include "app/HelpViewer.h"
 
-#include "app/AppIcons.h"
+#include "platform/AppIcons.h"
 
 #include <QDesktopServices>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #include "app/VeltryApp.h"
 
-#include "app/AppIcons.h"
+#include "platform/AppIcons.h"
 #include "app/fToDo.h"
 #include "config/fPrefs2.h"
 #include "editing/fAddTask.h"

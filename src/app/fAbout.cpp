@@ -1,7 +1,7 @@
 #include "app/fAbout.h"
 
-#include "app/AppIcons.h"
-#include "app/core/Version.h"
+#include "platform/AppIcons.h"
+#include "platform/core/Version.h"
 
 #include <QFrame>
 #include <QLabel>

@@ -4,10 +4,10 @@
 #include "app/fToDo.h"
 #include "app/fToDo_p.h"
 
-#include "app/AppIcons.h"
+#include "platform/AppIcons.h"
 #include "app/HelpViewer.h"
 #include "app/fAbout.h"
-#include "app/core/Version.h"
+#include "platform/core/Version.h"
 #include "config/fhotkeys.h"
 #include "editing/fAddTask.h"
 #include "widgets/FlatBtn.h"
@@ -41,7 +41,7 @@
 #include "widgets/TextGrid.h"
 #include "widgets/TextGridAccessible.h"
 #include "widgets/core/GridFile.h"
-#include "app/core/TaskOrder.h"
+#include "store/core/TaskOrder.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "config/fPrefs2.h"
 
-#include "config/core/Settings.h"
+#include "platform/core/Settings.h"
 #include "platform/DialogFrame.h"
 #include "platform/WindowPlacement.h"
 #include "config/fAddCat.h"

@@ -1,6 +1,6 @@
 #include "editing/fAddTask.h"
 
-#include "config/core/Settings.h"
+#include "platform/core/Settings.h"
 #include "editing/TimeEdit.h"
 #include "platform/MessageBox.h"
 #include "platform/core/Clock.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/TaskOrder.h"
+#include "store/core/TaskOrder.h"
 
 #include <QDialog>
 

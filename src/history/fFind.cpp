@@ -1,7 +1,7 @@
 #include "history/fFind.h"
 #include "platform/WindowPlacement.h"
 
-#include "app/AppIcons.h"
+#include "platform/AppIcons.h"
 #include "platform/MessageBox.h"
 #include "widgets/TextGrid.h"
 

@@ -1,6 +1,6 @@
 #include "history/fHistory.h"
 
-#include "app/AppIcons.h"
+#include "platform/AppIcons.h"
 
 #include "history/core/TaskLog.h"
 #include "history/gridprev.h"

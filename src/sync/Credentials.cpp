@@ -1,6 +1,6 @@
 #include "sync/Credentials.h"
 
-#include "config/core/Settings.h"
+#include "platform/core/Settings.h"
 #include "platform/core/AppError.h"
 #include "platform/core/ConfigStore.h"
 #include "sync/core/SyncState.h"

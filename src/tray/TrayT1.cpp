@@ -1,7 +1,7 @@
 #include "tray/TrayT1.h"
 
-#include "app/AppIcons.h"
-#include "config/core/Settings.h"
+#include "platform/AppIcons.h"
+#include "platform/core/Settings.h"
 #include "platform/core/Clock.h"
 #include "tray/SingleInst.h"
 #include "tray/TrayIcon.h"

@@ -1,4 +1,4 @@
-#include "app/core/TaskOrder.h"
+#include "store/core/TaskOrder.h"
 #include "platform/core/Clock.h"
 #include "platform/core/LocaleFormats.h"
 #include "widgets/core/CellStore.h"

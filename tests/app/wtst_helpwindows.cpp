@@ -1,7 +1,7 @@
 // The about box, the hot-keys sheet, the help window and the pictures the program draws with.
 #include "ProgramFolder.h"
 #include "TestEnv.h"
-#include "app/AppIcons.h"
+#include "platform/AppIcons.h"
 #include "app/HelpViewer.h"
 #include "app/VeltryApp.h"
 #include "app/fAbout.h"

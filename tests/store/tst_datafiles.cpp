@@ -1,4 +1,4 @@
-#include "config/core/Settings.h"
+#include "platform/core/Settings.h"
 #include "platform/core/DataPaths.h"
 #include "store/core/DataFiles.h"
 #include "store/core/Task.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/core/Settings.h"
+#include "platform/core/Settings.h"
 #include "store/TaskListHost.h"
 #include "store/core/Task.h"
 #include "widgets/TextGrid.h"

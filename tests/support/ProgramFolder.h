@@ -3,7 +3,7 @@
 // What the window tests share: a throw-away program folder and the fixed texts of a task list.
 // Header-only, so only the tests that link the whole program pull in its seams.
 
-#include "config/core/Settings.h"
+#include "platform/core/Settings.h"
 #include "platform/MessageBox.h"
 #include "platform/core/ConfigStore.h"
 #include "platform/core/DataPaths.h"

@@ -1,6 +1,6 @@
 #include "ProgramFolder.h"
 #include "TestEnv.h"
-#include "app/AppIcons.h"
+#include "platform/AppIcons.h"
 #include "app/VeltryApp.h"
 #include "app/fToDo.h"
 #include "platform/MessageBox.h"

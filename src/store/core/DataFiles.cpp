@@ -1,6 +1,6 @@
 #include "store/core/DataFiles.h"
 
-#include "config/core/Settings.h"
+#include "platform/core/Settings.h"
 #include "platform/core/DataPaths.h"
 #include "platform/core/AppError.h"
 #include "store/core/Task.h"

@@ -1,7 +1,7 @@
 #include "store/core/ICalendar.h"
 #include "store/core/ICalendar_p.h"
 
-#include "app/core/Version.h"
+#include "platform/core/Version.h"
 #include "platform/core/AppError.h"
 #include "platform/core/Clock.h"
 #include "platform/core/FileSafety.h"

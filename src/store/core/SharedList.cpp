@@ -21,7 +21,7 @@ namespace veltry::shared {
 
 namespace {
 
-using sync::uidOf;
+using threeway::uidOf;
 
 const QString kLockFileName = QStringLiteral("veltlist.lock");
 // The records of each shared folder carry a name of their own, made from the folder's path.
@@ -152,13 +152,13 @@ Side sideOf(const CellStore& cells, bool fromFile)
                 side.uids[missing[k]] = side.make(uidOf(rows[k]));
         } else {
             for (size_t i : missing)
-                side.uids[i] = side.make(sync::makeUid());
+                side.uids[i] = side.make(threeway::makeUid());
         }
     }
     side.at.reserve(qsizetype(side.rows.size()));
     for (size_t i = 0; i < side.uids.size(); ++i) {
         if (side.at.contains(side.uids[i]))
-            side.uids[i] = side.make(sync::makeUid());
+            side.uids[i] = side.make(threeway::makeUid());
         side.at.insert(side.uids[i], int(i));
     }
     return side;

@@ -10,14 +10,14 @@ namespace veltry::shared {
 
 namespace {
 
-using sync::uidOf;
+using threeway::uidOf;
 
 bool sameList(const std::vector<TaskRow>& a, const std::vector<TaskRow>& b)
 {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (uidOf(a[i]) != uidOf(b[i]) || !sync::sameContent(a[i], b[i]))
+        if (uidOf(a[i]) != uidOf(b[i]) || !threeway::sameContent(a[i], b[i]))
             return false;
     return true;
 }
@@ -121,7 +121,7 @@ int giveFileUids(std::vector<TaskRow>& rows)
         row[TaskCol::Reserved] = textUid(row, seen);
         ++changed;
     }
-    return changed + sync::assignUids(rows, &sync::makeUid);
+    return changed + threeway::assignUids(rows, &threeway::makeUid);
 }
 
 TaskListMerge mergeTaskLists(const std::vector<TaskRow>& base, const std::vector<TaskRow>& ours,
@@ -136,10 +136,10 @@ TaskListMerge mergeTaskLists(const std::vector<TaskRow>& base, const std::vector
     const std::vector<TaskRow>& kept = later == Later::Ours ? theirs : ours;
     const std::vector<TaskRow>& incoming = later == Later::Ours ? ours : theirs;
 
-    QHash<QString, sync::Agreed> agreed;
+    QHash<QString, threeway::Agreed> agreed;
     agreed.reserve(qsizetype(base.size()));
     for (const TaskRow& row : base)
-        agreed.insert(uidOf(row), sync::Agreed{QString(), QByteArray(), wrapped(row), QByteArray(), false});
+        agreed.insert(uidOf(row), threeway::Agreed{QString(), QByteArray(), wrapped(row), QByteArray(), false});
 
     // A check mark is no edit that keeps a task the other side removed (logged, as a rule):
     // that side is done with it, and it must not come back to be logged twice.
@@ -147,7 +147,7 @@ TaskListMerge mergeTaskLists(const std::vector<TaskRow>& base, const std::vector
     keptUids.reserve(qsizetype(kept.size()));
     for (const TaskRow& row : kept)
         keptUids.insert(uidOf(row));
-    QHash<QString, sync::RemoteChange> changes;
+    QHash<QString, threeway::RemoteChange> changes;
     QSet<QString> present;
     present.reserve(qsizetype(incoming.size()));
     for (size_t i = 0; i < incoming.size(); ++i) {
@@ -156,15 +156,15 @@ TaskListMerge mergeTaskLists(const std::vector<TaskRow>& base, const std::vector
         TaskRow row = wrapped(incoming[i]);
         const auto b = agreed.constFind(uid);
         if (b != agreed.constEnd()
-            && (sync::sameContent(row, b->cells) || (!keptUids.contains(uid) && onlyMarkChanged(row, b->cells))))
+            && (threeway::sameContent(row, b->cells) || (!keptUids.contains(uid) && onlyMarkChanged(row, b->cells))))
             continue;
         // New tasks come in by their "href"; padded, it keeps the side's order.
-        changes.insert(uid, sync::RemoteChange{QStringLiteral("%1").arg(i, 10, 10, QLatin1Char('0')), QByteArray(),
+        changes.insert(uid, threeway::RemoteChange{QStringLiteral("%1").arg(i, 10, 10, QLatin1Char('0')), QByteArray(),
                                                std::move(row), QByteArray()});
     }
     for (const TaskRow& row : base)
         if (!present.contains(uidOf(row)))
-            changes.insert(uidOf(row), sync::RemoteChange{QString(), QByteArray(), std::nullopt, QByteArray()});
+            changes.insert(uidOf(row), threeway::RemoteChange{QString(), QByteArray(), std::nullopt, QByteArray()});
 
     std::vector<TaskRow> local;
     local.reserve(kept.size());
@@ -174,7 +174,7 @@ TaskListMerge mergeTaskLists(const std::vector<TaskRow>& base, const std::vector
         if (b != agreed.constEnd() && !present.contains(uidOf(row)) && onlyMarkChanged(local.back(), b->cells))
             local.back() = b->cells;
     }
-    sync::MergeResult m = sync::merge(local, agreed, changes, {}, newUid);
+    threeway::MergeResult m = threeway::merge(local, agreed, changes, {}, newUid);
 
     // Our order, theirs' new tasks on top, each conflict copy (a UID neither side had) below the
     // task the merge put it after.

@@ -1,14 +1,14 @@
 #pragma once
 
 #include "store/core/Task.h"
-#include "sync/core/SyncMerge.h"
+#include "store/core/TaskMerge.h"
 
 #include <array>
 #include <vector>
 
 namespace veltry::shared {
 
-using TaskRow = sync::TaskRow;
+using TaskRow = threeway::TaskRow;
 using HistoryRow = std::array<QString, HistCol::Count>;
 
 // Which side's text stands where both changed the same column of a task: the later save's. When
@@ -37,7 +37,7 @@ int giveFileUids(std::vector<TaskRow>& rows);
 // result as it is.
 TaskListMerge mergeTaskLists(const std::vector<TaskRow>& base, const std::vector<TaskRow>& ours,
                              const std::vector<TaskRow>& theirs, Later later,
-                             QString (*newUid)() = &sync::makeUid);
+                             QString (*newUid)() = &threeway::makeUid);
 
 // History entries have no identity but their texts (the row number is not one): a three-way
 // union counting alike entries, so an entry logged on either side is kept, one logged on both

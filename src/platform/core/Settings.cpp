@@ -1,4 +1,4 @@
-#include "config/core/Settings.h"
+#include "platform/core/Settings.h"
 
 #include "platform/core/AppError.h"
 #include "platform/core/ConfigStore.h"

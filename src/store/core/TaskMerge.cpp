@@ -1,4 +1,4 @@
-#include "sync/core/SyncMerge.h"
+#include "store/core/TaskMerge.h"
 
 #include "platform/core/AppError.h"
 #include "store/core/ICalendar.h"
@@ -7,7 +7,7 @@
 #include <QUuid>
 #include <algorithm>
 
-namespace veltry::sync {
+namespace veltry::threeway {
 
 namespace {
 
@@ -288,4 +288,4 @@ MergeResult merge(const std::vector<TaskRow>& local, const QHash<QString, Agreed
     return out;
 }
 
-} // namespace veltry::sync
+} // namespace veltry::threeway

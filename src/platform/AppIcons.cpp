@@ -1,4 +1,4 @@
-#include "app/AppIcons.h"
+#include "platform/AppIcons.h"
 
 #include <QGuiApplication>
 #include <QPainter>
