@@ -24,13 +24,15 @@ file_lacks() {
 }
 
 add_task_by_keys "$id" "Fresh task" "$E2E_LIST"
+xdotool keyup Return 2>/dev/null || true
 keys ctrl+z
 file_lacks "$E2E_LIST" "Fresh task" || fail "undoing the added task left it in the list"
 
-keys Delete
+keys ctrl+Home Delete
+for _ in $(seq 50); do xdotool search --onlyvisible --name '^Information$' >/dev/null 2>&1 && break; sleep 0.1; done
 sleep 0.5
 xdotool key Return  # "Remove this task?"
-file_lacks "$E2E_LIST" "Task one" || fail "the task was not removed"
+file_lacks "$E2E_LIST" "Task one" || fail "the task was not removed: $(tr "\r" " " <"$E2E_LIST")"
 keys ctrl+z
 file_holds "$E2E_LIST" "Task one" 50 || fail "undoing the removal did not bring the task back"
 
