@@ -88,16 +88,23 @@ void TfrmToDo::setupUndo()
     connect(mnuEditRedo, &QAction::triggered, this, &TfrmToDo::redoStep);
 }
 
+namespace {
+// A reminder, a dialog or an open cell edit holds rows by number; the Edit menu itself does not.
+bool mayUndo(const TfrmToDo* window, bool inAlarmPass)
+{
+    return !inAlarmPass && !window->TaskGrid->EditorMode() && !QApplication::activeModalWidget();
+}
+} // namespace
+
 void TfrmToDo::undoStep()
 {
-    // A reminder, a dialog or an open cell edit holds rows by number.
-    if (m_undoStack->canUndo() && syncMayChangeList())
+    if (m_undoStack->canUndo() && mayUndo(this, m_inAlarmPass))
         m_undoStack->undo();
 }
 
 void TfrmToDo::redoStep()
 {
-    if (m_undoStack->canRedo() && syncMayChangeList())
+    if (m_undoStack->canRedo() && mayUndo(this, m_inAlarmPass))
         m_undoStack->redo();
 }
 
