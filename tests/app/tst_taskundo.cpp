@@ -74,6 +74,8 @@ void disturb(const QString& how, CellStore& tasks, CellStore& history)
         tasks.setCell(TaskCol::Reserved, r, QStringLiteral("uid-%1").arg(r));
         tasks.setCell(TaskCol::Type, r, QStringLiteral("0"));
     }
+    for (int r = 1; how == QLatin1String("history shown") && r < history.rowCount(); ++r)
+        history.setCell(HistCol::Number, r, QString::number(r));  // the history window numbers its rows
     if (how == QLatin1String("row 1 gone"))
         tasks.removeRows(1, 1), history.removeRows(1, 1);
 }
@@ -103,6 +105,7 @@ private Q_SLOTS:
         QTest::newRow("edit, the task gone") << "a;b" << "h" << "edit 1 q" << "row 1 gone" << "q;b" << "h";
         QTest::newRow("log") << "a*;b;c*" << "h" << "log" << "" << "b" << "c;a;h";
         QTest::newRow("log all into an empty history") << "a*" << "" << "log" << "" << "" << "a";
+        QTest::newRow("log, the history shown") << "a*;b" << "h" << "log" << "history shown" << "b" << "a;h";
         QTest::newRow("log, rows moved") << "a*;b;c*;d" << "h" << "log" << "reversed" << "b;d" << "c;a;h";
         QTest::newRow("log, an entry gone") << "a*;b" << "h" << "log" << "row 1 gone" << "b" << "a;h";
         QTest::newRow("import") << "a" << "h" << "add x,y" << "" << "y;x;a" << "h";
