@@ -133,6 +133,20 @@ bool TfrmToDo::applyStep(const TaskListStep& step, bool undo)
     TaskGrid->viewport()->update();
     if (!step.history.isEmpty()) {
         m_history->UpdateHistoryCount();
+        try {
+            m_history->SaveHistory();
+        } catch (const AppError& e) {
+            // The files must not come apart either: the step is taken back in both lists.
+            TaskGrid->editCells([&](CellStore& tasks) {
+                historyGrid->editCells([&](CellStore& history) { step.apply(tasks, history, !undo); });
+            });
+            attachTaskImages();
+            UpdateTaskCount();
+            UpdateChecked();
+            m_history->UpdateHistoryCount();
+            MessageBox::showError(this, e.message() + QStringLiteral("\n\nThe task list and the history stay as they were."));
+            return false;
+        }
         // Logged again: the server completes them instead of removing them.
         if (!undo && m_sync && m_sync->isEnabled()) {
             std::vector<sync::TaskRow> logged;
@@ -144,11 +158,6 @@ bool TfrmToDo::applyStep(const TaskListStep& step, bool undo)
                 logged.push_back(taskRow(one, 0));
             }
             m_sync->tasksLogged(logged, Clock::instance().now());
-        }
-        try {
-            m_history->SaveHistory();
-        } catch (const AppError& e) {
-            MessageBox::showError(this, e.message());
         }
     }
     SaveTaskList();
