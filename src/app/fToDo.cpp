@@ -763,7 +763,15 @@ int TfrmToDo::LogTasks()
     TextGridRows tasks(TaskGrid);
     TextGridRows history(m_history->TaskHistoryGrid);
     const TaskLogCopy copy = copyCompletedTasks(tasks, history, todaysLogDate());
+    TaskListStep step;
     if (copy.count > 0) {
+        // Taken before the history's save, which may merge other copies' entries in.
+        step.text = QStringLiteral("Log Completed Tasks");
+        for (int r = 1; r < TaskGrid->RowCount(); ++r)
+            if (TaskGrid->Cells(TaskCol::Mark, r) == kCheckedMark)
+                step.tasks.removed(TaskGrid->cellStore(), r);
+        for (int r = 1; r <= copy.count; ++r)
+            step.history.added(m_history->TaskHistoryGrid->cellStore(), r);
         // The tasks leave the list file at once, so the history must reach its file first.
         try {
             m_history->SaveHistory();
@@ -782,13 +790,6 @@ int TfrmToDo::LogTasks()
             }
             m_sync->tasksLogged(logged, Clock::instance().now());
         }
-        TaskListStep step;
-        step.text = QStringLiteral("Log Completed Tasks");
-        for (int r = 1; r < TaskGrid->RowCount(); ++r)
-            if (TaskGrid->Cells(TaskCol::Mark, r) == kCheckedMark)
-                step.tasks.removed(TaskGrid->cellStore(), r);
-        for (int r = 1; r <= copy.count; ++r)
-            step.history.added(m_history->TaskHistoryGrid->cellStore(), r);
         renewLoggedTasks(step);
         removeCompletedTasks(tasks);
         pushStep(std::move(step));
