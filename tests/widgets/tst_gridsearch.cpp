@@ -6,8 +6,6 @@
 
 using namespace veltry;
 
-Q_DECLARE_METATYPE(veltry::GridCellPos)
-
 namespace {
 
 // Title row first; cells separated by "|".
@@ -103,31 +101,14 @@ private Q_SLOTS:
         QCOMPARE(search.FindFirst(s, map, shape, QStringLiteral("ABC"), 1), (GridCellPos{1, 1}));
         QCOMPARE(search.FindNext(s, map, shape), (GridCellPos{2, 2}));
         QCOMPARE(search.FindNext(s, map, shape), GridCellPos{});
-    }
-
-    void findFrom_data()
-    {
-        QTest::addColumn<int>("fromCol");
-        QTest::addColumn<int>("fromRow");
-        QTest::addColumn<bool>("up");
-        QTest::addColumn<GridCellPos>("found");
-        QTest::newRow("below the cursor") << 0 << 1 << false << GridCellPos{0, 2};
-        QTest::newRow("then the next column from the top") << 0 << 2 << false << GridCellPos{1, 1};
-        QTest::newRow("up within the column") << 2 << 3 << true << GridCellPos{2, 2};
-        QTest::newRow("up into the column before, from its bottom") << 2 << 2 << true << GridCellPos{1, 1};
-        QTest::newRow("nothing before the first") << 0 << 2 << true << GridCellPos{};
-    }
-    void findFrom()
-    {
-        QFETCH(int, fromCol);
-        QFETCH(int, fromRow);
-        QFETCH(bool, up);
-        QFETCH(GridCellPos, found);
-        CellStore s = makeStore(kRows, 3);
-        ColumnMap map;
-        GridSearch search;
-        QCOMPARE(search.FindFrom(s, map, shapeOf(s, map), QStringLiteral("abc"), 0, GridCellPos{fromCol, fromRow}, up),
-                 found);
+        // From wherever the cursor is: down, then the next columns; up, then the columns before.
+        const QString abc = QStringLiteral("abc");
+        QCOMPARE(search.FindFrom(s, map, shape, abc, 0, {0, 1}, false), (GridCellPos{0, 2}));
+        QCOMPARE(search.FindFrom(s, map, shape, abc, 0, {0, 2}, false), (GridCellPos{1, 1}));
+        QCOMPARE(search.FindFrom(s, map, shape, abc, 0, {2, 3}, true), (GridCellPos{2, 2}));
+        QCOMPARE(search.FindFrom(s, map, shape, abc, 0, {2, 2}, true), (GridCellPos{1, 1}));
+        QCOMPARE(search.FindFrom(s, map, shape, abc, 0, {1, 1}, true), (GridCellPos{0, 2}));
+        QCOMPARE(search.FindFrom(s, map, shape, abc, 0, {0, 2}, true), GridCellPos{});
     }
 
     void findOnEmptyGrids_data()
