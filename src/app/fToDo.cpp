@@ -38,6 +38,7 @@
 #include "widgets/TextGrid.h"
 #include "widgets/TextGridAccessible.h"
 #include "widgets/core/GridFile.h"
+#include "app/core/TaskUndo.h"
 #include "store/core/TaskOrder.h"
 
 #include <QAction>
@@ -139,6 +140,7 @@ TfrmToDo::TfrmToDo(TfrmPrefs* prefs, TfrmTaskHistory* history, QWidget* parent)
     setupTaskGrid();
     createToolbar();
     createMenus();
+    setupUndo();
     connectPreferences();
     setupCaption();
     setupPrinting();
@@ -598,6 +600,8 @@ void TfrmToDo::UpdateTaskCount()
 
 bool TfrmToDo::SaveTaskList()
 {
+    if (m_beforeSave)
+        std::exchange(m_beforeSave, nullptr)();
     if (sharedListActive())
         return saveSharedTaskList(false);
     try {
@@ -665,7 +669,12 @@ void TfrmToDo::CheckAlarms()
     if (!m_alarms)
         m_alarms = std::make_unique<AlarmScheduler>();
     AlarmScheduler::Hooks hooks;
-    hooks.raiseReminder = [this](int row, int typeIndex) { TfrmReminder::RaiseFor(this, row, typeIndex); };
+    hooks.raiseReminder = [this](int row, int typeIndex) {
+        RowCells before = RowStep::keep(TaskGrid->cellStore(), row);
+        const int rowsBefore = TaskGrid->RowCount();
+        TfrmReminder::RaiseFor(this, row, typeIndex);
+        reminderDone(std::move(before), row, rowsBefore);
+    };
     hooks.appendRow = [this] {
         TaskGrid->setRowCount(TaskGrid->RowCount() + 1);
         UpdateTaskCount();  // a renewed task is one more in the list
@@ -754,7 +763,15 @@ int TfrmToDo::LogTasks()
     TextGridRows tasks(TaskGrid);
     TextGridRows history(m_history->TaskHistoryGrid);
     const TaskLogCopy copy = copyCompletedTasks(tasks, history, todaysLogDate());
+    TaskListStep step;
     if (copy.count > 0) {
+        // Taken before the history's save, which may merge other copies' entries in.
+        step.text = QStringLiteral("Log Completed Tasks");
+        for (int r = 1; r < TaskGrid->RowCount(); ++r)
+            if (TaskGrid->Cells(TaskCol::Mark, r) == kCheckedMark)
+                step.tasks.removed(TaskGrid->cellStore(), r);
+        for (int r = 1; r <= copy.count; ++r)
+            step.history.added(m_history->TaskHistoryGrid->cellStore(), r);
         // The tasks leave the list file at once, so the history must reach its file first.
         try {
             m_history->SaveHistory();
@@ -773,8 +790,9 @@ int TfrmToDo::LogTasks()
             }
             m_sync->tasksLogged(logged, Clock::instance().now());
         }
-        renewLoggedTasks();
+        renewLoggedTasks(step);
         removeCompletedTasks(tasks);
+        pushStep(std::move(step));
     }
     SaveTaskList();
     RecordFileTimes();
@@ -786,7 +804,7 @@ int TfrmToDo::LogTasks()
     return copy.count;
 }
 
-void TfrmToDo::renewLoggedTasks()
+void TfrmToDo::renewLoggedTasks(TaskListStep& step)
 {
     // However a recurring task is finished, on time, early or late, its series goes on.
     const QDate today = Clock::instance().today();
@@ -800,8 +818,10 @@ void TfrmToDo::renewLoggedTasks()
                 TaskGrid->setRowCount(TaskGrid->RowCount() + 1);
                 return TaskGrid->RowCount() - 1;
             });
-            if (next > 0)
+            if (next > 0) {
                 added.push_back(next);
+                step.tasks.added(cells, next);
+            }
         }
         // A copy renewed before this log still carries the logged task's UID. It is a task of
         // its own from now on: left with that UID, the sync would move the completed to-do to
@@ -812,8 +832,11 @@ void TfrmToDo::renewLoggedTasks()
                 loggedUids.insert(cells.cellUtf8(TaskCol::Reserved, r).toByteArray());
         for (int r = 1; r < cells.rowCount(); ++r)
             if (cells.cell(TaskCol::Mark, r) != kCheckedMark
-                && loggedUids.contains(cells.cellUtf8(TaskCol::Reserved, r).toByteArray()))
+                && loggedUids.contains(cells.cellUtf8(TaskCol::Reserved, r).toByteArray())) {
+                RowCells before = RowStep::keep(cells, r);
                 cells.setCellUtf8(TaskCol::Reserved, r, QByteArrayView());
+                step.tasks.changed(std::move(before), r, cells, r);
+            }
     });
     for (int r : added)
         if (!TaskGrid->Cells(TaskCol::Notes, r).isEmpty())

@@ -18,6 +18,7 @@ class QKeyEvent;
 class QLabel;
 class QMenu;
 class QTimer;
+class QUndoStack;
 
 namespace veltry {
 
@@ -29,6 +30,8 @@ class TFlatButton;
 class TGradientCaption;
 class TfrmAddTask;
 class HelpViewer;
+class RowCells;
+struct TaskListStep;
 namespace sync {
 class TaskListSync;
 }
@@ -119,6 +122,16 @@ public:
     // Advanced sort and find open their dialogs with the alarm timer left running.
     void btnAdvSortClick();
     void btnFindClick();
+    // F3 and Shift+F3: the last search again from the current cell, downwards or upwards.
+    void FindNext(bool up);
+    // Edit > Undo and Redo: the user's last change to the list taken back or made again, saved
+    // like any change. A step whose task was changed or removed elsewhere meanwhile does
+    // nothing, says so in the status bar and leaves the stack.
+    void undoStep();
+    void redoStep();
+    QUndoStack* undoStack() const { return m_undoStack; }
+    // What a step does when taken back (`undo`) or made again; false when its tasks are gone.
+    bool applyStep(const TaskListStep& step, bool undo);
     // Runs the command of a key pressed in the grid; returns whether there was one.
     bool TaskGridKeyDown(QKeyEvent* event);
     // The grid's pop-up menu from the keyboard (Menu key, Shift+F10): at the selected task.
@@ -188,6 +201,8 @@ public:
     QAction* mnuFilePrint = nullptr;
     QAction* mnuFileMinimize = nullptr;
     QAction* mnuFileExit = nullptr;
+    QAction* mnuEditUndo = nullptr;
+    QAction* mnuEditRedo = nullptr;
     QAction* CheckUncheckTask1 = nullptr;
     QAction* mnuEditAdd = nullptr;
     QAction* EditTask1 = nullptr;
@@ -226,7 +241,7 @@ private:
     // Removes the temporary files that saves killed part-way left beside the program's files.
     void clearSaveLeftovers();
     // Logging a recurring task appends its next occurrence, as renewal does.
-    void renewLoggedTasks();
+    void renewLoggedTasks(TaskListStep& step);
     // The widths of a first start: the Task column takes what the others leave.
     void setFirstColumnWidths();
     bool m_haveStoredWidths = false;
@@ -252,6 +267,22 @@ private:
     // are safe even if the program is killed before its next save.
     void tasksImported();
     void connectSortAndFind();
+    // The text of the last Find, for Find Next.
+    QString m_findText;
+
+    // Undo and redo of the user's own changes; the merges of other copies never come on it.
+    void setupUndo();
+    // A step the user just made (it is already done); empty steps are dropped.
+    void pushStep(TaskListStep&& step);
+    // The reminder's change of `row`, by comparing the row with what it was before.
+    void reminderDone(RowCells&& before, int row, int rowsBefore);
+    QUndoStack* m_undoStack = nullptr;
+    // Run by the next SaveTaskList before it saves: a dialog's change is taken as it wrote it,
+    // before a shared list's merge can move the rows.
+    std::function<void()> m_beforeSave;
+    // Where the list stood before an import, to tell its new rows.
+    int m_rowsBeforeImport = 0;
+    bool m_emptyBeforeImport = false;
     // Keys and mouse presses of the grid, seen before (keys) or right after (mouse) the grid.
     bool gridCommandEvent(QObject* watched, QEvent* event);
     // Loads a data file into a grid; on a damaged file keeps an untouched copy beside it and

@@ -41,6 +41,7 @@
 #include "widgets/TextGrid.h"
 #include "widgets/TextGridAccessible.h"
 #include "widgets/core/GridFile.h"
+#include "app/core/TaskUndo.h"
 #include "store/core/TaskOrder.h"
 
 #include <QAction>
@@ -268,7 +269,27 @@ void TfrmToDo::AddTask()
     if (!m_addTask)
         return;
     stopTimerForModal();
-    m_addTask->execute(m_editing);
+    // The step is taken as the dialog wrote the task, at its save.
+    TaskListStep step;
+    step.text = m_editing ? QStringLiteral("Edit Task") : QStringLiteral("Add Task");
+    const int editedRow = std::max(1, TaskGrid->Selection().top());
+    std::optional<RowCells> before;
+    if (m_editing && editedRow < TaskGrid->RowCount() && !isTaskListEmpty())
+        before = RowStep::keep(TaskGrid->cellStore(), editedRow);
+    m_beforeSave = [&] {
+        const bool floated = m_editing && m_settings.FloatEditedTask && editedRow > 1;
+        const int row = !m_editing || floated ? 1 : editedRow;
+        if (row >= TaskGrid->RowCount())
+            return;
+        if (before)
+            step.tasks.changed(std::move(*before), editedRow, TaskGrid->cellStore(), row);
+        else
+            step.tasks.added(TaskGrid->cellStore(), row);
+    };
+    const bool done = m_addTask->execute(m_editing);
+    m_beforeSave = nullptr;
+    if (done)
+        pushStep(std::move(step));
     restartTimerAfterModal();
     UpdateChecked();
 }
@@ -281,6 +302,11 @@ void TfrmToDo::RemoveTask()
                                   QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok)
             == QMessageBox::Ok;
     if (remove) {
+        TaskListStep step;
+        step.text = QStringLiteral("Remove Task");
+        if (!isTaskListEmpty() && TaskGrid->Row() >= 1)
+            step.tasks.removed(TaskGrid->cellStore(), TaskGrid->RowCount() > 2 ? TaskGrid->Row() : 1);
+        pushStep(std::move(step));
         if (TaskGrid->RowCount() > 2)
             TaskGrid->RemoveRows(TaskGrid->Row(), 1);
         else
@@ -299,6 +325,14 @@ void TfrmToDo::CheckTask()
     const int r = TaskGrid->Row();
     if (r < 1)
         return;
+    RowCells before = RowStep::keep(TaskGrid->cellStore(), r);
+    const auto record = qScopeGuard([&] {
+        TaskListStep step;
+        step.text = TaskGrid->Cells(TaskCol::Mark, r).isEmpty() ? QStringLiteral("Uncheck Task")
+                                                                 : QStringLiteral("Check Task");
+        step.tasks.changed(std::move(before), r, TaskGrid->cellStore(), r);
+        pushStep(std::move(step));
+    });
     if (!TaskGrid->Cells(TaskCol::Mark, r).isEmpty()) {
         btnChecked->setDown(false);
         TaskGrid->setCells(TaskCol::Mark, r, QString());

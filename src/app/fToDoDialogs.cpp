@@ -41,6 +41,7 @@
 #include "widgets/TextGrid.h"
 #include "widgets/TextGridAccessible.h"
 #include "widgets/core/GridFile.h"
+#include "app/core/TaskUndo.h"
 #include "store/core/TaskOrder.h"
 
 #include <QAction>
@@ -61,6 +62,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLayout>
 #include <QScopeGuard>
 #include <QScreen>
@@ -191,12 +193,23 @@ void TfrmToDo::connectImportExport()
 
 void TfrmToDo::Import1Click()
 {
+    m_rowsBeforeImport = TaskGrid->RowCount();
+    m_emptyBeforeImport = isTaskListEmpty();
     TfrmImport dialog(TaskGrid, [this] { tasksImported(); }, this);
     dialog.exec();
 }
 
 void TfrmToDo::tasksImported()
 {
+    // The imported tasks come in at the top; the rows that were there follow unchanged, except
+    // an empty list's blank row, which the tasks take.
+    TaskListStep step;
+    step.text = QStringLiteral("Import");
+    const int added = m_emptyBeforeImport ? TaskGrid->RowCount() - 1 : TaskGrid->RowCount() - m_rowsBeforeImport;
+    if (!isTaskListEmpty())
+        for (int r = 1; r <= added && r < TaskGrid->RowCount(); ++r)
+            step.tasks.added(TaskGrid->cellStore(), r);
+    pushStep(std::move(step));
     attachTaskImages();
     UpdateTaskCount();
     UpdateChecked();
@@ -218,6 +231,10 @@ void TfrmToDo::connectSortAndFind()
 {
     btnAdvSort->setOnClick([this](TFlatButton*) { btnAdvSortClick(); });
     btnFind->setOnClick([this](TFlatButton*) { btnFindClick(); });
+    auto* next = new QShortcut(QKeySequence(Qt::Key_F3), this);
+    connect(next, &QShortcut::activated, this, [this] { FindNext(false); });
+    auto* previous = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), this);
+    connect(previous, &QShortcut::activated, this, [this] { FindNext(true); });
 }
 
 void TfrmToDo::btnAdvSortClick()
@@ -236,7 +253,27 @@ void TfrmToDo::btnAdvSortClick()
 void TfrmToDo::btnFindClick()
 {
     TfrmFind dialog(TaskGrid, this);
-    dialog.exec();
+    if (dialog.exec() == QDialog::Accepted)
+        m_findText = dialog.edtFind->text();
+    // Space and Delete go on with the task found.
+    UpdateChecked();
+    TaskGrid->setFocus(Qt::OtherFocusReason);
+}
+
+void TfrmToDo::FindNext(bool up)
+{
+    if (m_findText.isEmpty()) {
+        btnFindClick();
+        return;
+    }
+    const GridCellPos found = TaskGrid->FindFrom(m_findText, 0, up);
+    if (found.isValid()) {
+        TaskGrid->setCurrentCell(found.col, found.row);
+        UpdateChecked();
+        return;
+    }
+    MessageBox::show(this, MessageBox::Kind::Information,
+                     QStringLiteral("The text \"") + m_findText + QStringLiteral("\" was not found"));
 }
 
 } // namespace veltry

@@ -67,6 +67,7 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 namespace veltry {
@@ -148,6 +149,7 @@ void TfrmToDo::LoadDataFiles()
         loadGridFile(m_history->TaskHistoryGrid, dir + kHistoryFileName, false);
     RecordFileTimes();
     m_shared.reset();  // what the new folder's files hold is agreed anew
+    m_undoStack->clear();  // the steps were taken on the other folder's lists
     setupSharedList();
     UpdateTaskCount();
     UpdateChecked();

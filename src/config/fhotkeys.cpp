@@ -12,7 +12,7 @@
 
 namespace veltry {
 
-const TfrmHotKeys::Row TfrmHotKeys::kRows[11] = {
+const TfrmHotKeys::Row TfrmHotKeys::kRows[14] = {
     {"ALT+X", "exit application"},
     {"ALT+M", "minimize to system tray"},
     {"ALT+C, SPACE", "check/uncheck task"},
@@ -21,9 +21,12 @@ const TfrmHotKeys::Row TfrmHotKeys::kRows[11] = {
     {"ALT+E", "edit selected task"},
     {"ALT+W", "auto-fit column widths"},
     {"ALT+F", "find text"},
+    {"F3, SHIFT+F3", "find next, find previous"},
     {"ALT+S", "advanced sort"},
     {"ALT+L", "log completed tasks"},
     {"ALT+V", "view task history"},
+    {"CTRL+Z", "undo"},
+    {"CTRL+Y", "redo (also CTRL+SHIFT+Z)"},
 };
 
 TfrmHotKeys::TfrmHotKeys(QWidget* parent, QTimer* alarmTimer) : QDialog(parent), m_alarmTimer(alarmTimer)
@@ -32,7 +35,7 @@ TfrmHotKeys::TfrmHotKeys(QWidget* parent, QTimer* alarmTimer) : QDialog(parent),
     setWindowTitle(QStringLiteral("Veltry Hotkeys"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setModal(true);
-    setFixedSize(269, 243);
+    setFixedSize(269, 294);
     QFont f(QStringLiteral("Arial"));
     f.setPixelSize(12);
     setFont(f);
@@ -41,7 +44,7 @@ TfrmHotKeys::TfrmHotKeys(QWidget* parent, QTimer* alarmTimer) : QDialog(parent),
     pnlKeys->setObjectName(QStringLiteral("pnlKeys"));
     pnlKeys->setFrameShape(QFrame::Panel);
     pnlKeys->setFrameShadow(QFrame::Sunken);
-    pnlKeys->setGeometry(8, 8, 253, 196);
+    pnlKeys->setGeometry(8, 8, 253, 247);
 
     constexpr int kTop = 6;
     constexpr int kRowHeight = 16;
@@ -76,7 +79,7 @@ TfrmHotKeys::TfrmHotKeys(QWidget* parent, QTimer* alarmTimer) : QDialog(parent),
     btnOK = new QPushButton(QStringLiteral("OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
     btnOK->setDefault(true);
-    btnOK->setGeometry(97, 212, 75, 23);
+    btnOK->setGeometry(97, 263, 75, 23);
     connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())

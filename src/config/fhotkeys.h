@@ -21,7 +21,7 @@ public:
         const char* keys;
         const char* action;
     };
-    static const Row kRows[11];
+    static const Row kRows[14];
 
     // `alarmTimer` is the task window's timer, held still while the sheet is active.
     explicit TfrmHotKeys(QWidget* parent = nullptr, QTimer* alarmTimer = nullptr);

@@ -429,6 +429,12 @@ GridCellPos TTextGrid::FindNext()
     return m_search.FindNext(m_cells, m_map, GridShape{ColCount(), RowCount(), m_fixedCols, m_fixedRows});
 }
 
+GridCellPos TTextGrid::FindFrom(const QString& text, int options, bool up)
+{
+    return m_search.FindFrom(m_cells, m_map, GridShape{ColCount(), RowCount(), m_fixedCols, m_fixedRows}, text,
+                             options, GridCellPos{m_col, m_row}, up);
+}
+
 int TTextGrid::FindRowByPrefix(const QString& text) const
 {
     return GridSearch::FindRowByPrefix(m_cells, GridShape{ColCount(), RowCount(), m_fixedCols, m_fixedRows},

@@ -196,6 +196,8 @@ public:
     void SortRows();
     GridCellPos FindFirst(const QString& text, int options);
     GridCellPos FindNext();
+    // Searches onwards from the current cell (downwards, or with `up` upwards).
+    GridCellPos FindFrom(const QString& text, int options, bool up);
     int FindRowByPrefix(const QString& text) const;
 
     // --- the grid file; both throw AppError ---

@@ -205,6 +205,8 @@ private Q_SLOTS:
         QTest::newRow("print") << "mnuFilePrint" << "P&rint" << true;
         QTest::newRow("minimize") << "mnuFileMinimize" << "&Minimize" << true;
         QTest::newRow("exit") << "mnuFileExit" << "E&xit" << true;
+        QTest::newRow("undo, nothing to undo") << "mnuEditUndo" << "&Undo" << false;
+        QTest::newRow("redo, nothing to redo") << "mnuEditRedo" << "&Redo" << false;
         QTest::newRow("check") << "CheckUncheckTask1" << "&Check/Uncheck Task" << true;
         QTest::newRow("add") << "mnuEditAdd" << "&Add Task" << true;
         QTest::newRow("edit") << "EditTask1" << "&Edit Task" << true;
@@ -231,7 +233,8 @@ private Q_SLOTS:
         QCOMPARE(action->text(), text);
         QVERIFY(action->isVisible());
         QCOMPARE(action->isEnabled(), enabled);
-        QVERIFY(action->shortcut().isEmpty());
+        const bool undoRedo = name == QLatin1String("mnuEditUndo") || name == QLatin1String("mnuEditRedo");
+        QCOMPARE(action->shortcut().isEmpty(), !undoRedo);  // undo and redo have their Ctrl keys
     }
 
     void spaceTogglesTheCheckMark()

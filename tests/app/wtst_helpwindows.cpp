@@ -104,16 +104,16 @@ private Q_SLOTS:
         timer.start(1000);
         TfrmHotKeys sheet(nullptr, &timer);
         QCOMPARE(sheet.windowTitle(), QStringLiteral("Veltry Hotkeys"));
-        QCOMPARE(sheet.size(), QSize(269, 243));
+        QCOMPARE(sheet.size(), QSize(269, 294));
         QCOMPARE(sheet.minimumSize(), sheet.maximumSize());
-        QCOMPARE(sheet.keyLabels.size(), 11);
+        QCOMPARE(sheet.keyLabels.size(), 14);
         const QStringList keys{"ALT+X", "ALT+M", "ALT+C, SPACE", "ALT+A, INS, +", "ALT+R, DEL, -", "ALT+E",
-                               "ALT+W", "ALT+F", "ALT+S", "ALT+L", "ALT+V"};
+                               "ALT+W", "ALT+F", "F3, SHIFT+F3", "ALT+S", "ALT+L", "ALT+V", "CTRL+Z", "CTRL+Y"};
         const QStringList actions{"exit application", "minimize to system tray", "check/uncheck task",
                                   "add new task", "remove selected task", "edit selected task",
-                                  "auto-fit column widths", "find text", "advanced sort",
-                                  "log completed tasks", "view task history"};
-        for (int i = 0; i < 11; ++i) {
+                                  "auto-fit column widths", "find text", "find next, find previous", "advanced sort",
+                                  "log completed tasks", "view task history", "undo", "redo (also CTRL+SHIFT+Z)"};
+        for (int i = 0; i < 14; ++i) {
             QCOMPARE(sheet.keyLabels[i]->text(), keys[i]);
             QCOMPARE(sheet.actionLabels[i]->text(), actions[i]);
             // Each row reads left to right on one line inside the panel.

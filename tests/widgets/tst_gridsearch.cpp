@@ -101,6 +101,14 @@ private Q_SLOTS:
         QCOMPARE(search.FindFirst(s, map, shape, QStringLiteral("ABC"), 1), (GridCellPos{1, 1}));
         QCOMPARE(search.FindNext(s, map, shape), (GridCellPos{2, 2}));
         QCOMPARE(search.FindNext(s, map, shape), GridCellPos{});
+        // From wherever the cursor is: down, then the next columns; up, then the columns before.
+        const QString abc = QStringLiteral("abc");
+        QCOMPARE(search.FindFrom(s, map, shape, abc, 0, {0, 1}, false), (GridCellPos{0, 2}));
+        QCOMPARE(search.FindFrom(s, map, shape, abc, 0, {0, 2}, false), (GridCellPos{1, 1}));
+        QCOMPARE(search.FindFrom(s, map, shape, abc, 0, {2, 3}, true), (GridCellPos{2, 2}));
+        QCOMPARE(search.FindFrom(s, map, shape, abc, 0, {2, 2}, true), (GridCellPos{1, 1}));
+        QCOMPARE(search.FindFrom(s, map, shape, abc, 0, {1, 1}, true), (GridCellPos{0, 2}));
+        QCOMPARE(search.FindFrom(s, map, shape, abc, 0, {0, 2}, true), GridCellPos{});
     }
 
     void findOnEmptyGrids_data()

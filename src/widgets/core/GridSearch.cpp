@@ -28,6 +28,30 @@ GridCellPos GridSearch::FindNext(const CellStore& cells, const ColumnMap& column
     return m_last;
 }
 
+GridCellPos GridSearch::FindFrom(const CellStore& cells, const ColumnMap& columns, const GridShape& shape,
+                                 const QString& text, int options, GridCellPos from, bool up)
+{
+    m_text = text;
+    m_upperText = text.toUpper();
+    m_options = options;
+    m_last = up ? searchUpFrom(cells, columns, shape, from.col, from.row - 1)
+                : searchFrom(cells, columns, shape, from.col, from.row + 1);
+    m_active = m_last.isValid();
+    return m_last;
+}
+
+bool GridSearch::matches(QByteArrayView utf8, const QByteArray& needle) const
+{
+    if (utf8.isEmpty())
+        return false;
+    if (m_options & MatchCase) {
+        // UTF-8 is self-synchronising, so a byte search finds exactly the text matches.
+        return utf8.contains(needle) && (!(m_options & WholeCell) || QString::fromUtf8(utf8).toUpper() == m_upperText);
+    }
+    const QString upper = QString::fromUtf8(utf8).toUpper();
+    return upper.contains(m_upperText) && (!(m_options & WholeCell) || upper == m_upperText);
+}
+
 GridCellPos GridSearch::searchFrom(const CellStore& cells, const ColumnMap& columns, const GridShape& shape,
                                    int startCol, int startRow)
 {
@@ -38,20 +62,24 @@ GridCellPos GridSearch::searchFrom(const CellStore& cells, const ColumnMap& colu
         const int real = columns.displayToReal(col);
         const int firstRow = col == startCol ? std::max(startRow, shape.fixedRows) : shape.fixedRows;
         for (int row = firstRow; row < shape.rowCount; ++row) {
-            const QByteArrayView utf8 = cells.cellUtf8(real, row);
-            if (utf8.isEmpty())
-                continue;
-            bool hit;
-            if (m_options & MatchCase) {
-                // UTF-8 is self-synchronising, so a byte search finds exactly the text matches.
-                hit = utf8.contains(needle);
-                if (hit && (m_options & WholeCell))
-                    hit = QString::fromUtf8(utf8).toUpper() == m_upperText;
-            } else {
-                const QString upper = QString::fromUtf8(utf8).toUpper();
-                hit = upper.contains(m_upperText) && (!(m_options & WholeCell) || upper == m_upperText);
-            }
-            if (hit)
+            if (matches(cells.cellUtf8(real, row), needle))
+                return {col, row};
+        }
+    }
+    return {};
+}
+
+GridCellPos GridSearch::searchUpFrom(const CellStore& cells, const ColumnMap& columns, const GridShape& shape,
+                                     int startCol, int startRow)
+{
+    if ((m_options & Condition) || m_text.isEmpty())
+        return {};
+    const QByteArray needle = m_text.toUtf8();
+    for (int col = std::min(startCol, shape.colCount - 1); col >= shape.fixedCols; --col) {
+        const int real = columns.displayToReal(col);
+        const int lastRow = col == startCol ? std::min(startRow, shape.rowCount - 1) : shape.rowCount - 1;
+        for (int row = lastRow; row >= shape.fixedRows; --row) {
+            if (matches(cells.cellUtf8(real, row), needle))
                 return {col, row};
         }
     }

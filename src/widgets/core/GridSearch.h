@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 
 namespace veltry {
@@ -45,6 +46,11 @@ public:
     // Continues below the last match, then in the columns after it; (-1, -1) once nothing more
     // is found (and on every call after that until the next FindFirst).
     GridCellPos FindNext(const CellStore& cells, const ColumnMap& columns, const GridShape& shape);
+    // Searches for `text` from the cell after `from`: below it, then the columns after it each
+    // from the top; with `up` above it, then the columns before it each from the bottom. The
+    // search is remembered as FindFirst's is.
+    GridCellPos FindFrom(const CellStore& cells, const ColumnMap& columns, const GridShape& shape,
+                         const QString& text, int options, GridCellPos from, bool up);
 
     // The first row from fixedRows on whose `keyColumn` (a real column) begins with `text`,
     // case-sensitively; -1 when there is none, when the grid has fewer than two rows or the text
@@ -55,6 +61,9 @@ public:
 private:
     GridCellPos searchFrom(const CellStore& cells, const ColumnMap& columns, const GridShape& shape,
                            int startCol, int startRow);
+    GridCellPos searchUpFrom(const CellStore& cells, const ColumnMap& columns, const GridShape& shape,
+                             int startCol, int startRow);
+    bool matches(QByteArrayView utf8, const QByteArray& needle) const;
 
     QString m_text;
     QString m_upperText;
