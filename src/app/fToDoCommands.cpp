@@ -267,6 +267,8 @@ void TfrmToDo::AddTask()
 {
     if (!m_addTask)
         return;
+    if (m_editing)
+        TaskGrid->scrollIntoView();
     stopTimerForModal();
     m_addTask->execute(m_editing);
     restartTimerAfterModal();
@@ -276,6 +278,7 @@ void TfrmToDo::AddTask()
 void TfrmToDo::RemoveTask()
 {
     bool remove = true;
+    TaskGrid->scrollIntoView();
     if (!m_settings.NoConfirmations)
         remove = MessageBox::show(this, MessageBox::Kind::Information, QStringLiteral("Remove this task?"),
                                   QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok)
@@ -299,6 +302,8 @@ void TfrmToDo::CheckTask()
     const int r = TaskGrid->Row();
     if (r < 1)
         return;
+    // The wheel may have scrolled the task out of sight: the user sees what the command changes.
+    TaskGrid->scrollIntoView();
     if (!TaskGrid->Cells(TaskCol::Mark, r).isEmpty()) {
         btnChecked->setDown(false);
         TaskGrid->setCells(TaskCol::Mark, r, QString());
@@ -353,7 +358,8 @@ void TfrmToDo::ShowGridPopupAtSelection()
     const int row = TaskGrid->Row();
     if (row < 1 || PopupMenu1->isVisible())
         return;
-    TaskGrid->setCurrentCell(TaskGrid->Col(), row);  // scrolled into view
+    TaskGrid->setCurrentCell(TaskGrid->Col(), row);
+    TaskGrid->scrollIntoView();
     const QRect cell = TaskGrid->cellRect(TaskGrid->Col(), row);
     const QPoint at = cell.isEmpty() ? QPoint(0, 0) : cell.bottomLeft() + QPoint(2, 0);
     PopupMenu1->popup(TaskGrid->viewport()->mapToGlobal(at));
