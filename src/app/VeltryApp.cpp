@@ -6,6 +6,7 @@
 #include "editing/fAddTask.h"
 #include "history/fHistory.h"
 #include "platform/MessageBox.h"
+#include "platform/ReadableColors.h"
 #include "platform/UnixSignals.h"
 #include "platform/WindowPlacement.h"
 #include "tray/SingleInst.h"
@@ -29,6 +30,7 @@ VeltryApp::VeltryApp()
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(AppIcons::programIcon());
     installAccessibleWidgets();
+    makeSelectionReadable();
 }
 
 VeltryApp::~VeltryApp()
