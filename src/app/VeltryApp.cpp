@@ -6,13 +6,13 @@
 #include "editing/fAddTask.h"
 #include "history/fHistory.h"
 #include "platform/MessageBox.h"
-#include "platform/ReadableColors.h"
 #include "platform/UnixSignals.h"
 #include "platform/WindowPlacement.h"
 #include "tray/SingleInst.h"
 #include "tray/TrayIcon.h"
 #include "tray/TrayT1.h"
 #include "widgets/Accessibility.h"
+#include "widgets/ReadableColors.h"
 
 #include <QApplication>
 #include <QDialog>

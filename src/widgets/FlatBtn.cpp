@@ -1,6 +1,6 @@
 #include "widgets/FlatBtn.h"
 
-#include "platform/ReadableColors.h"
+#include "widgets/ReadableColors.h"
 
 #include <QContextMenuEvent>
 #include <QCoreApplication>

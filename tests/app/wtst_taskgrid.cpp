@@ -5,8 +5,8 @@
 #include "platform/core/Clock.h"
 #include "platform/core/ConfigStore.h"
 #include "platform/core/LocaleFormats.h"
-#include "platform/ReadableColors.h"
 #include "store/core/Task.h"
+#include "widgets/ReadableColors.h"
 #include "widgets/TextGrid.h"
 
 #include <QLabel>

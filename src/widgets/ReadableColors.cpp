@@ -1,4 +1,4 @@
-#include "platform/ReadableColors.h"
+#include "widgets/ReadableColors.h"
 
 #include <QApplication>
 #include <QPalette>
