@@ -10,6 +10,7 @@
 #include "app/core/Version.h"
 #include "config/fhotkeys.h"
 #include "editing/fAddTask.h"
+#include "widgets/Accessibility.h"
 #include "widgets/FlatBtn.h"
 #include "widgets/GradCap.h"
 
@@ -131,6 +132,7 @@ void TfrmToDo::createToolbar()
         bar->setFrameShape(QFrame::VLine);
         bar->setFrameShadow(QFrame::Sunken);
         bar->setGeometry(x, 4, 2, 22);
+        setAccessibleRole(bar, QAccessible::Separator);
     }
 
     btnExit->setOnClick([this](TFlatButton*) { btnExitClick(); });
