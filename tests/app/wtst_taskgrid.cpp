@@ -259,20 +259,17 @@ private Q_SLOTS:
             QCOMPARE(g->cellLayout(other.x(), other.y()).font.Color, plain.Color);
 
         // As drawn: the text on the selection reaches 4.5:1, a check mark on it 3:1.
-        const auto strongest = [g](const QRect& area) {
+        const auto strongest = [g](const QRect& area, double best = 1) {
             const QImage shot = g->viewport()->grab().toImage();
-            const QColor back = g->palette().color(QPalette::Highlight);
-            double best = 1;
             for (int y = area.top(); y <= area.bottom(); ++y)
                 for (int x = area.left(); x <= area.right(); ++x)
-                    best = std::max(best, contrastRatio(shot.pixelColor(x, y), back));
+                    best = std::max(best, contrastRatio(shot.pixelColor(x, y), g->palette().color(QPalette::Highlight)));
             return best;
         };
         QVERIFY(strongest(g->cellRect(at.x(), at.y())) >= 4.5);
-        const int mark = g->columnMap().realToDisplay(TaskCol::Mark);
         g->SetCellImage(TaskCol::Mark, 2, 0, 2, 2);
-        g->setCurrentCell(mark, 2);
-        QVERIFY(strongest(g->cellLayout(mark, 2).imageRect) >= 3);
+        g->setCurrentCell(0, 2);
+        QVERIFY(strongest(g->cellLayout(0, 2).imageRect) >= 3);
     }
 
     // Widths belong to real columns: with a column hidden they come back unchanged from one
