@@ -65,19 +65,31 @@ QAccessible::State TComboBoxAccessible::state() const
     return s;
 }
 
+// The list, then the line edit of an editable box, as the toolkit's own boxes have them.
+QList<QWidget*> TComboBoxAccessible::parts() const
+{
+    QList<QWidget*> out;
+    if (comboBox()->view())
+        out << comboBox()->view();
+    if (comboBox()->isEditable() && comboBox()->lineEdit())
+        out << comboBox()->lineEdit();
+    return out;
+}
+
 int TComboBoxAccessible::childCount() const
 {
-    return comboBox()->view() ? 1 : 0;
+    return int(parts().size());
 }
 
 QAccessibleInterface* TComboBoxAccessible::child(int index) const
 {
-    return index == 0 && comboBox()->view() ? QAccessible::queryAccessibleInterface(comboBox()->view()) : nullptr;
+    const QList<QWidget*> all = parts();
+    return index >= 0 && index < all.size() ? QAccessible::queryAccessibleInterface(all.at(index)) : nullptr;
 }
 
 int TComboBoxAccessible::indexOfChild(const QAccessibleInterface* child) const
 {
-    return child && comboBox()->view() && child->object() == comboBox()->view() ? 0 : -1;
+    return child ? int(parts().indexOf(qobject_cast<QWidget*>(child->object()))) : -1;
 }
 
 QStringList TComboBoxAccessible::actionNames() const

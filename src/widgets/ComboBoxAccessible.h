@@ -49,6 +49,7 @@ public:
 
 private:
     QString value() const;
+    QList<QWidget*> parts() const;
 };
 
 } // namespace veltry
