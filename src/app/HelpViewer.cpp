@@ -1,6 +1,7 @@
 #include "app/HelpViewer.h"
 
 #include "platform/AppIcons.h"
+#include "widgets/Accessibility.h"
 
 #include <QDesktopServices>
 #include <QHBoxLayout>
@@ -25,6 +26,8 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     AppIcons::initResources();
     setObjectName(QStringLiteral("HelpViewer"));
+    // A plain widget reads as a filler; this is a window of its own.
+    setAccessibleRole(this, QAccessible::Window);
     setWindowTitle(QStringLiteral("Veltry Professional Help"));
     setWindowIcon(AppIcons::programIcon());
     resize(600, 480);

@@ -12,6 +12,7 @@
 #include "tray/TrayIcon.h"
 #include "tray/TrayT1.h"
 #include "widgets/Accessibility.h"
+#include "widgets/ReadableColors.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -29,6 +30,7 @@ VeltryApp::VeltryApp()
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(AppIcons::programIcon());
     installAccessibleWidgets();
+    makeSelectionReadable();
 }
 
 VeltryApp::~VeltryApp()

@@ -190,8 +190,9 @@ void TfrmToDo::setupTaskGrid()
     g->ColumnSize.Section = QStringLiteral("ColumnSize");
     g->setGridImages(&ImageList2);
     g->setAccessibleName(QStringLiteral("Tasks"));
-    // The first picture is the check mark, the second the notes sign.
-    describeGridPictures(g, TaskCol::Mark, 0, {QString(), QStringLiteral("has notes")});
+    // The first picture is the check mark, the second the notes sign; a check box is named by its task.
+    describeGridPictures(g, TaskCol::Mark, 0, {QString(), QStringLiteral("has notes")}, TaskCol::Task,
+                         QStringLiteral("Status"));
     for (int c = 0; c < TaskCol::Count; ++c)
         g->setColWidth(c, 64);
     g->OnGetCellColor = [this](TTextGrid*, int row, int col, TGridDrawState state, QColor& brush, TCellFont& font) {

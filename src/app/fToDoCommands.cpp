@@ -10,6 +10,7 @@
 #include "platform/core/Version.h"
 #include "config/fhotkeys.h"
 #include "editing/fAddTask.h"
+#include "widgets/Accessibility.h"
 #include "widgets/FlatBtn.h"
 #include "widgets/GradCap.h"
 
@@ -132,6 +133,7 @@ void TfrmToDo::createToolbar()
         bar->setFrameShape(QFrame::VLine);
         bar->setFrameShadow(QFrame::Sunken);
         bar->setGeometry(x, 4, 2, 22);
+        setAccessibleRole(bar, QAccessible::Separator);
     }
 
     btnExit->setOnClick([this](TFlatButton*) { btnExitClick(); });
@@ -268,6 +270,8 @@ void TfrmToDo::AddTask()
 {
     if (!m_addTask)
         return;
+    if (m_editing)
+        TaskGrid->scrollIntoView();
     stopTimerForModal();
     // The step is taken as the dialog wrote the task, at its save.
     TaskListStep step;
@@ -297,6 +301,7 @@ void TfrmToDo::AddTask()
 void TfrmToDo::RemoveTask()
 {
     bool remove = true;
+    TaskGrid->scrollIntoView();
     if (!m_settings.NoConfirmations)
         remove = MessageBox::show(this, MessageBox::Kind::Information, QStringLiteral("Remove this task?"),
                                   QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok)
@@ -325,6 +330,8 @@ void TfrmToDo::CheckTask()
     const int r = TaskGrid->Row();
     if (r < 1)
         return;
+    // The wheel may have scrolled the task out of sight: the user sees what the command changes.
+    TaskGrid->scrollIntoView();
     RowCells before = RowStep::keep(TaskGrid->cellStore(), r);
     const auto record = qScopeGuard([&] {
         TaskListStep step;
@@ -387,7 +394,8 @@ void TfrmToDo::ShowGridPopupAtSelection()
     const int row = TaskGrid->Row();
     if (row < 1 || PopupMenu1->isVisible())
         return;
-    TaskGrid->setCurrentCell(TaskGrid->Col(), row);  // scrolled into view
+    TaskGrid->setCurrentCell(TaskGrid->Col(), row);
+    TaskGrid->scrollIntoView();
     const QRect cell = TaskGrid->cellRect(TaskGrid->Col(), row);
     const QPoint at = cell.isEmpty() ? QPoint(0, 0) : cell.bottomLeft() + QPoint(2, 0);
     PopupMenu1->popup(TaskGrid->viewport()->mapToGlobal(at));

@@ -321,6 +321,7 @@ void TfrmPrefs::buildEditingPage()
     edtAltDirPath->setObjectName(QStringLiteral("edtAltDirPath"));
     edtAltDirPath->setGeometry(kLeft + 18, flow.y, 300, 23);
     edtAltDirPath->setReadOnly(true);
+    edtAltDirPath->setAccessibleName(QStringLiteral("Alternate file path"));
     btnAltDirPath = addButton(tabEditing, "btnAltDirPath", QStringLiteral("..."), QRect(kLeft + 322, flow.y, 23, 23));
     btnAltDirPath->setAccessibleName(QStringLiteral("Choose the alternate file path"));
     flow.nextRow(27);
@@ -337,6 +338,7 @@ void TfrmPrefs::buildEditingPage()
     edtGridFont->setObjectName(QStringLiteral("edtGridFont"));
     edtGridFont->setGeometry(kLeft + 108, flow.y, 237, 25);
     edtGridFont->setReadOnly(true);
+    edtGridFont->setAccessibleName(QStringLiteral("Grid font"));
 }
 
 void TfrmPrefs::buildCategoriesPage()
@@ -351,6 +353,7 @@ void TfrmPrefs::buildCategoriesPage()
     lstCategory = new QListWidget(tabCategories);
     lstCategory->setObjectName(QStringLiteral("lstCategory"));
     lstCategory->setGeometry(kLeft, flow.y, 200, 150);
+    lstCategory->setAccessibleName(QStringLiteral("Categories"));
     BitBtn3 = addButton(tabCategories, "BitBtn3", QStringLiteral("&Add Category"), QRect(228, flow.y, 125, 25));
     BitBtn4 = addButton(tabCategories, "BitBtn4", QStringLiteral("&Remove Category"), QRect(228, flow.y + 32, 125, 25));
     flow.nextRow(150);
@@ -601,7 +604,6 @@ void TfrmPrefs::FormActivate()
     edtGridFont->setText(m_font.family() + QLatin1Char(' ')
                          + QString::number(pointsOf(m_toDo->hostWindow()->font()))
                          + QStringLiteral(" pt."));
-    FontDialog1->setCurrentFont(m_font);
 
     ++m_syncRound;
     m_sync = SyncPending{};

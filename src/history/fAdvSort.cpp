@@ -57,7 +57,7 @@ TfrmAdvSort::TfrmAdvSort(const AdvancedSortChoice& stored, QWidget* owner) : QDi
     SpeedButton1->setFont(bold);
     SpeedButton1->setToolTip(QStringLiteral("Can you explain this a bit more?"));
     SpeedButton1->setAutoRaise(false);
-    SpeedButton1->setFocusPolicy(Qt::NoFocus);
+    SpeedButton1->setAccessibleName(QStringLiteral("Explain the sorting"));
     SpeedButton1->setGeometry(169, 10, 23, 22);
     connect(SpeedButton1, &QToolButton::clicked, this, &TfrmAdvSort::SpeedButton1Click);
 
@@ -95,6 +95,7 @@ TfrmAdvSort::TfrmAdvSort(const AdvancedSortChoice& stored, QWidget* owner) : QDi
     setTabOrder(cboSKey, cboSDir);
     setTabOrder(cboSDir, BitBtn1);
     setTabOrder(BitBtn1, BitBtn2);
+    setTabOrder(BitBtn2, SpeedButton1);
 }
 
 void TfrmAdvSort::FormActivate()

@@ -27,6 +27,8 @@ TfrmFind::TfrmFind(TTextGrid* grid, QWidget* owner) : QDialog(owner), m_grid(gri
     edtFind = new QLineEdit(this);
     edtFind->setObjectName(QStringLiteral("edtFind"));
     edtFind->setGeometry(8, 8, 160, 22);
+    // No caption stands beside the field to name it.
+    edtFind->setAccessibleName(QStringLiteral("Text to find"));
 
     BitBtn1 = new QPushButton(QStringLiteral("&Find"), this);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));

@@ -43,6 +43,8 @@ TFlatButton* makeToolButton(QWidget* parent, const char* name, const QString& ca
     b->setShowHint(true);
     b->setBitmap(picture);
     b->setGeometry(x, 3, 26, 24);
+    // Tab stops after the grid and the notes, so the keyboard reaches every command.
+    b->setFocusPolicy(Qt::TabFocus);
     return b;
 }
 
@@ -130,7 +132,13 @@ TfrmTaskHistory::TfrmTaskHistory(QWidget* parent) : QDialog(parent)
     Memo1->setFixedHeight(68);
     // It shows the selected entry's notes; text typed there would be thrown away unseen.
     Memo1->setReadOnly(true);
+    Memo1->setAccessibleName(QStringLiteral("Notes"));
     layout->addWidget(Memo1);
+    setTabOrder(g, Memo1);
+    setTabOrder(Memo1, btnClose);
+    setTabOrder(btnClose, btnClear);
+    setTabOrder(btnClear, btnPrintPreview);
+    setTabOrder(btnPrintPreview, FlatButton2);
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));

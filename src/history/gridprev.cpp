@@ -1,5 +1,6 @@
 #include "history/gridprev.h"
 
+#include "widgets/Accessibility.h"
 #include "widgets/GridPrint.h"
 #include "widgets/TextGrid.h"
 
@@ -61,6 +62,7 @@ TPagePreview::TPagePreview(QWidget* owner, TTextGrid* grid)
     // Another size may hold another number of pages; the page shown stays while it exists.
     box->OnResize = [this] { showPage(m_page); };
     PaintBox1 = box;
+    setAccessibleRole(box, QAccessible::Graphic);
     layout->addWidget(box, 1);
 
     // Turning the pages: a thin strip under the page.
@@ -71,6 +73,8 @@ TPagePreview::TPagePreview(QWidget* owner, TTextGrid* grid)
     auto makeButton = [strip](const char* name, Qt::ArrowType arrow, const QString& tip) {
         auto* b = new QToolButton(strip);
         b->setObjectName(QLatin1String(name));
+        // The arrow is all it shows; the tip without its key names it.
+        b->setAccessibleName(tip.section(QStringLiteral(" ("), 0, 0));
         b->setArrowType(arrow);
         b->setToolTip(tip);
         b->setAutoRaise(true);
@@ -129,6 +133,7 @@ void TPagePreview::updatePageControls()
 {
     const int count = pageCount();
     lblPageCount->setText(QStringLiteral("Page %1 of %2").arg(m_page + 1).arg(count));
+    PaintBox1->setAccessibleName(lblPageCount->text());
     btnPrevPage->setEnabled(m_page > 0);
     btnNextPage->setEnabled(m_page + 1 < count);
 }

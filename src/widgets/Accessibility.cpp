@@ -1,5 +1,6 @@
 #include "widgets/Accessibility.h"
 
+#include "widgets/ComboBoxAccessible.h"
 #include "widgets/FlatBtn.h"
 #include "widgets/GradCapAccessible.h"
 #include "widgets/GradCapFrame.h"
@@ -13,6 +14,7 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QComboBox>
 
 namespace veltry {
 
@@ -38,6 +40,8 @@ QAccessibleInterface* accessibleFor(const QString& className, QObject* object)
         return new TCalFormAccessible(form);
     if (auto* frame = dynamic_cast<TCaptionFrame*>(object))
         return new TCaptionFrameAccessible(frame);
+    if (auto* box = qobject_cast<QComboBox*>(object))
+        return new TComboBoxAccessible(box);
     return nullptr;
 }
 

@@ -1,5 +1,7 @@
 #include "widgets/FlatBtn.h"
 
+#include "widgets/ReadableColors.h"
+
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QCursor>
@@ -698,11 +700,14 @@ bool TFlatButton::event(QEvent *e)
     case QEvent::Paint:
         if (hasFocus()) {
             const bool done = QWidget::event(e);
+            // The style's own ring is too faint on the face colour (1.7:1); a ring must reach 3:1.
             QPainter p(this);
-            QStyleOptionFocusRect option;
-            option.initFrom(this);
-            option.rect = rect().adjusted(2, 2, -2, -2);
-            style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &p, this);
+            const QColor face = palette().color(QPalette::Button);
+            QColor ring = palette().color(QPalette::Highlight);
+            if (contrastRatio(ring, face) < 3.0)
+                ring = palette().color(QPalette::ButtonText);
+            p.setPen(QPen(ring, 1));
+            p.drawRect(rect().adjusted(2, 2, -3, -3));
             return done;
         }
         break;

@@ -157,6 +157,9 @@ TFloatPanel::TFloatPanel(TPanelManager* manager, TMPanel* panel, QWidget* parent
     , m_panel(panel)
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    // A window does not take its owner's font of itself: in the default one the panel's
+    // captions, measured for the dialog's font, would be cut off.
+    setAttribute(Qt::WA_WindowPropagation);
     setWindowTitle(panel->tabCaption().isEmpty() ? QStringLiteral("Tools") : panel->tabCaption());
 }
 

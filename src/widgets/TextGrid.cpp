@@ -311,12 +311,14 @@ void TTextGrid::SetCellImage(int col, int row, int index, int horizontal, int ve
     g.vertical = quint8(std::clamp(vertical, 0, 4));
     m_cells.setCellImage(col, row, g);
     viewport()->update();
+    gridAccessiblePictureChanged(this, col, row);
 }
 
 void TTextGrid::RemoveCellImage(int col, int row)
 {
     m_cells.removeCellImage(col, row);
     viewport()->update();
+    gridAccessiblePictureChanged(this, col, row);
 }
 
 // --- row operations -----------------------------------------------------------------------------

@@ -165,6 +165,8 @@ public:
     void setTopRow(int row);
     int LeftCol() const { return m_leftCol; }
     void setLeftCol(int displayCol);
+    // Scrolls the current cell into view (the wheel scrolls without moving it).
+    void scrollIntoView();
     // The selected block as display columns (x) by rows (y); the current cell alone unless a
     // range was selected.
     QRect Selection() const;
@@ -346,7 +348,6 @@ protected:
 private:
     void moveCurrent(int displayCol, int row, bool extend);
     void cellSelected();
-    void scrollIntoView();
     int lastSelectableRow() const { return RowCount() - 1 - m_fixedFooters; }
     int lastSelectableCol() const { return ColCount() - 1 - m_fixedRightCols; }
     void applyStretch();

@@ -13,6 +13,8 @@ namespace {
 const char* const kCheckColumn = "veltryAccessibleCheckColumn";
 const char* const kCheckPicture = "veltryAccessibleCheckPicture";
 const char* const kPictureWords = "veltryAccessiblePictureWords";
+const char* const kCheckNameColumn = "veltryAccessibleCheckNameColumn";
+const char* const kCheckTitle = "veltryAccessibleCheckTitle";
 
 // A cell of many megabytes is cut here: a screen reader reads no further, and the bus would
 // carry it on every look.
@@ -64,7 +66,11 @@ public:
 
     QAccessible::Role role() const override
     {
-        return isHeader() ? QAccessible::ColumnHeader : QAccessible::Cell;
+        if (isHeader())
+            return QAccessible::ColumnHeader;
+        // The bus of our toolkit drops a cell's "checkable", and a screen reader says nothing of
+        // a cell that is only "checked"; a check box it reads with its state.
+        return isCheckCell() ? QAccessible::CheckBox : QAccessible::Cell;
     }
 
     QString text(QAccessible::Text t) const override
@@ -74,7 +80,9 @@ public:
         const int real = m_grid->DisplayToRealColumn(m_col);
         switch (t) {
         case QAccessible::Name: {
-            QString s = m_grid->Cells(real, m_row);
+            if (isCheckCell() && isHeader() && m_grid->Cells(real, m_row).trimmed().isEmpty())
+                return m_grid->property(kCheckTitle).toString();
+            QString s = m_grid->Cells(isCheckCell() && !isHeader() ? checkNameColumn() : real, m_row);
             if (s.size() > kMostSpokenChars)
                 s.truncate(kMostSpokenChars);
             s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -178,6 +186,12 @@ private:
         const int c = m_grid->property(kCheckColumn).toInt(&ok);
         return ok && c == m_grid->DisplayToRealColumn(m_col);
     }
+    int checkNameColumn() const
+    {
+        bool ok = false;
+        const int c = m_grid->property(kCheckNameColumn).toInt(&ok);
+        return ok && c >= 0 && c < m_grid->cellStore().columnCount() ? c : m_grid->DisplayToRealColumn(m_col);
+    }
     const TCellGraphic* picture() const
     {
         return m_grid->cellStore().cellImage(m_grid->DisplayToRealColumn(m_col), m_row);
@@ -190,11 +204,35 @@ private:
 
 } // namespace
 
-void describeGridPictures(TTextGrid* grid, int checkColumn, int checkPicture, const QStringList& pictureWords)
+void describeGridPictures(TTextGrid* grid, int checkColumn, int checkPicture, const QStringList& pictureWords,
+                          int checkNameColumn, const QString& checkTitle)
 {
     grid->setProperty(kCheckColumn, checkColumn);
     grid->setProperty(kCheckPicture, checkPicture);
     grid->setProperty(kPictureWords, pictureWords);
+    grid->setProperty(kCheckNameColumn, checkNameColumn);
+    grid->setProperty(kCheckTitle, checkTitle);
+}
+
+void gridAccessiblePictureChanged(TTextGrid* grid, int realCol, int row)
+{
+    bool ok = false;
+    // Only the current task's mark changes under the user's hand; a list being loaded would
+    // flood the bus with one event a row.
+    if (grid->property(kCheckColumn).toInt(&ok) != realCol || !ok || row != grid->Row())
+        return;
+    TTextGridAccessible* table = tableOf(grid);
+    if (!table)
+        return;
+    const int child = table->childIndex(row, grid->columnMap().realToDisplay(realCol));
+    if (child < 0)
+        return;
+    // The reader asks the cell for its state now; the event only says which state to ask for.
+    QAccessible::State changed;
+    changed.checked = true;
+    QAccessibleStateChangeEvent event(grid, changed);
+    event.setChild(child);
+    sendAccessibleEvent(&event);
 }
 
 void gridAccessibleCurrentMoved(TTextGrid* grid, bool cellChanged)
@@ -356,7 +394,8 @@ QString TTextGridAccessible::columnDescription(int column) const
 {
     if (grid()->FixedRows() <= 0 || column < 0 || column >= columnCount())
         return {};
-    return grid()->Cells(grid()->DisplayToRealColumn(column), 0);
+    QAccessibleInterface* header = cellInterface(0, column);
+    return header ? header->text(QAccessible::Name) : QString();
 }
 
 QList<QAccessibleInterface*> TTextGridAccessible::selectedCells() const

@@ -11,12 +11,15 @@ class TTextGrid;
 
 // How a grid's pictures read to a screen reader: the cells of real column `checkColumn` are check
 // boxes, checked while they show picture `checkPicture`; any other picture reads as the words
-// `pictureWords` holds at its index (the description of its cell). A grid without this reads its
-// texts only.
-void describeGridPictures(TTextGrid* grid, int checkColumn, int checkPicture, const QStringList& pictureWords);
+// `pictureWords` holds at its index (the description of its cell). A check box is named by the
+// text of real column `checkNameColumn` in its row (its own text says nothing), and its column
+// by `checkTitle` where the title row leaves it blank. A grid without this reads its texts only.
+void describeGridPictures(TTextGrid* grid, int checkColumn, int checkPicture, const QStringList& pictureWords,
+                          int checkNameColumn = -1, const QString& checkTitle = {});
 
 // What the grid tells screen readers; it calls these where it changes.
 void gridAccessibleCurrentMoved(TTextGrid* grid, bool cellChanged);
+void gridAccessiblePictureChanged(TTextGrid* grid, int realCol, int row);
 void gridAccessibleReset(TTextGrid* grid);
 
 // The text grid as a table: the rows below the title rows by the shown columns (hidden columns

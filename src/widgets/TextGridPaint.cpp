@@ -30,6 +30,21 @@ int textLineWidth(const QString& line, const QFontMetrics& fm)
     return fm.horizontalAdvance(line);
 }
 
+// The picture's shape grown by a pixel all round, in `colour`.
+QPixmap outlineOf(const QPixmap& picture, const QColor& colour)
+{
+    QPixmap out(picture.size());
+    out.setDevicePixelRatio(picture.devicePixelRatio());
+    out.fill(Qt::transparent);
+    QPainter p(&out);
+    for (int dx = -1; dx <= 1; ++dx)
+        for (int dy = -1; dy <= 1; ++dy)
+            p.drawPixmap(QPointF(dx, dy), picture);
+    p.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    p.fillRect(out.rect(), colour);
+    return out;
+}
+
 } // namespace
 
 // --- measuring cell texts ---------------------------------------------------------------------
@@ -405,7 +420,12 @@ void TTextGrid::drawCell(QPainter& p, const TCellLayout& L)
     if (L.image && m_images) {
         p.save();
         p.setClipRect(L.cell);
-        p.drawPixmap(L.imageRect.topLeft(), m_images->image(L.imageIndex, p.device()->devicePixelRatioF()));
+        const QPixmap picture = m_images->image(L.imageIndex, p.device()->devicePixelRatioF());
+        // A picture made for the plain background can vanish on the selection (a green mark on
+        // blue): there it gets an outline in the selected text's colour.
+        if (L.state & gdSelected)
+            p.drawPixmap(L.imageRect.topLeft(), outlineOf(picture, L.font.Color));
+        p.drawPixmap(L.imageRect.topLeft(), picture);
         p.restore();
     }
 }

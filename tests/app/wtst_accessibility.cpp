@@ -3,10 +3,15 @@
 #include "ProgramFolder.h"
 #include "TestEnv.h"
 #include "alarms/fRemind.h"
+#include "config/fPrefs2.h"
+#include "app/HelpViewer.h"
 #include "app/VeltryApp.h"
 #include "app/fToDo.h"
 #include "editing/TimeEdit.h"
 #include "editing/fAddTask.h"
+#include "history/fAdvSort.h"
+#include "history/fHistory.h"
+#include "history/gridprev.h"
 #include "platform/core/LocaleFormats.h"
 #include "platform/MessageBox.h"
 #include "store/core/Task.h"
@@ -164,6 +169,8 @@ private Q_SLOTS:
     void pressActionRunsTheCommand_data();
     void pressActionRunsTheCommand();
     void addDialogFieldsAreNamed();
+    void controlsAreNamedAndReached_data();
+    void controlsAreNamedAndReached();
     void reminderIsAnAlertAboutItsTask();
     void tabLeavesTheGridAndComesBack();
     void focusReturnsToTheGridAfterADialog();
@@ -242,6 +249,45 @@ void TestAccessibility::addDialogFieldsAreNamed()
     dlg.edtTime->setText(QStringLiteral("09:30am"));
     QCOMPARE(time->text(QAccessible::Value), dlg.edtTime->text());
     QVERIFY(time->textInterface());
+}
+
+void TestAccessibility::controlsAreNamedAndReached_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("role");
+    QTest::addColumn<bool>("tabStop");
+    QTest::newRow("path") << "prefs" << "edtAltDirPath" << "Alternate file path" << -1 << true;
+    QTest::newRow("categories") << "prefs" << "lstCategory" << "Categories" << -1 << true;
+    QTest::newRow("history notes") << "history" << "Memo1" << "Notes" << -1 << true;
+    QTest::newRow("history close") << "history" << "btnClose" << "Close History" << -1 << true;
+    QTest::newRow("sort help") << "sort" << "SpeedButton1" << "Explain the sorting" << -1 << true;
+    QTest::newRow("next page") << "preview" << "btnNextPage" << "Next page" << -1 << false;
+    QTest::newRow("page") << "preview" << "PaintBox1" << "Page 1 of 1" << int(QAccessible::Graphic) << false;
+    QTest::newRow("help window") << "help" << "" << "Veltry Professional Help" << int(QAccessible::Window) << false;
+    QTest::newRow("category box") << "add" << "cboCategory" << "Category" << int(QAccessible::ComboBox) << true;
+}
+
+void TestAccessibility::controlsAreNamedAndReached()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, control);
+    QFETCH(QString, name);
+    QFETCH(int, role);
+    QFETCH(bool, tabStop);
+    TTextGrid grid;
+    std::unique_ptr<QWidget> w(window == "prefs" ? static_cast<QWidget*>(new TfrmPrefs) : window == "history"
+                                   ? new TfrmTaskHistory : window == "sort" ? new TfrmAdvSort(AdvancedSortChoice{})
+                                   : window == "preview" ? new TPagePreview(nullptr, &grid)
+                                   : window == "help" ? static_cast<QWidget*>(new HelpViewer) : new TfrmAddTask);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    QWidget* c = control.isEmpty() ? w.get() : w->findChild<QWidget*>(control);
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(c);
+    QCOMPARE(iface->text(QAccessible::Name), name);
+    QVERIFY(role < 0 || iface->role() == role);
+    QCOMPARE(bool(c->focusPolicy() & Qt::TabFocus), tabStop);
 }
 
 void TestAccessibility::reminderIsAnAlertAboutItsTask()

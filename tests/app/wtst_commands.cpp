@@ -278,6 +278,18 @@ private Q_SLOTS:
         QCOMPARE(marks, (QStringList{kCheckedMark, "", "", "", "", ""}));
     }
 
+    // A command on the current task first brings it into sight; the wheel scrolled it away.
+    void commandsShowTheirTask()
+    {
+        start(QStringList(60, QStringLiteral("task")));
+        for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Menu}) {
+            grid()->setTopRow(40);
+            QTest::keyClick(grid(), key);
+            QVERIFY2(!grid()->cellRect(1, 1).isEmpty(), qPrintable(QKeySequence(key).toString()));
+        }
+        m_todo->PopupMenu1->close();
+    }
+
     // The grid's keys act by their key alone, whatever Ctrl, Alt or Meta are held with them.
     void gridKeysActWhateverTheModifiers_data()
     {

@@ -6,6 +6,7 @@
 #include "platform/core/ConfigStore.h"
 #include "platform/core/LocaleFormats.h"
 #include "store/core/Task.h"
+#include "widgets/ReadableColors.h"
 #include "widgets/TextGrid.h"
 
 #include <QLabel>
@@ -256,6 +257,19 @@ private Q_SLOTS:
         QVERIFY(plain.Color != selected.font.Color);
         for (const QPoint other : {QPoint(at.x(), 1), QPoint(at.x() == 1 ? 2 : 1, 2)})
             QCOMPARE(g->cellLayout(other.x(), other.y()).font.Color, plain.Color);
+
+        // As drawn: the text on the selection reaches 4.5:1, a check mark on it 3:1.
+        const auto strongest = [g](const QRect& area, double best = 1) {
+            const QImage shot = g->viewport()->grab().toImage();
+            for (int y = area.top(); y <= area.bottom(); ++y)
+                for (int x = area.left(); x <= area.right(); ++x)
+                    best = std::max(best, contrastRatio(shot.pixelColor(x, y), g->palette().color(QPalette::Highlight)));
+            return best;
+        };
+        QVERIFY(strongest(g->cellRect(at.x(), at.y())) >= 4.5);
+        g->SetCellImage(TaskCol::Mark, 2, 0, 2, 2);
+        g->setCurrentCell(0, 2);
+        QVERIFY(strongest(g->cellLayout(0, 2).imageRect) >= 3);
     }
 
     // Widths belong to real columns: with a column hidden they come back unchanged from one

@@ -4,11 +4,14 @@ what it finds: the task list as a table holding the tasks, the toolbar as named 
 and the reminder as an alert about its task.
 
 Usage: atspi_read.py PID DUE_TASK OTHER_TASK...
+       atspi_read.py --marks PID CHECKED_TASK OPEN_TASK
 """
+import subprocess
 import sys
 import time
 
 import pyatspi
+from gi.repository import GLib
 
 
 def walk(node, depth=0):
@@ -68,7 +71,44 @@ def read(pid):
             "pressable": pressable, "alerts": alerts}, None
 
 
+def wait_for(what):
+    for _ in range(200):  # ten seconds
+        try:
+            found = what()
+        except Exception:  # the windows may still be building
+            found = None
+        if found:
+            return found
+        GLib.MainContext.default().iteration(False)
+        time.sleep(0.05)
+    return None
+
+
+def marks(pid, checked_task, open_task):
+    """Check marks heard as check boxes named by their task, Space heard, the find field named."""
+    table = wait_for(lambda: [n for n in walk(find_app(pid)) if n.name == "Tasks"][0].queryTable())
+    for row, name, checked in ((0, checked_task, True), (1, open_task, False)):
+        cell = table.getAccessibleAt(row, 0)
+        if cell.getRole() != pyatspi.ROLE_CHECK_BOX or cell.name != name \
+                or cell.getState().contains(pyatspi.STATE_CHECKED) != checked:
+            return "cell %r: %s %r" % (cell.name, cell.getRoleName(), cell.getState().getStates())
+    heard = []
+    pyatspi.Registry.registerEventListener(lambda e: heard.append((e.source.name, e.detail1)),
+                                           "object:state-changed:checked")
+    subprocess.run(["xdotool", "key", "space"], check=True)
+    if not wait_for(lambda: (checked_task, 0) in heard):
+        return "Space was not heard: %r" % heard
+    subprocess.run(["xdotool", "key", "alt+f"], check=True)
+    if not wait_for(lambda: [n for n in walk(find_app(pid)) if n.getRole() == pyatspi.ROLE_TEXT
+                             and n.parent.name == "Find Text" and n.name]):
+        return "the find field has no name"
+
+
 def main():
+    if sys.argv[1] == "--marks":
+        why = marks(int(sys.argv[2]), sys.argv[3], sys.argv[4])
+        print("FAIL: %s" % why if why else "PASS marks")
+        return 1 if why else 0
     pid = int(sys.argv[1])
     due = sys.argv[2]
     tasks = sys.argv[2:]

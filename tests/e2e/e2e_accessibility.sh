@@ -43,4 +43,13 @@ start_app
 wait_for_window "Task Due Reminder" >/dev/null
 "$python" "$here/atspi_read.py" "$APP_PID" "Renew the passport" "Plan the holidays" || fail "read over the bus: see above"
 stop_app
+
+# A checked and an open task, nothing due; the keys go to the task list.
+printf '12,3\r\n1,0,Task\r\n0,1, \r\n1,1,Renew the passport\r\n1,2,Plan the holidays\r\n' >"$E2E_LIST"
+start_app
+id="$(wait_for_window "Veltry Professional")"
+xdotool windowfocus --sync "$id" 2>/dev/null || true
+sleep 0.5
+"$python" "$here/atspi_read.py" --marks "$APP_PID" "Renew the passport" "Plan the holidays" || fail "check marks over the bus"
+stop_app
 echo "PASS"

@@ -519,6 +519,19 @@ private Q_SLOTS:
         QCOMPARE(TfrmAddTask::heightFor(true, false, 144), 244);  // 244.5
     }
 
+    // Floated out of the dialog, the notes panel shows every caption whole, inside the window.
+    void floatedNotesShowTheirCaptions()
+    {
+        start();
+        run(false, [](TfrmAddTask* d) {
+            clickTab(d->PanelManager1, d->NotesPanel);
+            TFloatPanel* win = d->PanelManager1->floatPanel(d->NotesPanel, d->mapToGlobal(QPoint(0, d->height())));
+            for (QLabel* label : d->NotesPanel->findChildren<QLabel*>())
+                QVERIFY2(label->sizeHint().width() <= label->width() && win->rect().contains(label->geometry()),
+                         qPrintable(label->text()));
+        });
+    }
+
     // Not a check: pictures for looking at (scripts/screenshots-addtask.sh sets the folder).
     void screenshots()
     {
