@@ -57,7 +57,26 @@ int importTaskColumn(ImportLayout layout, int sourceColumn, int taskColumns)
     return col >= 0 && col < taskColumns ? col : -1;
 }
 
-CellStore importTasks(const CellStore& taskList, QByteArrayView bytes, ImportLayout layout)
+namespace {
+
+// One decoded source row: its cells in the task list's columns and which of them it sets. A
+// source row that sets no cell of the list still is one (a task file's run of lines in dropped
+// columns adds an empty task).
+struct SourceRow
+{
+    RowCells cells;
+    std::bitset<CellStore::kMaxColumns> written;
+};
+
+AppError tooManyTasks()
+{
+    return AppError(QStringLiteral("The file holds more tasks than the list can take."));
+}
+
+// The one rule by which decoded rows join `taskList`: each a new task at the top, the last one
+// at row 1, the rows that were there following unchanged; an empty list's placeholder row takes
+// the first rows until one of them leaves it a description. Linear, however many rows come.
+CellStore placeRows(const CellStore& taskList, std::vector<SourceRow>& source)
 {
     const int columns = taskList.columnCount();
     const bool emptyList = taskList.rowCount() <= 2 && taskList.isCellEmpty(TaskCol::Task, 1);
@@ -65,17 +84,63 @@ CellStore importTasks(const CellStore& taskList, QByteArrayView bytes, ImportLay
     // not it receives tasks), otherwise every task row.
     const qint64 keptRows = emptyList ? 1 : taskList.rowCount() - 1;
 
-    // The cell lines once more, each run renumbered as the task it becomes (row 0 collects what
-    // the placeholder row receives, rows 1.. are the inserted tasks in file order), so that the
-    // grid file reader decodes the texts exactly as it does for a list it loads. The header stays
+    // Where each source row goes: 0 the placeholder, otherwise the how-manieth new task.
+    std::vector<int> targets;
+    targets.reserve(source.size());
+    bool toPlaceholder = emptyList;
+    bool named = false;
+    int inserted = 0;
+    for (const SourceRow& row : source) {
+        if (toPlaceholder) {
+            targets.push_back(0);
+            if (row.written.test(TaskCol::Task))
+                named = !row.cells.cell(TaskCol::Task).isEmpty();
+            toPlaceholder = !named;
+            continue;
+        }
+        if (1 + inserted + 1 + keptRows > CellStore::kMaxRows)
+            throw tooManyTasks();
+        targets.push_back(++inserted);
+    }
+
+    CellStore result;
+    result.setColumnCount(columns);
+    result.setRowCount(int(1 + inserted + keptRows));
+    std::vector<RowCells>& out = result.rows();
+    if (taskList.rowCount() > 0)
+        out[0] = taskList.row(0).clone();
+    RowCells placeholder;
+    if (emptyList) {
+        if (taskList.rowCount() > 1)
+            placeholder = taskList.row(1).clone();
+    } else {
+        for (int r = 1; r < taskList.rowCount(); ++r)
+            out[size_t(inserted + r)] = taskList.row(r).clone();
+    }
+    for (size_t i = 0; i < source.size(); ++i) {
+        if (targets[i] > 0) {
+            out[size_t(1 + inserted - targets[i])] = std::move(source[i].cells);
+            continue;
+        }
+        // Cells the placeholder's rows leave alone keep what it held.
+        for (int c = 0; c < columns; ++c)
+            if (source[i].written.test(size_t(c)))
+                placeholder.setCell(c, source[i].cells.cell(c));
+    }
+    if (emptyList)
+        out[size_t(1 + inserted)] = std::move(placeholder);
+    return result;
+}
+
+// A task file's rows, one for each run of cell lines of one source row, in file order.
+std::vector<SourceRow> decodeTaskFile(QByteArrayView bytes, ImportLayout layout, int columns)
+{
+    // The cell lines once more, each run renumbered as its place in the file, so that the grid
+    // file reader decodes the texts exactly as it does for a list it loads. The header stays
     // empty: the reader then keeps the dimensions set up for it.
     std::string lines;
-    bool toPlaceholder = emptyList;
-    bool placeholderNamed = false;  // the placeholder's Task cell is no longer empty
-    std::bitset<CellStore::kMaxColumns> placeholderWritten;
+    std::vector<SourceRow> rows;
     qint64 previousRow = 0;
-    int inserted = 0;
-    int target = 0;
 
     // The list loader's reader, so that a file the loader would call damaged adds nothing.
     GridFile::Reader reader(bytes);
@@ -93,28 +158,17 @@ CellStore importTasks(const CellStore& taskList, QByteArrayView bytes, ImportLay
                 continue;  // titles
             if (cell.row != previousRow) {
                 previousRow = cell.row;
-                // The list stops counting as empty once the placeholder row has a description.
-                if (toPlaceholder && placeholderNamed)
-                    toPlaceholder = false;
-                if (toPlaceholder) {
-                    target = 0;
-                } else {
-                    if (1 + inserted + 1 + keptRows > CellStore::kMaxRows)
-                        throw AppError(QStringLiteral("The file holds more tasks than the list can take."));
-                    target = ++inserted;
-                }
+                if (qint64(rows.size()) + 1 >= CellStore::kMaxRows)
+                    throw tooManyTasks();
+                rows.emplace_back();
             }
             const int taskCol = importTaskColumn(layout, cell.col, columns);
             if (taskCol < 0)
                 continue;
-            if (target == 0) {
-                placeholderWritten.set(size_t(taskCol));
-                if (taskCol == TaskCol::Task)
-                    placeholderNamed = !cell.text.isEmpty();
-            }
+            rows.back().written.set(size_t(taskCol));
             appendNumber(lines, taskCol);
             lines.push_back(',');
-            appendNumber(lines, target);
+            appendNumber(lines, int(rows.size()));
             lines.push_back(',');
             lines.append(cell.text.data(), size_t(cell.text.size()));
             lines.append("\r\n");
@@ -128,33 +182,21 @@ CellStore importTasks(const CellStore& taskList, QByteArrayView bytes, ImportLay
         throw;
     }
 
-    CellStore tasks;
-    tasks.setColumnCount(columns);
-    tasks.setRowCount(inserted + 1);
-    GridFile::decode(tasks, QByteArrayView(lines.data(), qsizetype(lines.size())));
-    std::vector<RowCells>& imported = tasks.rows();
+    CellStore decoded;
+    decoded.setColumnCount(columns);
+    decoded.setRowCount(int(rows.size()) + 1);
+    GridFile::decode(decoded, QByteArrayView(lines.data(), qsizetype(lines.size())));
+    for (size_t i = 0; i < rows.size(); ++i)
+        rows[i].cells = std::move(decoded.rows()[i + 1]);
+    return rows;
+}
 
-    CellStore result;
-    result.setColumnCount(columns);
-    result.setRowCount(int(1 + inserted + keptRows));
-    std::vector<RowCells>& rows = result.rows();
-    if (taskList.rowCount() > 0)
-        rows[0] = taskList.row(0).clone();
-    // The file's last task on top.
-    for (int i = 0; i < inserted; ++i)
-        rows[size_t(1 + i)] = std::move(imported[size_t(inserted - i)]);
-    if (emptyList) {
-        // Cells the tasks did not write keep what the placeholder row held.
-        RowCells placeholder = taskList.rowCount() > 1 ? taskList.row(1).clone() : RowCells();
-        for (int c = 0; c < columns; ++c)
-            if (placeholderWritten.test(size_t(c)))
-                placeholder.setCell(c, imported[0].cell(c));
-        rows[size_t(1 + inserted)] = std::move(placeholder);
-    } else {
-        for (int r = 1; r < taskList.rowCount(); ++r)
-            rows[size_t(inserted + r)] = taskList.row(r).clone();
-    }
-    return result;
+} // namespace
+
+CellStore importTasks(const CellStore& taskList, QByteArrayView bytes, ImportLayout layout)
+{
+    std::vector<SourceRow> rows = decodeTaskFile(bytes, layout, taskList.columnCount());
+    return placeRows(taskList, rows);
 }
 
 QByteArray readImportFile(const QString& path, qint64 maxBytes)
@@ -190,66 +232,29 @@ bool isCalendarPath(const QString& path)
 
 CellStore importTaskRows(const CellStore& taskList, const CellStore& rows)
 {
-    const int columns = taskList.columnCount();
-    const int sourceColumns = std::min(rows.columnCount(), columns);
-    const bool emptyList = taskList.rowCount() <= 2 && taskList.isCellEmpty(TaskCol::Task, 1);
-    const qint64 keptRows = emptyList ? 1 : taskList.rowCount() - 1;
-
-    // Where each source row goes: -1 the placeholder row of an empty list, which takes rows
-    // until one of them gives it a description; otherwise the next new task.
-    std::vector<int> targets;
-    targets.reserve(size_t(std::max(0, rows.rowCount() - 1)));
-    bool toPlaceholder = emptyList;
-    int inserted = 0;
+    const int sourceColumns = std::min(rows.columnCount(), taskList.columnCount());
+    std::vector<SourceRow> source;
+    source.reserve(size_t(std::max(0, rows.rowCount() - 1)));
     for (int r = 1; r < rows.rowCount(); ++r) {
-        const RowCells& source = rows.row(r);
-        const int stored = std::min(source.storedCount(), rows.columnCount());
+        const RowCells& from = rows.row(r);
+        // A row without text is no task, as a task with no cell lines in a file is none; one
+        // with text in columns the list does not have is an empty one.
+        const int stored = std::min(from.storedCount(), rows.columnCount());
         bool hasText = false;
-        for (int c = 0; c < stored && !hasText; ++c)
-            hasText = !source.cell(c).isEmpty();
-        if (!hasText) {
-            targets.push_back(-2);
-            continue;
+        SourceRow row;
+        for (int c = 0; c < stored; ++c) {
+            if (from.cell(c).isEmpty())
+                continue;
+            hasText = true;
+            if (c < sourceColumns) {
+                row.cells.setCell(c, from.cell(c));
+                row.written.set(size_t(c));
+            }
         }
-        if (toPlaceholder) {
-            targets.push_back(-1);
-            if (!source.cell(TaskCol::Task).isEmpty() && TaskCol::Task < sourceColumns)
-                toPlaceholder = false;
-            continue;
-        }
-        if (1 + inserted + 1 + keptRows > CellStore::kMaxRows)
-            throw AppError(QStringLiteral("The file holds more tasks than the list can take."));
-        targets.push_back(++inserted);
+        if (hasText)
+            source.push_back(std::move(row));
     }
-
-    CellStore result;
-    result.setColumnCount(columns);
-    result.setRowCount(int(1 + inserted + keptRows));
-    std::vector<RowCells>& out = result.rows();
-    if (taskList.rowCount() > 0)
-        out[0] = taskList.row(0).clone();
-    RowCells placeholder;
-    if (emptyList) {
-        if (taskList.rowCount() > 1)
-            placeholder = taskList.row(1).clone();
-    } else {
-        for (int r = 1; r < taskList.rowCount(); ++r)
-            out[size_t(inserted + r)] = taskList.row(r).clone();
-    }
-    for (int r = 1; r < rows.rowCount(); ++r) {
-        const int target = targets[size_t(r - 1)];
-        if (target == -2)
-            continue;
-        // The source's last task on top; cells the placeholder's rows leave empty keep what it held.
-        RowCells& into = target < 0 ? placeholder : out[size_t(1 + inserted - target)];
-        const RowCells& source = rows.row(r);
-        for (int c = 0; c < std::min(source.storedCount(), sourceColumns); ++c)
-            if (!source.cell(c).isEmpty())
-                into.setCell(c, source.cell(c));
-    }
-    if (emptyList)
-        out[size_t(1 + inserted)] = std::move(placeholder);
-    return result;
+    return placeRows(taskList, source);
 }
 
 CalendarImport importCalendar(const CellStore& taskList, QByteArrayView bytes, const ICalendar::Context& context)

@@ -472,7 +472,7 @@ CellStore SharedList::mergeTasks(const CellStore& ours, const CellStore& theirs,
     return cells;
 }
 
-SharedList::Outcome SharedList::saveTasks(const CellStore& tasks, bool mayChange, int lockWaitMs)
+SharedList::Outcome SharedList::saveMerged(FileState& file, const CellStore& ours, int lockWaitMs, const MergeSteps& steps)
 {
     Outcome out;
     if (!m_lock.lock(lockWaitMs)) {
@@ -480,105 +480,110 @@ SharedList::Outcome SharedList::saveTasks(const CellStore& tasks, bool mayChange
         out.error = m_lock.error();
         return out;
     }
-    const auto release = qScopeGuard([this] { m_lock.unlock(); });
+    auto release = qScopeGuard([this] { m_lock.unlock(); });
 
     QByteArray bytes;
     CellStore read;
-    const Read state = readFile(m_tasksFile, bytes, read, tasks, &out.notice);
+    const Read state = readFile(file, bytes, read, ours, &out.notice);
     // Unchanged, gone or unreadable: the file counts as the base, and our list stands.
-    CellStore result = state == Read::Changed ? mergeTasks(tasks, read, Later::Ours, out.conflicts)
-                                              : copyOf(sideOf(tasks, false), tasks);
-    const bool differs = !sameTaskRows(result, tasks);
-    if (differs && !mayChange) {
+    CellStore result = steps.merge(state == Read::Changed ? &read : nullptr, out.conflicts);
+    const bool differs = !steps.sameAsOurs(result);
+    if (differs && !steps.mayChange) {
         out.status = Outcome::Deferred;
         return out;
     }
     const QByteArray written = GridFile::encode(result);
     if (state == Read::Missing || written != bytes) {
-        if (!writeFile(m_tasksFile, written, out.error)) {
+        if (!writeFile(file, written, out.error)) {
             out.status = Outcome::Failed;
             return out;
         }
     } else {
-        m_tasksFile.known = bytes;
-        m_tasksFile.knownValid = true;
+        file.known = bytes;
+        file.knownValid = true;
     }
-    m_taskBase = cloneOf(result);
+    if (steps.keepLock)
+        release.dismiss();
+    steps.agree(result);
     if (differs)
         out.cells = std::move(result);
     return out;
 }
 
-SharedList::Outcome SharedList::saveHistory(const CellStore& history, int lockWaitMs, bool keepLock)
+SharedList::Outcome SharedList::reloadMerged(FileState& file, const CellStore& ours, const MergeSteps& steps)
 {
     Outcome out;
-    const std::vector<HistoryRow> ours = historyRows(history);
-    if (!m_lock.lock(lockWaitMs)) {
-        out.status = m_lock.error().isEmpty() ? Outcome::Busy : Outcome::Failed;
-        out.error = m_lock.error().isEmpty()
-            ? QStringLiteral("Could not save \"%1\": the shared list is in use by %2.").arg(m_historyFile.path, m_lock.holderText())
-            : m_lock.error();
-        return out;
-    }
-    auto release = qScopeGuard([this] { m_lock.unlock(); });
-
     QByteArray bytes;
     CellStore read;
-    const Read state = readFile(m_historyFile, bytes, read, history, &out.notice);
-    std::vector<HistoryRow> merged = state == Read::Changed ? mergeHistories(m_historyBase, ours, historyRows(read)) : ours;
-    const bool differs = !sameRows(merged, ours);
-    CellStore result = historyCells(merged, history);
-    const QByteArray written = GridFile::encode(result);
-    if (state == Read::Missing || written != bytes) {
-        if (!writeFile(m_historyFile, written, out.error)) {
-            out.status = Outcome::Failed;
-            return out;
-        }
-    } else {
-        m_historyFile.known = bytes;
-        m_historyFile.knownValid = true;
-    }
-    if (keepLock)
-        release.dismiss();
-    m_historyBase = std::move(merged);
-    if (differs)
+    if (readFile(file, bytes, read, ours, nullptr) != Read::Changed)
+        return out;
+    CellStore result = steps.merge(&read, out.conflicts);
+    // What the file holds now is agreed.
+    steps.agree(read);
+    file.known = bytes;
+    file.knownValid = true;
+    if (!steps.sameAsOurs(result))
         out.cells = std::move(result);
+    return out;
+}
+
+SharedList::Outcome SharedList::saveTasks(const CellStore& tasks, bool mayChange, int lockWaitMs)
+{
+    MergeSteps steps;
+    steps.merge = [&](CellStore* theirs, int& conflicts) {
+        return theirs ? mergeTasks(tasks, *theirs, Later::Ours, conflicts) : copyOf(sideOf(tasks, false), tasks);
+    };
+    steps.sameAsOurs = [&](const CellStore& result) { return sameTaskRows(result, tasks); };
+    steps.agree = [this](CellStore& result) { m_taskBase = cloneOf(result); };
+    steps.mayChange = mayChange;
+    return saveMerged(m_tasksFile, tasks, lockWaitMs, steps);
+}
+
+SharedList::Outcome SharedList::saveHistory(const CellStore& history, int lockWaitMs, bool keepLock)
+{
+    const std::vector<HistoryRow> ours = historyRows(history);
+    std::vector<HistoryRow> merged;
+    MergeSteps steps;
+    steps.merge = [&](CellStore* theirs, int&) {
+        merged = theirs ? mergeHistories(m_historyBase, ours, historyRows(*theirs)) : ours;
+        return historyCells(merged, history);
+    };
+    steps.sameAsOurs = [&](const CellStore&) { return sameRows(merged, ours); };
+    steps.agree = [&](CellStore&) { m_historyBase = std::move(merged); };
+    steps.keepLock = keepLock;
+    Outcome out = saveMerged(m_historyFile, history, lockWaitMs, steps);
+    if (out.status == Outcome::Busy)
+        out.error = QStringLiteral("Could not save \"%1\": the shared list is in use by %2.")
+                        .arg(m_historyFile.path, m_lock.holderText());
     return out;
 }
 
 SharedList::Outcome SharedList::reloadTasks(const CellStore& tasks)
 {
-    Outcome out;
-    QByteArray bytes;
-    CellStore read;
-    if (readFile(m_tasksFile, bytes, read, tasks, nullptr) != Read::Changed)
-        return out;
-    writeUids(read, sideOf(read, true));
-    CellStore result = mergeTasks(tasks, read, Later::Theirs, out.conflicts);
-    m_taskBase = std::move(read);
-    m_tasksFile.known = bytes;
-    m_tasksFile.knownValid = true;
-    if (!sameTaskRows(result, tasks))
-        out.cells = std::move(result);
-    return out;
+    MergeSteps steps;
+    steps.merge = [&](CellStore* theirs, int& conflicts) {
+        writeUids(*theirs, sideOf(*theirs, true));
+        return mergeTasks(tasks, *theirs, Later::Theirs, conflicts);
+    };
+    steps.sameAsOurs = [&](const CellStore& result) { return sameTaskRows(result, tasks); };
+    steps.agree = [this](CellStore& read) { m_taskBase = std::move(read); };
+    return reloadMerged(m_tasksFile, tasks, steps);
 }
 
 SharedList::Outcome SharedList::reloadHistory(const CellStore& history)
 {
-    Outcome out;
-    QByteArray bytes;
-    CellStore read;
-    if (readFile(m_historyFile, bytes, read, history, nullptr) != Read::Changed)
-        return out;
-    std::vector<HistoryRow> theirs = historyRows(read);
     const std::vector<HistoryRow> ours = historyRows(history);
-    std::vector<HistoryRow> merged = mergeHistories(m_historyBase, ours, theirs);
-    m_historyBase = std::move(theirs);
-    m_historyFile.known = bytes;
-    m_historyFile.knownValid = true;
-    if (!sameRows(merged, ours))
-        out.cells = historyCells(merged, history);
-    return out;
+    std::vector<HistoryRow> theirs;
+    std::vector<HistoryRow> merged;
+    MergeSteps steps;
+    steps.merge = [&](CellStore* read, int&) {
+        theirs = historyRows(*read);
+        merged = mergeHistories(m_historyBase, ours, theirs);
+        return historyCells(merged, history);
+    };
+    steps.sameAsOurs = [&](const CellStore&) { return sameRows(merged, ours); };
+    steps.agree = [&](CellStore&) { m_historyBase = std::move(theirs); };
+    return reloadMerged(m_historyFile, history, steps);
 }
 
 } // namespace veltry::shared

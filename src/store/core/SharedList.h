@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -74,6 +75,22 @@ private:
         bool knownValid = false;
     };
     enum class Read { Same, Missing, Damaged, Changed };
+    // What the task list and the history each bring to the one frame of a save or a reload.
+    struct MergeSteps
+    {
+        // Ours merged with the file's cells (none: the file is unchanged, gone or unreadable).
+        std::function<CellStore(CellStore* theirs, int& conflicts)> merge;
+        std::function<bool(const CellStore& result)> sameAsOurs;
+        // Keeps what is agreed with the file now: the result of a save, the file's cells at a reload.
+        std::function<void(CellStore& agreed)> agree;
+        bool mayChange = true;   // a save that would change ours is put off (Deferred) when false
+        bool keepLock = false;   // the lock stays held after a save that went through
+    };
+    // The lock, the file as it is now, the merge when another copy changed it, and the result
+    // written whole when it differs from the file.
+    Outcome saveMerged(FileState& file, const CellStore& ours, int lockWaitMs, const MergeSteps& steps);
+    // The file merged into ours when another copy changed it.
+    Outcome reloadMerged(FileState& file, const CellStore& ours, const MergeSteps& steps);
     Read readFile(FileState& file, QByteArray& bytes, CellStore& cells, const CellStore& titles, QString* notice);
     bool writeFile(FileState& file, const QByteArray& bytes, QString& error);
     // Keeps a list's bytes beside this copy's settings, under the shared folder's name.
