@@ -309,6 +309,7 @@ private Q_SLOTS:
             << QByteArray("PRIORITY:9\r\nX-VELTRY-PRIORITY:later\r\n") << QStringList{"5=later"};
         QTest::newRow("a level changed elsewhere is the new number")
             << QByteArray("PRIORITY:1\r\nX-VELTRY-PRIORITY:4\r\n") << QStringList{"5=1"};
+        QTest::newRow("Windows-1252 text") << QByteArray("SUMMARY:Caf\xe9 \x80 5\r\n") << QStringList{"1=Caf\u00e9 \u20ac 5"};
         QTest::newRow("cancelled is done") << QByteArray("STATUS:CANCELLED\r\n") << QStringList{"0= "};
         QTest::newRow("a due time in the hour skipped takes the offset before it")
             << QByteArray("DUE;TZID=Europe/Berlin:20270328T023000\r\n") << QStringList{"2=3/28/27", "3=03:30am"};

@@ -9,6 +9,7 @@
 
 #include <QSaveFile>
 #include <QSet>
+#include <QStringDecoder>
 #include <QUuid>
 #include <algorithm>
 #include <cstdlib>
@@ -434,9 +435,51 @@ void saveToFile(const CellStore& taskList, const QString& path, const Context& c
         throw AppError(QStringLiteral("Could not save \"%1\": %2").arg(path, file.errorString()));
 }
 
+namespace {
+
+// `bytes` as UTF-8: themselves when they are, else read as Windows-1252, the code page that the
+// programs writing calendars in anything else use; never replacement characters.
+QByteArray utf8Text(QByteArrayView bytes)
+{
+    // A fold may fall inside a character: the lines are judged unfolded.
+    QByteArray unfolded;
+    unfolded.reserve(bytes.size());
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\r' || c == '\n') {
+            qsizetype next = i + 1;
+            if (c == '\r' && next < bytes.size() && bytes[next] == '\n')
+                ++next;
+            if (next < bytes.size() && (bytes[next] == ' ' || bytes[next] == '\t')) {
+                i = next;
+                continue;
+            }
+        }
+        unfolded += c;
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString asUtf8 = utf8(unfolded);
+    if (!utf8.hasError())
+        return bytes.toByteArray();
+    // 0x80 to 0x9F; the five codes the page leaves free stand for the control characters.
+    static const char16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                       0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                       0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                       0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    QString text;
+    text.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto byte = uchar(c);
+        text += byte >= 0x80 && byte < 0xA0 ? QChar(kHigh[byte - 0x80]) : QChar(byte);
+    }
+    return text.toUtf8();
+}
+
+} // namespace
+
 Tasks decode(QByteArrayView bytes, const Context& context)
 {
-    Component root = parseCalendar(bytes);
+    Component root = parseCalendar(utf8Text(bytes));
 
     // Several calendars in one file come inside one root; a lone component stands for itself.
     std::vector<icalcomponent*> items;
