@@ -70,8 +70,6 @@ TfrmImport::TfrmImport(TTextGrid* taskGrid, std::function<void()> imported, QWid
     Edit1 = new QLineEdit(this);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setGeometry(8, 98, 274, 21);
-    Edit1->setReadOnly(true);
-    Edit1->setFocusPolicy(Qt::ClickFocus);
 
     FileListBox1 = new TFileListBox(this);
     FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
@@ -87,6 +85,8 @@ TfrmImport::TfrmImport(TTextGrid* taskGrid, std::function<void()> imported, QWid
     BitBtn1 = addDialogButton(this, QStyle::SP_DialogOkButton, QStringLiteral("Import"), "BitBtn1", QRect(118, 264, 78, 25), true);
     BitBtn2 = addDialogButton(this, QStyle::SP_DialogCancelButton, QStringLiteral("Cancel"), "BitBtn2", QRect(204, 264, 78, 25));
 
+    // A path can be typed as well as chosen.
+    setTabOrder(Edit1, FileListBox1);
     setTabOrder(FileListBox1, DirectoryListBox1);
     setTabOrder(DirectoryListBox1, DriveComboBox1);
     setTabOrder(DriveComboBox1, BitBtn1);
@@ -134,7 +134,8 @@ void TfrmImport::DriveComboBox1Change(const QString& root)
 
 void TfrmImport::BitBtn1Click()
 {
-    const QString path = Edit1->text();
+    // A name typed alone is in the folder shown.
+    const QString path = Edit1->text().isEmpty() ? QString() : QDir(FileListBox1->Directory()).filePath(Edit1->text());
     bool imported = false;
     if (path.isEmpty()) {
         MessageBox::show(this, MessageBox::Kind::Plain, kNoFile);
