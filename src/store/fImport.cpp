@@ -85,11 +85,11 @@ TfrmImport::TfrmImport(TTextGrid* taskGrid, std::function<void()> imported, QWid
     BitBtn1 = addDialogButton(this, QStyle::SP_DialogOkButton, QStringLiteral("Import"), "BitBtn1", QRect(118, 264, 78, 25), true);
     BitBtn2 = addDialogButton(this, QStyle::SP_DialogCancelButton, QStringLiteral("Cancel"), "BitBtn2", QRect(204, 264, 78, 25));
 
-    // A path can be typed as well as chosen.
-    setTabOrder(Edit1, FileListBox1);
     setTabOrder(FileListBox1, DirectoryListBox1);
     setTabOrder(DirectoryListBox1, DriveComboBox1);
-    setTabOrder(DriveComboBox1, BitBtn1);
+    // A path can be typed as well as chosen; the file types stay just before the file list.
+    setTabOrder(DriveComboBox1, Edit1);
+    setTabOrder(Edit1, BitBtn1);
     setTabOrder(BitBtn1, BitBtn2);
     setTabOrder(BitBtn2, RadioButton1);
 
