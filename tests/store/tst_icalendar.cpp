@@ -383,6 +383,7 @@ private Q_SLOTS:
         QTest::newRow("cut short") << calendar("BEGIN:VTODO\r\nSUMMARY:a\r\n").chopped(15) << "The file holds no complete calendar";
         QTest::newRow("not a calendar") << QByteArray("12,2\r\n1,1,a task list\r\n") << "The file holds no complete calendar";
         QTest::newRow("empty") << QByteArray() << "The file holds no complete calendar";
+        QTest::newRow("UTF-8 beside Windows-1252") << todo("SUMMARY:Caf\xc3\xa9 and caf\xe9\r\n") << "The file mixes UTF-8";
         QTest::newRow("a NUL byte")
             << todo(QByteArray("SUMMARY:a\0b\r\n", 12)) << "The file holds a NUL byte at offset";
         QTest::newRow("a property with thousands of parameters")

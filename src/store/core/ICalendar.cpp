@@ -461,6 +461,17 @@ QByteArray utf8Text(QByteArrayView bytes)
     const QString asUtf8 = utf8(unfolded);
     if (!utf8.hasError())
         return bytes.toByteArray();
+    // UTF-8 characters beside bytes that are none: either reading would mangle part of the text.
+    for (qsizetype i = 0; i + 1 < unfolded.size(); ++i) {
+        const auto lead = uchar(unfolded[i]);
+        const int more = lead >= 0xC2 && lead <= 0xDF ? 1 : lead >= 0xE0 && lead <= 0xEF ? 2 : lead >= 0xF0 && lead <= 0xF4 ? 3 : 0;
+        int next = 1;
+        while (next <= more && i + next < unfolded.size() && (uchar(unfolded[i + next]) & 0xC0) == 0x80)
+            ++next;
+        if (more > 0 && next == more + 1)
+            throw AppError(QStringLiteral("The file mixes UTF-8 text with bytes that are not UTF-8, so part of its "
+                                          "text could not be read as written; nothing was imported."));
+    }
     // 0x80 to 0x9F; the five codes the page leaves free stand for the control characters.
     static const char16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
                                        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,

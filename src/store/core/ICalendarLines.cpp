@@ -259,8 +259,12 @@ std::optional<QByteArray> editMasterTodo(QByteArrayView text, const TextEdit& ed
             continue;
         const size_t end = componentEnd(lines, i);
         bool occurrence = false;
-        for (size_t k = i + 1; k < end && lines[k].name != "BEGIN"; ++k)
-            occurrence = occurrence || lines[k].name == "RECURRENCE-ID";
+        for (size_t k = i + 1; k < end; ++k) {
+            if (lines[k].name == "BEGIN")
+                k = componentEnd(lines, k);  // an alarm's own lines are not the to-do's
+            else
+                occurrence = occurrence || lines[k].name == "RECURRENCE-ID";
+        }
         if (!occurrence) {
             first = i;
             last = end;
