@@ -718,7 +718,16 @@ std::optional<QByteArray> editedCopy(icalcomponent* todo, const TaskCells& task,
         icalcomponent_add_property(fresh.get(), icalproperty_new_sequence(sequence + 1));
         replace(ICAL_SEQUENCE_PROPERTY);
     }
-    return editMasterTodo(previous, edit);
+    std::optional<QByteArray> edited = editMasterTodo(previous, edit);
+    if (!edited)
+        return std::nullopt;
+    // The text's master must be the one the library reads: the edit stamped it.
+    Component check = parseCalendar(*edited);
+    icalcomponent* master = masterTodo(check.get());
+    icalproperty* stamp = master ? icalcomponent_get_first_property(master, ICAL_DTSTAMP_PROPERTY) : nullptr;
+    if (!stamp || icaltime_compare(icalproperty_get_dtstamp(stamp), utcTime(context.now)) != 0)
+        return std::nullopt;
+    return edited;
 }
 
 } // namespace

@@ -183,13 +183,14 @@ namespace veltry::ICalendar {
 namespace {
 
 // One content line as it stands in the text: from its first byte to the end of its last folded
-// part, line end included; its name upper-cased, and for BEGIN and END the component's.
+// part, line end included; its name upper-cased, and for BEGIN and END the component's kind as
+// the library tells it.
 struct TextLine
 {
     qsizetype begin = 0;
     qsizetype end = 0;
     QByteArray name;
-    QByteArray component;
+    icalcomponent_kind component = ICAL_NO_COMPONENT;
 };
 
 // The content lines of `text`, cut as parseLines cuts them.
@@ -224,9 +225,13 @@ std::vector<TextLine> textLines(QByteArrayView text, qsizetype from)
         qsizetype nameEnd = 0;
         while (nameEnd < unfolded.size() && unfolded[nameEnd] != ';' && unfolded[nameEnd] != ':')
             ++nameEnd;
-        line.name = unfolded.left(nameEnd).trimmed().toUpper();
-        if ((line.name == "BEGIN" || line.name == "END") && nameEnd < unfolded.size())
-            line.component = unfolded.mid(nameEnd + 1).trimmed().toUpper();
+        line.name = unfolded.left(nameEnd).toUpper();
+        if (line.name == "BEGIN" || line.name == "END") {
+            // The library knows a component by the start of what follows the colon.
+            const qsizetype colon = unfolded.indexOf(':');
+            if (colon >= 0)
+                line.component = icalcomponent_string_to_kind(unfolded.mid(colon + 1).constData());
+        }
         lines.push_back(std::move(line));
     }
     return lines;
@@ -255,7 +260,7 @@ std::optional<QByteArray> editMasterTodo(QByteArrayView text, const TextEdit& ed
     size_t first = lines.size();
     size_t last = 0;
     for (size_t i = 0; i < lines.size() && first == lines.size(); ++i) {
-        if (lines[i].name != "BEGIN" || lines[i].component != "VTODO")
+        if (lines[i].name != "BEGIN" || lines[i].component != ICAL_VTODO_COMPONENT)
             continue;
         const size_t end = componentEnd(lines, i);
         bool occurrence = false;
@@ -298,7 +303,7 @@ std::optional<QByteArray> editMasterTodo(QByteArrayView text, const TextEdit& ed
             // The to-do's properties come before its alarms.
             placeRest();
             const size_t end = componentEnd(lines, k);
-            if (!(edit.replaceAlarms && line.component == "VALARM"))
+            if (!(edit.replaceAlarms && line.component == ICAL_VALARM_COMPONENT))
                 out.append(text.sliced(line.begin, lines[end].end - line.begin));
             k = end;
             continue;
