@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the calendar reader, as an imported file and as one to-do a server
 // sends: it must refuse or read, never crash, overrun, hang on a long line or allocate without
-// bound. What it reads must go out and come back as the same number of to-dos.
+// bound. What it reads must go out and come back as the same number of to-dos, and a to-do
+// changed here over the server's copy must come back changed.
 #include "platform/core/AppError.h"
 #include "store/core/ICalendar.h"
 
@@ -48,8 +49,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     } catch (const AppError&) {
     }
     try {
-        if (const auto task = ICalendar::decodeTask(bytes, context()))
+        if (auto task = ICalendar::decodeTask(bytes, context())) {
             check(!(*task)[TaskCol::Task].isEmpty());
+            // Written over the copy it came from, with its description changed: read back as such.
+            (*task)[TaskCol::Task] = QStringLiteral("changed here");
+            const auto back = ICalendar::decodeTask(ICalendar::encodeTask(*task, QDateTime(), context(), bytes), context());
+            check(back && (*back)[TaskCol::Task] == QStringLiteral("changed here"));
+        }
     } catch (const AppError&) {
     }
     return 0;

@@ -95,10 +95,14 @@ void TfrmExport::BitBtn1Click()
         MessageBox::show(this, MessageBox::Kind::Plain, kNoName);
         return;
     }
-    QString path = DirectoryListBox1->Directory();
-    if (!path.endsWith(QLatin1Char('/')))
-        path += QLatin1Char('/');
-    path += name;
+    // A full path typed as the name is the place itself.
+    QString path = name;
+    if (QFileInfo(name).isRelative()) {
+        path = DirectoryListBox1->Directory();
+        if (!path.endsWith(QLatin1Char('/')))
+            path += QLatin1Char('/');
+        path += name;
+    }
 
     if (QFileInfo::exists(path) && !isLiveList(path)) {
         const auto answer = MessageBox::show(this, MessageBox::Kind::Information,

@@ -70,8 +70,6 @@ TfrmImport::TfrmImport(TTextGrid* taskGrid, std::function<void()> imported, QWid
     Edit1 = new QLineEdit(this);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setGeometry(8, 98, 274, 21);
-    Edit1->setReadOnly(true);
-    Edit1->setFocusPolicy(Qt::ClickFocus);
 
     FileListBox1 = new TFileListBox(this);
     FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
@@ -89,7 +87,9 @@ TfrmImport::TfrmImport(TTextGrid* taskGrid, std::function<void()> imported, QWid
 
     setTabOrder(FileListBox1, DirectoryListBox1);
     setTabOrder(DirectoryListBox1, DriveComboBox1);
-    setTabOrder(DriveComboBox1, BitBtn1);
+    // A path can be typed as well as chosen; the file types stay just before the file list.
+    setTabOrder(DriveComboBox1, Edit1);
+    setTabOrder(Edit1, BitBtn1);
     setTabOrder(BitBtn1, BitBtn2);
     setTabOrder(BitBtn2, RadioButton1);
 
@@ -134,7 +134,8 @@ void TfrmImport::DriveComboBox1Change(const QString& root)
 
 void TfrmImport::BitBtn1Click()
 {
-    const QString path = Edit1->text();
+    // A name typed alone is in the folder shown.
+    const QString path = Edit1->text().isEmpty() ? QString() : QDir(FileListBox1->Directory()).filePath(Edit1->text());
     bool imported = false;
     if (path.isEmpty()) {
         MessageBox::show(this, MessageBox::Kind::Plain, kNoFile);

@@ -128,7 +128,7 @@ private Q_SLOTS:
             QCOMPARE(d->RadioButton3->text(), QStringLiteral("iCalendar (.ics)"));
             QVERIFY(d->RadioButton1->isChecked());
             QCOMPARE(d->Label1->text(), QStringLiteral("File to import:"));
-            QVERIFY(d->Edit1->isReadOnly());
+            QVERIFY(!d->Edit1->isReadOnly());  // a path can be typed too
             QCOMPARE(d->Edit1->text(), QString());
             QCOMPARE(d->BitBtn1->text(), QStringLiteral("Import"));
             QCOMPARE(d->BitBtn2->text(), QStringLiteral("Cancel"));
@@ -174,6 +174,8 @@ private Q_SLOTS:
                                          << QStringList{kQuestion} << QStringList{"Kept"};
         QTest::newRow("no file chosen") << "old.vlo" << kStandardFile << false << int(QMessageBox::Yes)
                                         << QStringList{"Please choose a file to import"} << QStringList{"Kept"};
+        QTest::newRow("a path typed in") << ">old.vlo" << kStandardFile << false << int(QMessageBox::Yes)
+                                         << QStringList{kQuestion} << QStringList{"Old second", "Old first", "Kept"};
         QTest::newRow("a damaged file adds nothing, not even the tasks before the damage")
             << "bad.vlo" << kStandardFile + "1,x,broken\r\n" << true << int(QMessageBox::Yes)
             << QStringList{kQuestion, kFailed + "\n\n'x' is not a valid integer value (line 16 of the file)"}
@@ -202,6 +204,8 @@ private Q_SLOTS:
         QFETCH(QString, fileName);
         QFETCH(QByteArray, file);
         QFETCH(bool, pressDown);
+        const bool typed = fileName.startsWith(QLatin1Char('>'));  // typed into the field, not chosen
+        fileName.remove(0, typed ? 1 : 0);
         QFETCH(int, answer);
         QFETCH(QStringList, messages);
         QFETCH(QStringList, tasks);
@@ -222,7 +226,11 @@ private Q_SLOTS:
                     QTest::keyClick(d->FileListBox1, Qt::Key_Down);
                 QCOMPARE(d->Edit1->text(), m_program->filePath(fileName));
             }
-            QTest::keyClick(d->FileListBox1, Qt::Key_Return);
+            if (typed) {
+                QTest::mouseClick(d->Edit1, Qt::LeftButton);
+                QTest::keyClicks(d->Edit1, m_program->filePath(fileName));
+            }
+            QTest::keyClick(typed ? static_cast<QWidget*>(d->Edit1) : d->FileListBox1, Qt::Key_Return);
             QVERIFY(!d->isVisible());
         });
         QCOMPARE(MessageBox::shownTexts(), messages);
@@ -317,6 +325,8 @@ private Q_SLOTS:
             << "veltlist.vlp" << "" << QByteArray("same list\r\n") << no << QStringList{kSavedAs + "%1"} << true;
         QTest::newRow("a name ending in .ics writes a calendar")
             << "copy.ICS" << "" << QByteArray() << yes << QStringList{kSavedAs + "%1"} << true;
+        QTest::newRow("a full path typed is the place itself")
+            << "%p/typed.vlp" << "sub" << QByteArray() << yes << QStringList{kSavedAs + "%1"} << true;
         QTest::newRow("a failed write is reported, never as saved")
             << "no such folder/copy.vlp" << "" << QByteArray() << yes << QStringList{"Could not save \"%1\": "} << false;
     }
@@ -331,8 +341,9 @@ private Q_SLOTS:
         QFETCH(bool, written);
         start(taskListHeader(3) + "0,1, \r\n1,1,First\r\n6,1,a\t\bb\r\n1,2,Second\r\n5,2,\xA0\r\n");
         QVERIFY(QDir(m_program->path()).mkdir(QStringLiteral("sub")));
+        name.replace(QLatin1String("%p"), m_program->path());
         const QString dir = folder.isEmpty() ? m_program->path() : m_program->filePath(folder);
-        const QString path = dir + QLatin1Char('/') + name;
+        const QString path = name.startsWith(QLatin1Char('/')) ? name : dir + QLatin1Char('/') + name;
         if (!existing.isEmpty())
             QVERIFY(writeAll(path, existing));
         const QByteArray list = GridFile::encode(std::as_const(*m_todo->TaskGrid).cellStore());

@@ -431,6 +431,9 @@ private Q_SLOTS:
         QVERIFY(!etag2.isEmpty() && etag2 != etag1);
         const auto [stale, none2] = put(client, href, todo(QStringLiteral("u1"), QStringLiteral("three")), etag1);
         QCOMPARE(stale.kind, DavError::PreconditionFailed);
+        // The same to-do under a second name: the answer says so.
+        const auto [twice, none3] = put(client, href + QStringLiteral("-2.ics"), todo(QStringLiteral("u1"), QStringLiteral("one")), QByteArray());
+        QVERIFY2(twice.message.contains(QLatin1String("already holds that to-do")), qPrintable(twice.message));
 
         QCOMPARE(remove(client, href, etag1).kind, DavError::PreconditionFailed);
         QCOMPARE(remove(client, href, etag2).kind, DavError::None);

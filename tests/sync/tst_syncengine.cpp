@@ -159,6 +159,7 @@ private slots:
     void dueTimeAloneReachesTheServer();
     void loggedOfflineCarriesItsMoment();
     void conflictCopyBesideAnotherProgramsResource();
+    void untouchedCategoriesStayReadable();
     // Last: it stops the server and ends the one it restarts.
     void serverAwayLosesNothing();
 
@@ -487,6 +488,19 @@ void tst_SyncEngine::conflictCopyBesideAnotherProgramsResource()
     VERIFY_SERVER_HOLDS(*a, QStringLiteral("shared-1|shared, edited there||Home|Office"));
     QVERIFY(b->sync());
     QCOMPARE(b->descriptions(), a->descriptions());
+}
+
+void tst_SyncEngine::untouchedCategoriesStayReadable()
+{
+    // Another program's categories, one holding a comma: after a title edit here, the other
+    // client still reads them (it fails on a list split into one line a name).
+    peer({QStringLiteral("put"), QStringLiteral("cats.ics"), QStringLiteral("cats-1"), QStringLiteral("shed"),
+          QStringLiteral("CATEGORIES:Home\\, Garden,Work,\u00dcn\u00efc\u00f6d\u00e9")});
+    QVERIFY(a->sync());
+    QVERIFY(a->find(QStringLiteral("shed")));
+    a->find(QStringLiteral("shed"))->at(TaskCol::Task) = QStringLiteral("shed roof");
+    QVERIFY(a->sync());
+    VERIFY_SERVER_HOLDS(*a, QStringLiteral("cats-1|shed roof||Home, Garden,Work,\u00dcn\u00efc\u00f6d\u00e9|Office"));
 }
 
 void tst_SyncEngine::serverAwayLosesNothing()

@@ -27,6 +27,10 @@ std::optional<TaskRow> side(const QString& how, const QString& text)
         row[TaskCol::Task] = text;
     if (how.contains(QLatin1Char('C')))
         row[TaskCol::Category] = text;
+    if (how.contains(QLatin1Char('W'))) {  // weekly
+        row[TaskCol::DueDate] = QStringLiteral("12/7/26");
+        row[TaskCol::Type] = QStringLiteral("2");
+    }
     return row;
 }
 
@@ -35,7 +39,7 @@ QString describe(const MergeResult& m)
     QStringList out;
     for (const Upload& u : m.uploads)
         out << (u.ifMatch.isEmpty() ? QStringLiteral("create ") : QStringLiteral("put@") + QString::fromLatin1(u.ifMatch) + QLatin1Char(' '))
-                   + describe({u.cells});
+                   + describe({u.cells}) + (u.cells[TaskCol::Type] == QLatin1String("0") ? QString() : QStringLiteral("/repeats"));
     for (const Removal& r : m.removals)
         out << QStringLiteral("delete@") + QString::fromLatin1(r.ifMatch);
     out.sort();
@@ -88,6 +92,7 @@ void tst_SyncMerge::threeWay_data()
     // Logging completes the task on the server, with an edit made there meanwhile.
     QTest::newRow("logged =") << "a" << "-" << "unchanged" << true << "" << "put@e1 a/c/done" << 0;
     QTest::newRow("logged T") << "a" << "-" << "T" << true << "" << "put@e2 R/c/done" << 0;
+    QTest::newRow("logged, repeating") << "aW" << "-" << "unchanged" << true << "" << "put@e1 a/c/done" << 0;
     QTest::newRow("logged gone") << "a" << "-" << "-" << true << "" << "" << 0;
     // Never agreed: new on one side, or on both with the same UID (a lost record).
     QTest::newRow("new here") << "-" << "T" << "unchanged" << false << "L/c" << "create L/c" << 0;
@@ -108,8 +113,9 @@ void tst_SyncMerge::threeWay()
     QFETCH(int, conflicts);
 
     QHash<QString, Agreed> agreed;
-    if (base == QLatin1String("a"))
-        agreed.insert(QStringLiteral("u"), Agreed{QStringLiteral("/cal/u.ics"), "e1", *side(QStringLiteral("="), {}), {}, false});
+    const QString agreedHow = base == QLatin1String("aW") ? QStringLiteral("=W") : QStringLiteral("=");
+    if (base.startsWith(QLatin1Char('a')))
+        agreed.insert(QStringLiteral("u"), Agreed{QStringLiteral("/cal/u.ics"), "e1", *side(agreedHow, {}), {}, false});
     std::vector<TaskRow> rows;
     if (auto l = side(local, QStringLiteral("L")))
         rows.push_back(*l);
@@ -127,7 +133,7 @@ void tst_SyncMerge::threeWay()
     }
     QHash<QString, LoggedTask> log;
     if (logged)
-        log.insert(QStringLiteral("u"), LoggedTask{*side(QStringLiteral("="), {}), QDateTime(QDate(2026, 12, 7), QTime(9, 0), QTimeZone::utc())});
+        log.insert(QStringLiteral("u"), LoggedTask{*side(agreedHow, {}), QDateTime(QDate(2026, 12, 7), QTime(9, 0), QTimeZone::utc())});
 
     const MergeResult m = merge(rows, agreed, changes, log, &testUid);
     QCOMPARE(describe(m.localChanged ? m.local : rows), list);

@@ -9,6 +9,7 @@
 
 #include <QSaveFile>
 #include <QSet>
+#include <QStringDecoder>
 #include <QUuid>
 #include <algorithm>
 #include <cstdlib>
@@ -115,20 +116,30 @@ void addRecurrence(icalcomponent* todo, const QString& type)
     icalcomponent_add_property(todo, icalproperty_new_rrule(rule));
 }
 
+// The standard PRIORITY of the list's levels 1 to 5: the more important level never has the less
+// important number, and 1, 2 and 3 read as high, medium and low where only three levels are
+// known. None for any other text.
+int standardPriority(const QString& priority)
+{
+    static const int kValues[] = {1, 5, 7, 8, 9};
+    bool isNumber = false;
+    const int level = priority.toInt(&isNumber);
+    return isNumber && level >= 1 && level <= 5 && priority == QString::number(level) ? kValues[level - 1] : 0;
+}
+
 void addPriority(icalcomponent* todo, const QString& priority)
 {
-    if (priority == QLatin1String("1"))
-        icalcomponent_add_property(todo, icalproperty_new_priority(1));
-    else if (priority == QLatin1String("2"))
-        icalcomponent_add_property(todo, icalproperty_new_priority(5));
-    else if (priority == QLatin1String("3"))
-        icalcomponent_add_property(todo, icalproperty_new_priority(9));
-    else if (!priority.isEmpty() && priority != kEmptyPriority && priority != QLatin1String(" ")) {
-        // Other calendars know only the numbers; the text itself comes back on import.
-        icalproperty* p = icalproperty_new_x(calendarText(priority).constData());
-        icalproperty_set_x_name(p, kPriorityProperty);
-        icalcomponent_add_property(todo, p);
-    }
+    const int standard = standardPriority(priority);
+    if (standard > 0)
+        icalcomponent_add_property(todo, icalproperty_new_priority(standard));
+    // The three-level reading of a standard number gives the level back; the text itself has to
+    // come back for any other.
+    if (priority.isEmpty() || priority == kEmptyPriority || priority == QLatin1String(" ") || standard == 1
+        || standard == 5 || standard == 7)
+        return;
+    icalproperty* p = icalproperty_new_x(calendarText(priority).constData());
+    icalproperty_set_x_name(p, kPriorityProperty);
+    icalcomponent_add_property(todo, p);
 }
 
 // An alarm shown at the due moment.
@@ -269,6 +280,11 @@ QString priorityOf(icalcomponent* todo)
         const char* name = icalproperty_get_x_name(p);
         if (name && qstricmp(name, kPriorityProperty) == 0) {
             const QString text = cellText(icalproperty_get_x(p), false);
+            // A level whose standard number another program has changed since is that number.
+            const int standard = standardPriority(text);
+            icalproperty* number = icalcomponent_get_first_property(todo, ICAL_PRIORITY_PROPERTY);
+            if (standard > 0 && number && icalproperty_get_priority(number) != standard)
+                break;
             return text.isEmpty() || text == QLatin1String(" ") ? kEmptyPriority : text;
         }
     }
@@ -351,7 +367,9 @@ void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& cont
 
     if (dueDate.isValid() && icalcomponent_get_first_component(todo, ICAL_VALARM_COMPONENT))
         set(TaskCol::Alarm, kAlarmOn);
-    const bool done = icalcomponent_get_status(todo) == ICAL_STATUS_COMPLETED
+    // A cancelled to-do is no work to do either.
+    const icalproperty_status status = icalcomponent_get_status(todo);
+    const bool done = status == ICAL_STATUS_COMPLETED || status == ICAL_STATUS_CANCELLED
         || icalcomponent_get_first_property(todo, ICAL_COMPLETED_PROPERTY);
     set(TaskCol::Mark, done ? kCheckedMark : QString());
 }
@@ -417,9 +435,62 @@ void saveToFile(const CellStore& taskList, const QString& path, const Context& c
         throw AppError(QStringLiteral("Could not save \"%1\": %2").arg(path, file.errorString()));
 }
 
+namespace {
+
+// `bytes` as UTF-8: themselves when they are, else read as Windows-1252, the code page that the
+// programs writing calendars in anything else use; never replacement characters.
+QByteArray utf8Text(QByteArrayView bytes)
+{
+    // A fold may fall inside a character: the lines are judged unfolded.
+    QByteArray unfolded;
+    unfolded.reserve(bytes.size());
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\r' || c == '\n') {
+            qsizetype next = i + 1;
+            if (c == '\r' && next < bytes.size() && bytes[next] == '\n')
+                ++next;
+            if (next < bytes.size() && (bytes[next] == ' ' || bytes[next] == '\t')) {
+                i = next;
+                continue;
+            }
+        }
+        unfolded += c;
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString asUtf8 = utf8(unfolded);
+    if (!utf8.hasError())
+        return bytes.toByteArray();
+    // UTF-8 characters beside bytes that are none: either reading would mangle part of the text.
+    for (qsizetype i = 0; i + 1 < unfolded.size(); ++i) {
+        const auto lead = uchar(unfolded[i]);
+        const int more = lead >= 0xC2 && lead <= 0xDF ? 1 : lead >= 0xE0 && lead <= 0xEF ? 2 : lead >= 0xF0 && lead <= 0xF4 ? 3 : 0;
+        int next = 1;
+        while (next <= more && i + next < unfolded.size() && (uchar(unfolded[i + next]) & 0xC0) == 0x80)
+            ++next;
+        if (more > 0 && next == more + 1)
+            throw AppError(QStringLiteral("The file mixes UTF-8 text with bytes that are not UTF-8, so part of its "
+                                          "text could not be read as written; nothing was imported."));
+    }
+    // 0x80 to 0x9F; the five codes the page leaves free stand for the control characters.
+    static const char16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                       0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                       0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                       0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    QString text;
+    text.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto byte = uchar(c);
+        text += byte >= 0x80 && byte < 0xA0 ? QChar(kHigh[byte - 0x80]) : QChar(byte);
+    }
+    return text.toUtf8();
+}
+
+} // namespace
+
 Tasks decode(QByteArrayView bytes, const Context& context)
 {
-    Component root = parseCalendar(bytes);
+    Component root = parseCalendar(utf8Text(bytes));
 
     // Several calendars in one file come inside one root; a lone component stands for itself.
     std::vector<icalcomponent*> items;
@@ -476,7 +547,7 @@ CellStore oneTask(const TaskCells& task)
     return list;
 }
 
-// The master to-do of a calendar: the one without a RECURRENCE-ID.
+// The master to-do of a calendar: the first, in the order of the text, without a RECURRENCE-ID.
 icalcomponent* masterTodo(icalcomponent* root)
 {
     std::vector<icalcomponent*> stack{root};
@@ -488,9 +559,11 @@ icalcomponent* masterTodo(icalcomponent* root)
                 return c;
             continue;
         }
+        std::vector<icalcomponent*> children;
         for (icalcomponent* child = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT); child;
              child = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT))
-            stack.push_back(child);
+            children.push_back(child);
+        stack.insert(stack.end(), children.rbegin(), children.rend());
     }
     return nullptr;
 }
@@ -501,42 +574,32 @@ bool isOurPriority(icalproperty* p)
     return name && qstricmp(name, kPriorityProperty) == 0;
 }
 
-// `target`'s properties of `kind` become `fresh`'s; of the X- properties only our own.
-void replaceProperties(icalcomponent* target, icalcomponent* fresh, icalproperty_kind kind)
+// `todo`'s properties of `kind` as the library writes them; of the X- properties only our own.
+QByteArray propertyLines(icalcomponent* todo, icalproperty_kind kind)
 {
-    std::vector<icalproperty*> old;
-    for (icalproperty* p = icalcomponent_get_first_property(target, kind); p; p = icalcomponent_get_next_property(target, kind))
-        if (kind != ICAL_X_PROPERTY || isOurPriority(p))
-            old.push_back(p);
-    for (icalproperty* p : old) {
-        icalcomponent_remove_property(target, p);
-        icalproperty_free(p);
-    }
-    for (icalproperty* p = icalcomponent_get_first_property(fresh, kind); p; p = icalcomponent_get_next_property(fresh, kind)) {
+    QByteArray lines;
+    for (icalproperty* p = icalcomponent_get_first_property(todo, kind); p; p = icalcomponent_get_next_property(todo, kind)) {
         if (kind == ICAL_X_PROPERTY && !isOurPriority(p))
             continue;
-        icalproperty* copy = icalproperty_new_clone(p);
-        // The library's copy leaves its value without its property, and a value on its own
-        // escapes the commas that separate a list's names.
-        if (const icalvalue* value = icalproperty_get_value(copy))
-            icalproperty_set_value(copy, icalvalue_new_clone(value));
-        icalcomponent_add_property(target, copy);
+        char* text = icalproperty_as_ical_string_r(p);
+        lines += text;
+        icalmemory_free_buffer(text);
     }
+    return lines;
 }
 
-void replaceAlarms(icalcomponent* target, icalcomponent* fresh)
+QByteArray propertyName(icalproperty_kind kind)
 {
-    std::vector<icalcomponent*> old;
-    for (icalcomponent* c = icalcomponent_get_first_component(target, ICAL_VALARM_COMPONENT); c;
-         c = icalcomponent_get_next_component(target, ICAL_VALARM_COMPONENT))
-        old.push_back(c);
-    for (icalcomponent* c : old) {
-        icalcomponent_remove_component(target, c);
-        icalcomponent_free(c);
-    }
-    for (icalcomponent* c = icalcomponent_get_first_component(fresh, ICAL_VALARM_COMPONENT); c;
-         c = icalcomponent_get_next_component(fresh, ICAL_VALARM_COMPONENT))
-        icalcomponent_add_component(target, icalcomponent_new_clone(c));
+    return kind == ICAL_X_PROPERTY ? QByteArray(kPriorityProperty) : QByteArray(icalproperty_kind_to_string(kind));
+}
+
+QByteArray alarmLines(icalcomponent* todo)
+{
+    QByteArray lines;
+    for (icalcomponent* c = icalcomponent_get_first_component(todo, ICAL_VALARM_COMPONENT); c;
+         c = icalcomponent_get_next_component(todo, ICAL_VALARM_COMPONENT))
+        lines += calendarBytes(c);
+    return lines;
 }
 
 void removeAll(icalcomponent* todo, icalproperty_kind kind)
@@ -557,14 +620,22 @@ void setLastModified(icalcomponent* todo, const QDateTime& now)
     icalcomponent_add_property(todo, icalproperty_new_lastmodified(utcTime(now)));
 }
 
-// A new due moment, status or repeat is a new version of the to-do (RFC 5545's revision number).
-void bumpSequence(icalcomponent* todo)
+// The definition of the system's zone that a new due time of `todo` needs, unless its calendar
+// has one of that name already.
+QByteArray zoneDefinitionFor(icalcomponent* todo, const ZoneUse& use)
 {
-    int sequence = 0;
-    if (icalproperty* p = icalcomponent_get_first_property(todo, ICAL_SEQUENCE_PROPERTY))
-        sequence = std::max(0, icalproperty_get_sequence(p));
-    removeAll(todo, ICAL_SEQUENCE_PROPERTY);
-    icalcomponent_add_property(todo, icalproperty_new_sequence(sequence + 1));
+    icalcomponent* calendar = icalcomponent_get_parent(todo);
+    if (!calendar || !use.zone)
+        return {};
+    const int had = icalcomponent_count_components(calendar, ICAL_VTIMEZONE_COMPONENT);
+    addZoneDefinition(calendar, use);
+    if (icalcomponent_count_components(calendar, ICAL_VTIMEZONE_COMPONENT) == had)
+        return {};
+    icalcomponent* added = nullptr;  // the library adds it after the others
+    for (icalcomponent* c = icalcomponent_get_first_component(calendar, ICAL_VTIMEZONE_COMPONENT); c;
+         c = icalcomponent_get_next_component(calendar, ICAL_VTIMEZONE_COMPONENT))
+        added = c;
+    return calendarBytes(added);
 }
 
 // What each task column is in a to-do.
@@ -584,62 +655,98 @@ const ColumnProperties kColumnProperties[] = {
     {{TaskCol::Mark}, {ICAL_STATUS_PROPERTY, ICAL_COMPLETED_PROPERTY, ICAL_PERCENTCOMPLETE_PROPERTY}},
 };
 
+// `previous` with the list's version of its master `todo`: only the properties of the columns the
+// list changed are written anew; everything else another program keeps there (its own
+// properties, the form of ours, changed occurrences) stays as it came, and a due time stays in
+// the to-do's own zone.
+std::optional<QByteArray> editedCopy(icalcomponent* todo, const TaskCells& task, const QDateTime& completedAt,
+                                     const Context& context, QByteArrayView previous)
+{
+    const DueZone zone = dueZoneOf(todo);
+    ZoneUse zoneUse;
+    Component fresh(todoOf(oneTask(task), 1, context, completedAt, zone, &zoneUse));
+    // The to-do as the list reads it, written the same way: a column that comes out the same was
+    // not changed here, however its text is spelled (a date with leading zeros, blanks in a list).
+    CellStore before;
+    before.setColumnCount(TaskCol::Count);
+    before.setRowCount(2);
+    readTodo(todo, before, 1, context);
+    before.setCell(TaskCol::Reserved, 1, task[TaskCol::Reserved]);
+    Component was(todoOf(before, 1, context, completedAt, zone));
+
+    TextEdit edit;
+    auto replace = [&](icalproperty_kind kind) {
+        edit.properties.push_back({propertyName(kind), propertyLines(fresh.get(), kind)});
+    };
+    bool changed = false;
+    bool rescheduled = false;  // what other programs count as a new version of the to-do
+    for (const ColumnProperties& group : kColumnProperties) {
+        const bool differs = std::any_of(group.kinds.begin(), group.kinds.end(), [&](icalproperty_kind kind) {
+            return propertyLines(fresh.get(), kind) != propertyLines(was.get(), kind);
+        });
+        if (!differs)
+            continue;
+        changed = true;
+        for (icalproperty_kind kind : group.kinds)
+            replace(kind);
+        const int first = *group.columns.begin();
+        if (first == TaskCol::DueDate) {
+            // A due moment and a duration together are not allowed; the due moment is the list's now.
+            replace(ICAL_DURATION_PROPERTY);
+            edit.zone = zoneDefinitionFor(todo, zoneUse);
+        }
+        if (first == TaskCol::DueDate || first == TaskCol::Mark || first == TaskCol::Type)
+            rescheduled = true;
+    }
+    // Another program's alarm stays as it set it while the alarm stays on.
+    const QByteArray alarms = alarmLines(fresh.get());
+    if (alarms.isEmpty() != alarmLines(was.get()).isEmpty()) {
+        edit.replaceAlarms = true;
+        edit.alarms = alarms;
+        changed = true;
+    }
+    replace(ICAL_DTSTAMP_PROPERTY);
+    if (changed) {
+        setLastModified(fresh.get(), context.now);
+        replace(ICAL_LASTMODIFIED_PROPERTY);
+    }
+    if (rescheduled) {
+        // RFC 5545's revision number.
+        int sequence = 0;
+        if (icalproperty* p = icalcomponent_get_first_property(todo, ICAL_SEQUENCE_PROPERTY))
+            sequence = std::max(0, icalproperty_get_sequence(p));
+        icalcomponent_add_property(fresh.get(), icalproperty_new_sequence(sequence + 1));
+        replace(ICAL_SEQUENCE_PROPERTY);
+    }
+    std::optional<QByteArray> edited = editMasterTodo(previous, edit);
+    if (!edited)
+        return std::nullopt;
+    // The text's master must be the one the library reads: the edit stamped it.
+    Component check = parseCalendar(*edited);
+    icalcomponent* master = masterTodo(check.get());
+    icalproperty* stamp = master ? icalcomponent_get_first_property(master, ICAL_DTSTAMP_PROPERTY) : nullptr;
+    if (!stamp || icaltime_compare(icalproperty_get_dtstamp(stamp), utcTime(context.now)) != 0)
+        return std::nullopt;
+    return edited;
+}
+
 } // namespace
 
 QByteArray encodeTask(const TaskCells& task, const QDateTime& completedAt, const Context& context,
                       QByteArrayView previous)
 {
-    const CellStore list = oneTask(task);
     if (!previous.isEmpty()) {
         try {
             Component root = parseCalendar(previous);
-            if (icalcomponent* todo = masterTodo(root.get())) {
-                // Only what the list changed is written anew; everything else another program
-                // keeps in the to-do (its own properties, changed occurrences) stays as it was,
-                // and a due time stays in the to-do's own zone.
-                ZoneUse zoneUse;
-                Component fresh(todoOf(list, 1, context, completedAt, dueZoneOf(todo), &zoneUse));
-                CellStore before;
-                before.setColumnCount(TaskCol::Count);
-                before.setRowCount(2);
-                readTodo(todo, before, 1, context);
-                bool changed = false;
-                bool rescheduled = false;  // what other programs count as a new version of the to-do
-                for (const ColumnProperties& group : kColumnProperties) {
-                    const bool differs = std::any_of(group.columns.begin(), group.columns.end(),
-                                                     [&](int c) { return before.cell(c, 1) != task[size_t(c)]; });
-                    if (!differs)
-                        continue;
-                    changed = true;
-                    for (icalproperty_kind kind : group.kinds)
-                        replaceProperties(todo, fresh.get(), kind);
-                    const int first = *group.columns.begin();
-                    if (first == TaskCol::DueDate) {
-                        // A due moment and a duration together are not allowed; the due moment is
-                        // the list's now.
-                        replaceProperties(todo, fresh.get(), ICAL_DURATION_PROPERTY);
-                        addZoneDefinition(icalcomponent_get_parent(todo), zoneUse);
-                    }
-                    if (first == TaskCol::DueDate || first == TaskCol::Mark || first == TaskCol::Type)
-                        rescheduled = true;
-                }
-                if (before.cell(TaskCol::Alarm, 1) != task[TaskCol::Alarm]) {
-                    replaceAlarms(todo, fresh.get());
-                    changed = true;
-                }
-                replaceProperties(todo, fresh.get(), ICAL_DTSTAMP_PROPERTY);
-                if (changed)
-                    setLastModified(todo, context.now);
-                if (rescheduled)
-                    bumpSequence(todo);
-                return calendarBytes(root.get());
-            }
+            if (icalcomponent* todo = masterTodo(root.get()))
+                if (std::optional<QByteArray> edited = editedCopy(todo, task, completedAt, context, previous))
+                    return *edited;
         } catch (const AppError&) {
             // A copy this program cannot read is replaced by the list's own version.
         }
     }
     ZoneUse zoneUse;
-    Component fresh(todoOf(list, 1, context, completedAt, DueZone(), &zoneUse));
+    Component fresh(todoOf(oneTask(task), 1, context, completedAt, DueZone(), &zoneUse));
     setLastModified(fresh.get(), context.now);
     Component calendar(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
     icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));

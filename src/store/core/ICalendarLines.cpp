@@ -3,7 +3,9 @@
 #include "platform/core/AppError.h"
 
 #include <QScopeGuard>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace veltry::ICalendar {
 
@@ -172,6 +174,157 @@ Component parseCalendar(QByteArrayView bytes)
     if (const char* error = firstError(root.get()))
         throw AppError(QString::fromUtf8(error));
     return root;
+}
+
+} // namespace veltry::ICalendar
+
+namespace veltry::ICalendar {
+
+namespace {
+
+// One content line as it stands in the text: from its first byte to the end of its last folded
+// part, line end included; its name upper-cased, and for BEGIN and END the component's kind as
+// the library tells it.
+struct TextLine
+{
+    qsizetype begin = 0;
+    qsizetype end = 0;
+    QByteArray name;
+    icalcomponent_kind component = ICAL_NO_COMPONENT;
+};
+
+// The content lines of `text`, cut as parseLines cuts them.
+std::vector<TextLine> textLines(QByteArrayView text, qsizetype from)
+{
+    std::vector<TextLine> lines;
+    const char* const data = text.data();
+    const qsizetype size = text.size();
+    qsizetype pos = from;
+    while (pos < size) {
+        TextLine line;
+        line.begin = pos;
+        QByteArray unfolded;
+        for (bool fold = false;; fold = true) {
+            qsizetype end = pos;
+            while (end < size && data[end] != '\n' && data[end] != '\r')
+                ++end;
+            const qsizetype skip = fold ? 1 : 0;  // a folded part's first blank is the fold
+            unfolded.append(data + pos + skip, end - pos - skip);
+            pos = end;
+            if (pos < size && data[pos] == '\r') {
+                ++pos;
+                if (pos < size && data[pos] == '\n')
+                    ++pos;
+            } else if (pos < size) {
+                ++pos;
+            }
+            if (pos >= size || (data[pos] != ' ' && data[pos] != '\t'))
+                break;
+        }
+        line.end = pos;
+        qsizetype nameEnd = 0;
+        while (nameEnd < unfolded.size() && unfolded[nameEnd] != ';' && unfolded[nameEnd] != ':')
+            ++nameEnd;
+        line.name = unfolded.left(nameEnd).toUpper();
+        if (line.name == "BEGIN" || line.name == "END") {
+            // The library knows a component by the start of what follows the colon.
+            const qsizetype colon = unfolded.indexOf(':');
+            if (colon >= 0)
+                line.component = icalcomponent_string_to_kind(unfolded.mid(colon + 1).constData());
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+// The index of the END line that closes the component `lines[begin]` opens, or the last line.
+size_t componentEnd(const std::vector<TextLine>& lines, size_t begin)
+{
+    int depth = 0;
+    for (size_t i = begin; i < lines.size(); ++i) {
+        if (lines[i].name == "BEGIN")
+            ++depth;
+        else if (lines[i].name == "END" && --depth == 0)
+            return i;
+    }
+    return lines.size() - 1;
+}
+
+} // namespace
+
+std::optional<QByteArray> editMasterTodo(QByteArrayView text, const TextEdit& edit)
+{
+    const qsizetype from = text.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    const std::vector<TextLine> lines = textLines(text, from);
+    // The master: the first to-do that is not one changed occurrence of a series.
+    size_t first = lines.size();
+    size_t last = 0;
+    for (size_t i = 0; i < lines.size() && first == lines.size(); ++i) {
+        if (lines[i].name != "BEGIN" || lines[i].component != ICAL_VTODO_COMPONENT)
+            continue;
+        const size_t end = componentEnd(lines, i);
+        bool occurrence = false;
+        for (size_t k = i + 1; k < end; ++k) {
+            if (lines[k].name == "BEGIN")
+                k = componentEnd(lines, k);  // an alarm's own lines are not the to-do's
+            else
+                occurrence = occurrence || lines[k].name == "RECURRENCE-ID";
+        }
+        if (!occurrence) {
+            first = i;
+            last = end;
+        }
+    }
+    if (first == lines.size() || lines[last].name != "END")
+        return std::nullopt;
+
+    // What is added ends its lines as the to-do's own lines end.
+    const QByteArrayView opening = text.sliced(lines[first].begin, lines[first].end - lines[first].begin);
+    const QByteArray eol = opening.endsWith("\r\n") ? "\r\n" : opening.endsWith('\r') ? "\r" : "\n";
+    auto added = [&eol](QByteArray bytes) { return eol == "\r\n" ? bytes : bytes.replace("\r\n", eol); };
+    auto raw = [&text](const TextLine& line) { return text.sliced(line.begin, line.end - line.begin); };
+
+    QByteArray out;
+    out.reserve(text.size() + edit.zone.size() + edit.alarms.size() + 1024);
+    out.append(text.first(lines[first].begin));
+    out.append(added(edit.zone));
+    out.append(raw(lines[first]));
+    std::vector<bool> placed(edit.properties.size(), false);
+    auto placeRest = [&] {
+        for (size_t r = 0; r < edit.properties.size(); ++r)
+            if (!placed[r]) {
+                out.append(added(edit.properties[r].lines));
+                placed[r] = true;
+            }
+    };
+    for (size_t k = first + 1; k < last; ++k) {
+        const TextLine& line = lines[k];
+        if (line.name == "BEGIN") {
+            // The to-do's properties come before its alarms.
+            placeRest();
+            const size_t end = componentEnd(lines, k);
+            if (!(edit.replaceAlarms && line.component == ICAL_VALARM_COMPONENT))
+                out.append(text.sliced(line.begin, lines[end].end - line.begin));
+            k = end;
+            continue;
+        }
+        const auto replaced = std::find_if(edit.properties.begin(), edit.properties.end(),
+                                           [&line](const TextEdit::Replacement& r) { return r.name == line.name; });
+        if (replaced == edit.properties.end()) {
+            out.append(raw(line));
+            continue;
+        }
+        // The new lines go where the old ones of that name began.
+        const size_t r = size_t(replaced - edit.properties.begin());
+        if (!placed[r]) {
+            out.append(added(replaced->lines));
+            placed[r] = true;
+        }
+    }
+    placeRest();
+    out.append(added(edit.alarms));
+    out.append(text.sliced(lines[last].begin));
+    return out;
 }
 
 } // namespace veltry::ICalendar

@@ -78,24 +78,47 @@ QByteArray tzidOf(icalproperty* p)
     return tzid ? QByteArray(tzid) : QByteArray();
 }
 
+namespace {
+
+// The UTC moment of a wall-clock time in a zone, given the zone's offset at each UTC moment. A
+// time in a gap (skipped when the clocks go forward) takes the offset from before the gap, and a
+// time that comes twice its first coming, as RFC 5545 reads them.
+template <typename OffsetAt>
+QDateTime wallToUtc(const QDate& date, const QTime& time, OffsetAt offsetAt)
+{
+    const QDateTime asUtc(date, time, QTimeZone::utc());
+    const int before = offsetAt(asUtc.addDays(-1));
+    const int after = offsetAt(asUtc.addDays(1));
+    for (const int offset : {before, after})
+        if (offsetAt(asUtc.addSecs(-offset)) == offset)
+            return asUtc.addSecs(-offset);
+    return asUtc.addSecs(-before);
+}
+
+} // namespace
+
 // A date-time value as a moment in `local`. Its zone is the calendar's own VTIMEZONE or the
 // library's zone of that name (both already in `t`), else the zone `tzid` names for Qt; a value
 // in no zone at all is floating and taken as it stands.
 QDateTime localMoment(icaltimetype t, const QTimeZone& local, const QByteArray& tzid)
 {
-    const bool floating = t.zone == nullptr && !icaltime_is_utc(t);
-    const QTimeZone named = floating ? zoneNamed(tzid) : QTimeZone();
-    if (!floating)
-        t = icaltime_convert_to_zone(t, icaltimezone_get_utc_timezone());
     const QDate date = dateOf(t);
     const QTime time(t.hour, t.minute, t.second);
     if (!date.isValid() || !time.isValid())
         return {};
-    if (named.isValid())
-        return QDateTime(date, time, named).toTimeZone(local);
-    if (floating)
-        return QDateTime(date, time, local);
-    return QDateTime(date, time, QTimeZone::utc()).toTimeZone(local);
+    if (icaltime_is_utc(t))
+        return QDateTime(date, time, QTimeZone::utc()).toTimeZone(local);
+    if (t.zone) {
+        auto* zone = const_cast<icaltimezone*>(t.zone);
+        return wallToUtc(date, time, [zone](const QDateTime& utc) {
+                   icaltimetype at = utcTime(utc);
+                   int daylight = 0;
+                   return icaltimezone_get_utc_offset_of_utc_time(zone, &at, &daylight);
+               }).toTimeZone(local);
+    }
+    if (const QTimeZone named = zoneNamed(tzid); named.isValid())
+        return wallToUtc(date, time, [&named](const QDateTime& utc) { return named.offsetFromUtc(utc); }).toTimeZone(local);
+    return QDateTime(date, time, local);
 }
 
 // The zone the to-do's due time is in (its start's, when it has a duration instead).

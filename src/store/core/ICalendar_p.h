@@ -10,6 +10,7 @@
 #include <QTimeZone>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include <libical/ical.h>
 
@@ -25,6 +26,28 @@ using Component = std::unique_ptr<icalcomponent, ComponentDeleter>;
 // ICalendarLines.cpp: the calendar library's tree of `bytes`, checked; throws AppError on a
 // damaged calendar.
 Component parseCalendar(QByteArrayView bytes);
+
+// What an edit here changes in a calendar's text; the rest stays byte for byte as it came, since
+// the library's reading and writing loses what other programs rely on (escaped commas in a
+// category, escapes in their own properties).
+struct TextEdit
+{
+    struct Replacement
+    {
+        QByteArray name;   // upper case
+        QByteArray lines;  // folded, each ending in CR LF; empty to drop the property
+    };
+    // Every line of each name goes from the to-do; the new lines come where the first one was,
+    // or after the to-do's other properties.
+    std::vector<Replacement> properties;
+    bool replaceAlarms = false;
+    QByteArray alarms;  // the to-do's alarms in place of the old ones
+    QByteArray zone;    // a time zone's definition to put ahead of the to-do
+};
+
+// ICalendarLines.cpp: `text` with `edit` made in its master to-do (the first that is not a
+// changed occurrence); none when it holds no such to-do.
+std::optional<QByteArray> editMasterTodo(QByteArrayView text, const TextEdit& edit);
 
 // ICalendarZones.cpp: time values, and the zones due times are read and written in.
 icaltimetype utcTime(const QDateTime& at);

@@ -21,6 +21,14 @@ bool isCompleted(const TaskRow& row)
     return row[TaskCol::Mark] == kCheckedMark;
 }
 
+// A repeating task that the list renews when it is logged: it goes on as a new task of its own.
+bool renewedWhenLogged(const TaskRow& row)
+{
+    const QString& type = row[TaskCol::Type];
+    return !row[TaskCol::DueDate].isEmpty()
+        && (type == QLatin1String("1") || type == QLatin1String("2") || type == QLatin1String("3") || type == QLatin1String("4"));
+}
+
 struct ColumnMerge
 {
     TaskRow merged;
@@ -252,6 +260,10 @@ MergeResult merge(const std::vector<TaskRow>& local, const QHash<QString, Agreed
                 u.cells = withUid(l->cells, uid);  // never reached the server
             }
             u.cells[TaskCol::Mark] = kCheckedMark;
+            // The series goes on in the list's next occurrence, so the completed one is that
+            // occurrence alone: a client that expands series would show it twice otherwise.
+            if (renewedWhenLogged(l->cells))
+                u.cells[TaskCol::Type] = QStringLiteral("0");
             out.uploads.push_back(std::move(u));
             return;
         }

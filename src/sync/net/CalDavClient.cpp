@@ -413,6 +413,13 @@ void CalDavClient::put(const QString& href, const QByteArray& ics, const QByteAr
     send("PUT", urlFor(href), headers, ics, [this, href, done](const Response& r) {
         if (r.error)
             return done(r.error, QByteArray());
+        // A collection holds one resource a UID (RFC 4791's no-uid-conflict, in the CalDAV
+        // namespace; the word alone is enough to tell the user).
+        if ((r.status == 403 || r.status == 409) && r.body.contains("no-uid-conflict"))
+            return done({DavError::Server, tr("The server %1 did not take %2: it already holds that to-do (the same UID) "
+                                              "under another name, or another to-do under that name.")
+                                               .arg(host(), normalizedHref(href))},
+                        QByteArray());
         if (!isSuccess(r.status))
             return done(httpError(r, href), QByteArray());
         done(DavError(), r.etag);

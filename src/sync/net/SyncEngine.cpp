@@ -27,6 +27,10 @@ constexpr int kMaxRepeats = 3;
 // How long a list busy with a dialog or an edit is left alone before the next try.
 constexpr int kBusyRetryMs = 2000;
 
+// Some servers leave a removal out of the changes since a token; every so many cycles (about ten
+// minutes at the half-minute check) the whole collection is listed, which shows it.
+constexpr int kFullListingEvery = 20;
+
 } // namespace
 
 struct SyncEngine::Fetched
@@ -106,8 +110,9 @@ void SyncEngine::startCycle()
     m_again = false;
     m_requests = 1;
     m_fetched = std::make_unique<Fetched>();
+    const bool full = ++m_cycles % kFullListingEvery == 0;
     QPointer<SyncEngine> self(this);
-    m_client->listChanges(m_state.syncToken, [self](const DavError& error, const DavListing& listing) {
+    m_client->listChanges(full ? QString() : m_state.syncToken, [self](const DavError& error, const DavListing& listing) {
         if (self)
             self->listed(error, listing);
     });

@@ -105,6 +105,7 @@ private:
     bool m_stateChanged = false;  // the record differs from its file
     bool m_again = false;
     int m_repeats = 0;
+    int m_cycles = 0;
     std::deque<Upload> m_uploads;
     std::deque<Removal> m_removals;
     int m_requests = 0;
