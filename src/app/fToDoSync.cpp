@@ -304,15 +304,8 @@ void TfrmToDo::reloadSharedFiles()
 
 void TfrmToDo::showMergedTasks(CellStore&& cells)
 {
-    // The current task stays current wherever it moved to.
-    const CellStore& old = TaskGrid->cellStore();
-    const int currentRow = TaskGrid->Row();
-    const QString currentUid = currentRow > 0 && currentRow < old.rowCount() ? old.cell(TaskCol::Reserved, currentRow) : QString();
-    int newCurrent = currentRow;
-    if (!currentUid.isEmpty())
-        for (int r = 1; r < cells.rowCount(); ++r)
-            if (cells.cell(TaskCol::Reserved, r) == currentUid)
-                newCurrent = r;
+    // The current task stays current wherever it moved to, so the next key acts on it.
+    const int newCurrent = rowOfTaskIn(TaskGrid->cellStore(), TaskGrid->Row(), cells);
     TaskGrid->replaceCells(std::move(cells));
     if (newCurrent > 0 && newCurrent < TaskGrid->RowCount())
         TaskGrid->setRow(newCurrent);
