@@ -294,6 +294,7 @@ private:
     void setSharedStatus(const QString& text);
     std::shared_ptr<shared::SharedList> m_shared;
     QTimer* m_sharedRetry = nullptr;
+    std::shared_ptr<int> m_sharedHistoryWaitMs;  // how long the history's saves wait for the lock
     QElapsedTimer m_sharedWaiting;
     QString m_sharedStatus;
 };

@@ -161,8 +161,9 @@ namespace {
 constexpr int kSharedLockWaitMs = 2000;
 constexpr int kSharedRetryMs = 250;
 constexpr int kSharedWaitToldMs = 10000;
-// At the end there is no later try: wait longer, then the list goes to a file of its own.
-constexpr int kSharedExitLockWaitMs = 10000;
+// At the end the list goes to a file of its own (merged at the next start) rather than keep a
+// session's logout or a SIGTERM waiting: a lock held longer than this is no ordinary save.
+constexpr int kSharedExitLockWaitMs = 1000;
 } // namespace
 
 bool TfrmToDo::sharedListActive() const
@@ -193,14 +194,15 @@ void TfrmToDo::setupSharedList()
     std::optional<CellStore> unsaved;
     TaskGrid->editCells([&](CellStore& cells) { unsaved = m_shared->agree(cells, m_history->TaskHistoryGrid->cellStore()); });
     // The history window outlives this one at the end, so its saver holds the shared list itself.
-    m_history->setSaver([list = m_shared, grid = m_history->TaskHistoryGrid](const QString& directory) {
+    m_sharedHistoryWaitMs = std::make_shared<int>(kSharedLockWaitMs);
+    m_history->setSaver([list = m_shared, grid = m_history->TaskHistoryGrid, wait = m_sharedHistoryWaitMs](const QString& directory) {
         if (directory != list->directory()) {
             grid->SaveToFile(directory + kHistoryFileName);
             return;
         }
         // Logging saves the task list right after: both reach their files under one hold of
         // the lock, let go once the command is done.
-        shared::SharedList::Outcome o = list->saveHistory(grid->cellStore(), kSharedLockWaitMs, true);
+        shared::SharedList::Outcome o = list->saveHistory(grid->cellStore(), *wait, true);
         if (o.status != shared::SharedList::Outcome::Done)
             throw AppError(o.error);
         QTimer::singleShot(0, [weak = std::weak_ptr<shared::SharedList>(list)] {
@@ -234,6 +236,8 @@ bool TfrmToDo::saveSharedTaskList(bool atExit, bool retrying)
     // While a dialog holds rows by number a retry would only read and merge in vain.
     if (retrying && !mayChange)
         return true;
+    if (atExit && m_sharedHistoryWaitMs)
+        *m_sharedHistoryWaitMs = kSharedExitLockWaitMs;  // the history's last save follows
     const int wait = atExit ? kSharedExitLockWaitMs : retrying ? 0 : kSharedLockWaitMs;
     Outcome o = m_shared->saveTasks(TaskGrid->cellStore(), mayChange, wait);
     if (!o.notice.isEmpty())
