@@ -161,6 +161,7 @@ private slots:
     void conflictCopyBesideAnotherProgramsResource();
     // Last: it stops the server and ends the one it restarts.
     void serverAwayLosesNothing();
+    void oneUidInTwoResourcesIsTold();
 
 private:
     std::unique_ptr<Side> a, b;
@@ -507,6 +508,24 @@ void tst_SyncEngine::serverAwayLosesNothing()
     QCOMPARE(b->find(QStringLiteral("kept"))->at(TaskCol::Category), QStringLiteral("Offline"));
     server.terminate();
     server.waitForFinished();
+}
+
+void tst_SyncEngine::oneUidInTwoResourcesIsTold()
+{
+    // Written beside the first in the server's storage: a server refuses such a PUT.
+    const QString folder = qEnvironmentVariable("CALDAV_STORE");
+    if (folder.isEmpty())
+        QSKIP("the server's storage is its own business");
+    for (const char* name : {"dupA", "dupB"}) {
+        QFile f(folder + QLatin1String(name) + QStringLiteral(".ics"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\nBEGIN:VTODO\r\nUID:dup-uid-1\r\n"
+                "DTSTAMP:20261207T100000Z\r\nSUMMARY:" + QByteArray(name) + "\r\nEND:VTODO\r\nEND:VCALENDAR\r\n");
+    }
+    for (int sync = 0; sync < 2; ++sync) {  // at every sync, not only at the first
+        QVERIFY(a->sync());
+        QVERIFY2(a->engine->statusText().contains(QStringLiteral("dup-uid-1")), qPrintable(a->engine->statusText()));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_SyncEngine)
