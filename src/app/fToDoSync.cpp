@@ -103,7 +103,7 @@ void TfrmToDo::setupSync()
             const bool showingStatus = statusPanels[2]->text() == m_syncStatus;
             m_syncStatus = text;
             if (showingStatus)
-                statusPanels[2]->setText(text);
+                showStatusText(text);
         });
         m_prefs->setSyncProber(&sync::TaskListSync::probe);
         // Once the password is stored, so the new settings start with it.
@@ -324,7 +324,15 @@ void TfrmToDo::setSharedStatus(const QString& text)
     if (text == m_sharedStatus)
         return;
     m_sharedStatus = text;
-    statusPanels[2]->setText(text.isEmpty() ? m_syncStatus : text);
+    showStatusText(text.isEmpty() ? m_syncStatus : text);
+}
+
+void TfrmToDo::showStatusText(const QString& text)
+{
+    // The panel has what the other two leave of the window's width; a holder's host and process
+    // or a server's error cut off there are read in full in its hint.
+    statusPanels[2]->setText(text);
+    statusPanels[2]->setToolTip(text);
 }
 
 } // namespace veltry

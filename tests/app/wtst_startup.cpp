@@ -367,6 +367,7 @@ private Q_SLOTS:
         // The window goes on meanwhile, and after ten seconds says what the save waits for.
         QTRY_VERIFY_WITH_TIMEOUT(todo->statusPanels[2]->text().startsWith(QStringLiteral("Waiting to save")), 15000);
         QVERIFY(todo->statusPanels[2]->text().contains(QString::number(QCoreApplication::applicationPid())));
+        QCOMPARE(todo->statusPanels[2]->toolTip(), todo->statusPanels[2]->text());  // in full, however narrow
         QVERIFY(!m_program->read(kTaskListFileName).contains("changed"));
         other.unlock();
         QTRY_VERIFY_WITH_TIMEOUT(m_program->read(kTaskListFileName).contains("1,1,changed\r\n"), 3000);

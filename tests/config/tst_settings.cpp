@@ -301,6 +301,18 @@ private Q_SLOTS:
                                                           .arg(placed.width()).arg(placed.height())));
     }
 
+    // A stored size no screen shows (as another program or a damaged file leaves it) opens the
+    // window at its designed size.
+    void storedSizeOutsideTheScreen()
+    {
+        Settings s;
+        s.SaveSize = true;
+        for (qint32 bad : {qint32(-1), qint32(0), qint32(0x80000000), qint32(5000)}) {
+            s.ListWidth = s.ListHeight = bad;
+            QCOMPARE(SettingsIO::windowFrame(s, QRect(293, 197, 407, 264), QSize(1920, 1080)).size(), QSize(407, 264));
+        }
+    }
+
     void categoriesWithGaps()
     {
         ConfigStore store(storePath());
