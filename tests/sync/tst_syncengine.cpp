@@ -159,9 +159,9 @@ private slots:
     void dueTimeAloneReachesTheServer();
     void loggedOfflineCarriesItsMoment();
     void conflictCopyBesideAnotherProgramsResource();
+    void oneUidInTwoResourcesIsTold();
     // Last: it stops the server and ends the one it restarts.
     void serverAwayLosesNothing();
-    void oneUidInTwoResourcesIsTold();
 
 private:
     std::unique_ptr<Side> a, b;
