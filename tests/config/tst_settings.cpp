@@ -301,8 +301,7 @@ private Q_SLOTS:
                                                           .arg(placed.width()).arg(placed.height())));
     }
 
-    // A stored size no screen shows (as another program or a damaged file leaves it) opens the
-    // window at its designed size.
+    // A stored size no screen shows opens the window at its designed size.
     void storedSizeOutsideTheScreen()
     {
         Settings s;

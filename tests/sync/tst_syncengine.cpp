@@ -512,20 +512,17 @@ void tst_SyncEngine::serverAwayLosesNothing()
 
 void tst_SyncEngine::oneUidInTwoResourcesIsTold()
 {
-    // Written beside the first in the server's storage: a server refuses such a PUT.
+    // Written into the server's storage: a server refuses such a PUT.
     const QString folder = qEnvironmentVariable("CALDAV_STORE");
     if (folder.isEmpty())
         QSKIP("the server's storage is its own business");
-    for (const char* name : {"dupA", "dupB"}) {
-        QFile f(folder + QLatin1String(name) + QStringLiteral(".ics"));
+    for (const QByteArray name : {"dupA", "dupB"}) {
+        QFile f(folder + QString::fromLatin1(name + ".ics"));
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\nBEGIN:VTODO\r\nUID:dup-uid-1\r\n"
-                "DTSTAMP:20261207T100000Z\r\nSUMMARY:" + QByteArray(name) + "\r\nEND:VTODO\r\nEND:VCALENDAR\r\n");
+        f.write("BEGIN:VCALENDAR\r\nBEGIN:VTODO\r\nUID:dup-uid-1\r\nSUMMARY:" + name + "\r\nEND:VTODO\r\nEND:VCALENDAR\r\n");
     }
-    for (int sync = 0; sync < 2; ++sync) {  // at every sync, not only at the first
-        QVERIFY(a->sync());
-        QVERIFY2(a->engine->statusText().contains(QStringLiteral("dup-uid-1")), qPrintable(a->engine->statusText()));
-    }
+    for (int sync = 0; sync < 2; ++sync)  // at every sync, not only at the first
+        QVERIFY(a->sync() && a->engine->statusText().contains(QStringLiteral("dup-uid-1")));
 }
 
 QTEST_GUILESS_MAIN(tst_SyncEngine)
