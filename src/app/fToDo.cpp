@@ -358,7 +358,7 @@ void TfrmToDo::showEvent(QShowEvent* event)
 
 void TfrmToDo::setStatusHelp(const QString& text)
 {
-    statusPanels[2]->setText(!text.isEmpty() ? text : !m_sharedStatus.isEmpty() ? m_sharedStatus : m_syncStatus);
+    showStatusText(!text.isEmpty() ? text : !m_sharedStatus.isEmpty() ? m_sharedStatus : m_syncStatus);
 }
 
 bool TfrmToDo::eventFilter(QObject* watched, QEvent* event)

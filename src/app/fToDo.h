@@ -326,8 +326,11 @@ private:
     // Puts a merged list in the grid; the current task stays current wherever it went.
     void showMergedTasks(CellStore&& cells);
     void setSharedStatus(const QString& text);
+    // The status bar's third panel: the text, and the same in its hint.
+    void showStatusText(const QString& text);
     std::shared_ptr<shared::SharedList> m_shared;
     QTimer* m_sharedRetry = nullptr;
+    std::shared_ptr<int> m_sharedHistoryWaitMs;  // how long the history's saves wait for the lock
     QElapsedTimer m_sharedWaiting;
     int m_sharedWaitNoticeMs = 10000;
     QString m_sharedStatus;

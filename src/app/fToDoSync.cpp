@@ -104,7 +104,7 @@ void TfrmToDo::setupSync()
             const bool showingStatus = statusPanels[2]->text() == m_syncStatus;
             m_syncStatus = text;
             if (showingStatus)
-                statusPanels[2]->setText(text);
+                showStatusText(text);
         });
         m_prefs->setSyncProber(&sync::TaskListSync::probe);
         // Once the password is stored, so the new settings start with it.
@@ -162,8 +162,9 @@ namespace {
 // once, then tries again from a timer, and says so in the status bar after a while.
 constexpr int kSharedLockWaitMs = 2000;
 constexpr int kSharedRetryMs = 250;
-// At the end there is no later try: wait longer, then the list goes to a file of its own.
-constexpr int kSharedExitLockWaitMs = 10000;
+// At the end the list goes to a file of its own (merged at the next start) rather than keep a
+// session's logout or a SIGTERM waiting: a lock held longer than this is no ordinary save.
+constexpr int kSharedExitLockWaitMs = 1000;
 } // namespace
 
 bool TfrmToDo::sharedListActive() const
@@ -194,14 +195,15 @@ void TfrmToDo::setupSharedList()
     std::optional<CellStore> unsaved;
     TaskGrid->editCells([&](CellStore& cells) { unsaved = m_shared->agree(cells, m_history->TaskHistoryGrid->cellStore()); });
     // The history window outlives this one at the end, so its saver holds the shared list itself.
-    m_history->setSaver([list = m_shared, grid = m_history->TaskHistoryGrid](const QString& directory) {
+    m_sharedHistoryWaitMs = std::make_shared<int>(kSharedLockWaitMs);
+    m_history->setSaver([list = m_shared, grid = m_history->TaskHistoryGrid, wait = m_sharedHistoryWaitMs](const QString& directory) {
         if (directory != list->directory()) {
             grid->SaveToFile(directory + kHistoryFileName);
             return;
         }
         // Logging saves the task list right after: both reach their files under one hold of
         // the lock, let go once the command is done.
-        shared::SharedList::Outcome o = list->saveHistory(grid->cellStore(), kSharedLockWaitMs, true);
+        shared::SharedList::Outcome o = list->saveHistory(grid->cellStore(), *wait, true);
         if (o.status != shared::SharedList::Outcome::Done)
             throw AppError(o.error);
         QTimer::singleShot(0, [weak = std::weak_ptr<shared::SharedList>(list)] {
@@ -235,6 +237,8 @@ bool TfrmToDo::saveSharedTaskList(bool atExit, bool retrying)
     // While a dialog holds rows by number a retry would only read and merge in vain.
     if (retrying && !mayChange)
         return true;
+    if (atExit && m_sharedHistoryWaitMs)
+        *m_sharedHistoryWaitMs = kSharedExitLockWaitMs;  // the history's last save follows
     const int wait = atExit ? kSharedExitLockWaitMs : retrying ? 0 : kSharedLockWaitMs;
     Outcome o = m_shared->saveTasks(TaskGrid->cellStore(), mayChange, wait);
     if (!o.notice.isEmpty())
@@ -305,15 +309,8 @@ void TfrmToDo::reloadSharedFiles()
 
 void TfrmToDo::showMergedTasks(CellStore&& cells)
 {
-    // The current task stays current wherever it moved to.
-    const CellStore& old = TaskGrid->cellStore();
-    const int currentRow = TaskGrid->Row();
-    const QString currentUid = currentRow > 0 && currentRow < old.rowCount() ? old.cell(TaskCol::Reserved, currentRow) : QString();
-    int newCurrent = currentRow;
-    if (!currentUid.isEmpty())
-        for (int r = 1; r < cells.rowCount(); ++r)
-            if (cells.cell(TaskCol::Reserved, r) == currentUid)
-                newCurrent = r;
+    // The current task stays current wherever it moved to, so the next key acts on it.
+    const int newCurrent = rowOfTaskIn(TaskGrid->cellStore(), TaskGrid->Row(), cells);
     TaskGrid->replaceCells(std::move(cells));
     if (newCurrent > 0 && newCurrent < TaskGrid->RowCount())
         TaskGrid->setRow(newCurrent);
@@ -328,7 +325,15 @@ void TfrmToDo::setSharedStatus(const QString& text)
     if (text == m_sharedStatus)
         return;
     m_sharedStatus = text;
-    statusPanels[2]->setText(text.isEmpty() ? m_syncStatus : text);
+    showStatusText(text.isEmpty() ? m_syncStatus : text);
+}
+
+void TfrmToDo::showStatusText(const QString& text)
+{
+    // The panel has what the other two leave of the window's width; a holder's host and process
+    // or a server's error cut off there are read in full in its hint.
+    statusPanels[2]->setText(text);
+    statusPanels[2]->setToolTip(text);
 }
 
 } // namespace veltry

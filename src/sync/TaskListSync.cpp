@@ -24,12 +24,7 @@ TaskListSync::TaskListSync(SyncEngine::Host host, QWidget* window)
         if (m_enabled)
             emit statusChanged(text);
     });
-    connect(m_engine, &SyncEngine::failed, this, &TaskListSync::reportFailure);
     connect(m_engine, &SyncEngine::serverRemovalsHeld, this, &TaskListSync::askAboutServerRemovals);
-    connect(m_engine, &SyncEngine::cycleFinished, this, [this] {
-        if (!m_engine->lastError())
-            m_lastToldError.clear();
-    });
 }
 
 TaskListSync::~TaskListSync() = default;
@@ -71,19 +66,6 @@ void TaskListSync::tasksLogged(const std::vector<TaskRow>& rows, const QDateTime
 {
     if (m_enabled)
         m_engine->noteLogged(rows, at);
-}
-
-void TaskListSync::reportFailure(const DavError& error)
-{
-    if (!m_enabled || error.message == m_lastToldError)
-        return;
-    m_lastToldError = error.message;
-    // Told from the event loop, not from inside the engine's report of a finished cycle.
-    QTimer::singleShot(0, this, [this, text = error.message] {
-        MessageBox::showError(m_window, QStringLiteral("Your task list could not be kept in step with the calendar "
-                                                       "server.\n\n")
-                                            + text);
-    });
 }
 
 void TaskListSync::askAboutServerRemovals(int count, int of)

@@ -14,7 +14,8 @@ namespace veltry::sync {
 
 // The task window's link to the calendar server: when the settings ask for it, a sync at start,
 // a couple of seconds after each save, and every half minute for the changes of other clients.
-// Failures other than the server being away are told once each, not at every attempt.
+// Failures are told in the status bar only: a box would hold the sync (it changes no list while
+// a modal window is open) until someone clicks it, and offline is normal.
 class TaskListSync : public QObject
 {
     Q_OBJECT
@@ -47,7 +48,6 @@ signals:
 
 private:
     void start(const QString& password);
-    void reportFailure(const DavError& error);
     // One question for a mass removal on the server: follow it, or put the tasks back.
     void askAboutServerRemovals(int count, int of);
 
@@ -60,7 +60,6 @@ private:
     QString m_url;
     QString m_user;
     quint64 m_configuration = 0;  // a password read for an older configuration is dropped
-    QString m_lastToldError;
 };
 
 } // namespace veltry::sync

@@ -485,8 +485,12 @@ int TGridPrint::Print(QPagedPaintDevice& device)
                                         : QStringLiteral("The print job on \"%1\" failed.").arg(target));
     if (toQueue) {
         const QString refusal = PrintService::lastJobRefusal();
-        if (!refusal.isEmpty())
-            throw AppError(QStringLiteral("The print service did not take the job for \"%1\": %2").arg(target, refusal));
+        if (!refusal.isEmpty()) {
+            // The service's answer names only the state; why the queue is in it is the administrator's text.
+            const QString why = PrintService::stateMessage(target);
+            throw AppError(QStringLiteral("The print service did not take the job for \"%1\": %2").arg(target, refusal)
+                           + (why.isEmpty() ? QString() : QStringLiteral("\n\nThe reason given for the printer: %1").arg(why)));
+        }
     }
     m_notice.clear();
     if (paused)

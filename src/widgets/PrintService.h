@@ -9,6 +9,10 @@ namespace veltry::PrintService {
 // The toolkit hands a job over without looking at the answer.
 QString lastJobRefusal();
 
+// The reason the queue's administrator gave for its state (as `cupsreject -r` sets it); empty
+// when none was given or the service cannot be asked. Asking replaces the service's last answer.
+QString stateMessage(const QString& name);
+
 // Whether the queue `name` is paused, so that a job given to it waits.
 bool isPaused(const QString& name);
 

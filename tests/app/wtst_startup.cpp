@@ -10,6 +10,7 @@
 #include "platform/core/ConfigStore.h"
 #include "store/core/SharedFileLock.h"
 #include "store/core/Task.h"
+#include "sync/TaskListSync.h"
 #include "widgets/GradCap.h"
 #include "widgets/TextGrid.h"
 
@@ -21,6 +22,9 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QScreen>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 
@@ -368,6 +372,7 @@ private Q_SLOTS:
         // The window goes on meanwhile, and after a while says what the save waits for.
         QTRY_VERIFY_WITH_TIMEOUT(todo->statusPanels[2]->text().startsWith(QStringLiteral("Waiting to save")), 5000);
         QVERIFY(todo->statusPanels[2]->text().contains(QString::number(QCoreApplication::applicationPid())));
+        QCOMPARE(todo->statusPanels[2]->toolTip(), todo->statusPanels[2]->text());  // in full, however narrow
         QVERIFY(!m_program->read(kTaskListFileName).contains("changed"));
         other.unlock();
         QTRY_VERIFY_WITH_TIMEOUT(m_program->read(kTaskListFileName).contains("1,1,changed\r\n"), 3000);
@@ -520,6 +525,36 @@ private Q_SLOTS:
                 QCOMPARE(font.Color, g->palette().color(QPalette::Text));
         }
         app.shutdown();
+    }
+
+    // The calendar sync beside the window: a server's error holds nothing up until someone
+    // clicks, and the changes are tried again on the usual schedule.
+    void syncServerErrorIsRetriedWithoutAClick()
+    {
+        QTcpServer server;  // answers every request with 500
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        int requests = 0;
+        connect(&server, &QTcpServer::newConnection, this, [&] {
+            QTcpSocket* s = server.nextPendingConnection();
+            ++requests;
+            connect(s, &QTcpSocket::readyRead, s, [s] {
+                s->readAll();
+                s->write("HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+                s->disconnectFromHost();
+            });
+        });
+        QWidget window;
+        auto* link = new sync::TaskListSync({[] { return std::vector<sync::TaskRow>(1); },
+                                             [] { return !QApplication::activeModalWidget(); },
+                                             [](const std::vector<sync::TaskRow>&) { return true; }},
+                                            &window);
+        QSignalSpy status(link, &sync::TaskListSync::statusChanged);
+        link->configure(QStringLiteral("http://127.0.0.1:%1/cal/").arg(server.serverPort()), QStringLiteral("me"), true);
+        QTRY_VERIFY_WITH_TIMEOUT(!status.isEmpty() && status.last().at(0).toString().contains("500"), 15000);
+        const int failedOnce = requests;
+        link->listSaved();
+        QTRY_VERIFY_WITH_TIMEOUT(requests > failedOnce, 10000);
+        QCOMPARE(MessageBox::shownTexts(), QStringList());
     }
 
     void startMinimizedShowsNoWindow()

@@ -281,6 +281,8 @@ private Q_SLOTS:
         QTest::newRow("huge size, far up and left") << qint32(-32768) << qint32(-32768) << qint32(2147483647) << qint32(2147483647);
         QTest::newRow("far right and down, small") << qint32(0x7fffffff) << qint32(0x7fffffff) << qint32(407) << qint32(50);
         QTest::newRow("huge size at the designed place") << qint32(293) << qint32(197) << qint32(5000) << qint32(5000);
+        QTest::newRow("size -1") << qint32(293) << qint32(197) << qint32(-1) << qint32(-1);
+        QTest::newRow("size 0x80000000") << qint32(293) << qint32(197) << qint32(0x80000000) << qint32(0x80000000);
     }
     void extremeStoredFrameStaysOnScreen()
     {
@@ -297,6 +299,8 @@ private Q_SLOTS:
         const QRect frame = SettingsIO::windowFrame(s, QRect(293, 197, 407, 264), QSize(1920, 1080));
         const QRect screen(0, 0, 1920, 1040);
         const QRect placed = veltry::keepOnScreen(frame, {screen});
+        // A size no screen shows is no size the window was left at: the designed one stands.
+        QCOMPARE(frame.size(), QSize(width > 0 && width <= 1920 ? width : 407, height > 0 && height <= 1080 ? height : 264));
         QVERIFY2(screen.contains(placed), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(placed.x()).arg(placed.y())
                                                           .arg(placed.width()).arg(placed.height())));
     }

@@ -3,7 +3,7 @@
 # ("Networkable"). A task added in one while the other has its add dialog open, and the other's
 # task taken after it, both stay; a check mark given in one survives the other's save and its own
 # reload; both editing one task's description leave the later save's text and the other's as one
-# " (conflict)" copy.
+# " (conflict)" copy. A Delete right after a save that brought in the other's task removes its own.
 source "$(dirname "$0")/lib.sh"
 shared="$E2E_TMP/shared"
 mkdir -p "$shared"
@@ -101,6 +101,21 @@ for t in Seed A2 B2; do expect_once "$t"; done
 uids="$(tr -d '\r' <"$list" | grep -a '^11,[1-9]' | cut -d, -f3 | sort -u | wc -l)"
 [ "$uids" = 3 ] || fail "the shared list's tasks do not carry three UIDs: $(tr '\r\n' ' |' <"$list")"
 
+# A's save brings B's new task in above A's: A's Delete right after still removes A's own task.
+focus "$a"
+xdotool key ctrl+Home  # a new task takes the top row, where the cursor is
+a_dlg="$(open_and_type "$a_pid" "$a" Insert "Add New Task" "A-x")"
+b_dlg="$(open_and_type "$b_pid" "$b" Insert "Add New Task" "B-y")"
+take "$b_pid" "$b_dlg"
+file_holds "$list" "B-y" 50 || fail "B-y did not reach the shared list"
+take "$a_pid" "$a_dlg"
+file_holds "$list" "A-x" 50 || fail "A-x did not reach the shared list"
+focus "$a"
+xdotool key Delete
+for _ in $(seq 50); do [ "$(count_of A-x)" = 0 ] && break; sleep 0.1; done
+[ "$(count_of A-x)" = 0 ] || fail "A's Delete did not remove A-x: $(tr '\r\n' ' |' <"$list")"
+expect_once "B-y"
+
 # A check mark given in A (kept in memory) outlives B's save and A's reload of it.
 focus "$a"
 xdotool key space
@@ -112,11 +127,11 @@ sleep 3  # A's one-second check reloads B's save
 a_dlg="$(open_and_type "$a_pid" "$a" Insert "Add New Task" "A3")"
 take "$a_pid" "$a_dlg"
 file_holds "$list" "A3" 50 || fail "A3 did not reach the shared list"
-for t in Seed A2 B2 B3 A3; do expect_once "$t"; done
+for t in Seed A2 B2 B-y B3 A3; do expect_once "$t"; done
 checked="$(tr -d '\r' <"$list" | grep -a '^0,[1-9][0-9]*, $' | cut -d, -f2)"
 [ "$(echo "$checked" | grep -c .)" = 1 ] || fail "A's check mark was lost: $(tr '\r\n' ' |' <"$list")"
 checked_task="$(tr -d '\r' <"$list" | grep -a "^1,$checked," | cut -d, -f3)"
-case "$checked_task" in Seed|A2|B2) ;; *) fail "the check mark moved to '$checked_task'" ;; esac
+case "$checked_task" in Seed|A2|B2|B-y) ;; *) fail "the check mark moved to '$checked_task'" ;; esac
 
 # Both edit the top task (the same one: B took A's save as it was). B saves first; A's later save
 # keeps A's text, and B's becomes the conflict copy.

@@ -529,6 +529,12 @@ void tst_SharedList::lockExcludesAndIsTakenOverWhenLeft()
         QVERIFY(!lock.lock(100));
         QVERIFY(lock.lock(2000));
     }
+    // An empty one (its writer found the disk full) has only the file's time: taken once old.
+    QFile empty(path);
+    QVERIFY(empty.open(QIODevice::WriteOnly));
+    QVERIFY(!SharedFileLock(path).tryLock());
+    QVERIFY(empty.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-90), QFileDevice::FileModificationTime));
+    QVERIFY(SharedFileLock(path).tryLock());
 }
 
 void tst_SharedList::saveWaitsForTheLock()

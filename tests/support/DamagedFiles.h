@@ -31,10 +31,10 @@ inline void addRows()
 
     const QByteArray head = QByteArray("12,6\r\n") + kTitleLines;
     const QString endMark = QStringLiteral("Line %1 of the file holds an end-of-file mark (Ctrl-Z)");
-    QTest::newRow("older edition, whole") << QByteArray(head + crlf({"1,1,Caf\xE9", "5,1,\xA0", "1,2,b"}))
-                                          << QString() << 6 << QStringList{"Caf\u00e9", "b", "", "", ""};
-    QTest::newRow("end mark as the last byte") << QByteArray(head + crlf({"1,1,a"}) + "\x1A") << QString() << 6
-                                               << QStringList{"a", "", "", "", ""};
+    QTest::newRow("older edition, whole") << QByteArray("12,3\r\n" + kTitleLines + crlf({"1,1,Caf\xE9", "5,1,\xA0", "1,2,b"}))
+                                          << QString() << 3 << QStringList{"Caf\u00e9", "b"};
+    QTest::newRow("end mark as the last byte") << QByteArray("12,2\r\n" + kTitleLines + crlf({"1,1,a"}) + "\x1A")
+                                               << QString() << 2 << QStringList{"a"};
     QTest::newRow("ctrl-z between lines") << QByteArray(head + crlf({"1,1,a"}) + "\x1A" + crlf({"1,2,b"}))
                                           << endMark.arg(13) << 2 << QStringList{"a"};
     QTest::newRow("ctrl-z within a line") << QByteArray(head + crlf({"1,1,a", "1,2,b\x1A", "1,3,c"}))

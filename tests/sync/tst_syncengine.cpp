@@ -160,6 +160,7 @@ private slots:
     void loggedOfflineCarriesItsMoment();
     void conflictCopyBesideAnotherProgramsResource();
     void untouchedCategoriesStayReadable();
+    void oneUidInTwoResourcesIsTold();
     // Last: it stops the server and ends the one it restarts.
     void serverAwayLosesNothing();
 
@@ -533,6 +534,21 @@ void tst_SyncEngine::serverAwayLosesNothing()
     QCOMPARE(b->find(QStringLiteral("kept"))->at(TaskCol::Category), QStringLiteral("Offline"));
     server.terminate();
     server.waitForFinished();
+}
+
+void tst_SyncEngine::oneUidInTwoResourcesIsTold()
+{
+    // Written into the server's storage: a server refuses such a PUT.
+    const QString folder = qEnvironmentVariable("CALDAV_STORE");
+    if (folder.isEmpty())
+        QSKIP("the server's storage is its own business");
+    for (const QByteArray name : {"dupA", "dupB"}) {
+        QFile f(folder + QString::fromLatin1(name + ".ics"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("BEGIN:VCALENDAR\r\nBEGIN:VTODO\r\nUID:dup-uid-1\r\nSUMMARY:" + name + "\r\nEND:VTODO\r\nEND:VCALENDAR\r\n");
+    }
+    for (int sync = 0; sync < 2; ++sync)  // at every sync, not only at the first
+        QVERIFY(a->sync() && a->engine->statusText().contains(QStringLiteral("dup-uid-1")));
 }
 
 QTEST_GUILESS_MAIN(tst_SyncEngine)

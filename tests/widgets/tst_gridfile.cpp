@@ -147,7 +147,18 @@ private Q_SLOTS:
 
     // A file that stops early is never taken as whole: the load throws after the lines before
     // the damage, drops the rows no line reached and keeps the titles the file did not reach.
-    void damagedFiles_data() { damagedfiles::addRows(); }
+    void damagedFiles_data()
+    {
+        damagedfiles::addRows();
+        // A header declaring more than the lines fill: the cells that are there, no empty rows.
+        const QString rows = QStringLiteral("The first line of the file declares %1 rows");
+        QTest::newRow("millions of rows declared") << QByteArray("12,4999999\r\n") << rows.arg(4999999) << 1 << QStringList{};
+        QTest::newRow("huge grid declared") << QByteArray("212,2232233\r\n0,0,\r\n") << rows.arg(2232233) << 1 << QStringList{};
+        QTest::newRow("rows filled, then emptied") << QByteArray("12,4\r\n" + kTitleLines + "1,1,a\r\n1,2,x\r\n1,3,y\r\n1,2,\r\n1,3,\r\n")
+                                                   << rows.arg(4) << 2 << QStringList{"a"};
+        QTest::newRow("more columns declared") << QByteArray("40,2\r\n" + kTitleLines + "1,1,a\r\n")
+                                               << QStringLiteral("The first line of the file declares 40 columns") << 2 << QStringList{"a"};
+    }
     void damagedFiles()
     {
         QFETCH(QByteArray, bytes);
@@ -162,6 +173,7 @@ private Q_SLOTS:
             QVERIFY2(e.message().startsWith(message) && !message.isEmpty(), qPrintable(e.message()));
         }
         QCOMPARE(s.rowCount(), rows);
+        QCOMPARE(s.columnCount(), 12);
         for (int r = 1; r < rows; ++r)
             QCOMPARE(s.cell(1, r), r <= tasks.size() ? tasks[r - 1] : QString());
         // Saved back, the list still has every title.
@@ -250,10 +262,14 @@ private Q_SLOTS:
     void linesBeyondHeaderWidenTheGrid()
     {
         CellStore s;
-        GridFile::decode(s, QByteArray("2,2\r\n3,4,far\r\n"));
+        GridFile::decode(s, QByteArray("2,2\r\n1,1,a\r\n1,2,b\r\n1,3,c\r\n3,4,far\r\n"));
         QCOMPARE(s.columnCount(), 4);
         QCOMPARE(s.rowCount(), 5);
         QCOMPARE(s.cell(3, 4), QStringLiteral("far"));
+        // Rows between them that no line fills are damage, as in the header.
+        QVERIFY_THROWS_EXCEPTION(AppError, GridFile::decode(s, QByteArray("2,2\r\n3,4,far\r\n")));
+        QCOMPARE(s.rowCount(), 2);
+        QCOMPARE(s.cell(3, 1), QStringLiteral("far"));
     }
 
     void utf8BomIsRead()

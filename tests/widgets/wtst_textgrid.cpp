@@ -684,7 +684,7 @@ void TestTextGrid::programWritesAreNoTyping()
     } else if (write == QLatin1String("LoadFromFile")) {
         QTemporaryFile file;
         QVERIFY(file.open());
-        file.write("3,4\r\n1,2,program\r\n");
+        file.write("3,4\r\n1,1,a\r\n1,2,program\r\n1,3,b\r\n");
         file.close();
         grid->LoadFromFile(file.fileName());
     } else {

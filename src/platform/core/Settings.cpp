@@ -156,11 +156,13 @@ QRect windowFrame(const Settings& s, const QRect& designed, const QSize& screen)
     static constexpr int kLimit = 1 << 20;
     const auto bounded = [](qint32 v, int lo) { return std::clamp(int(v), lo, kLimit); };
     QRect r = designed;
+    // A size no screen could show (none at all, or more than the screen) is no size the window
+    // was left at: the designed one stands.
     if (s.SaveSize) {
-        if (s.ListHeight)
-            r.setHeight(bounded(*s.ListHeight, 0));
-        if (s.ListWidth)
-            r.setWidth(bounded(*s.ListWidth, 0));
+        if (s.ListHeight && *s.ListHeight > 0 && *s.ListHeight <= screen.height())
+            r.setHeight(*s.ListHeight);
+        if (s.ListWidth && *s.ListWidth > 0 && *s.ListWidth <= screen.width())
+            r.setWidth(*s.ListWidth);
     }
     if (s.SavePosition) {
         // Integer division truncates toward zero, as the centring always did.

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QSysInfo>
 #include <QThread>
 
@@ -81,15 +82,25 @@ bool SharedFileLock::create()
     }
     m_mine = describe(Holder{hostName(), QCoreApplication::applicationPid(), QDateTime::currentDateTimeUtc()});
     qsizetype done = 0;
+    int failure = 0;
     while (done < m_mine.size()) {
         const ssize_t n = ::write(fd, m_mine.constData() + done, size_t(m_mine.size() - done));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        if (n <= 0) {
+            failure = n < 0 ? errno : ENOSPC;
             break;
+        }
         done += n;
     }
-    ::close(fd);
+    if (::close(fd) != 0 && !failure && errno != EINTR)
+        failure = errno;
+    if (failure) {
+        // A lock that names no holder would stop every copy (this one too) until it counts as left.
+        ::unlink(name.constData());
+        m_error = QStringLiteral("Could not write the lock file \"%1\": %2").arg(m_path, QString::fromLocal8Bit(std::strerror(failure)));
+        return false;
+    }
     m_locked = true;
     return true;
 }
@@ -101,6 +112,12 @@ bool SharedFileLock::stale() const
     // On this machine the time written in it is on our own clock.
     if (!old && here && m_seen.time.isValid())
         old = m_seen.time.msecsTo(QDateTime::currentDateTimeUtc()) >= m_staleMs;
+    // One that names no holder (empty: its writer failed or was killed at once) has only the
+    // file's own time to go by.
+    if (!old && m_seen.host.isEmpty()) {
+        const QDateTime written = QFileInfo(m_path).lastModified();
+        old = written.isValid() && written.msecsTo(QDateTime::currentDateTimeUtc()) >= m_staleMs;
+    }
     if (!old)
         return false;
     return !here || !processAlive(m_seen.pid);

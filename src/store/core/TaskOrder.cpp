@@ -2,9 +2,12 @@
 
 #include "platform/core/Clock.h"
 #include "platform/core/LocaleFormats.h"
+#include "store/core/Task.h"
 #include "widgets/core/CellStore.h"
 #include "widgets/core/GridFile.h"
 
+#include <QHash>
+#include <QSet>
 #include <QStringView>
 #include <algorithm>
 #include <cstring>
@@ -300,6 +303,65 @@ void orderByDescriptionWithinPriority(CellStore& cells, int firstRow, int lastRo
 {
     const std::vector<int> order = descriptionOrderWithinPriority(cells, firstRow, lastRow);
     applyRowOrder(cells, std::max(firstRow, 0), order, currentRow);
+}
+
+namespace {
+constexpr int kIdentityColumns[] = {TaskCol::Mark,     TaskCol::Task,     TaskCol::DueDate,    TaskCol::DueTime,
+                                    TaskCol::Category, TaskCol::Priority, TaskCol::Notes,      TaskCol::CreateDate,
+                                    TaskCol::Alarm,    TaskCol::Type};
+
+bool sameTexts(const CellStore& a, int ra, const CellStore& b, int rb)
+{
+    for (int c : kIdentityColumns)
+        if (a.cellUtf8(c, ra) != b.cellUtf8(c, rb))
+            return false;
+    return true;
+}
+
+bool isTask(const CellStore& cells, int r)
+{
+    for (int c = 0; c < TaskCol::Count; ++c)
+        if (!cells.isCellEmpty(c, r))
+            return true;
+    return false;
+}
+} // namespace
+
+int rowOfTaskIn(const CellStore& before, int row, const CellStore& after)
+{
+    const int fallback = std::clamp(row, std::min(1, after.rowCount() - 1), std::max(0, after.rowCount() - 1));
+    if (row < 1 || row >= before.rowCount() || !isTask(before, row))
+        return fallback;
+    QHash<QByteArrayView, int> afterUids;
+    afterUids.reserve(after.rowCount());
+    for (int r = after.rowCount() - 1; r >= 1; --r)
+        if (const QByteArrayView uid = after.cellUtf8(TaskCol::Reserved, r); !uid.isEmpty())
+            afterUids.insert(uid, r);
+    auto byUid = [&](int r) {
+        const QByteArrayView uid = before.cellUtf8(TaskCol::Reserved, r);
+        return uid.isEmpty() ? -1 : afterUids.value(uid, -1);
+    };
+    if (const int found = byUid(row); found > 0)
+        return found;
+    // By its texts, among the rows that are no other task of `before`: the nearest.
+    QSet<QByteArrayView> beforeUids;
+    for (int r = 1; r < before.rowCount(); ++r)
+        if (r != row && !before.isCellEmpty(TaskCol::Reserved, r))
+            beforeUids.insert(before.cellUtf8(TaskCol::Reserved, r));
+    int best = -1;
+    for (int r = 1; r < after.rowCount(); ++r)
+        if (!beforeUids.contains(after.cellUtf8(TaskCol::Reserved, r)) && sameTexts(before, row, after, r)
+            && (best < 0 || std::abs(r - row) <= std::abs(best - row)))
+            best = r;
+    if (best > 0)
+        return best;
+    for (int r = row + 1; r < before.rowCount(); ++r)
+        if (const int found = byUid(r); found > 0)
+            return found;
+    for (int r = row - 1; r >= 1; --r)
+        if (const int found = byUid(r); found > 0)
+            return found;
+    return fallback;
 }
 
 AdvancedSortChoice advancedSortOpening(const AdvancedSortChoice& stored)

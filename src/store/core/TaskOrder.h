@@ -56,6 +56,12 @@ std::vector<int> descriptionOrderWithinPriority(const CellStore& cells, int firs
 // task, so the selection stays on the task it was on.
 void orderByDescriptionWithinPriority(CellStore& cells, int firstRow, int lastRow, int& currentRow);
 
+// Where the task on `row` of `before` is in `after`, a list changed from outside (another copy's
+// save merged in, a calendar sync): found by its UID or, lacking one (a task not yet saved gets
+// its UID from the merge), by its texts. When it is gone the row of the task that followed it,
+// else of the one before it; `row` itself (within `after`) when none is left.
+int rowOfTaskIn(const CellStore& before, int row, const CellStore& after);
+
 // --- the advanced sort ---
 
 // The keys it offers, by index; each index is also the task grid column it sorts on.

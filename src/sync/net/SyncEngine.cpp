@@ -37,6 +37,7 @@ struct SyncEngine::Fetched
 {
     QString syncToken;
     QHash<QString, RemoteChange> remote;
+    QString doubledUid;  // a UID the server holds in two resources
     QStringList hrefsToFetch;
 };
 
@@ -183,8 +184,15 @@ void SyncEngine::fetched(const DavError& error, const QList<DavResource>& resour
         if (!cells || uidOf(*cells).isEmpty())
             continue;  // an event, a journal entry: not for a task list
         const QString uid = uidOf(*cells);
-        // A task gone from one place and now at another (or a resource listed twice) is one task.
+        // A task gone from one place and now at another (or a resource listed twice) is one task;
+        // one in two resources that are both there is shown once, and said.
         const auto known = f.remote.constFind(uid);
+        const auto agreed = m_state.agreed.constFind(uid);
+        if (known != f.remote.constEnd() ? known->cells && known->href != r.href
+                                         : agreed != m_state.agreed.constEnd() && !agreed->href.isEmpty() && agreed->href != r.href) {
+            f.doubledUid = uid;
+            continue;
+        }
         if (known != f.remote.constEnd() && known->cells)
             continue;
         f.remote.insert(uid, RemoteChange{r.href, r.etag, std::move(cells), r.calendarData});
@@ -219,7 +227,10 @@ void SyncEngine::applyWhenFree()
     }
 
     m_sendError = DavError();
-    const bool takeToken = guardServerRemovals(rows, result, agreedOnList);
+    // The changes since this token are listed again, so the second resource is seen (and told)
+    // at every sync until the server holds the UID once.
+    m_doubledUid = f.doubledUid;
+    const bool takeToken = guardServerRemovals(rows, result, agreedOnList) && m_doubledUid.isEmpty();
 
     if (result.localChanged || uidsGiven) {
         if (!m_host.replaceRows(result.localChanged ? result.local : rows)) {
@@ -455,6 +466,8 @@ void SyncEngine::finishCycle(const DavError& error)
         const int waiting = m_host.rows ? waitingChanges(m_host.rows()) : 0;
         if (!m_heldRemovals.isEmpty())
             setStatus(QStringLiteral("Server: %1 tasks removed there are kept here").arg(m_heldRemovals.size()));
+        else if (!m_doubledUid.isEmpty())
+            setStatus(QStringLiteral("Server: two to-dos there have the UID %1; the list shows one").arg(m_doubledUid));
         else
             setStatus(waiting == 0   ? QStringLiteral("Server: in step")
                   : waiting == 1 ? QStringLiteral("Server: 1 change waiting")

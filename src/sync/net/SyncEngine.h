@@ -114,6 +114,7 @@ private:
     QString m_status;
     enum class Answer { None, Accept, Decline };
     QSet<QString> m_heldRemovals;  // UIDs
+    QString m_doubledUid;  // held in two resources on the server at the last sync
     Answer m_heldAnswer = Answer::None;
 };
 

@@ -419,44 +419,121 @@ void Reader::finish()
         throw endMarkError(m_lineNumber + 1);
 }
 
+namespace {
+// Rows that no line fills are no part of a list the program wrote (an empty list's one row aside).
+QString rowsDamage(int declared, int named, int filled)
+{
+    if (declared >= named)
+        return QStringLiteral("The first line of the file declares %1 rows, but its lines fill only %2 of them; "
+                              "the empty rows were not kept.")
+            .arg(declared)
+            .arg(filled);
+    return QStringLiteral("The lines of the file name %1 rows, but fill only %2 of them; the empty rows were not "
+                          "kept.")
+        .arg(named)
+        .arg(filled);
+}
+} // namespace
+
 void decode(CellStore& store, QByteArrayView bytes)
 {
     RowCells titles;
     if (store.rowCount() > 0)
         titles = std::as_const(store).row(0).clone();
+    // The columns the caller's grid has; a header may declare no more than these and its lines fill.
+    const int gridColumns = store.columnCount();
     store.clearAllCells();
     Reader reader(bytes);
     const char* const base = reader.bytes().data();
 
     std::vector<CellLine> lines;
-    try {
-        int columns = 0;
-        int rows = 0;
-        if (reader.header(columns, rows)) {
-            store.setColumnCount(columns);
-            store.setRowCount(rows);
+    bool declared = false;
+    int columns = 0;
+    int rows = 0;
+    int usedColumns = 0;
+    int usedRows = 0;
+    // The title row, and the runs of lines with text below it: never fewer than the rows left
+    // holding text.
+    int filledRows = 1;
+    auto layOut = [&] {
+        // Without a header the store keeps its rows; only lines beyond them are looked at.
+        const int wanted = declared ? rows : store.rowCount();
+        const int spanned = std::max(wanted, usedRows);
+        const bool checkRows = declared || usedRows > wanted;
+        QString damage;
+        // Rows no line fills would only be empty ones laid out: a 13-byte file could make a list of
+        // millions. An empty list has one empty row below its titles.
+        if (checkRows && spanned > filledRows + 1)
+            damage = rowsDamage(wanted, usedRows, filledRows);
+        else if (declared && gridColumns > 0 && columns > std::max(gridColumns, usedColumns))
+            damage = QStringLiteral("The first line of the file declares %1 columns, but its lines fill only %2 of "
+                                    "them; the empty columns were not kept.")
+                         .arg(columns)
+                         .arg(usedColumns);
+        if (damage.isEmpty()) {
+            store.setColumnCount(std::max(declared ? columns : store.columnCount(), usedColumns));
+            store.setRowCount(spanned);
+            applyLines(store, base, lines, reader.isUtf8());
+            if (!checkRows)
+                return damage;
+            // Rows filled only by lines emptied again later: the exact count decides.
+            int holding = 1;
+            for (int r = 1; r < store.rowCount(); ++r)
+                holding += !std::as_const(store).row(r).isEmpty();
+            if (spanned <= holding + 1)
+                return damage;
+            damage = rowsDamage(wanted, usedRows, holding);
         } else {
-            reader.setDeclaredRows(store.rowCount());
+            // The rows the lines name, in their order and without the gaps between them.
+            std::stable_sort(lines.begin(), lines.end(), [](const CellLine& a, const CellLine& b) { return a.row < b.row; });
+            uint32_t next = 0;  // row 0 stays the title row
+            uint32_t previous = 0;
+            for (CellLine& line : lines) {
+                if (line.row != previous)
+                    ++next;
+                previous = line.row;
+                line.row = next;
+            }
+            store.setColumnCount(std::max(gridColumns, usedColumns));
+            store.setRowCount(int(next) + 1);
+            applyLines(store, base, lines, reader.isUtf8());
         }
+        std::vector<RowCells>& all = store.rows();
+        all.erase(std::remove_if(all.begin() + std::min<size_t>(1, all.size()), all.end(),
+                                 [](const RowCells& r) { return r.isEmpty(); }),
+                  all.end());
+        return damage;
+    };
+    try {
+        declared = reader.header(columns, rows);
+        if (!declared)
+            reader.setDeclaredRows(store.rowCount());
         lines.reserve(size_t(reader.bytes().size() / 24));
         CellLineView cell;
+        int lastFilled = -1;
         while (reader.next(cell)) {
             // Lines a little beyond the header's dimensions widen the grid rather than lose their text.
-            if (cell.col >= store.columnCount())
-                store.setColumnCount(cell.col + 1);
-            if (cell.row >= store.rowCount())
-                store.setRowCount(cell.row + 1);
+            usedColumns = std::max(usedColumns, cell.col + 1);
+            usedRows = std::max(usedRows, cell.row + 1);
+            if (cell.row > 0 && !cell.text.isEmpty() && cell.row != lastFilled) {
+                ++filledRows;
+                lastFilled = cell.row;
+            }
             // Empty texts are kept too: a later empty line for a cell empties it.
             lines.push_back({uint32_t(cell.col), uint32_t(cell.row),
                              uint32_t(cell.text.data() ? cell.text.data() - base : 0), uint32_t(cell.text.size())});
         }
         reader.finish();
     } catch (...) {
-        applyLines(store, base, lines, reader.isUtf8());
+        layOut();
         finishPartialLoad(store, titles);
         throw;
     }
-    applyLines(store, base, lines, reader.isUtf8());
+    const QString damage = layOut();
+    if (!damage.isEmpty()) {
+        finishPartialLoad(store, titles);
+        throw AppError(damage);
+    }
 }
 
 void loadFromFile(CellStore& store, const QString& path)
