@@ -1,19 +1,8 @@
 // Feeds arbitrary bytes to the reader of the calendar server's answers (multistatus documents
 // and error bodies): it must refuse or read, never crash, overrun, expand entities or hold more
 // than its bounds allow.
+#include "FuzzCheck.h"
 #include "sync/core/DavXml.h"
-
-#include <cstdlib>
-
-namespace {
-
-void check(bool ok)
-{
-    if (!ok)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

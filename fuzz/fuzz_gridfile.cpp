@@ -3,11 +3,11 @@
 // a file it cannot have read whole (a Ctrl-Z before the last byte, no CR LF at the end, text that
 // is not UTF-8 after a UTF-8 mark) must never be reported complete; a load that stops early keeps
 // the title row and no blank rows after the last one read.
+#include "FuzzCheck.h"
 #include "platform/core/AppError.h"
 #include "widgets/core/CellStore.h"
 #include "widgets/core/GridFile.h"
 
-#include <cstdlib>
 #include <utility>
 
 namespace {
@@ -23,12 +23,6 @@ bool cannotBeWhole(QByteArrayView bytes)
         bytes.truncate(eof);
     }
     return !bytes.endsWith("\r\n") || (utf8 && !bytes.isValidUtf8());
-}
-
-void check(bool ok)
-{
-    if (!ok)
-        std::abort();
 }
 
 } // namespace

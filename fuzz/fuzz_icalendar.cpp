@@ -2,18 +2,12 @@
 // sends: it must refuse or read, never crash, overrun, hang on a long line or allocate without
 // bound. What it reads must go out and come back as the same number of to-dos, and a to-do
 // changed here over the server's copy must come back changed.
+#include "FuzzCheck.h"
 #include "platform/core/AppError.h"
 #include "store/core/ICalendar.h"
 
-#include <cstdlib>
 
 namespace {
-
-void check(bool ok)
-{
-    if (!ok)
-        std::abort();
-}
 
 const veltry::ICalendar::Context& context()
 {

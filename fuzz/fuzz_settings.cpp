@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the settings file reader and the typed settings on top of it: it must
 // read what it can, never crash or overrun. A file it read whole is written back as it reads it:
 // written again after a second reading, the bytes do not change.
+#include "FuzzCheck.h"
 #include "platform/core/Settings.h"
 #include "platform/core/ConfigStore.h"
 
@@ -8,15 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <cstdlib>
 
 namespace {
-
-void check(bool ok)
-{
-    if (!ok)
-        std::abort();
-}
 
 QByteArray written(const veltry::ConfigStore& store)
 {

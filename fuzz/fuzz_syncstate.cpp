@@ -1,22 +1,12 @@
 // Feeds arbitrary bytes to the reader of the sync record: it must refuse (an empty record and a
 // reason) or read, never crash, overrun or allocate without bound. A record it read is saved and
 // read back the same.
+#include "FuzzCheck.h"
 #include "sync/core/SyncState.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <cstdlib>
-
-namespace {
-
-void check(bool ok)
-{
-    if (!ok)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

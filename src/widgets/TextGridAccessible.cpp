@@ -1,5 +1,6 @@
 #include "widgets/TextGridAccessible.h"
 
+#include "widgets/AccessiblePart.h"
 #include "widgets/Accessibility.h"
 #include "widgets/TextGrid.h"
 
@@ -37,13 +38,11 @@ TTextGridAccessible* tableOf(TTextGrid* grid)
 
 // One cell of the grid, by its place (grid row, display column): a cell shows whatever is at its
 // place now, as the grid does.
-class TTextGridCellAccessible final : public QAccessibleInterface,
-                                      public QAccessibleTableCellInterface,
-                                      public QAccessibleActionInterface
+class TTextGridCellAccessible final : public TAccessiblePart, public QAccessibleTableCellInterface
 {
 public:
     TTextGridCellAccessible(TTextGrid* grid, int gridRow, int displayCol)
-        : m_grid(grid), m_row(gridRow), m_col(displayCol)
+        : TAccessiblePart(grid), m_grid(grid), m_row(gridRow), m_col(displayCol)
     {
     }
 
@@ -51,18 +50,6 @@ public:
     {
         return m_grid && m_row >= 0 && m_row < m_grid->RowCount() && m_col >= 0 && m_col < m_grid->ColCount();
     }
-    QObject* object() const override { return nullptr; }
-    QWindow* window() const override
-    {
-        return m_grid && m_grid->window() ? m_grid->window()->windowHandle() : nullptr;
-    }
-    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(m_grid); }
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
-    QAccessibleInterface* focusChild() const override { return nullptr; }
-    void setText(QAccessible::Text, const QString&) override {}
 
     QAccessible::Role role() const override
     {
@@ -101,14 +88,10 @@ public:
         }
     }
 
-    QRect rect() const override
+    QRect localRect() const override
     {
-        if (!isValid())
-            return {};
         const QRect r = m_grid->cellRect(m_col, m_row);
-        if (r.isEmpty())
-            return {};
-        return QRect(m_grid->viewport()->mapToGlobal(r.topLeft()), r.size());
+        return r.isEmpty() ? QRect() : QRect(m_grid->viewport()->mapTo(m_grid, r.topLeft()), r.size());
     }
 
     QAccessible::State state() const override
@@ -170,7 +153,6 @@ public:
         m_grid->setFocus(Qt::OtherFocusReason);
         m_grid->setCurrentCell(m_col, m_row);
     }
-    QStringList keyBindingsForAction(const QString&) const override { return {}; }
 
 private:
     bool isHeader() const { return m_grid && m_row < m_grid->FixedRows(); }

@@ -33,7 +33,7 @@ done
 [ -n "$bus_up" ] || { echo "SKIP: the accessibility bus did not start"; cat "$E2E_TMP/bus.log"; exit 77; }
 
 {
-  printf '12,3\r\n1,0,Task\r\n2,0,Due On\r\n3,0,Due At\r\n4,0,Category\r\n5,0,Pr\r\n6,0,Notes\r\n7,0,Create Date\r\n8,0,Alarm\r\n9,0,Lead Time\r\n10,0,Type\r\n'
+  list_titles 3
   printf '1,1,Renew the passport\r\n2,1,1/2/20\r\n3,1,09:30am\r\n4,1,Personal\r\n5,1,1\r\n7,1,1/1/20\r\n8,1,Y\r\n10,1,0\r\n'
   printf '1,2,Plan the holidays\r\n2,2,12/24/60\r\n3,2,09:30pm\r\n5,2,2\r\n7,2,1/1/20\r\n10,2,0\r\n'
 } >"$E2E_LIST"
@@ -46,10 +46,8 @@ stop_app
 
 # A checked and an open task, nothing due; the keys go to the task list.
 printf '12,3\r\n1,0,Task\r\n0,1, \r\n1,1,Renew the passport\r\n1,2,Plan the holidays\r\n' >"$E2E_LIST"
-start_app
-id="$(wait_for_window "Veltry Professional")"
-xdotool windowfocus --sync "$id" 2>/dev/null || true
-sleep 0.5
+start_task_window
+id="$TASK_WINDOW"
 "$python" "$here/atspi_read.py" --marks "$APP_PID" "Renew the passport" "Plan the holidays" || fail "check marks over the bus"
 stop_app
 echo "PASS"

@@ -30,7 +30,7 @@ file_menu() {
 # priority text, notes over lines with commas, semicolons and non-Latin text, a task without a
 # date. Due dates lie ahead, so neither the alarm nor the renewal of repeats touches them.
 {
-  printf '12,7\r\n1,0,Task\r\n2,0,Due On\r\n3,0,Due At\r\n4,0,Category\r\n5,0,Pr\r\n6,0,Notes\r\n7,0,Create Date\r\n8,0,Alarm\r\n9,0,Lead Time\r\n10,0,Type\r\n'
+  list_titles 7
   printf '0,1, \r\n1,1,Call the bank\r\n2,1,3/15/45\r\n3,1,09:30pm\r\n4,1,Money\r\n5,1,1\r\n6,1,Ask about\t\bthe fees\r\n7,1,3/1/26\r\n8,1,Y\r\n10,1,1\r\n'
   printf '1,2,Weekly review\r\n2,2,3/16/45\r\n3,2,12:00am\r\n5,2,2\r\n7,2,3/2/26\r\n10,2,2\r\n'
   printf '1,3,Pay the cleaner\r\n2,3,3/20/45\r\n4,3,Home, Garden\r\n5,3,3\r\n7,3,3/3/26\r\n10,3,3\r\n'
@@ -98,18 +98,7 @@ file_menu i
 wait_for_window "Import Existing Veltry" >/dev/null
 sleep 0.5
 # The file list has the focus; the file types are just before it.
-xdotool key shift+Tab
-sleep 0.2
-xdotool key space
-sleep 0.2
-xdotool key Tab
-sleep 0.2
-xdotool key Down
-sleep 0.3
-xdotool key Return
-wait_for_window "Information" >/dev/null
-sleep 0.3
-xdotool key Return  # Yes
+import_first_calendar  # Yes
 wait_for_windows "Veltry Professional" 2
 sleep 0.3
 xdotool key Return  # the counts

@@ -11,10 +11,8 @@ printf '12,2\r\n1,0,Task\r\n1,1,Kept\r\n10,1,0\r\n' >"$E2E_LIST"
   printf '\r\nEND:VTODO\r\nEND:VCALENDAR\r\n'
 } >"$E2E_PROG/long.ics"
 
-start_app
-id="$(wait_for_window "Veltry Professional")"
-xdotool windowfocus --sync "$id" 2>/dev/null || true
-sleep 0.3
+start_task_window
+id="$TASK_WINDOW"
 xdotool key Alt_L
 sleep 0.3
 xdotool key f
@@ -23,18 +21,7 @@ xdotool key i
 wait_for_window "Import Existing Veltry" >/dev/null
 sleep 0.5
 # The file types are just before the file list, the calendars' last.
-xdotool key shift+Tab
-sleep 0.2
-xdotool key space
-sleep 0.2
-xdotool key Tab
-sleep 0.2
-xdotool key Down
-sleep 0.3
-xdotool key Return
-wait_for_window "Information" >/dev/null
-sleep 0.3
-xdotool key Return  # Yes: the import starts
+import_first_calendar  # Yes: the import starts
 sleep 0.3
 kill -TERM "$APP_PID"
 ended=""

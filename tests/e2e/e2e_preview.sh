@@ -5,15 +5,13 @@ source "$(dirname "$0")/lib.sh"
 start_display
 
 {
-  printf '12,3\r\n1,0,Task\r\n2,0,Due On\r\n3,0,Due At\r\n4,0,Category\r\n5,0,Pr\r\n6,0,Notes\r\n7,0,Create Date\r\n8,0,Alarm\r\n9,0,Lead Time\r\n10,0,Type\r\n'
+  list_titles 3
   printf '1,1,Pay the rent\r\n2,1,3/1/26\r\n4,1,Home\r\n5,1,1\r\n7,1,3/1/26\r\n10,1,0\r\n'
   printf '1,2,Buy stamps\r\n5,2,2\r\n7,2,3/2/26\r\n10,2,0\r\n'
 } >"$E2E_LIST"
 
-start_app
-id="$(wait_for_window "Veltry Professional")"
-xdotool windowfocus --sync "$id" 2>/dev/null || true
-sleep 0.5
+start_task_window
+id="$TASK_WINDOW"
 xdotool key --delay 150 alt f v
 win="$(wait_for_window "Print preview")"
 sleep 1

@@ -11,7 +11,7 @@ start_display
 
 token="run$$x$RANDOM"
 {
-  printf '12,4\r\n1,0,Task\r\n2,0,Due On\r\n3,0,Due At\r\n4,0,Category\r\n5,0,Pr\r\n6,0,Notes\r\n7,0,Create Date\r\n8,0,Alarm\r\n9,0,Lead Time\r\n10,0,Type\r\n'
+  list_titles 4
   printf '1,1,Pay the rent %s\r\n2,1,3/1/26\r\n3,1,09:30am\r\n4,1,Homebills\r\n5,1,1\r\n6,1,Standing order\r\n7,1,3/1/26\r\n10,1,0\r\n' "$token"
   printf '1,2,Buy stamps\r\n2,2,3/2/26\r\n4,2,Errandsxyz\r\n5,2,2\r\n6,2,first class only\r\n7,2,3/2/26\r\n10,2,0\r\n'
   printf '1,3,Water the plants\r\n4,3,Gardenwork\r\n5,3,3\r\n6,3,the ferns too\r\n7,3,3/3/26\r\n10,3,0\r\n'
@@ -20,10 +20,8 @@ token="run$$x$RANDOM"
 since="$E2E_TMP/printed-after"
 touch "$since"
 sleep 1  # the PDF must be newer than the marker to the second
-start_app
-id="$(wait_for_window "Veltry Professional")"
-xdotool windowfocus --sync "$id" 2>/dev/null || true
-sleep 0.5
+start_task_window
+id="$TASK_WINDOW"
 xdotool key --delay 150 alt f r
 
 pdf="$(cups_wait_for_pdf "$since" "$token")" || fail "no PDF holding '$token' in ${CUPS_PDF_DIRS[*]}"

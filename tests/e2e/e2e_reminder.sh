@@ -5,7 +5,7 @@ source "$(dirname "$0")/lib.sh"
 start_display
 
 {
-  printf '12,3\r\n1,0,Task\r\n2,0,Due On\r\n3,0,Due At\r\n4,0,Category\r\n5,0,Pr\r\n6,0,Notes\r\n7,0,Create Date\r\n8,0,Alarm\r\n9,0,Lead Time\r\n10,0,Type\r\n'
+  list_titles 3
   printf '1,1,Renew the passport\r\n2,1,1/2/20\r\n3,1,09:30am\r\n4,1,Personal\r\n5,1,1\r\n7,1,1/1/20\r\n8,1,Y\r\n10,1,0\r\n'
   printf '1,2,Plan the holidays\r\n2,2,12/24/60\r\n3,2,09:30pm\r\n5,2,2\r\n7,2,1/1/20\r\n8,2,Y\r\n10,2,0\r\n'
 } >"$E2E_LIST"

@@ -6,7 +6,7 @@ source "$(dirname "$0")/lib.sh"
 start_display
 
 {
-  printf '12,5\r\n1,0,Task\r\n2,0,Due On\r\n3,0,Due At\r\n4,0,Category\r\n5,0,Pr\r\n6,0,Notes\r\n7,0,Create Date\r\n8,0,Alarm\r\n9,0,Lead Time\r\n10,0,Type\r\n'
+  list_titles 5
   printf '1,1,Pay the rent\r\n2,1,3/1/27\r\n5,1,1\r\n7,1,3/1/26\r\n10,1,0\r\n'
   printf '1,2,Call the bank\r\n5,2,1\r\n7,2,3/1/26\r\n10,2,0\r\n'
   printf '1,3,Book the flights\r\n2,3,1/5/27\r\n5,3,1\r\n7,3,3/1/26\r\n10,3,0\r\n'
@@ -22,10 +22,8 @@ wait_until_gone() {
   fail "the window '$1' did not close"
 }
 
-start_app
-id="$(wait_for_window "Veltry Professional")"
-xdotool windowfocus --sync "$id" 2>/dev/null || true
-sleep 0.5
+start_task_window
+id="$TASK_WINDOW"
 
 # Real key presses throughout, to whichever window has the focus, as a person types them.
 xdotool key alt+s

@@ -32,7 +32,7 @@ cmp "$expected" "$E2E_LIST" || fail "the list changed at exit"
 # A prepared list with every kind of cell survives a run unchanged.
 prepared="$E2E_TMP/prepared.vlp"
 {
-  printf '12,4\r\n1,0,Task\r\n2,0,Due On\r\n3,0,Due At\r\n4,0,Category\r\n5,0,Pr\r\n6,0,Notes\r\n7,0,Create Date\r\n8,0,Alarm\r\n9,0,Lead Time\r\n10,0,Type\r\n'
+  list_titles 4
   printf '0,1, \r\n1,1,Call the bank, then the office\r\n2,1,12/24/30\r\n3,1,09:30pm\r\n4,1,Work\r\n5,1,1\r\n6,1,first line\t\bsecond line\r\n7,1,12/1/26\r\n8,1,Y\r\n10,1,0\r\n'
   printf '1,2,Caf\xe9 \x80 receipts\r\n5,2,\xa0\r\n7,2,12/2/26\r\n10,2,4\r\n'
   printf '1,3,Water the plants\r\n2,3,1/5/31\r\n5,3,3\r\n7,3,12/3/26\r\n10,3,2\r\n'

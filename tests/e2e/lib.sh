@@ -101,3 +101,35 @@ file_holds() {
   for i in $(seq "$3"); do grep -qF "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done
   return 1
 }
+
+# The task list file's first line and its title row, for a list of $1 rows (the title row
+# counted).
+list_titles() {
+  printf '12,%s\r\n1,0,Task\r\n2,0,Due On\r\n3,0,Due At\r\n4,0,Category\r\n5,0,Pr\r\n6,0,Notes\r\n7,0,Create Date\r\n8,0,Alarm\r\n9,0,Lead Time\r\n10,0,Type\r\n' "$1"
+}
+
+# Starts the program and waits for its task window, which then has the focus; its id is in
+# TASK_WINDOW.
+start_task_window() {
+  start_app
+  TASK_WINDOW="$(wait_for_window "Veltry Professional")"
+  xdotool windowfocus --sync "$TASK_WINDOW" 2>/dev/null || true
+  sleep 0.5
+}
+
+# In the Import dialog, whose file list has the focus: picks the calendar files (the last file
+# type, just before the list), the first of them, and says Yes to the question.
+import_first_calendar() {
+  xdotool key shift+Tab
+  sleep 0.2
+  xdotool key space
+  sleep 0.2
+  xdotool key Tab
+  sleep 0.2
+  xdotool key Down
+  sleep 0.3
+  xdotool key Return
+  wait_for_window "Information" >/dev/null
+  sleep 0.3
+  xdotool key Return
+}
