@@ -9,9 +9,9 @@ using namespace veltry;
 namespace {
 
 // "a;b*": the task descriptions, "*" for a checked one; an empty list is its blank row.
-CellStore makeList(const QString& spec, int columns, int textCol)
+CellStore makeList(const QString& rowsText, int columns, int textCol)
 {
-    const QStringList rows = spec.split(QLatin1Char(';'));
+    const QStringList rows = rowsText.split(QLatin1Char(';'));
     CellStore s;
     s.setColumnCount(columns);
     s.setRowCount(int(rows.size()) + 1);
