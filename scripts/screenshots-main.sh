@@ -33,19 +33,19 @@ sleep 0.5
 xdotool key --window "$id" alt+w
 sleep 0.3
 # Sort by the due date: a click on its title draws the arrow there.
-xdotool mousemove --window "$id" "$(px 270)" "$(px 58)" click 1
+xdotool mousemove --window "$id" "$(px 270)" "$(px 85)" click 1
 sleep 0.3
 xdotool mousemove "$(px 700)" "$(px 600)"
 sleep 0.3
 import -window "$id" "$OUT/main-window.png"
 
-# Rest the pointer on the Add Task button (below the menu bar, 90 pixels from the left) until
-# its hint shows.
-xdotool mousemove --window "$id" "$(px 103)" "$(px 80)"
+# Rest the pointer on the Add Task button (below the menu bar, about 100 pixels from the left)
+# until its hint shows.
+xdotool mousemove --window "$id" "$(px 103)" "$(px 100)"
 sleep 0.3
-xdotool mousemove --window "$id" "$(px 103)" "$(px 36)"
+xdotool mousemove --window "$id" "$(px 103)" "$(px 61)"
 sleep 0.2
-xdotool mousemove --window "$id" "$(px 104)" "$(px 35)"
+xdotool mousemove --window "$id" "$(px 104)" "$(px 60)"
 sleep 2
 import -window root -crop "$(px 520)x$(px 440)+$(px 20)+$(px 20)" "$OUT/main-window-hover.png"
 echo "screenshots in $OUT"
