@@ -11,6 +11,14 @@ namespace veltry::ICalendar {
 
 namespace {
 
+// Past the line end at `pos`: CR LF, a lone CR or a lone LF.
+qsizetype afterLineEnd(const char* data, qsizetype size, qsizetype pos)
+{
+    if (pos < size && data[pos] == '\r')
+        return pos + 1 < size && data[pos + 1] == '\n' ? pos + 2 : pos + 1;
+    return pos < size ? pos + 1 : pos;
+}
+
 // Calendars nest three deep (calendar, to-do, alarm); the library frees components recursively,
 // so a file nesting thousands deep would overflow the stack.
 constexpr int kMaxNesting = 16;
@@ -139,14 +147,7 @@ icalcomponent* parseLines(QByteArrayView bytes)
             lineNumber = physical;
         }
         line.append(start, size_t(length));
-        pos = end;
-        if (pos < size && data[pos] == '\r') {
-            ++pos;
-            if (pos < size && data[pos] == '\n')
-                ++pos;
-        } else if (pos < size) {
-            ++pos;  // LF
-        }
+        pos = afterLineEnd(data, size, end);
     }
     flush();
     return root.release();
@@ -210,14 +211,7 @@ std::vector<TextLine> textLines(QByteArrayView text, qsizetype from)
                 ++end;
             const qsizetype skip = fold ? 1 : 0;  // a folded part's first blank is the fold
             unfolded.append(data + pos + skip, end - pos - skip);
-            pos = end;
-            if (pos < size && data[pos] == '\r') {
-                ++pos;
-                if (pos < size && data[pos] == '\n')
-                    ++pos;
-            } else if (pos < size) {
-                ++pos;
-            }
+            pos = afterLineEnd(data, size, end);
             if (pos >= size || (data[pos] != ' ' && data[pos] != '\t'))
                 break;
         }
