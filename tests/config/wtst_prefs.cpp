@@ -653,6 +653,7 @@ private Q_SLOTS:
         QCOMPARE(stored, (QStringList{"", "Errands", "work", "work"}));
         m_app.reset();
         start();
+        m_dlg->buildControls();
         QStringList shown;
         for (int i = 0; i < m_dlg->lstCategory->count(); ++i)
             shown << m_dlg->lstCategory->item(i)->text();
