@@ -652,6 +652,9 @@ private Q_SLOTS:
             stored << std::get<QString>(*store.value(kSettingsKey, QStringLiteral("Cat%1").arg(n)));
         QCOMPARE(stored, (QStringList{"", "Errands", "work", "work"}));
         m_app.reset();
+        // A run that never opens the dialog keeps the list for the next.
+        start();
+        m_app.reset();
         start();
         m_dlg->buildControls();
         QStringList shown;
