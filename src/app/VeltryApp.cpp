@@ -65,12 +65,10 @@ bool VeltryApp::start()
     m_toDo = new TfrmToDo(m_prefs, m_history);
     m_form1->setTaskWindow(m_toDo);
     m_toDo->FormCreate();
-    m_addTask = new TfrmAddTask();
     // Started minimised on a desktop without a tray, the window would be out of reach.
     if (!m_toDo->isVisible() && m_toDo->settings().StartMinimized && !TTrayIcon::isTrayAvailable())
         m_toDo->showMinimized();
-    m_addTask->setHost(m_toDo);
-    m_toDo->setAddTaskDialog(m_addTask);
+    m_toDo->setAddTaskDialog([this] { return addTask(); });
     if (!m_previous->holdsName())
         MessageBox::show(m_toDo, MessageBox::Kind::Warning,
                          QStringLiteral("No lock file could be made to keep a second copy of the program from "
@@ -87,6 +85,16 @@ bool VeltryApp::start()
         MessageBox::setEnding(wasEnding);
     });
     return true;
+}
+
+TfrmAddTask* VeltryApp::addTask()
+{
+    // Not needed to show the task window, so not made before it is first opened.
+    if (!m_addTask && m_toDo && !m_shutDown) {
+        m_addTask = new TfrmAddTask();
+        m_addTask->setHost(m_toDo);
+    }
+    return m_addTask;
 }
 
 namespace {

@@ -13,8 +13,9 @@ class TfrmAddTask;
 class UnixSignals;
 class TPreviousInstance;
 
-// The program's run: the five long-lived windows created in order, the event loop, and their
-// destruction in reverse order with the saves that go with it.
+// The program's run: the five long-lived windows created in order (the add/edit dialog when it
+// is first opened), the event loop, and their destruction in reverse order with the saves that
+// go with it.
 class VeltryApp final : public QObject
 {
     Q_OBJECT
@@ -36,7 +37,8 @@ public:
     TfrmPrefs* prefs() const { return m_prefs; }
     TfrmTaskHistory* history() const { return m_history; }
     TfrmToDo* toDo() const { return m_toDo; }
-    TfrmAddTask* addTask() const { return m_addTask; }
+    // The add/edit dialog, made on first use (nullptr once the run has ended).
+    TfrmAddTask* addTask();
     bool isSecondCopy() const { return m_secondCopy; }
     // SIGTERM, SIGINT, SIGHUP: close whatever window or box is open, leave every event loop and
     // end with the saves, whether the run is starting, running or already ending.

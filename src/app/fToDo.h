@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -144,9 +145,9 @@ public:
     // again after it closed only while alarms are on.
     void stopTimerForModal() override;
     void restartTimerAfterModal();
-    // The add/edit dialog is created after this window, so it is handed over once it exists.
-    void setAddTaskDialog(TfrmAddTask* dialog) { m_addTask = dialog; }
-    TfrmAddTask* addTaskDialog() const { return m_addTask; }
+    // The add/edit dialog is made when first opened; this is what makes it (or hands it over).
+    void setAddTaskDialog(std::function<TfrmAddTask*()> dialog) { m_addTask = std::move(dialog); }
+    TfrmAddTask* addTaskDialog() const { return m_addTask ? m_addTask() : nullptr; }
     // "Preferences" (toolbar and File menu): the dialog modally, with Timer1 off meanwhile.
     void ShowPreferences();
     // Loads both data files from the data folder anew, for the preferences dialog after the
@@ -302,7 +303,7 @@ private:
     bool m_created = false;
     std::unique_ptr<AlarmScheduler> m_alarms;
     bool m_inAlarmPass = false;
-    TfrmAddTask* m_addTask = nullptr;
+    std::function<TfrmAddTask*()> m_addTask;
     HelpViewer* m_helpViewer = nullptr;
     bool m_passingGridMouse = false;
 

@@ -268,7 +268,8 @@ void TfrmToDo::restartTimerAfterModal()
 
 void TfrmToDo::AddTask()
 {
-    if (!m_addTask)
+    TfrmAddTask* dialog = addTaskDialog();
+    if (!dialog)
         return;
     if (m_editing)
         TaskGrid->scrollIntoView();
@@ -290,7 +291,7 @@ void TfrmToDo::AddTask()
         else
             step.tasks.added(TaskGrid->cellStore(), row);
     };
-    const bool done = m_addTask->execute(m_editing);
+    const bool done = dialog->execute(m_editing);
     m_beforeSave = nullptr;
     if (done)
         pushStep(std::move(step));

@@ -196,7 +196,22 @@ TfrmPrefs::TfrmPrefs(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("Preferences"));
     setFixedSize(397, 390);
     setUpDialogFrame(this);
+}
 
+TfrmPrefs::~TfrmPrefs() = default;
+
+void TfrmPrefs::setVisible(bool visible)
+{
+    if (visible)
+        buildControls();
+    QDialog::setVisible(visible);
+}
+
+void TfrmPrefs::buildControls()
+{
+    // Built when first needed, not at start: most runs never open the dialog.
+    if (PageControl1)
+        return;
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     PageControl1->setGeometry(8, 8, 381, 340);
@@ -208,11 +223,6 @@ TfrmPrefs::TfrmPrefs(QWidget* parent) : QDialog(parent)
 
     BitBtn1 = addDialogButton(this, QStyle::SP_DialogOkButton, QStringLiteral("OK"), "BitBtn1", QRect(233, 356, 75, 25), true);
     btnCancel = addDialogButton(this, QStyle::SP_DialogCancelButton, QStringLiteral("Cancel"), "btnCancel", QRect(314, 356, 75, 25));
-
-    ColorDialog1 = new QColorDialog(this);
-    ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
-    FontDialog1 = new QFontDialog(this);
-    FontDialog1->setObjectName(QStringLiteral("FontDialog1"));
 
     connect(BitBtn1, &QPushButton::clicked, this, &TfrmPrefs::btnOKClick);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -230,9 +240,9 @@ TfrmPrefs::TfrmPrefs(QWidget* parent) : QDialog(parent)
     connect(btnSyncServer, &QPushButton::clicked, this, &TfrmPrefs::btnSyncServerClick);
 
     enableAltDirPath();
+    lstCategory->addItems(m_categories);
+    m_categories.clear();
 }
-
-TfrmPrefs::~TfrmPrefs() = default;
 
 void TfrmPrefs::buildGeneralPage()
 {
@@ -383,8 +393,7 @@ QStringList TfrmPrefs::categories() const
 {
     QStringList out;
     QSet<QString> seen;
-    for (int i = 0; i < lstCategory->count(); ++i) {
-        const QString name = lstCategory->item(i)->text();
+    for (const QString& name : categoryEntries()) {
         if (!name.isEmpty() && !seen.contains(name)) {
             seen.insert(name);
             out << name;
@@ -395,6 +404,9 @@ QStringList TfrmPrefs::categories() const
 
 QStringList TfrmPrefs::categoryEntries() const
 {
+    // Until the dialog is built, the names wait in the same order the list box would show.
+    if (!lstCategory)
+        return m_categories;
     QStringList out;
     out.reserve(lstCategory->count());
     for (int i = 0; i < lstCategory->count(); ++i)
@@ -409,6 +421,10 @@ void TfrmPrefs::setCategories(const QStringList& categories)
     QStringList sorted = categories;
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    if (!lstCategory) {
+        m_categories = std::move(sorted);
+        return;
+    }
     lstCategory->clear();
     lstCategory->addItems(sorted);
 }
@@ -416,16 +432,21 @@ void TfrmPrefs::setCategories(const QStringList& categories)
 void TfrmPrefs::addCategory(const QString& category)
 {
     // A sorted list box orders without regard to case; a name goes after the equal ones there.
+    const int count = lstCategory ? lstCategory->count() : int(m_categories.size());
+    const auto entry = [this](int i) { return lstCategory ? lstCategory->item(i)->text() : m_categories.at(i); };
     int lo = 0;
-    int hi = lstCategory->count();
+    int hi = count;
     while (lo < hi) {
         const int mid = lo + (hi - lo) / 2;
-        if (lstCategory->item(mid)->text().compare(category, Qt::CaseInsensitive) <= 0)
+        if (entry(mid).compare(category, Qt::CaseInsensitive) <= 0)
             lo = mid + 1;
         else
             hi = mid;
     }
-    lstCategory->insertItem(lo, category);
+    if (lstCategory)
+        lstCategory->insertItem(lo, category);
+    else
+        m_categories.insert(lo, category);
 }
 
 void TfrmPrefs::BitBtn3Click()
@@ -462,6 +483,10 @@ qint32 TfrmPrefs::toBgr(const QColor& color)
 
 void TfrmPrefs::chooseColor(TColorSwatch* swatch)
 {
+    if (!ColorDialog1) {
+        ColorDialog1 = new QColorDialog(this);
+        ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
+    }
     ColorDialog1->setCurrentColor(swatch->color());
     if (ColorDialog1->exec() == QDialog::Accepted)
         swatch->setColor(ColorDialog1->selectedColor());
@@ -512,6 +537,11 @@ void TfrmPrefs::BitBtn2Click()
     // The chooser lists sizes in points; a font given in pixels is offered at its point size.
     if (shown.pointSizeF() <= 0)
         shown.setPointSize(pointsOf(m_font));
+    // The chooser reads every installed font when made: only when the user asks for it.
+    if (!FontDialog1) {
+        FontDialog1 = new QFontDialog(this);
+        FontDialog1->setObjectName(QStringLiteral("FontDialog1"));
+    }
     FontDialog1->setCurrentFont(shown);
     if (FontDialog1->exec() != QDialog::Accepted)
         return;
@@ -564,6 +594,7 @@ void TfrmPrefs::showEvent(QShowEvent* event)
 
 void TfrmPrefs::FormActivate()
 {
+    buildControls();
     if (!m_toDo)
         return;
     const Settings& s = m_toDo->settings();

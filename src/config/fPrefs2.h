@@ -43,9 +43,10 @@ private:
     QColor m_color = Qt::black;
 };
 
-// The preferences dialog, created once at start. Its category list is the program's category
-// store: filled from the settings at start, saved with them at the end, copied by the add/edit
-// dialog. It edits the settings in memory; they reach the settings store at the program's end.
+// The preferences dialog, created once at start; its controls are built when it is first shown.
+// Its category list is the program's category store: filled from the settings at start, saved
+// with them at the end, copied by the add/edit dialog. It edits the settings in memory; they
+// reach the settings store at the program's end.
 class TfrmPrefs final : public QDialog
 {
     Q_OBJECT
@@ -67,6 +68,10 @@ public:
     void setCategories(const QStringList& categories);
     // Adds at the sorted place, exactly as typed, even when empty or already listed.
     void addCategory(const QString& category);
+
+    void setVisible(bool visible) override;
+    // Makes the pages and their controls, once; the members below are null until then.
+    void buildControls();
 
     // Loads the controls from the settings; runs each time the dialog comes up.
     void FormActivate();
@@ -184,6 +189,7 @@ private:
     int m_syncRound = 0;            // answers meant for an earlier showing are dropped
     TfrmSyncServer::Prober m_syncProber;
 
+    QStringList m_categories;  // the list box's entries while it is not built
     TaskListHostPtr m_toDo;
     QPointer<TfrmTaskHistory> m_history;
     QString m_prevAltDir;   // the alternative folder in use when the dialog came up

@@ -61,14 +61,8 @@ TForm1::TForm1(const TPreviousInstance* previous, QWidget* parent) : QWidget(par
     g_mainForm = this;
 
     imgDay.add(QPixmap(16, 16));
-    for (int d = 1; d <= 31; ++d) {
+    for (int d = 1; d <= 31; ++d)
         imgDay.add([d](QSize pixels) { return drawDayPicture(d, pixels.width()); });
-        QIcon icon;
-        icon.addPixmap(imgDay.image(d));
-        for (int side : {22, 24, 32, 48})
-            icon.addPixmap(drawDayPicture(d, side));
-        m_dayIcons[size_t(d)] = icon;
-    }
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
@@ -248,21 +242,30 @@ void TForm1::RestoreTrayPicture()
 
 QIcon TForm1::dayIcon(int day) const
 {
-    return day >= 1 && day <= 31 ? m_dayIcons[size_t(day)] : QIcon();
+    if (day < 1 || day > 31)
+        return QIcon();
+    // Drawn when the day is first shown: most runs never show the day icon at all.
+    QIcon& icon = m_dayIcons[size_t(day)];
+    if (icon.isNull()) {
+        icon.addPixmap(imgDay.image(day));
+        for (int side : {22, 24, 32, 48})
+            icon.addPixmap(drawDayPicture(day, side));
+    }
+    return icon;
 }
 
 int TForm1::shownDay() const
 {
     const qint64 shown = TrayIcon1->systemTrayIcon()->icon().cacheKey();
     for (int d = 1; d <= 31; ++d)
-        if (m_dayIcons[size_t(d)].cacheKey() == shown)
+        if (!m_dayIcons[size_t(d)].isNull() && m_dayIcons[size_t(d)].cacheKey() == shown)
             return d;
     return 0;
 }
 
 void TForm1::ShowDayIcon()
 {
-    const QIcon& icon = m_dayIcons[size_t(Clock::instance().today().day())];
+    const QIcon icon = dayIcon(Clock::instance().today().day());
     // The timer asks every second; the tray only needs telling when the day has changed.
     if (TrayIcon1->Visible() && TrayIcon1->systemTrayIcon()->icon().cacheKey() == icon.cacheKey())
         return;

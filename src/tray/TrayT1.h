@@ -83,7 +83,7 @@ protected:
 private:
     TaskListHostPtr m_taskWindow;
     QMetaObject::Connection m_alarmsFollow;
-    std::array<QIcon, 32> m_dayIcons;
+    mutable std::array<QIcon, 32> m_dayIcons;
 };
 
 } // namespace veltry

@@ -652,7 +652,11 @@ private Q_SLOTS:
             stored << std::get<QString>(*store.value(kSettingsKey, QStringLiteral("Cat%1").arg(n)));
         QCOMPARE(stored, (QStringList{"", "Errands", "work", "work"}));
         m_app.reset();
+        // A run that never opens the dialog keeps the list for the next.
         start();
+        m_app.reset();
+        start();
+        m_dlg->buildControls();
         QStringList shown;
         for (int i = 0; i < m_dlg->lstCategory->count(); ++i)
             shown << m_dlg->lstCategory->item(i)->text();
