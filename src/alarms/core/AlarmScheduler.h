@@ -24,7 +24,9 @@ class LocaleFormats;
 // A pass runs every second over lists that may hold a hundred thousand rows, most never due.
 // Each row's parsed due moment is kept with the raw texts it came from, so a row is parsed again
 // only when its texts differ. Comparing the texts rather than trusting a change signal keeps
-// this right whatever else inserts, removes, sorts or reloads rows between passes.
+// this right whatever else inserts, removes, sorts or reloads rows between passes. Rows inserted
+// or removed since the last pass are found the same way, and the kept rows below them move
+// along instead of being parsed again.
 class AlarmScheduler final
 {
 public:
@@ -93,6 +95,7 @@ private:
     };
 
     const Entry& entryFor(const CellStore& cells, int row, const QDateTime& now, const LocaleFormats& formats);
+    int realign(const CellStore& cells, int row, int shift, int& budget);
     void parse(Entry& e, const QByteArrayView (&cells)[4], const QDateTime& now, const LocaleFormats& formats) const;
     bool keepCacheFor(const QDate& today, const LocaleFormats& formats);
     void renew(CellStore& cells, int row, const QDateTime& now, const LocaleFormats& formats, const Hooks& hooks);
