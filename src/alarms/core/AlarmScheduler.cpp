@@ -179,18 +179,23 @@ void AlarmScheduler::parse(Entry& e, const QByteArrayView (&cells)[4], const QDa
 
 Q_ALWAYS_INLINE const AlarmScheduler::Entry& AlarmScheduler::entryFor(const CellStore& cells, int row,
                                                                       const QDateTime& now,
-                                                                      const LocaleFormats& formats)
+                                                                      const LocaleFormats& formats, int& shift,
+                                                                      int& budget)
 {
     if (size_t(row) >= m_entries.size()) [[unlikely]]
         m_entries.resize(size_t(row) + 1);
-    Entry& e = m_entries[size_t(row)];
     QByteArrayView key[4];
     readKey(cells, row, key);
-    if (!e.matches(key)) [[unlikely]] {
-        parse(e, key, now, formats);
-        e.store(key);
+    if (!m_entries[size_t(row)].matches(key)) [[unlikely]] {
+        if (shift)
+            shift -= realign(cells, row, shift, budget);
+        Entry& e = m_entries[size_t(row)];
+        if (!e.matches(key)) {
+            parse(e, key, now, formats);
+            e.store(key);
+        }
     }
-    return e;
+    return m_entries[size_t(row)];
 }
 
 int AlarmScheduler::realign(const CellStore& cells, int row, int shift, int& budget)
@@ -207,7 +212,7 @@ int AlarmScheduler::realign(const CellStore& cells, int row, int shift, int& bud
         for (int j = 0; j < kConfirm; ++j) {
             const int cellRow = shift > 0 ? row + s + j : row + j;
             const int entry = shift > 0 ? row + j : row + s + j;
-            if (cellRow >= rowCount || entry >= size)
+            if (cellRow >= rowCount || entry >= size || (shift > 0 && row + s >= size))
                 break;
             --budget;
             readKey(cells, cellRow, key);
@@ -337,7 +342,7 @@ void AlarmScheduler::checkAlarms(CellStore& cells, const QDateTime& now, const L
 
     // From there on the rows are taken one by one: a reminder or a renewal changes the cells.
     for (int r = first; r <= rows; ++r) {
-        const Entry& e = entryFor(cells, r, now, formats);
+        const Entry& e = entryFor(cells, r, now, formats, shift, budget);
         if (nowKey < e.moment || !e.actions)
             continue;
         const quint8 actions = e.actions;

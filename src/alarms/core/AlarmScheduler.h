@@ -94,7 +94,8 @@ private:
         void store(const QByteArrayView (&cells)[4]);
     };
 
-    const Entry& entryFor(const CellStore& cells, int row, const QDateTime& now, const LocaleFormats& formats);
+    const Entry& entryFor(const CellStore& cells, int row, const QDateTime& now, const LocaleFormats& formats,
+                          int& shift, int& budget);
     int realign(const CellStore& cells, int row, int shift, int& budget);
     void parse(Entry& e, const QByteArrayView (&cells)[4], const QDateTime& now, const LocaleFormats& formats) const;
     bool keepCacheFor(const QDate& today, const LocaleFormats& formats);
