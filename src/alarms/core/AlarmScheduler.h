@@ -96,6 +96,9 @@ private:
 
     const Entry& entryFor(const CellStore& cells, int row, const QDateTime& now, const LocaleFormats& formats,
                           int& shift, int& budget);
+    // The list has `shift` rows more (fewer when negative) than the cache: when the rows from
+    // `row` on match entries that many places away, the entries move there. Returns how far they
+    // moved, 0 for no fit; `budget` counts down the comparisons spent.
     int realign(const CellStore& cells, int row, int shift, int& budget);
     void parse(Entry& e, const QByteArrayView (&cells)[4], const QDateTime& now, const LocaleFormats& formats) const;
     bool keepCacheFor(const QDate& today, const LocaleFormats& formats);
