@@ -90,7 +90,47 @@ void BM_AlarmTickAfterEdit(benchmark::State& state)
         scheduler.checkAlarms(cells, kNow, formats, hooks);
     }
 }
+
+// The tick right after a task was added at the top (range 1 = 0) or the top task was removed
+// (range 1 = 1): every row below has moved by one. The change itself is not timed.
+void BM_AlarmTickAfterInsertOrRemove(benchmark::State& state)
+{
+    CellStore cells = makeQuietTasks(int(state.range(0)));
+    const bool remove = state.range(1) != 0;
+    AlarmScheduler scheduler;
+    AlarmScheduler::Hooks hooks;
+    scheduler.checkAlarms(cells, kNow, kFormats, hooks);
+    const QString ahead = mdy(kNow.date().addDays(3));
+    auto insertTop = [&] {
+        cells.insertRows(1, 1);
+        cells.setCell(TaskCol::Task, 1, QStringLiteral("a new task"));
+        cells.setCell(TaskCol::DueDate, 1, ahead);
+        cells.setCellUtf8(TaskCol::Type, 1, "0");
+    };
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (remove) {
+            insertTop();
+            scheduler.checkAlarms(cells, kNow, kFormats, hooks);
+            cells.removeRows(1, 1);
+        } else {
+            insertTop();
+        }
+        state.ResumeTiming();
+        scheduler.checkAlarms(cells, kNow, kFormats, hooks);
+        if (!remove) {
+            state.PauseTiming();
+            cells.removeRows(1, 1);
+            scheduler.checkAlarms(cells, kNow, kFormats, hooks);
+            state.ResumeTiming();
+        }
+    }
+}
 } // namespace
 
 BENCHMARK(BM_AlarmTickNothingDue)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AlarmTickAfterEdit)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AlarmTickAfterInsertOrRemove)
+    ->ArgsProduct({{10000, 100000}, {0, 1}})
+    ->ArgNames({"tasks", "removed"})
+    ->Unit(benchmark::kMillisecond);

@@ -273,6 +273,7 @@ private Q_SLOTS:
         QTest::newRow("row removed") << 5;
         QTest::newRow("whole list replaced") << 6;
         QTest::newRow("cells rewritten twice") << 7;
+        QTest::newRow("row removed above one falling due") << 8;
     }
     void changesBetweenPassesAreSeen()
     {
@@ -286,6 +287,7 @@ private Q_SLOTS:
         rec.pass(cells, now);
         QVERIFY(rec.rung.isEmpty());
         QString expected = QStringLiteral("a");
+        QDateTime when = now;
         switch (change) {
         case 0: cells.setCell(TaskCol::DueDate, 1, QStringLiteral("6/10/25")); break;
         case 1: cells.setCell(TaskCol::DueTime, 1, QStringLiteral("11:59am")); break;
@@ -321,8 +323,15 @@ private Q_SLOTS:
             cells.setCell(TaskCol::DueDate, 1, QStringLiteral("6/21/25"));
             cells.setCell(TaskCol::DueDate, 1, QStringLiteral("6/10/25"));
             break;
+        case 8:
+            cells.insertRows(1, 1);
+            cells.setCell(TaskCol::Task, 1, QStringLiteral("undated"));
+            rec.pass(cells, now);
+            cells.removeRows(1, 1);
+            when = now.addSecs(60);
+            break;
         }
-        rec.pass(cells, now);
+        rec.pass(cells, when);
         QCOMPARE(rec.rung, QStringList({expected}));
     }
 

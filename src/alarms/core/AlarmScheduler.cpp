@@ -5,6 +5,7 @@
 #include "widgets/core/CellStore.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace veltry {
@@ -178,18 +179,63 @@ void AlarmScheduler::parse(Entry& e, const QByteArrayView (&cells)[4], const QDa
 
 Q_ALWAYS_INLINE const AlarmScheduler::Entry& AlarmScheduler::entryFor(const CellStore& cells, int row,
                                                                       const QDateTime& now,
-                                                                      const LocaleFormats& formats)
+                                                                      const LocaleFormats& formats, int& shift,
+                                                                      int& budget)
 {
     if (size_t(row) >= m_entries.size()) [[unlikely]]
         m_entries.resize(size_t(row) + 1);
-    Entry& e = m_entries[size_t(row)];
     QByteArrayView key[4];
     readKey(cells, row, key);
-    if (!e.matches(key)) [[unlikely]] {
-        parse(e, key, now, formats);
-        e.store(key);
+    if (!m_entries[size_t(row)].matches(key)) [[unlikely]] {
+        if (shift)
+            shift -= realign(cells, row, shift, budget);
+        Entry& e = m_entries[size_t(row)];
+        if (!e.matches(key)) {
+            parse(e, key, now, formats);
+            e.store(key);
+        }
     }
-    return e;
+    return m_entries[size_t(row)];
+}
+
+int AlarmScheduler::realign(const CellStore& cells, int row, int shift, int& budget)
+{
+    // Several rows must agree, so that a run of rows with like texts is no false lead.
+    constexpr int kConfirm = 4;
+    const int rowCount = cells.rowCount();
+    const int size = int(m_entries.size());
+    if (shift > 0 && !m_entries[size_t(row)].valid)
+        return 0;  // nothing kept here that could have moved down
+    QByteArrayView key[4];
+    for (int s = 1; s <= std::abs(shift) && budget > 0; ++s) {
+        int agreed = 0;
+        for (int j = 0; j < kConfirm; ++j) {
+            const int cellRow = shift > 0 ? row + s + j : row + j;
+            const int entry = shift > 0 ? row + j : row + s + j;
+            if (cellRow >= rowCount || entry >= size || (shift > 0 && row + s >= size))
+                break;
+            --budget;
+            readKey(cells, cellRow, key);
+            if (!m_entries[size_t(entry)].matches(key)) {
+                agreed = 0;
+                break;
+            }
+            ++agreed;
+        }
+        if (!agreed)
+            continue;
+        const auto at = m_entries.begin() + row;
+        if (shift > 0) {
+            // The entries past the old end are blank; `s` of them make room here.
+            std::move_backward(at, m_entries.end() - s, m_entries.end());
+            for (int i = 0; i < s; ++i)
+                at[i] = Entry{};
+            return s;
+        }
+        m_entries.erase(at, at + s);
+        return -s;
+    }
+    return 0;
 }
 
 bool AlarmScheduler::keepCacheFor(const QDate& today, const LocaleFormats& formats)
@@ -226,6 +272,10 @@ void AlarmScheduler::checkAlarms(CellStore& cells, const QDateTime& now, const L
     const int rows = cells.rowCount() - 1;
     if (rows <= 0)
         return;
+    // The cache holds the rows of the last pass: a list longer or shorter now had rows inserted or
+    // removed, and the kept entries below them are found again rather than parsed again.
+    int shift = m_entries.empty() ? 0 : cells.rowCount() - int(m_entries.size());
+    int budget = 4096;  // comparisons spent looking, for a list that was also reordered
     if (m_entries.size() < size_t(cells.rowCount()))
         m_entries.resize(size_t(cells.rowCount()));
     // The earliest moment any row falls due; rows already past due here have nothing to do.
@@ -262,6 +312,14 @@ void AlarmScheduler::checkAlarms(CellStore& cells, const QDateTime& now, const L
                 }
             }
         }
+        if (shift) [[unlikely]] {
+            if (const int moved = realign(view, r, shift, budget)) {
+                shift -= moved;
+                entries = m_entries.data();
+                --r;  // this row again, against the entry now in its place
+                continue;
+            }
+        }
         for (int k = 1; k < 4; ++k)
             key[k] = rc.cell(kKeyColumns[k]);
         parse(e, key, now, formats);
@@ -274,6 +332,8 @@ void AlarmScheduler::checkAlarms(CellStore& cells, const QDateTime& now, const L
             nextMoment = std::min(nextMoment, e.moment);
     }
     if (!first) {
+        if (m_entries.size() > size_t(cells.rowCount()))
+            m_entries.resize(size_t(cells.rowCount()));
         m_quiet = true;
         m_quietGeneration = cells.generation();
         m_quietUntil = nextMoment;
@@ -282,7 +342,7 @@ void AlarmScheduler::checkAlarms(CellStore& cells, const QDateTime& now, const L
 
     // From there on the rows are taken one by one: a reminder or a renewal changes the cells.
     for (int r = first; r <= rows; ++r) {
-        const Entry& e = entryFor(cells, r, now, formats);
+        const Entry& e = entryFor(cells, r, now, formats, shift, budget);
         if (nowKey < e.moment || !e.actions)
             continue;
         const quint8 actions = e.actions;

@@ -24,7 +24,9 @@ class LocaleFormats;
 // A pass runs every second over lists that may hold a hundred thousand rows, most never due.
 // Each row's parsed due moment is kept with the raw texts it came from, so a row is parsed again
 // only when its texts differ. Comparing the texts rather than trusting a change signal keeps
-// this right whatever else inserts, removes, sorts or reloads rows between passes.
+// this right whatever else inserts, removes, sorts or reloads rows between passes. Rows inserted
+// or removed since the last pass are found the same way, and the kept rows below them move
+// along instead of being parsed again.
 class AlarmScheduler final
 {
 public:
@@ -92,7 +94,12 @@ private:
         void store(const QByteArrayView (&cells)[4]);
     };
 
-    const Entry& entryFor(const CellStore& cells, int row, const QDateTime& now, const LocaleFormats& formats);
+    const Entry& entryFor(const CellStore& cells, int row, const QDateTime& now, const LocaleFormats& formats,
+                          int& shift, int& budget);
+    // The list has `shift` rows more (fewer when negative) than the cache: when the rows from
+    // `row` on match entries that many places away, the entries move there. Returns how far they
+    // moved, 0 for no fit; `budget` counts down the comparisons spent.
+    int realign(const CellStore& cells, int row, int shift, int& budget);
     void parse(Entry& e, const QByteArrayView (&cells)[4], const QDateTime& now, const LocaleFormats& formats) const;
     bool keepCacheFor(const QDate& today, const LocaleFormats& formats);
     void renew(CellStore& cells, int row, const QDateTime& now, const LocaleFormats& formats, const Hooks& hooks);
