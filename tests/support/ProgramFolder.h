@@ -7,6 +7,7 @@
 #include "platform/MessageBox.h"
 #include "platform/core/ConfigStore.h"
 #include "platform/core/DataPaths.h"
+#include "store/core/TaskListSaver.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -64,7 +65,12 @@ public:
     // With a trailing "/", as the program's own folder names are.
     QString dir() const { return m_dir.path() + QLatin1Char('/'); }
     QString filePath(const QString& name) const { return dir() + name; }
-    QByteArray read(const QString& name) const { return readAll(filePath(name)); }
+    // The task list is saved off the window's thread: what was asked for is read.
+    QByteArray read(const QString& name) const
+    {
+        TaskListSaver::waitForAll();
+        return readAll(filePath(name));
+    }
     [[nodiscard]] bool write(const QString& name, const QByteArray& bytes) const
     {
         return writeAll(filePath(name), bytes);
