@@ -32,9 +32,11 @@ inline QByteArray taskListHeader(qsizetype rowCount)
 // Where the program keeps its settings in the settings store.
 inline const QString kSettingsKey = SettingsIO::kRoot + QLatin1Char('\\') + SettingsIO::kKey;
 
-// A missing or unreadable file reads as empty.
+// A missing or unreadable file reads as empty. The task list is saved off the window's thread:
+// what was asked for is read.
 inline QByteArray readAll(const QString& path)
 {
+    TaskListSaver::waitForAll();
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
@@ -65,12 +67,7 @@ public:
     // With a trailing "/", as the program's own folder names are.
     QString dir() const { return m_dir.path() + QLatin1Char('/'); }
     QString filePath(const QString& name) const { return dir() + name; }
-    // The task list is saved off the window's thread: what was asked for is read.
-    QByteArray read(const QString& name) const
-    {
-        TaskListSaver::waitForAll();
-        return readAll(filePath(name));
-    }
+    QByteArray read(const QString& name) const { return readAll(filePath(name)); }
     [[nodiscard]] bool write(const QString& name, const QByteArray& bytes) const
     {
         return writeAll(filePath(name), bytes);
