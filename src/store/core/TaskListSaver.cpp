@@ -4,6 +4,7 @@
 #include "widgets/core/GridFile.h"
 
 #include <set>
+#include <string>
 
 namespace veltry {
 
@@ -47,9 +48,24 @@ CellStore TaskListSaver::snapshot(const CellStore& cells)
     CellStore copy;
     copy.setColumnCount(cells.columnCount());
     std::vector<RowCells>& rows = copy.rows();
-    rows.reserve(size_t(cells.rowCount()));
-    for (int r = 0; r < cells.rowCount(); ++r)
-        rows.push_back(cells.row(r).clone());
+    rows.resize(size_t(cells.rowCount()));
+    // Texts only: the file holds no pictures, and most rows carry one (a check mark, notes).
+    std::vector<uint32_t> ends;
+    std::string data;
+    for (int r = 0; r < cells.rowCount(); ++r) {
+        const RowCells& row = cells.row(r);
+        const int count = row.storedCount();
+        if (count == 0)
+            continue;
+        ends.resize(size_t(count));
+        data.clear();
+        for (int c = 0; c < count; ++c) {
+            const QByteArrayView text = row.cell(c);
+            data.append(text.data(), size_t(text.size()));
+            ends[size_t(c)] = uint32_t(data.size());
+        }
+        rows[size_t(r)].assign(count, ends.data(), data.data());
+    }
     return copy;
 }
 
