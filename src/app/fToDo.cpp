@@ -40,6 +40,7 @@
 #include "widgets/core/GridFile.h"
 #include "app/core/TaskUndo.h"
 #include "store/core/TaskOrder.h"
+#include "store/core/TaskListSaver.h"
 
 #include <QAction>
 #include <QApplication>
@@ -86,6 +87,9 @@ TfrmToDo::TfrmToDo(TfrmPrefs* prefs, TfrmTaskHistory* history, QWidget* parent)
     : QMainWindow(parent), m_prefs(prefs), m_history(history)
 {
     setObjectName(QStringLiteral("frmToDo"));
+    // The saver's thread only posts; what its saves came to is taken here, on the window's.
+    m_saver = std::make_unique<TaskListSaver>(
+        [this] { QMetaObject::invokeMethod(this, [this] { takeSaveResults(); }, Qt::QueuedConnection); });
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     QFont f(QStringLiteral("Arial"));
     f.setPixelSize(12);
@@ -605,20 +609,36 @@ bool TfrmToDo::SaveTaskList()
         std::exchange(m_beforeSave, nullptr)();
     if (sharedListActive())
         return saveSharedTaskList(false);
-    try {
-        TaskGrid->SaveToFile(dataDirectory() + kTaskListFileName);
+    m_saver->request(TaskListSaver::snapshot(TaskGrid->cellStore()), dataDirectory() + kTaskListFileName,
+                     m_sync && !m_applyingSync);
+    return true;
+}
+
+bool TfrmToDo::waitForSaves()
+{
+    m_saver->waitUntilIdle();
+    return takeSaveResults();
+}
+
+bool TfrmToDo::takeSaveResults()
+{
+    bool allSaved = true;
+    for (TaskListSaver::Result& result : m_saver->takeResults()) {
+        if (!result.saved) {
+            allSaved = false;
+            MessageBox::showError(this, result.error
+                                            + QStringLiteral("\n\nYour tasks are still in the list; they will be saved "
+                                                             "again with the next change or at exit."));
+            continue;
+        }
         // Our own write must never come back as another copy's change, or the shared-list check
         // would reload it over changes made since (a snooze given right after a removal).
-        m_watch.recordTaskList(dataDirectory());
-        if (m_sync && !m_applyingSync)
+        if (result.path == dataDirectory() + kTaskListFileName)
+            m_watch.recordTaskList(dataDirectory());
+        if (result.notify && m_sync)
             m_sync->listSaved();
-        return true;
-    } catch (const AppError& e) {
-        MessageBox::showError(this, e.message()
-                                        + QStringLiteral("\n\nYour tasks are still in the list; they will be saved "
-                                                         "again with the next change or at exit."));
-        return false;
     }
+    return allSaved;
 }
 
 void TfrmToDo::RecordFileTimes()
@@ -632,6 +652,10 @@ void TfrmToDo::ReloadChangedFiles()
         reloadSharedFiles();
         return;
     }
+    // Until our own saves have landed and their times are recorded, a change is likely ours.
+    if (m_saver->busy())
+        return;
+    takeSaveResults();
     const QString dir = dataDirectory();
     if (m_watch.taskListChanged(dir)) {
         if (loadGridFile(TaskGrid, dir + kTaskListFileName, false)) {
@@ -729,6 +753,9 @@ void TfrmToDo::saveTaskListAtExit()
         if (sharedListActive()) {
             saveSharedTaskList(true);
         } else {
+            // A save still running must not land after this one; one still waiting is outdone.
+            m_saver->settle(path);
+            m_saver->takeResults();
             TaskGrid->SaveToFile(path);
             m_watch.recordTaskList(dataDirectory());
         }
@@ -796,6 +823,9 @@ int TfrmToDo::LogTasks()
         pushStep(std::move(step));
     }
     SaveTaskList();
+    // The history already holds the tasks: the list must lose them on disk before the user is
+    // told, or a kill now would log them twice at the next start.
+    waitForSaves();
     RecordFileTimes();
     UpdateTaskCount();
     TaskGrid->viewport()->update();

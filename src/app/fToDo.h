@@ -32,6 +32,7 @@ class TGradientCaption;
 class TfrmAddTask;
 class HelpViewer;
 class RowCells;
+class TaskListSaver;
 struct TaskListStep;
 namespace sync {
 class TaskListSync;
@@ -59,8 +60,12 @@ public:
     virtual void CheckAlarms();
 
     // Saves the task list file; a failure is shown with the file's name and reason, and the list
-    // stays in memory. Returns whether it was saved.
+    // stays in memory. A plain list is written off this thread: false only when the save failed
+    // at once (a shared list's merge), the worker's failures are shown when they come back.
     bool SaveTaskList() override;
+    // Waits until the saves asked for reached the file and shows their failures; returns whether
+    // all went through. Tests call it before they read the file.
+    bool waitForSaves();
     void RecordFileTimes() override;
     // The shared-list check: reload a data file another copy changed.
     void ReloadChangedFiles();
@@ -258,6 +263,9 @@ private:
     bool m_storedWidthsFitted = false;
     // The last save: when it fails the list goes to an emergency file, named in the message.
     void saveTaskListAtExit();
+    // What the saver's finished saves came to: file times recorded, failures shown.
+    bool takeSaveResults();
+    std::unique_ptr<TaskListSaver> m_saver;
     QColor priorityColor(int row) const;
     void createToolbar();
     void createMenus();

@@ -33,6 +33,7 @@
 #include "platform/core/LocaleFormats.h"
 #include "platform/core/ScreenFit.h"
 #include "store/core/SharedList.h"
+#include "store/core/TaskListSaver.h"
 #include "store/core/Task.h"
 #include "sync/TaskListSync.h"
 #include "tray/TrayIcon.h"
@@ -135,13 +136,16 @@ bool TfrmToDo::replaceTaskRows(const std::vector<sync::TaskRow>& rows)
             cells.setCell(c, int(i) + 1, rows[i][size_t(c)]);
     showMergedTasks(std::move(cells));
     m_applyingSync = true;
-    const bool saved = SaveTaskList();
+    bool saved = SaveTaskList();
     m_applyingSync = false;
+    // The server's changes count as taken in only once they are on disk.
+    saved = waitForSaves() && saved;
     return saved;
 }
 
 void TfrmToDo::LoadDataFiles()
 {
+    waitForSaves();  // a save landing after the load would be taken for another copy's
     const QString dir = dataDirectory();
     if (loadGridFile(TaskGrid, dir + kTaskListFileName, false))
         attachTaskImages();
@@ -231,6 +235,9 @@ bool TfrmToDo::saveSharedTaskList(bool atExit, bool retrying)
         setSharedStatus(QString());
         return SaveTaskList();
     }
+    // A plain save from before the list was shared must not land after the merge's.
+    if (m_saver->busy())
+        waitForSaves();
     // At the end the grid may take the merged list whatever holds rows by number: nothing acts
     // on them any more.
     const bool mayChange = atExit || syncMayChangeList();

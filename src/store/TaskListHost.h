@@ -31,7 +31,8 @@ public:
     // The categories the user keeps, in their order.
     virtual QStringList categories() const = 0;
 
-    // Saves the task list file; a failure has been shown. Returns whether it was saved.
+    // Saves the task list file; a failure is shown. Returns false when it failed at once; a save
+    // written off the window's thread reports its failure when it comes back.
     virtual bool SaveTaskList() = 0;
     // The shared-list check takes the files as they are now as its own.
     virtual void RecordFileTimes() = 0;

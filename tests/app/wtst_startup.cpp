@@ -236,9 +236,11 @@ private Q_SLOTS:
         app.start();
         TfrmToDo* todo = app.toDo();
         todo->TaskGrid->setCells(TaskCol::Task, 1, QStringLiteral("precious"));
+        QVERIFY(todo->waitForSaves());  // the new list's first save
         QVERIFY(QFile::remove(m_program->filePath(kTaskListFileName)));
         QVERIFY(QDir(m_program->dir()).mkdir(kTaskListFileName));  // the save cannot replace a folder
-        QVERIFY(!todo->SaveTaskList());
+        todo->SaveTaskList();
+        QVERIFY(!todo->waitForSaves());
         QCOMPARE(MessageBox::shownTexts().size(), 1);
         QVERIFY(MessageBox::shownTexts().first().contains(m_program->filePath(kTaskListFileName)));
         QCOMPARE(todo->TaskGrid->Cells(TaskCol::Task, 1), QStringLiteral("precious"));

@@ -7,6 +7,7 @@
 #include "platform/MessageBox.h"
 #include "platform/core/ConfigStore.h"
 #include "platform/core/DataPaths.h"
+#include "store/core/TaskListSaver.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -31,9 +32,11 @@ inline QByteArray taskListHeader(qsizetype rowCount)
 // Where the program keeps its settings in the settings store.
 inline const QString kSettingsKey = SettingsIO::kRoot + QLatin1Char('\\') + SettingsIO::kKey;
 
-// A missing or unreadable file reads as empty.
+// A missing or unreadable file reads as empty. The task list is saved off the window's thread:
+// what was asked for is read.
 inline QByteArray readAll(const QString& path)
 {
+    TaskListSaver::waitForAll();
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }

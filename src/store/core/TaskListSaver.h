@@ -1,0 +1,78 @@
+#pragma once
+
+#include "widgets/core/CellStore.h"
+
+#include <QString>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace veltry {
+
+// Writes the task list file on a thread of its own, so that the window never waits for the disk.
+// One save runs at a time; a request made meanwhile for the same file takes the place of the one
+// still waiting, so the newest list always reaches the file last and an older one never follows.
+class TaskListSaver final
+{
+public:
+    struct Result
+    {
+        QString path;
+        bool saved = true;
+        QString error;        // the file and the reason, as the user is told
+        bool notify = false;  // as asked with the request (several coalesced: any of them)
+    };
+    // Writes the rows to the file whole or not at all; throws AppError. Tests put a slow or
+    // failing one in its place.
+    using Writer = std::function<void(const CellStore& cells, const QString& path)>;
+
+    // `finished` is called on the saver's thread after each save; the owner takes the results
+    // on its own thread with takeResults().
+    explicit TaskListSaver(std::function<void()> finished, Writer writer = {});
+    // Saves whatever was asked, then ends the thread.
+    ~TaskListSaver();
+    TaskListSaver(const TaskListSaver&) = delete;
+    TaskListSaver& operator=(const TaskListSaver&) = delete;
+
+    // The rows as they are now, for a save while the grid goes on changing.
+    static CellStore snapshot(const CellStore& cells);
+
+    void request(CellStore&& cells, const QString& path, bool notify = false);
+    // What the saves since the last call came to, in the order they ran.
+    std::vector<Result> takeResults();
+    // A save runs or waits.
+    bool busy() const;
+    // Until every request reached its file or failed.
+    void waitUntilIdle();
+    // Before a last save written by the caller itself: what waits for `path` is dropped, and
+    // the save in flight ends first, so that it cannot land after the caller's.
+    void settle(const QString& path);
+
+    // Every saver of the process idle: for tests, which read the files.
+    static void waitForAll();
+
+private:
+    struct Request
+    {
+        CellStore cells;
+        QString path;
+        bool notify = false;
+    };
+    void run();
+
+    std::function<void()> m_finished;
+    Writer m_writer;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_idle;
+    std::deque<Request> m_queue;
+    std::vector<Result> m_results;
+    bool m_inFlight = false;
+    bool m_stopping = false;
+    std::thread m_thread;
+};
+
+} // namespace veltry
