@@ -41,8 +41,10 @@ inline QByteArray readAll(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// Written as another copy would, after this copy's saves asked so far have landed.
 [[nodiscard]] inline bool writeAll(const QString& path, const QByteArray& bytes)
 {
+    TaskListSaver::waitForAll();
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
