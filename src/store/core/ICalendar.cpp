@@ -12,6 +12,8 @@
 #include <QStringDecoder>
 #include <QUuid>
 #include <algorithm>
+#include <array>
+#include <bitset>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -300,9 +302,17 @@ QString priorityOf(icalcomponent* todo)
     return kEmptyPriority;
 }
 
+// Reads the to-do's cells, its UID included, into `row`; the cells it leaves alone keep their
+// texts.
 void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& context)
 {
-    auto set = [&](int col, const QString& text) { rows.setCell(col, row, text); };
+    // The row is built once at the end: a to-do with a huge text is then not copied for each cell.
+    std::array<QByteArray, TaskCol::Count> texts;
+    std::bitset<TaskCol::Count> written;
+    auto set = [&](int col, const QString& text) {
+        texts[size_t(col)] = text.toUtf8();
+        written.set(size_t(col));
+    };
     const QString summary = cellText(icalcomponent_get_summary(todo), false);
     set(TaskCol::Task, summary.trimmed().isEmpty() ? kNoSummary : summary);
 
@@ -372,6 +382,17 @@ void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& cont
     const bool done = status == ICAL_STATUS_COMPLETED || status == ICAL_STATUS_CANCELLED
         || icalcomponent_get_first_property(todo, ICAL_COMPLETED_PROPERTY);
     set(TaskCol::Mark, done ? kCheckedMark : QString());
+    set(TaskCol::Reserved, cellText(icalcomponent_get_uid(todo), false));
+
+    if (row < 0 || row >= rows.rowCount())
+        return;
+    RowCells& cells = rows.row(row);
+    std::vector<QByteArrayView> views(size_t(std::max(cells.storedCount(), int(TaskCol::Count))));
+    for (size_t c = 0; c < views.size(); ++c)
+        views[c] = c < size_t(std::min(rows.columnCount(), int(TaskCol::Count))) && written.test(c)
+                     ? QByteArrayView(texts[c])
+                     : cells.cell(int(c));
+    cells.assign(views);
 }
 
 } // namespace
@@ -527,7 +548,6 @@ Tasks decode(QByteArrayView bytes, const Context& context)
         const icalcomponent_kind kind = icalcomponent_isa(c);
         if (kind == ICAL_VTODO_COMPONENT) {
             readTodo(c, tasks.rows, ++tasks.todos, context);
-            tasks.rows.setCell(TaskCol::Reserved, tasks.todos, cellText(icalcomponent_get_uid(c), false));
         }
         else if (kind != ICAL_VTIMEZONE_COMPONENT)  // a time zone only serves the items that use it
             ++tasks.skipped;
@@ -767,7 +787,6 @@ std::optional<TaskCells> decodeTask(QByteArrayView bytes, const Context& context
     rows.setColumnCount(TaskCol::Count);
     rows.setRowCount(2);
     readTodo(master, rows, 1, context);
-    rows.setCell(TaskCol::Reserved, 1, cellText(icalcomponent_get_uid(master), false));
     TaskCells task;
     for (int c = 0; c < TaskCol::Count; ++c)
         task[size_t(c)] = rows.cell(c, 1);
