@@ -184,11 +184,16 @@ struct RunItem
 template<bool Descending>
 void sortRun(std::vector<RunItem>& items, TextBytes* texts)
 {
-    std::stable_sort(items.begin(), items.end(), [texts](const RunItem& a, const RunItem& b) {
+    auto before = [texts](const RunItem& a, const RunItem& b) {
         if (a.key != b.key)
             return Descending ? b.key < a.key : a.key < b.key;
         return texts && (Descending ? texts->less(b.text, a.text) : texts->less(a.text, b.text));
-    });
+    };
+    // A run already in order (the list sorted this way before, a run the first sort ordered by a
+    // column that follows this one) is left as it is, after one look at each neighbour.
+    if (std::is_sorted(items.begin(), items.end(), before))
+        return;
+    std::stable_sort(items.begin(), items.end(), before);
 }
 
 // The same order for the keys of dates and times, which span a few million values at most: a

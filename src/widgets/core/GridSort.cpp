@@ -5,6 +5,7 @@
 #include "widgets/core/CellStore.h"
 
 #include <QString>
+#include <QtEndian>
 #include <algorithm>
 #include <charconv>
 #include <limits>
@@ -574,6 +575,63 @@ private:
         }
     }
 
+    // A column with a handful of different values (a priority, a mark, a category) is put in
+    // order by counting them: linear where sorting is not. Gives up, leaving `items` as they were,
+    // as soon as there are more. Equal items may end in any order: only the values count here.
+    template<typename Item, typename Less, typename Equal>
+    static bool sortFewValues(std::vector<Item>& items, std::vector<Item>& scratch, Less less, Equal equal)
+    {
+        constexpr size_t kFew = 8;
+        constexpr size_t kWorthIt = 64;
+        if (items.size() < kWorthIt)
+            return false;
+        Item values[kFew];
+        size_t counts[kFew];
+        size_t distinct = 0;
+        size_t last = 0;  // the value of the previous item: runs of one value are common
+        for (const Item& item : items) {
+            size_t v = last;
+            if (v >= distinct || !equal(values[v], item)) {
+                v = 0;
+                while (v < distinct && !equal(values[v], item))
+                    ++v;
+                if (v == distinct) {
+                    if (distinct == kFew)
+                        return false;
+                    values[distinct] = item;
+                    counts[distinct++] = 0;
+                }
+            }
+            ++counts[v];
+            last = v;
+        }
+        size_t byValue[kFew];
+        std::iota(byValue, byValue + distinct, size_t(0));
+        for (size_t k = 1; k < distinct; ++k)
+            for (size_t j = k; j > 0 && less(values[byValue[j]], values[byValue[j - 1]]); --j)
+                std::swap(byValue[j], byValue[j - 1]);
+        size_t start[kFew];
+        size_t at = 0;
+        for (size_t k = 0; k < distinct; ++k) {
+            start[byValue[k]] = at;
+            at += counts[byValue[k]];
+        }
+        scratch.resize(items.size());
+        last = 0;
+        for (const Item& item : items) {
+            size_t v = last;
+            if (!equal(values[v], item)) {
+                v = 0;
+                while (!equal(values[v], item))
+                    ++v;
+            }
+            scratch[start[v]++] = item;
+            last = v;
+        }
+        items.swap(scratch);
+        return true;
+    }
+
     // Sorts each group on the items' keys (kept side by side with their row, so the sort reads
     // contiguous memory), marks the ties and keeps the groups still tied.
     template<typename Item, typename MakeItem, typename Less, typename Equal>
@@ -582,6 +640,7 @@ private:
     {
         std::vector<std::pair<int, int>> next;
         std::vector<Item> items;
+        std::vector<Item> scratch;
         for (const auto& [b, e] : groups) {
             items.clear();
             bool allEqual = true;
@@ -593,7 +652,8 @@ private:
                 next.emplace_back(b, e);
                 continue;
             }
-            std::sort(items.begin(), items.end(), less);
+            if (!sortFewValues(items, scratch, less, equal))
+                std::sort(items.begin(), items.end(), less);
             int runStart = b;
             for (int p = b; p <= e; ++p) {
                 const size_t k = size_t(p - b);
@@ -639,7 +699,10 @@ private:
         // the rows' scattered cells.
         std::string arena;
         std::vector<std::pair<quint32, quint32>> at(static_cast<size_t>(m_rows));
-        forEachCell(pendingIds(ids, groups), col, [&](int id, QByteArrayView text) {
+        const std::vector<int> pending = pendingIds(ids, groups);
+        // Room for short texts up front: growing the arena from nothing copies it again and again.
+        arena.reserve(pending.size() * 16);
+        forEachCell(pending, col, [&](int id, QByteArrayView text) {
             const std::string_view t = sv(text);
             const size_t start = arena.size();
             if (upper && needsUpper(t))
@@ -659,15 +722,24 @@ private:
             int id;
         };
         std::vector<std::pair<int, int>> settled;
+        // Each round's chunks are cut in row order, which is the order of the arena, and then
+        // looked up in the groups' order.
+        std::vector<Item> chunks(static_cast<size_t>(m_rows));
         for (size_t offset = 0; !groups.empty(); offset += 8) {
+            for (const int id : pendingIds(ids, groups)) {
+                const auto [start, size] = at[size_t(id)];
+                const size_t n = size > offset ? std::min<size_t>(size - offset, 8) : 0;
+                const char* text = arena.data() + start + offset;
+                quint64 chunk;
+                if (n == 8)
+                    chunk = qFromBigEndian<quint64>(text);
+                else
+                    chunk = textPrefix(std::string_view(text, n));
+                chunks[size_t(id)] = Item{chunk, quint32(n), id};
+            }
             std::vector<std::pair<int, int>> next;
             refine<Item>(
-                ids, tied, groups,
-                [&](int id) {
-                    const auto [start, size] = at[size_t(id)];
-                    const size_t n = size > offset ? std::min<size_t>(size - offset, 8) : 0;
-                    return Item{textPrefix(std::string_view(arena.data() + start + offset, n)), quint32(n), id};
-                },
+                ids, tied, groups, [&](int id) { return chunks[size_t(id)]; },
                 [](const Item& a, const Item& b) { return a.chunk != b.chunk ? a.chunk < b.chunk : a.length < b.length; },
                 [](const Item& a, const Item& b) { return a.chunk == b.chunk && a.length == b.length; });
             for (const auto& g : groups) {
