@@ -56,6 +56,19 @@ public:
         return v;
     }
 
+    // The eight bytes after the prefix, when the first sixteen order the texts alike in either
+    // encoding (plain characters only, or a list kept in UTF-8); nothing otherwise.
+    std::optional<quint64> second(std::string_view t)
+    {
+        const size_t n = std::min<size_t>(16, t.size());
+        bool ascii = true;
+        for (size_t b = 0; b < n && ascii; ++b)
+            ascii = static_cast<unsigned char>(t[b]) < 0x80;
+        if (!ascii && codePage())
+            return std::nullopt;
+        return t.size() > 8 ? textPrefix(t.substr(8)) : 0;
+    }
+
     bool less(std::string_view a, std::string_view b)
     {
         const size_t n = std::min(a.size(), b.size());
@@ -177,6 +190,8 @@ struct RunItem
     quint64 key;
     std::string_view text;  // only compared for the text kind, once the keys are equal
     int id;
+    bool hasKey2 = false;  // the text kind: key2 orders texts whose keys are equal
+    quint64 key2 = 0;
 };
 
 // Orders one run; equal values keep their order. `texts` compares texts whose keys are equal,
@@ -187,7 +202,16 @@ void sortRun(std::vector<RunItem>& items, TextBytes* texts)
     auto before = [texts](const RunItem& a, const RunItem& b) {
         if (a.key != b.key)
             return Descending ? b.key < a.key : a.key < b.key;
-        return texts && (Descending ? texts->less(b.text, a.text) : texts->less(a.text, b.text));
+        if (!texts)
+            return false;
+        // Most ties on the first bytes part within the next ones, without reading the texts.
+        if (a.hasKey2 && b.hasKey2) {
+            if (a.key2 != b.key2)
+                return Descending ? b.key2 < a.key2 : a.key2 < b.key2;
+            if (a.text.size() <= 16 && a.text.size() == b.text.size())
+                return false;  // the same text
+        }
+        return Descending ? texts->less(b.text, a.text) : texts->less(a.text, b.text);
     };
     // A run already in order (the list sorted this way before, a run the first sort ordered by a
     // column that follows this one) is left as it is, after one look at each neighbour.
@@ -269,7 +293,10 @@ std::vector<int> orderWithinRuns(const CellStore& cells, int firstRow, int lastR
     auto item = [&](int rel) {
         prefetch(rel);
         const std::string_view key = text(rel, how.keyColumn);
-        return RunItem{byText ? texts.prefix(key) : cache.get(key, read), key, rel};
+        if (!byText)
+            return RunItem{cache.get(key, read), key, rel};
+        const std::optional<quint64> key2 = texts.second(key);
+        return RunItem{texts.prefix(key), key, rel, key2.has_value(), key2.value_or(0)};
     };
 
     // Each row is read once: its run text and its key together.
