@@ -458,30 +458,36 @@ void saveToFile(const CellStore& taskList, const QString& path, const Context& c
 
 namespace {
 
-// `bytes` as UTF-8: themselves when they are, else read as Windows-1252, the code page that the
-// programs writing calendars in anything else use; never replacement characters.
-QByteArray utf8Text(QByteArrayView bytes)
+// `bytes` as UTF-8: nothing when they are so already, else read as Windows-1252, the code page
+// that the programs writing calendars in anything else use; never replacement characters.
+std::optional<QByteArray> utf8Text(QByteArrayView bytes)
 {
-    // A fold may fall inside a character: the lines are judged unfolded.
+    // A fold may fall inside a character: the lines are judged unfolded. The text between line
+    // breaks goes across in one piece, and a text without folds is judged as it is.
     QByteArray unfolded;
-    unfolded.reserve(bytes.size());
+    qsizetype copied = 0;
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const char c = bytes[i];
-        if (c == '\r' || c == '\n') {
-            qsizetype next = i + 1;
-            if (c == '\r' && next < bytes.size() && bytes[next] == '\n')
-                ++next;
-            if (next < bytes.size() && (bytes[next] == ' ' || bytes[next] == '\t')) {
-                i = next;
-                continue;
-            }
+        if (c != '\r' && c != '\n')
+            continue;
+        qsizetype next = i + 1;
+        if (c == '\r' && next < bytes.size() && bytes[next] == '\n')
+            ++next;
+        if (next < bytes.size() && (bytes[next] == ' ' || bytes[next] == '\t')) {
+            if (unfolded.isEmpty())
+                unfolded.reserve(bytes.size());
+            unfolded.append(bytes.sliced(copied, i - copied));
+            copied = next + 1;
+            i = next;
         }
-        unfolded += c;
     }
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString asUtf8 = utf8(unfolded);
-    if (!utf8.hasError())
-        return bytes.toByteArray();
+    if (copied > 0)
+        unfolded.append(bytes.sliced(copied));
+    const QByteArrayView judged = copied > 0 ? QByteArrayView(unfolded) : bytes;
+    if (judged.isValidUtf8())
+        return std::nullopt;
+    if (copied == 0)
+        unfolded = bytes.toByteArray();
     // UTF-8 characters beside bytes that are none: either reading would mangle part of the text.
     for (qsizetype i = 0; i + 1 < unfolded.size(); ++i) {
         const auto lead = uchar(unfolded[i]);
@@ -511,7 +517,8 @@ QByteArray utf8Text(QByteArrayView bytes)
 
 Tasks decode(QByteArrayView bytes, const Context& context)
 {
-    Component root = parseCalendar(utf8Text(bytes));
+    const std::optional<QByteArray> recoded = utf8Text(bytes);
+    Component root = parseCalendar(recoded ? QByteArrayView(*recoded) : bytes);
 
     // Several calendars in one file come inside one root; a lone component stands for itself.
     std::vector<icalcomponent*> items;
