@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include <libical/ical.h>
@@ -45,7 +46,11 @@ QByteArray calendarText(QString text)
 // carry them.
 QString cellText(const char* utf8, bool multiLine)
 {
-    QString text = QString::fromUtf8(utf8 ? utf8 : "");
+    const std::string_view bytes(utf8 ? utf8 : "");
+    // Most texts hold no control character at all: nothing below would change them.
+    if (std::none_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x20 || c == 0x7F; }))
+        return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+    QString text = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     text.replace(QLatin1Char('\t'), QLatin1Char(' '));
