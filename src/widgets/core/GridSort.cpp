@@ -699,10 +699,7 @@ private:
         // the rows' scattered cells.
         std::string arena;
         std::vector<std::pair<quint32, quint32>> at(static_cast<size_t>(m_rows));
-        const std::vector<int> pending = pendingIds(ids, groups);
-        // Room for short texts up front: growing the arena from nothing copies it again and again.
-        arena.reserve(pending.size() * 16);
-        forEachCell(pending, col, [&](int id, QByteArrayView text) {
+        forEachCell(pendingIds(ids, groups), col, [&](int id, QByteArrayView text) {
             const std::string_view t = sv(text);
             const size_t start = arena.size();
             if (upper && needsUpper(t))
@@ -722,24 +719,17 @@ private:
             int id;
         };
         std::vector<std::pair<int, int>> settled;
-        // Each round's chunks are cut in row order, which is the order of the arena, and then
-        // looked up in the groups' order.
-        std::vector<Item> chunks(static_cast<size_t>(m_rows));
         for (size_t offset = 0; !groups.empty(); offset += 8) {
-            for (const int id : pendingIds(ids, groups)) {
-                const auto [start, size] = at[size_t(id)];
-                const size_t n = size > offset ? std::min<size_t>(size - offset, 8) : 0;
-                const char* text = arena.data() + start + offset;
-                quint64 chunk;
-                if (n == 8)
-                    chunk = qFromBigEndian<quint64>(text);
-                else
-                    chunk = textPrefix(std::string_view(text, n));
-                chunks[size_t(id)] = Item{chunk, quint32(n), id};
-            }
             std::vector<std::pair<int, int>> next;
             refine<Item>(
-                ids, tied, groups, [&](int id) { return chunks[size_t(id)]; },
+                ids, tied, groups,
+                [&](int id) {
+                    const auto [start, size] = at[size_t(id)];
+                    const size_t n = size > offset ? std::min<size_t>(size - offset, 8) : 0;
+                    const char* text = arena.data() + start + offset;
+                    return Item{n == 8 ? qFromBigEndian<quint64>(text) : textPrefix(std::string_view(text, n)),
+                                quint32(n), id};
+                },
                 [](const Item& a, const Item& b) { return a.chunk != b.chunk ? a.chunk < b.chunk : a.length < b.length; },
                 [](const Item& a, const Item& b) { return a.chunk == b.chunk && a.length == b.length; });
             for (const auto& g : groups) {
