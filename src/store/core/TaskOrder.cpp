@@ -185,14 +185,26 @@ private:
     std::vector<Slot> m_slots = std::vector<Slot>(kSlots);
 };
 
+// Kept to 32 bytes: the radix sort moves whole items.
 struct RunItem
 {
-    quint64 key;
-    std::string_view text;  // only compared for the text kind, once the keys are equal
-    int id;
-    bool hasKey2 = false;  // the text kind: key2 orders texts whose keys are equal
-    quint64 key2 = 0;
+    RunItem(quint64 k, std::string_view t, int i, bool has2 = false, quint64 k2 = 0)
+        : key(k), key2(k2), data(t.data()), size(quint32(t.size())), id(i), hasKey2(has2)
+    {
+    }
+    RunItem() = default;
+
+    // Only compared for the text kind, once the keys are equal.
+    std::string_view text() const { return {data, size}; }
+
+    quint64 key = 0;
+    quint64 key2 = 0;  // the text kind: orders texts whose keys are equal, when hasKey2
+    const char* data = nullptr;
+    quint32 size = 0;
+    int id : 31 = 0;
+    bool hasKey2 : 1 = false;
 };
+static_assert(sizeof(RunItem) == 32);
 
 // Orders one run; equal values keep their order. `texts` compares texts whose keys are equal,
 // for the text kind only.
@@ -208,10 +220,10 @@ void sortRun(std::vector<RunItem>& items, TextBytes* texts)
         if (a.hasKey2 && b.hasKey2) {
             if (a.key2 != b.key2)
                 return Descending ? b.key2 < a.key2 : a.key2 < b.key2;
-            if (a.text.size() <= 16 && a.text.size() == b.text.size())
+            if (a.size <= 16 && a.size == b.size)
                 return false;  // the same text
         }
-        return Descending ? texts->less(b.text, a.text) : texts->less(a.text, b.text);
+        return Descending ? texts->less(b.text(), a.text()) : texts->less(a.text(), b.text());
     };
     // A run already in order (the list sorted this way before, a run the first sort ordered by a
     // column that follows this one) is left as it is, after one look at each neighbour.
