@@ -147,6 +147,25 @@ void BM_SortPriorityThenDescription(benchmark::State& state)
                [](CellStore& cells, int n, int& current) { orderByDescriptionWithinPriority(cells, 1, n, current); });
 }
 
+// The same tasks with notes of their own, mostly none: the title click leaves the descriptions
+// of each priority out of order and many rows tied on every column it compares.
+CellStore makeTasksOwnNotes(int n, quint32 seed)
+{
+    CellStore s = makeTasks(n, seed);
+    QRandomGenerator rng(seed + 7);
+    for (int r = 1; r <= n; ++r)
+        s.setCell(6, r, rng.bounded(3) ? QString() : QStringLiteral("see %1").arg(rng.bounded(1000)));
+    return s;
+}
+
+void BM_SortPriorityThenDescriptionOwnNotes(benchmark::State& state)
+{
+    titleClick(
+        state, 3, kTaskPriorityColumn,
+        [](CellStore& cells, int n, int& current) { orderByDescriptionWithinPriority(cells, 1, n, current); },
+        makeTasksOwnNotes);
+}
+
 // The advanced sort's opening choice on one long run: the grid's sort by priority, then the whole
 // list ordered by due date.
 void BM_AdvancedSortOnePriority(benchmark::State& state)
@@ -163,4 +182,5 @@ void BM_AdvancedSortOnePriority(benchmark::State& state)
 BENCHMARK(BM_StdSortParsedKeys)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TitleClickSortDueDate)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SortPriorityThenDescription)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SortPriorityThenDescriptionOwnNotes)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AdvancedSortOnePriority)->Arg(100000)->Unit(benchmark::kMillisecond);

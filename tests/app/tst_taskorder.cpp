@@ -153,6 +153,8 @@ private Q_SLOTS:
         QTest::newRow("no priority") << QStringList{kNoPriority + ":b", kNoPriority + ":a"}
                                      << QStringList{kNoPriority + ":a", kNoPriority + ":b"};
         QTest::newRow("priority compared as text") << QStringList{"1:b", "01:a"} << QStringList{"1:b", "01:a"};
+        QTest::newRow("same first sixteen bytes") << QStringList{"1:the same long start, b", "1:the same long start, a"}
+                                                  << QStringList{"1:the same long start, a", "1:the same long start, b"};
         QTest::newRow("prefix first") << QStringList{"1:ab", "1:a", "1:"} << QStringList{"1:", "1:a", "1:ab"};
         QTest::newRow("character codes past ASCII") << QStringList{QStringLiteral("1:\u00E9"), "1:z"}
                                                     << QStringList{"1:z", QStringLiteral("1:\u00E9")};

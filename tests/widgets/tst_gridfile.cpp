@@ -6,11 +6,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 using namespace veltry;
 
@@ -364,6 +366,39 @@ private Q_SLOTS:
         QCOMPARE(s.rowCount(), 4);
         QVERIFY(!s.cellImage(0, 1));
         QCOMPARE(s.cell(1, 1), QStringLiteral("a"));
+    }
+
+    // Cells set in any order, emptied or overwritten (a row's own text included), keep every other
+    // cell; trailing empty cells are never stored.
+    void cellEditsKeepTheRow()
+    {
+        QRandomGenerator rng(37);
+        for (int round = 0; round < 300; ++round) {
+            RowCells row;
+            std::vector<QByteArray> model(6);
+            for (int step = 0; step < 12; ++step) {
+                const int col = int(rng.bounded(6));
+                const int from = int(rng.bounded(6));
+                const QByteArray text = rng.bounded(3) == 0 ? QByteArray() : rng.bounded(4) == 0 ? model[size_t(from)]
+                                                                           : QByteArray::number(rng.bounded(1000));
+                if (text == model[size_t(from)] && rng.bounded(2))
+                    row.setCell(col, row.cell(from));
+                else
+                    row.setCell(col, text);
+                model[size_t(col)] = text;
+                int stored = 0;
+                for (int c = 0; c < 6; ++c) {
+                    QCOMPARE(row.cell(c).toByteArray(), model[size_t(c)]);
+                    stored = model[size_t(c)].isEmpty() ? stored : c + 1;
+                }
+                QCOMPARE(row.storedCount(), stored);
+                RowCells built;
+                const std::vector<QByteArrayView> views(model.begin(), model.end());
+                built.assign(views);
+                QCOMPARE(built.storedCount(), stored);
+                QCOMPARE(built.memoryUsage(), row.memoryUsage());
+            }
+        }
     }
 };
 

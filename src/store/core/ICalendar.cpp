@@ -12,9 +12,12 @@
 #include <QStringDecoder>
 #include <QUuid>
 #include <algorithm>
+#include <array>
+#include <bitset>
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include <libical/ical.h>
@@ -43,7 +46,11 @@ QByteArray calendarText(QString text)
 // carry them.
 QString cellText(const char* utf8, bool multiLine)
 {
-    QString text = QString::fromUtf8(utf8 ? utf8 : "");
+    const std::string_view bytes(utf8 ? utf8 : "");
+    // Most texts hold no control character at all: nothing below would change them.
+    if (std::none_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x20 || c == 0x7F; }))
+        return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+    QString text = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     text.replace(QLatin1Char('\t'), QLatin1Char(' '));
@@ -300,9 +307,17 @@ QString priorityOf(icalcomponent* todo)
     return kEmptyPriority;
 }
 
+// Reads the to-do's cells, its UID included, into `row`; the cells it leaves alone keep their
+// texts.
 void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& context)
 {
-    auto set = [&](int col, const QString& text) { rows.setCell(col, row, text); };
+    // The row is built once at the end: a to-do with a huge text is then not copied for each cell.
+    std::array<QByteArray, TaskCol::Count> texts;
+    std::bitset<TaskCol::Count> written;
+    auto set = [&](int col, const QString& text) {
+        texts[size_t(col)] = text.toUtf8();
+        written.set(size_t(col));
+    };
     const QString summary = cellText(icalcomponent_get_summary(todo), false);
     set(TaskCol::Task, summary.trimmed().isEmpty() ? kNoSummary : summary);
 
@@ -372,6 +387,17 @@ void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& cont
     const bool done = status == ICAL_STATUS_COMPLETED || status == ICAL_STATUS_CANCELLED
         || icalcomponent_get_first_property(todo, ICAL_COMPLETED_PROPERTY);
     set(TaskCol::Mark, done ? kCheckedMark : QString());
+    set(TaskCol::Reserved, cellText(icalcomponent_get_uid(todo), false));
+
+    if (row < 0 || row >= rows.rowCount())
+        return;
+    RowCells& cells = rows.row(row);
+    std::vector<QByteArrayView> views(size_t(std::max(cells.storedCount(), int(TaskCol::Count))));
+    for (size_t c = 0; c < views.size(); ++c)
+        views[c] = c < size_t(std::min(rows.columnCount(), int(TaskCol::Count))) && written.test(c)
+                     ? QByteArrayView(texts[c])
+                     : cells.cell(int(c));
+    cells.assign(views);
 }
 
 } // namespace
@@ -437,30 +463,36 @@ void saveToFile(const CellStore& taskList, const QString& path, const Context& c
 
 namespace {
 
-// `bytes` as UTF-8: themselves when they are, else read as Windows-1252, the code page that the
-// programs writing calendars in anything else use; never replacement characters.
-QByteArray utf8Text(QByteArrayView bytes)
+// `bytes` as UTF-8: nothing when they are so already, else read as Windows-1252, the code page
+// that the programs writing calendars in anything else use; never replacement characters.
+std::optional<QByteArray> utf8Text(QByteArrayView bytes)
 {
-    // A fold may fall inside a character: the lines are judged unfolded.
+    // A fold may fall inside a character: the lines are judged unfolded. The text between line
+    // breaks goes across in one piece, and a text without folds is judged as it is.
     QByteArray unfolded;
-    unfolded.reserve(bytes.size());
+    qsizetype copied = 0;
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const char c = bytes[i];
-        if (c == '\r' || c == '\n') {
-            qsizetype next = i + 1;
-            if (c == '\r' && next < bytes.size() && bytes[next] == '\n')
-                ++next;
-            if (next < bytes.size() && (bytes[next] == ' ' || bytes[next] == '\t')) {
-                i = next;
-                continue;
-            }
+        if (c != '\r' && c != '\n')
+            continue;
+        qsizetype next = i + 1;
+        if (c == '\r' && next < bytes.size() && bytes[next] == '\n')
+            ++next;
+        if (next < bytes.size() && (bytes[next] == ' ' || bytes[next] == '\t')) {
+            if (unfolded.isEmpty())
+                unfolded.reserve(bytes.size());
+            unfolded.append(bytes.sliced(copied, i - copied));
+            copied = next + 1;
+            i = next;
         }
-        unfolded += c;
     }
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString asUtf8 = utf8(unfolded);
-    if (!utf8.hasError())
-        return bytes.toByteArray();
+    if (copied > 0)
+        unfolded.append(bytes.sliced(copied));
+    const QByteArrayView judged = copied > 0 ? QByteArrayView(unfolded) : bytes;
+    if (judged.isValidUtf8())
+        return std::nullopt;
+    if (copied == 0)
+        unfolded = bytes.toByteArray();
     // UTF-8 characters beside bytes that are none: either reading would mangle part of the text.
     for (qsizetype i = 0; i + 1 < unfolded.size(); ++i) {
         const auto lead = uchar(unfolded[i]);
@@ -490,7 +522,8 @@ QByteArray utf8Text(QByteArrayView bytes)
 
 Tasks decode(QByteArrayView bytes, const Context& context)
 {
-    Component root = parseCalendar(utf8Text(bytes));
+    const std::optional<QByteArray> recoded = utf8Text(bytes);
+    Component root = parseCalendar(recoded ? QByteArrayView(*recoded) : bytes);
 
     // Several calendars in one file come inside one root; a lone component stands for itself.
     std::vector<icalcomponent*> items;
@@ -527,7 +560,6 @@ Tasks decode(QByteArrayView bytes, const Context& context)
         const icalcomponent_kind kind = icalcomponent_isa(c);
         if (kind == ICAL_VTODO_COMPONENT) {
             readTodo(c, tasks.rows, ++tasks.todos, context);
-            tasks.rows.setCell(TaskCol::Reserved, tasks.todos, cellText(icalcomponent_get_uid(c), false));
         }
         else if (kind != ICAL_VTIMEZONE_COMPONENT)  // a time zone only serves the items that use it
             ++tasks.skipped;
@@ -767,7 +799,6 @@ std::optional<TaskCells> decodeTask(QByteArrayView bytes, const Context& context
     rows.setColumnCount(TaskCol::Count);
     rows.setRowCount(2);
     readTodo(master, rows, 1, context);
-    rows.setCell(TaskCol::Reserved, 1, cellText(icalcomponent_get_uid(master), false));
     TaskCells task;
     for (int c = 0; c < TaskCol::Count; ++c)
         task[size_t(c)] = rows.cell(c, 1);

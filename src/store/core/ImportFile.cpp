@@ -8,10 +8,12 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
 #include <bitset>
 #include <charconv>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace veltry {
 
@@ -242,15 +244,18 @@ CellStore importTaskRows(const CellStore& taskList, const CellStore& rows)
         const int stored = std::min(from.storedCount(), rows.columnCount());
         bool hasText = false;
         SourceRow row;
+        std::vector<QByteArrayView> cells(size_t(std::clamp(stored, 0, sourceColumns)));
         for (int c = 0; c < stored; ++c) {
             if (from.cell(c).isEmpty())
                 continue;
             hasText = true;
             if (c < sourceColumns) {
-                row.cells.setCell(c, from.cell(c));
+                cells[size_t(c)] = from.cell(c);
                 row.written.set(size_t(c));
             }
         }
+        // Built in one copy, however long its texts.
+        row.cells.assign(cells);
         if (hasText)
             source.push_back(std::move(row));
     }

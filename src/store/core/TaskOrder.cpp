@@ -56,6 +56,19 @@ public:
         return v;
     }
 
+    // The eight bytes after the prefix, when the first sixteen order the texts alike in either
+    // encoding (plain characters only, or a list kept in UTF-8); nothing otherwise.
+    std::optional<quint64> second(std::string_view t)
+    {
+        const size_t n = std::min<size_t>(16, t.size());
+        bool ascii = true;
+        for (size_t b = 0; b < n && ascii; ++b)
+            ascii = static_cast<unsigned char>(t[b]) < 0x80;
+        if (!ascii && codePage())
+            return std::nullopt;
+        return t.size() > 8 ? textPrefix(t.substr(8)) : 0;
+    }
+
     bool less(std::string_view a, std::string_view b)
     {
         const size_t n = std::min(a.size(), b.size());
@@ -172,23 +185,51 @@ private:
     std::vector<Slot> m_slots = std::vector<Slot>(kSlots);
 };
 
+// Kept to 32 bytes: the radix sort moves whole items.
 struct RunItem
 {
-    quint64 key;
-    std::string_view text;  // only compared for the text kind, once the keys are equal
-    int id;
+    RunItem(quint64 k, std::string_view t, int i, bool has2 = false, quint64 k2 = 0)
+        : key(k), key2(k2), data(t.data()), size(quint32(t.size())), id(i), hasKey2(has2)
+    {
+    }
+    RunItem() = default;
+
+    // Only compared for the text kind, once the keys are equal.
+    std::string_view text() const { return {data, size}; }
+
+    quint64 key = 0;
+    quint64 key2 = 0;  // the text kind: orders texts whose keys are equal, when hasKey2
+    const char* data = nullptr;
+    quint32 size = 0;
+    int id : 31 = 0;
+    bool hasKey2 : 1 = false;
 };
+static_assert(sizeof(RunItem) == 32);
 
 // Orders one run; equal values keep their order. `texts` compares texts whose keys are equal,
 // for the text kind only.
 template<bool Descending>
 void sortRun(std::vector<RunItem>& items, TextBytes* texts)
 {
-    std::stable_sort(items.begin(), items.end(), [texts](const RunItem& a, const RunItem& b) {
+    auto before = [texts](const RunItem& a, const RunItem& b) {
         if (a.key != b.key)
             return Descending ? b.key < a.key : a.key < b.key;
-        return texts && (Descending ? texts->less(b.text, a.text) : texts->less(a.text, b.text));
-    });
+        if (!texts)
+            return false;
+        // Most ties on the first bytes part within the next ones, without reading the texts.
+        if (a.hasKey2 && b.hasKey2) {
+            if (a.key2 != b.key2)
+                return Descending ? b.key2 < a.key2 : a.key2 < b.key2;
+            if (a.size <= 16 && a.size == b.size)
+                return false;  // the same text
+        }
+        return Descending ? texts->less(b.text(), a.text()) : texts->less(a.text(), b.text());
+    };
+    // A run already in order (the list sorted this way before, a run the first sort ordered by a
+    // column that follows this one) is left as it is, after one look at each neighbour.
+    if (std::is_sorted(items.begin(), items.end(), before))
+        return;
+    std::stable_sort(items.begin(), items.end(), before);
 }
 
 // The same order for the keys of dates and times, which span a few million values at most: a
@@ -264,7 +305,10 @@ std::vector<int> orderWithinRuns(const CellStore& cells, int firstRow, int lastR
     auto item = [&](int rel) {
         prefetch(rel);
         const std::string_view key = text(rel, how.keyColumn);
-        return RunItem{byText ? texts.prefix(key) : cache.get(key, read), key, rel};
+        if (!byText)
+            return RunItem{cache.get(key, read), key, rel};
+        const std::optional<quint64> key2 = texts.second(key);
+        return RunItem{texts.prefix(key), key, rel, key2.has_value(), key2.value_or(0)};
     };
 
     // Each row is read once: its run text and its key together.

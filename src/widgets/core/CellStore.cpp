@@ -53,20 +53,80 @@ void RowCells::assign(int count, const uint32_t* ends, const char* data)
     m_blob = std::move(blob);
 }
 
+void RowCells::assign(std::span<const QByteArrayView> cells)
+{
+    size_t count = cells.size();
+    while (count > 0 && cells[count - 1].isEmpty())
+        --count;
+    if (count == 0) {
+        m_blob.reset();
+        return;
+    }
+    size_t total = 0;
+    for (size_t i = 0; i < count; ++i)
+        total += size_t(cells[i].size());
+    const size_t header = 4 + 4 * count;
+    std::unique_ptr<char[]> blob(new char[header + total]);
+    const uint32_t c = uint32_t(count);
+    std::memcpy(blob.get(), &c, 4);
+    uint32_t end = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (!cells[i].isEmpty())
+            std::memcpy(blob.get() + header + end, cells[i].data(), size_t(cells[i].size()));
+        end += uint32_t(cells[i].size());
+        std::memcpy(blob.get() + 4 + 4 * i, &end, 4);
+    }
+    m_blob = std::move(blob);
+}
+
 void RowCells::setCell(int col, QByteArrayView utf8)
 {
     const int old = storedCount();
-    if (col >= old && utf8.isEmpty())
+    if (col < 0 || (col >= old && utf8.isEmpty()))
         return;
-    const int count = std::max(old, col + 1);
-    std::vector<uint32_t> ends(static_cast<size_t>(count));
-    std::string data;
-    for (int i = 0; i < count; ++i) {
-        const QByteArrayView text = i == col ? utf8 : cell(i);
-        data.append(text.data(), size_t(text.size()));
-        ends[size_t(i)] = uint32_t(data.size());
+    // The new row is written once into its own allocation, the texts around the cell copied as
+    // they lie: a row holding one huge text is copied once per change, not several times.
+    const char* p = m_blob.get();
+    const uint32_t total = old ? readU32(p + 4 * size_t(old)) : 0;
+    auto oldEnd = [&](int i) { return i < 0 ? 0 : i < old ? readU32(p + 4 + 4 * size_t(i)) : total; };
+    int count = std::max(old, col + 1);
+    if (utf8.isEmpty() && col == count - 1) {
+        // Trailing empty cells are not stored.
+        count = col;
+        while (count > 0 && oldEnd(count - 1) == oldEnd(count - 2))
+            --count;
+        if (count == 0) {
+            m_blob.reset();
+            return;
+        }
     }
-    assign(count, ends.data(), data.data());
+    const uint32_t before = oldEnd(col - 1);
+    const uint32_t after = oldEnd(col);
+    const bool written = col < count;
+    const uint32_t size = written ? uint32_t(utf8.size()) : 0;
+    const uint32_t tail = written ? oldEnd(count - 1) - after : 0;
+    const uint32_t newTotal = written ? before + size + tail : oldEnd(count - 1);
+    const size_t header = 4 + 4 * size_t(count);
+    std::unique_ptr<char[]> blob(new char[header + newTotal]);
+    const uint32_t c = uint32_t(count);
+    std::memcpy(blob.get(), &c, 4);
+    for (int i = 0; i < count; ++i) {
+        const uint32_t end = i < col ? oldEnd(i) : i == col ? before + size : oldEnd(i) - after + before + size;
+        std::memcpy(blob.get() + 4 + 4 * size_t(i), &end, 4);
+    }
+    char* data = blob.get() + header;
+    const char* oldData = p ? p + 4 + 4 * size_t(old) : nullptr;
+    if (!written) {
+        std::memcpy(data, oldData, newTotal);
+    } else {
+        if (before)
+            std::memcpy(data, oldData, before);
+        if (size)
+            std::memcpy(data + before, utf8.data(), size);
+        if (tail)
+            std::memcpy(data + before + size, oldData + after, tail);
+    }
+    m_blob = std::move(blob);
 }
 
 RowCells RowCells::clone() const

@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace veltry {
@@ -34,6 +35,8 @@ public:
     void setCell(int col, QByteArrayView utf8);
     // Builds the row from `count` cells whose texts end at ends[i] within `data`.
     void assign(int count, const uint32_t* ends, const char* data);
+    // Builds the row from the texts of its cells, in one copy.
+    void assign(std::span<const QByteArrayView> cells);
     bool isEmpty() const { return !m_blob; }
     // Asks the processor to start loading the row's cells; scans over rows that a sort scattered
     // in memory call it a few rows ahead.

@@ -5,6 +5,7 @@
 #include "widgets/core/CellStore.h"
 
 #include <QString>
+#include <QtEndian>
 #include <algorithm>
 #include <charconv>
 #include <limits>
@@ -574,6 +575,63 @@ private:
         }
     }
 
+    // A column with a handful of different values (a priority, a mark, a category) is put in
+    // order by counting them: linear where sorting is not. Gives up, leaving `items` as they were,
+    // as soon as there are more. Equal items may end in any order: only the values count here.
+    template<typename Item, typename Less, typename Equal>
+    static bool sortFewValues(std::vector<Item>& items, std::vector<Item>& scratch, Less less, Equal equal)
+    {
+        constexpr size_t kFew = 8;
+        constexpr size_t kWorthIt = 64;
+        if (items.size() < kWorthIt)
+            return false;
+        Item values[kFew];
+        size_t counts[kFew];
+        size_t distinct = 0;
+        size_t last = 0;  // the value of the previous item: runs of one value are common
+        for (const Item& item : items) {
+            size_t v = last;
+            if (v >= distinct || !equal(values[v], item)) {
+                v = 0;
+                while (v < distinct && !equal(values[v], item))
+                    ++v;
+                if (v == distinct) {
+                    if (distinct == kFew)
+                        return false;
+                    values[distinct] = item;
+                    counts[distinct++] = 0;
+                }
+            }
+            ++counts[v];
+            last = v;
+        }
+        size_t byValue[kFew];
+        std::iota(byValue, byValue + distinct, size_t(0));
+        for (size_t k = 1; k < distinct; ++k)
+            for (size_t j = k; j > 0 && less(values[byValue[j]], values[byValue[j - 1]]); --j)
+                std::swap(byValue[j], byValue[j - 1]);
+        size_t start[kFew];
+        size_t at = 0;
+        for (size_t k = 0; k < distinct; ++k) {
+            start[byValue[k]] = at;
+            at += counts[byValue[k]];
+        }
+        scratch.resize(items.size());
+        last = 0;
+        for (const Item& item : items) {
+            size_t v = last;
+            if (!equal(values[v], item)) {
+                v = 0;
+                while (!equal(values[v], item))
+                    ++v;
+            }
+            scratch[start[v]++] = item;
+            last = v;
+        }
+        items.swap(scratch);
+        return true;
+    }
+
     // Sorts each group on the items' keys (kept side by side with their row, so the sort reads
     // contiguous memory), marks the ties and keeps the groups still tied.
     template<typename Item, typename MakeItem, typename Less, typename Equal>
@@ -582,6 +640,7 @@ private:
     {
         std::vector<std::pair<int, int>> next;
         std::vector<Item> items;
+        std::vector<Item> scratch;
         for (const auto& [b, e] : groups) {
             items.clear();
             bool allEqual = true;
@@ -593,7 +652,8 @@ private:
                 next.emplace_back(b, e);
                 continue;
             }
-            std::sort(items.begin(), items.end(), less);
+            if (!sortFewValues(items, scratch, less, equal))
+                std::sort(items.begin(), items.end(), less);
             int runStart = b;
             for (int p = b; p <= e; ++p) {
                 const size_t k = size_t(p - b);
@@ -666,7 +726,9 @@ private:
                 [&](int id) {
                     const auto [start, size] = at[size_t(id)];
                     const size_t n = size > offset ? std::min<size_t>(size - offset, 8) : 0;
-                    return Item{textPrefix(std::string_view(arena.data() + start + offset, n)), quint32(n), id};
+                    const char* text = arena.data() + start + offset;
+                    return Item{n == 8 ? qFromBigEndian<quint64>(text) : textPrefix(std::string_view(text, n)),
+                                quint32(n), id};
                 },
                 [](const Item& a, const Item& b) { return a.chunk != b.chunk ? a.chunk < b.chunk : a.length < b.length; },
                 [](const Item& a, const Item& b) { return a.chunk == b.chunk && a.length == b.length; });
