@@ -135,6 +135,24 @@ struct Copy
     CellStore history;
 };
 
+// Two copies started on one folder, whose list an older edition wrote with Seed and Other.
+struct TwoCopies
+{
+    static QString seeded(const QTemporaryDir& folder)
+    {
+        const QString dir = folder.path() + QLatin1Char('/');
+        writeOldEditionList(dir + kTaskListFileName, {QStringLiteral("Seed"), QStringLiteral("Other")});
+        return dir;
+    }
+
+    QTemporaryDir folder;
+    QTemporaryDir recordsA;
+    QTemporaryDir recordsB;
+    QString dir = seeded(folder);
+    Copy a{dir, recordsA.path() + QLatin1Char('/')};
+    Copy b{dir, recordsB.path() + QLatin1Char('/')};
+};
+
 } // namespace
 
 class tst_SharedList : public QObject
@@ -294,13 +312,9 @@ void tst_SharedList::historyUnion()
 
 void tst_SharedList::twoCopiesKeepEachOthersChanges()
 {
-    QTemporaryDir folder;
-    QTemporaryDir recordsA;
-    QTemporaryDir recordsB;
-    const QString dir = folder.path() + QLatin1Char('/');
-    writeOldEditionList(dir + kTaskListFileName, {QStringLiteral("Seed"), QStringLiteral("Other")});
-    Copy a(dir, recordsA.path() + QLatin1Char('/'));
-    Copy b(dir, recordsB.path() + QLatin1Char('/'));
+    TwoCopies copies;
+    Copy& a = copies.a;
+    Copy& b = copies.b;
 
     // A has the add dialog open (its save comes later); B adds and saves.
     b.add(QStringLiteral("B2"));
@@ -367,13 +381,9 @@ void tst_SharedList::oneColumnEditReachesBothCopies()
     // A changes one column of Seed; B meanwhile changes another task and saves first.
     QFETCH(int, column);
     QFETCH(QString, text);
-    QTemporaryDir folder;
-    QTemporaryDir recordsA;
-    QTemporaryDir recordsB;
-    const QString dir = folder.path() + QLatin1Char('/');
-    writeOldEditionList(dir + kTaskListFileName, {QStringLiteral("Seed"), QStringLiteral("Other")});
-    Copy a(dir, recordsA.path() + QLatin1Char('/'));
-    Copy b(dir, recordsB.path() + QLatin1Char('/'));
+    TwoCopies copies;
+    Copy& a = copies.a;
+    Copy& b = copies.b;
     const QString uid = a.tasks.cell(TaskCol::Reserved, a.rowOf(QStringLiteral("Seed")));
     const auto seedIn = [&](const Copy& copy) {
         for (const TaskRow& r : SharedList::taskRows(copy.tasks))
