@@ -617,7 +617,8 @@ bool TfrmToDo::SaveTaskList()
 bool TfrmToDo::waitForSaves()
 {
     m_saver->waitUntilIdle();
-    return takeSaveResults();
+    const bool saved = takeSaveResults();
+    return settleSharedJobs() && saved;
 }
 
 bool TfrmToDo::takeSaveResults()
@@ -787,6 +788,7 @@ void TfrmToDo::FormDestroy()
 
 int TfrmToDo::LogTasks()
 {
+    settleSharedJobs();  // a merge still out would come back onto rows taken apart below
     m_history->ensureHistoryShape();
     TextGridRows tasks(TaskGrid);
     TextGridRows history(m_history->TaskHistoryGrid);

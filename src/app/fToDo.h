@@ -3,6 +3,7 @@
 #include "platform/core/Settings.h"
 #include "store/TaskListHost.h"
 #include "store/core/DataFiles.h"
+#include "store/core/SharedListWorker.h"
 #include "store/core/Task.h"
 #include "widgets/ImageList.h"
 #include "widgets/TextGrid.h"
@@ -36,9 +37,6 @@ class TaskListSaver;
 struct TaskListStep;
 namespace sync {
 class TaskListSync;
-}
-namespace shared {
-class SharedList;
 }
 
 // The task window: the task list in its grid, the status bar and the one-second timer. Created
@@ -325,19 +323,33 @@ private:
     bool m_applyingSync = false;
 
     // A list shared through a folder ("Networkable"): every save merges with the file under the
-    // folder's lock, every reload merges the file into the grid. A save that cannot have the
-    // lock at once is tried again from a timer, the window staying usable meanwhile.
+    // folder's lock, every reload merges the file into the grid, both on the worker's thread. A
+    // save that cannot have the lock soon is tried again from a timer, the window staying usable
+    // meanwhile.
     void setupSharedList();
     bool sharedListActive() const;
-    // Throws AppError at exit when the list cannot reach the file; otherwise reports failures.
+    // Throws AppError at exit when the list cannot reach the file; otherwise reports failures
+    // (when the save's result comes back).
     bool saveSharedTaskList(bool atExit, bool retrying = false);
+    bool requestSharedSave(bool retrying, bool notify);
+    void postSharedSave(bool mayChange, int lockWaitMs, bool notify);
     void reloadSharedFiles();
+    // What the worker's job came to, put in the grids when they can take it; false after a
+    // failed save. Posts the save asked for meanwhile.
+    bool takeSharedResult();
+    bool sharedSaveDone(shared::SharedList::Outcome& o, quint64 generation, bool notify, bool atExit);
+    void sharedReloadDone(shared::SharedListWorker::Result& r);
+    // Until no job is out, its result taken: before the list is used on this thread.
+    bool settleSharedJobs();
     // Puts a merged list in the grid; the current task stays current wherever it went.
     void showMergedTasks(CellStore&& cells);
     void setSharedStatus(const QString& text);
     // The status bar's third panel: the text, and the same in its hint.
     void showStatusText(const QString& text);
     std::shared_ptr<shared::SharedList> m_shared;
+    std::unique_ptr<shared::SharedListWorker> m_sharedWorker;
+    bool m_sharedSaveAgain = false;  // asked for while a job was out
+    bool m_sharedAgainNotify = false;
     QTimer* m_sharedRetry = nullptr;
     std::shared_ptr<int> m_sharedHistoryWaitMs;  // how long the history's saves wait for the lock
     QElapsedTimer m_sharedWaiting;

@@ -56,6 +56,7 @@
 #include <QShortcut>
 #include <QMouseEvent>
 #include <QPrintDialog>
+#include <QPointer>
 #include <QPrinter>
 #include <algorithm>
 #include <cmath>
@@ -162,13 +163,18 @@ void TfrmToDo::LoadDataFiles()
 // --- a list shared through a folder ------------------------------------------------------------
 
 namespace {
-// Normally another copy holds the lock for a few milliseconds; a save waits this long for it at
-// once, then tries again from a timer, and says so in the status bar after a while.
-constexpr int kSharedLockWaitMs = 2000;
+// Normally another copy holds the lock for a few milliseconds; a save's job waits this long for
+// it, then the save is tried again from a timer, and the status bar says so after a while.
+constexpr int kSharedLockWaitMs = 500;
 constexpr int kSharedRetryMs = 250;
+// The history's save comes with logging, whose message waits for it.
+constexpr int kSharedHistoryLockWaitMs = 2000;
 // At the end the list goes to a file of its own (merged at the next start) rather than keep a
 // session's logout or a SIGTERM waiting: a lock held longer than this is no ordinary save.
 constexpr int kSharedExitLockWaitMs = 1000;
+
+using shared::SharedListWorker;
+using Outcome = shared::SharedList::Outcome;
 } // namespace
 
 bool TfrmToDo::sharedListActive() const
@@ -183,7 +189,11 @@ void TfrmToDo::setupSharedList()
         m_sharedRetry = new QTimer(this);
         m_sharedRetry->setInterval(kSharedRetryMs);
         connect(m_sharedRetry, &QTimer::timeout, this, [this] { saveSharedTaskList(false, true); });
+        // The worker's thread only posts; what its jobs came to is taken here, on the window's.
+        m_sharedWorker = std::make_unique<SharedListWorker>(
+            [this] { QMetaObject::invokeMethod(this, [this] { takeSharedResult(); }, Qt::QueuedConnection); });
     }
+    settleSharedJobs();  // the list below may go
     if (!m_settings.Networkable) {
         m_shared.reset();
         m_sharedRetry->stop();
@@ -199,18 +209,25 @@ void TfrmToDo::setupSharedList()
     std::optional<CellStore> unsaved;
     TaskGrid->editCells([&](CellStore& cells) { unsaved = m_shared->agree(cells, m_history->TaskHistoryGrid->cellStore()); });
     // The history window outlives this one at the end, so its saver holds the shared list itself.
-    m_sharedHistoryWaitMs = std::make_shared<int>(kSharedLockWaitMs);
-    m_history->setSaver([list = m_shared, grid = m_history->TaskHistoryGrid, wait = m_sharedHistoryWaitMs](const QString& directory) {
+    m_sharedHistoryWaitMs = std::make_shared<int>(kSharedHistoryLockWaitMs);
+    m_history->setSaver([list = m_shared, grid = m_history->TaskHistoryGrid, wait = m_sharedHistoryWaitMs,
+                         window = QPointer<TfrmToDo>(this)](const QString& directory) {
         if (directory != list->directory()) {
             grid->SaveToFile(directory + kHistoryFileName);
             return;
         }
+        // The list is touched on this thread only while no job of the worker's is out.
+        if (window)
+            window->settleSharedJobs();
         // Logging saves the task list right after: both reach their files under one hold of
         // the lock, let go once the command is done.
         shared::SharedList::Outcome o = list->saveHistory(grid->cellStore(), *wait, true);
         if (o.status != shared::SharedList::Outcome::Done)
             throw AppError(o.error);
-        QTimer::singleShot(0, [weak = std::weak_ptr<shared::SharedList>(list)] {
+        QTimer::singleShot(0, [weak = std::weak_ptr<shared::SharedList>(list), window] {
+            // A job of the worker's lets go itself when it ends.
+            if (window && window->m_sharedWorker->isOut())
+                return;
             if (auto held = weak.lock())
                 held->fileLock().unlock();
         });
@@ -226,7 +243,6 @@ void TfrmToDo::setupSharedList()
 
 bool TfrmToDo::saveSharedTaskList(bool atExit, bool retrying)
 {
-    using Outcome = shared::SharedList::Outcome;
     // A save already waiting takes this change too: it reads the grid when it runs.
     if (!atExit && !retrying && m_sharedRetry->isActive())
         return true;
@@ -238,29 +254,77 @@ bool TfrmToDo::saveSharedTaskList(bool atExit, bool retrying)
     // A plain save from before the list was shared must not land after the merge's.
     if (m_saver->busy())
         waitForSaves();
-    // At the end the grid may take the merged list whatever holds rows by number: nothing acts
-    // on them any more.
-    const bool mayChange = atExit || syncMayChangeList();
+    const bool notify = m_sync && !m_applyingSync;
+    if (atExit) {
+        settleSharedJobs();
+        if (m_sharedHistoryWaitMs)
+            *m_sharedHistoryWaitMs = kSharedExitLockWaitMs;  // the history's last save follows
+        // At the end the grid may take the merged list whatever holds rows by number: nothing
+        // acts on them any more.
+        const quint64 generation = TaskGrid->cellStore().generation();
+        Outcome o = m_shared->saveTasks(TaskListSaver::snapshot(TaskGrid->cellStore()), true, kSharedExitLockWaitMs);
+        return sharedSaveDone(o, generation, notify, true);
+    }
+    return requestSharedSave(retrying, notify);
+}
+
+bool TfrmToDo::requestSharedSave(bool retrying, bool notify)
+{
+    // One job at a time; the change goes with the next save.
+    if (m_sharedWorker->isOut()) {
+        m_sharedSaveAgain = true;
+        m_sharedAgainNotify = m_sharedAgainNotify || notify;
+        return true;
+    }
+    const bool mayChange = syncMayChangeList();
     // While a dialog holds rows by number a retry would only read and merge in vain.
     if (retrying && !mayChange)
         return true;
-    if (atExit && m_sharedHistoryWaitMs)
-        *m_sharedHistoryWaitMs = kSharedExitLockWaitMs;  // the history's last save follows
-    const int wait = atExit ? kSharedExitLockWaitMs : retrying ? 0 : kSharedLockWaitMs;
-    Outcome o = m_shared->saveTasks(TaskGrid->cellStore(), mayChange, wait);
+    postSharedSave(mayChange, retrying ? 0 : kSharedLockWaitMs, notify);
+    return true;
+}
+
+void TfrmToDo::postSharedSave(bool mayChange, int lockWaitMs, bool notify)
+{
+    auto rows = std::make_shared<CellStore>(TaskListSaver::snapshot(TaskGrid->cellStore()));
+    const quint64 generation = TaskGrid->cellStore().generation();
+    m_sharedWorker->post([list = m_shared, rows, generation, mayChange, lockWaitMs, notify] {
+        SharedListWorker::Result r;
+        r.kind = SharedListWorker::Result::Save;
+        r.tasks = list->saveTasks(std::move(*rows), mayChange, lockWaitMs);
+        r.tasksGeneration = generation;
+        r.notify = notify;
+        return r;
+    });
+}
+
+bool TfrmToDo::sharedSaveDone(Outcome& o, quint64 generation, bool notify, bool atExit)
+{
     if (!o.notice.isEmpty())
         MessageBox::showError(this, o.notice);
     switch (o.status) {
-    case Outcome::Done:
+    case Outcome::Done: {
         m_sharedRetry->stop();
         setSharedStatus(QString());
-        m_watch.recordTaskList(dataDirectory());
-        // Whatever reached the file must be in the grid too, or the next save would drop it.
-        if (o.cells)
-            showMergedTasks(std::move(*o.cells));
-        if (m_sync && !m_applyingSync)
+        m_watch.setTaskListStamp(o.stamp);
+        // Whatever reached the file must be in the grid too, or the next save would drop it. A
+        // grid changed since it was read keeps its rows, to be merged with the file by the save
+        // its change brings; one held by a dialog gets them from a retry once it can.
+        bool taken = true;
+        if (o.cells) {
+            taken = TaskGrid->cellStore().generation() == generation && (atExit || syncMayChangeList());
+            if (taken) {
+                showMergedTasks(std::move(*o.cells));
+            } else if (!syncMayChangeList() && !m_sharedRetry->isActive()) {
+                m_sharedWaiting.start();
+                m_sharedRetry->start();
+            }
+        }
+        m_shared->answer(taken);
+        if (notify && m_sync)
             m_sync->listSaved();
         return true;
+    }
     case Outcome::Busy:
     case Outcome::Deferred:
         if (atExit)
@@ -291,27 +355,101 @@ void TfrmToDo::reloadSharedFiles()
 {
     // A save waiting for the lock merges the file itself; a dialog or an open edit holds rows by
     // number, so the check waits for them (the file times stay unrecorded until then).
-    if (m_sharedRetry->isActive() || !syncMayChangeList())
+    if (m_sharedRetry->isActive() || !syncMayChangeList() || m_sharedWorker->isOut())
         return;
     const QString dir = dataDirectory();
-    if (fileStamp(dir + kTaskListFileName) == m_watch.taskListStamp()
-        && fileStamp(dir + kHistoryFileName) == m_watch.historyStamp())
+    const bool tasksMoved = fileStamp(dir + kTaskListFileName) != m_watch.taskListStamp();
+    const bool historyMoved = fileStamp(dir + kHistoryFileName) != m_watch.historyStamp();
+    if (!tasksMoved && !historyMoved)
         return;
-    // Read under the lock: another copy's logging writes both files before it lets go. A folder
-    // where no lock can be made (read-only) is read all the same.
-    if (!m_shared->fileLock().tryLock() && m_shared->fileLock().error().isEmpty())
+    auto tasks = std::make_shared<CellStore>();
+    auto history = std::make_shared<CellStore>();
+    if (tasksMoved)
+        *tasks = TaskListSaver::snapshot(TaskGrid->cellStore());
+    if (historyMoved)
+        *history = TaskListSaver::snapshot(m_history->TaskHistoryGrid->cellStore());
+    const quint64 tasksGeneration = TaskGrid->cellStore().generation();
+    const quint64 historyGeneration = m_history->TaskHistoryGrid->cellStore().generation();
+    m_sharedWorker->post([list = m_shared, tasks, history, tasksGeneration, historyGeneration, watch = m_watch, dir,
+                          tasksMoved, historyMoved]() mutable {
+        SharedListWorker::Result r;
+        r.kind = SharedListWorker::Result::Reload;
+        r.tasksGeneration = tasksGeneration;
+        r.historyGeneration = historyGeneration;
+        // Read under the lock: another copy's logging writes both files before it lets go. A
+        // folder where no lock can be made (read-only) is read all the same.
+        if (!list->fileLock().tryLock() && list->fileLock().error().isEmpty()) {
+            r.locked = false;
+            return r;
+        }
+        const auto release = qScopeGuard([&list] { list->fileLock().unlock(); });
+        if (tasksMoved && watch.taskListChanged(dir)) {
+            r.tasksRead = true;
+            r.tasksStamp = watch.taskListStamp();
+            r.tasks = list->reloadTasks(*tasks);
+        }
+        if (historyMoved && watch.historyChanged(dir)) {
+            r.historyRead = true;
+            r.historyStamp = watch.historyStamp();
+            r.history = list->reloadHistory(*history);
+        }
+        return r;
+    });
+}
+
+void TfrmToDo::sharedReloadDone(SharedListWorker::Result& r)
+{
+    if (!r.locked)
         return;
-    const auto release = qScopeGuard([this] { m_shared->fileLock().unlock(); });
-    if (m_watch.taskListChanged(dir)) {
-        shared::SharedList::Outcome o = m_shared->reloadTasks(TaskGrid->cellStore());
-        if (o.cells)
-            showMergedTasks(std::move(*o.cells));
+    // A grid changed since it was read keeps its rows, and the file stays to be merged: by the
+    // save that change brings, or by the next check.
+    bool tasksTaken = true;
+    if (r.tasks.cells) {
+        tasksTaken = TaskGrid->cellStore().generation() == r.tasksGeneration && syncMayChangeList();
+        if (tasksTaken)
+            showMergedTasks(std::move(*r.tasks.cells));
     }
-    if (m_watch.historyChanged(dir)) {
-        shared::SharedList::Outcome o = m_shared->reloadHistory(m_history->TaskHistoryGrid->cellStore());
-        if (o.cells)
-            m_history->TaskHistoryGrid->replaceCells(std::move(*o.cells));
+    bool historyTaken = true;
+    if (r.history.cells) {
+        historyTaken = m_history->TaskHistoryGrid->cellStore().generation() == r.historyGeneration && syncMayChangeList();
+        if (historyTaken)
+            m_history->TaskHistoryGrid->replaceCells(std::move(*r.history.cells));
     }
+    m_shared->answer(tasksTaken, historyTaken);
+    if (r.tasksRead && tasksTaken)
+        m_watch.setTaskListStamp(r.tasksStamp);
+    if (r.historyRead && historyTaken)
+        m_watch.setHistoryStamp(r.historyStamp);
+}
+
+bool TfrmToDo::takeSharedResult()
+{
+    std::optional<SharedListWorker::Result> r = m_sharedWorker ? m_sharedWorker->takeResult() : std::nullopt;
+    if (!r)
+        return true;
+    bool saved = true;
+    if (r->kind == SharedListWorker::Result::Save)
+        saved = sharedSaveDone(r->tasks, r->tasksGeneration, r->notify, false);
+    else
+        sharedReloadDone(*r);
+    if (m_sharedSaveAgain && !m_sharedWorker->isOut()) {
+        m_sharedSaveAgain = false;
+        const bool notify = std::exchange(m_sharedAgainNotify, false);
+        // A save waiting for the lock reads the grid when it runs.
+        if (sharedListActive() && !m_sharedRetry->isActive())
+            requestSharedSave(false, notify);
+    }
+    return saved;
+}
+
+bool TfrmToDo::settleSharedJobs()
+{
+    bool saved = true;
+    while (m_sharedWorker && m_sharedWorker->isOut()) {
+        m_sharedWorker->waitUntilDone();
+        saved = takeSharedResult() && saved;
+    }
+    return saved;
 }
 
 void TfrmToDo::showMergedTasks(CellStore&& cells)

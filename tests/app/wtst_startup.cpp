@@ -321,6 +321,7 @@ private Q_SLOTS:
         todo->RecordFileTimes();
         todo->TaskGrid->setCells(TaskCol::Category, 1, QStringLiteral("unsaved"));
         todo->Timer1Timer();
+        todo->waitForSaves();
         QCOMPARE(todo->TaskGrid->Cells(TaskCol::Category, 1), QStringLiteral("unsaved"));
         // Another copy's write is, also with an unchanged time. It is merged: that copy dropped
         // our task, but the change we have not saved yet keeps it.
@@ -334,6 +335,7 @@ private Q_SLOTS:
             f.setFileTime(oldTime, QFileDevice::FileModificationTime);
         }
         todo->Timer1Timer();
+        todo->waitForSaves();
         QCOMPARE(todo->TaskGrid->RowCount(), 4);
         QCOMPARE(todo->TaskGrid->Cells(TaskCol::Task, 1), QStringLiteral("theirs"));
         QVERIFY(todo->TaskGrid->Cells(TaskCol::Category, 1).isEmpty());
@@ -347,11 +349,13 @@ private Q_SLOTS:
         // A history written by another copy is reloaded too.
         QVERIFY(m_program->write(kHistoryFileName, "7,2\r\n1,1,logged elsewhere\r\n"));
         todo->Timer1Timer();
+        todo->waitForSaves();
         QCOMPARE(app.history()->TaskHistoryGrid->Cells(1, 1), QStringLiteral("logged elsewhere"));
 
         // A half-written file from another copy leaves our list alone.
         QVERIFY(writeAll(listPath, QByteArray("12,3\r\n1,1,partial\r\nbroken")));
         todo->Timer1Timer();
+        todo->waitForSaves();
         QCOMPARE(todo->TaskGrid->Cells(TaskCol::Task, 1), QStringLiteral("theirs"));
         MessageBox::clearShownTexts();
         app.shutdown();
@@ -378,6 +382,7 @@ private Q_SLOTS:
         QVERIFY(!m_program->read(kTaskListFileName).contains("changed"));
         other.unlock();
         QTRY_VERIFY_WITH_TIMEOUT(m_program->read(kTaskListFileName).contains("1,1,changed\r\n"), 3000);
+        todo->waitForSaves();
         QVERIFY(!todo->statusPanels[2]->text().startsWith(QStringLiteral("Waiting to save")));
         QVERIFY(MessageBox::shownTexts().isEmpty());
         app.shutdown();
@@ -406,6 +411,7 @@ private Q_SLOTS:
         TTextGrid* g = app.toDo()->TaskGrid;
         QVERIFY(m_program->write(kTaskListFileName, file));
         app.toDo()->Timer1Timer();
+        app.toDo()->waitForSaves();
         QCOMPARE(g->Cells(TaskCol::Task, 1), QStringLiteral("theirs"));
         QCOMPARE(g->ColCount(), 6 - int(hidden.size()));
         int k = 0;

@@ -826,11 +826,13 @@ private Q_SLOTS:
         // Our own save is not reloaded.
         h->TaskHistoryGrid->setCells(HistCol::Category, 1, QStringLiteral("unsaved"));
         todo->Timer1Timer();
+        todo->waitForSaves();
         QCOMPARE(h->TaskHistoryGrid->Cells(HistCol::Category, 1), QStringLiteral("unsaved"));
 
         QVERIFY(m_program->write(kHistoryFileName,
                                  "7,3\r\n1,0,Task\r\n1,1,theirs\r\n5,1,first\tsecond\r\n1,2,older\r\n"));
         todo->Timer1Timer();
+        todo->waitForSaves();
         whileOpen(h, [&] {
             TTextGrid* g = h->TaskHistoryGrid;
             // Merged: the entry changed here and not saved yet stays on top of theirs.

@@ -116,7 +116,7 @@ struct Copy
     SharedList::Outcome save()
     {
         SharedList::Outcome o = list.saveTasks(tasks, true, 1000);
-        SharedList::Outcome copy{o.status, std::nullopt, o.conflicts, o.error, o.notice};
+        SharedList::Outcome copy{o.status, std::nullopt, o.conflicts, o.error, o.notice, o.stamp};
         take(std::move(o));
         return copy;
     }

@@ -50,6 +50,9 @@ public:
     bool taskListChanged(const QString& directory);
     bool historyChanged(const QString& directory);
 
+    // A stamp taken elsewhere, where the file was known to be as this copy left it.
+    void setTaskListStamp(const FileStamp& stamp) { m_taskList = stamp; }
+    void setHistoryStamp(const FileStamp& stamp) { m_history = stamp; }
     const FileStamp& taskListStamp() const { return m_taskList; }
     const FileStamp& historyStamp() const { return m_history; }
 

@@ -16,6 +16,7 @@
 #include <tuple>
 #include <cstdio>
 #include <deque>
+#include <utility>
 
 namespace veltry::shared {
 
@@ -294,6 +295,7 @@ std::optional<CellStore> SharedList::agree(CellStore& tasks, const CellStore& hi
 
 void SharedList::keepUnsaved(const CellStore& tasks)
 {
+    settleTaskOffer(true);
     // The next start needs the base they differ from as much as the tasks themselves.
     recordBase(kTaskBaseName, GridFile::encode(m_taskBase));
     recordBase(kUnsavedName, GridFile::encode(tasks));
@@ -502,6 +504,7 @@ SharedList::Outcome SharedList::saveMerged(FileState& file, const CellStore& our
         file.known = bytes;
         file.knownValid = true;
     }
+    out.stamp = fileStamp(file.path);
     if (steps.keepLock)
         release.dismiss();
     steps.agree(result);
@@ -529,18 +532,40 @@ SharedList::Outcome SharedList::reloadMerged(FileState& file, const CellStore& o
 
 SharedList::Outcome SharedList::saveTasks(const CellStore& tasks, bool mayChange, int lockWaitMs)
 {
+    return saveTasks(cloneOf(tasks), mayChange, lockWaitMs);
+}
+
+SharedList::Outcome SharedList::saveTasks(CellStore&& tasks, bool mayChange, int lockWaitMs)
+{
+    settleTaskOffer(true);
+    // The rows handed in get the UIDs the merge gives them, so that a grid which cannot take the
+    // merged rows keeps a base that names its tasks as the file does.
+    bool uidsGiven = false;
+    {
+        const Side side = sideOf(tasks, false);
+        writeUids(tasks, side);
+        uidsGiven = side.uidsGiven;
+    }
     MergeSteps steps;
     steps.merge = [&](CellStore* theirs, int& conflicts) {
         return theirs ? mergeTasks(tasks, *theirs, Later::Ours, conflicts) : copyOf(sideOf(tasks, false), tasks);
     };
-    steps.sameAsOurs = [&](const CellStore& result) { return sameTaskRows(result, tasks); };
+    // Rows that got their UID here count as different: the grid lacks it.
+    steps.sameAsOurs = [&](const CellStore& result) { return !uidsGiven && sameTaskRows(result, tasks); };
     steps.agree = [this](CellStore& result) { m_taskBase = cloneOf(result); };
     steps.mayChange = mayChange;
-    return saveMerged(m_tasksFile, tasks, lockWaitMs, steps);
+    Outcome out = saveMerged(m_tasksFile, tasks, lockWaitMs, steps);
+    if (out.cells) {
+        // Refused, the rows handed in are the base, and the file holds more than they do.
+        m_taskOffer = Offer{true, false, QByteArray()};
+        m_taskOfferBase = std::move(tasks);
+    }
+    return out;
 }
 
 SharedList::Outcome SharedList::saveHistory(const CellStore& history, int lockWaitMs, bool keepLock)
 {
+    settleHistoryOffer(true);
     const std::vector<HistoryRow> ours = historyRows(history);
     std::vector<HistoryRow> merged;
     MergeSteps steps;
@@ -560,18 +585,28 @@ SharedList::Outcome SharedList::saveHistory(const CellStore& history, int lockWa
 
 SharedList::Outcome SharedList::reloadTasks(const CellStore& tasks)
 {
+    settleTaskOffer(true);
+    // Refused, the merge is undone: the old base, and the file still to be merged.
+    const Offer prior{true, m_tasksFile.knownValid, m_tasksFile.known};
     MergeSteps steps;
     steps.merge = [&](CellStore* theirs, int& conflicts) {
         writeUids(*theirs, sideOf(*theirs, true));
         return mergeTasks(tasks, *theirs, Later::Theirs, conflicts);
     };
     steps.sameAsOurs = [&](const CellStore& result) { return sameTaskRows(result, tasks); };
-    steps.agree = [this](CellStore& read) { m_taskBase = std::move(read); };
-    return reloadMerged(m_tasksFile, tasks, steps);
+    steps.agree = [this](CellStore& read) { m_taskOfferBase = std::exchange(m_taskBase, std::move(read)); };
+    Outcome out = reloadMerged(m_tasksFile, tasks, steps);
+    if (out.cells)
+        m_taskOffer = prior;
+    else
+        m_taskOfferBase = CellStore();
+    return out;
 }
 
 SharedList::Outcome SharedList::reloadHistory(const CellStore& history)
 {
+    settleHistoryOffer(true);
+    const Offer prior{true, m_historyFile.knownValid, m_historyFile.known};
     const std::vector<HistoryRow> ours = historyRows(history);
     std::vector<HistoryRow> theirs;
     std::vector<HistoryRow> merged;
@@ -582,8 +617,41 @@ SharedList::Outcome SharedList::reloadHistory(const CellStore& history)
         return historyCells(merged, history);
     };
     steps.sameAsOurs = [&](const CellStore&) { return sameRows(merged, ours); };
-    steps.agree = [&](CellStore&) { m_historyBase = std::move(theirs); };
-    return reloadMerged(m_historyFile, history, steps);
+    steps.agree = [&](CellStore&) { m_historyOfferBase = std::exchange(m_historyBase, std::move(theirs)); };
+    Outcome out = reloadMerged(m_historyFile, history, steps);
+    if (out.cells)
+        m_historyOffer = prior;
+    else
+        m_historyOfferBase.clear();
+    return out;
+}
+
+void SharedList::answer(bool tasksTaken, bool historyTaken)
+{
+    settleTaskOffer(tasksTaken);
+    settleHistoryOffer(historyTaken);
+}
+
+void SharedList::settleTaskOffer(bool taken)
+{
+    if (m_taskOffer.pending && !taken) {
+        m_taskBase = std::move(m_taskOfferBase);
+        m_tasksFile.known = m_taskOffer.known;
+        m_tasksFile.knownValid = m_taskOffer.knownValid;
+    }
+    m_taskOffer = Offer();
+    m_taskOfferBase = CellStore();
+}
+
+void SharedList::settleHistoryOffer(bool taken)
+{
+    if (m_historyOffer.pending && !taken) {
+        m_historyBase = std::move(m_historyOfferBase);
+        m_historyFile.known = m_historyOffer.known;
+        m_historyFile.knownValid = m_historyOffer.knownValid;
+    }
+    m_historyOffer = Offer();
+    m_historyOfferBase.clear();
 }
 
 } // namespace veltry::shared

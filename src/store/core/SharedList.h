@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/core/DataFiles.h"
 #include "store/core/SharedFileLock.h"
 #include "store/core/SharedMerge.h"
 #include "widgets/core/CellStore.h"
@@ -37,6 +38,7 @@ public:
         int conflicts = 0;
         QString error;   // Failed: the file and the reason
         QString notice;  // a damaged file kept aside: what to tell the user
+        FileStamp stamp;  // a save that went through: the file as this copy left it, under the lock
     };
 
     // After the files were read into the grids (start, a new folder): what they hold is agreed.
@@ -51,6 +53,8 @@ public:
     // stays held). When the result differs from `tasks` and `mayChange` is false, nothing is
     // written (Deferred): the caller tries again when it can take the merged list.
     Outcome saveTasks(const CellStore& tasks, bool mayChange, int lockWaitMs);
+    // The same with rows of the caller's own (a snapshot), which get their UIDs in place.
+    Outcome saveTasks(CellStore&& tasks, bool mayChange, int lockWaitMs);
     // With `keepLock` the lock stays held after a save that went through, so that the task list's
     // save that follows (logging) reaches the file before any other copy reads either; the
     // caller lets go with fileLock().unlock().
@@ -61,6 +65,13 @@ public:
     // next check. The caller holds the lock around both, so it reads no half-done logging.
     Outcome reloadTasks(const CellStore& tasks);
     Outcome reloadHistory(const CellStore& history);
+
+    // Whether the grid took the rows the last save or reload handed back (Outcome::cells). A
+    // grid changed since its rows were handed in (the merge ran elsewhere meanwhile) cannot:
+    // what it holds then derives from the rows it handed in, not from the merged ones, and the
+    // next merge must start from those or it would take the other copies' changes for ours
+    // undone. Unanswered by the next save or reload, the rows count as taken.
+    void answer(bool tasksTaken, bool historyTaken = true);
 
     // The rows of a grid's cell store (the title row and empty rows are none), and back.
     static std::vector<TaskRow> taskRows(const CellStore& cells);
@@ -100,6 +111,21 @@ private:
     // The task lists meet three ways; only the tasks that differ anywhere go through the merge,
     // the others are copied as they are. `ours` may lack UIDs; `theirs` has them.
     CellStore mergeTasks(const CellStore& ours, const CellStore& theirs, Later later, int& conflicts);
+
+    // What a refused answer puts back: the base the grid's rows derive from, and the file's
+    // bytes as known with it (none: the file is read afresh at the next merge).
+    struct Offer
+    {
+        bool pending = false;
+        bool knownValid = false;
+        QByteArray known;
+    };
+    Offer m_taskOffer;
+    CellStore m_taskOfferBase;
+    Offer m_historyOffer;
+    std::vector<HistoryRow> m_historyOfferBase;
+    void settleTaskOffer(bool taken);
+    void settleHistoryOffer(bool taken);
 
     QString m_directory;
     QString m_recordDirectory;
