@@ -166,6 +166,8 @@ private slots:
     void historyUnion_data();
     void historyUnion();
     void twoCopiesKeepEachOthersChanges();
+    void mergedRowsNotTakenLoseNothing_data();
+    void mergedRowsNotTakenLoseNothing();
     void oneColumnEditReachesBothCopies_data();
     void oneColumnEditReachesBothCopies();
     void fileStaysInItsFormat();
@@ -308,6 +310,36 @@ void tst_SharedList::historyUnion()
     QFETCH(QString, theirs);
     QFETCH(QString, merged);
     QCOMPARE(describe(mergeHistories(entries(base), entries(ours), entries(theirs))), merged);
+}
+
+void tst_SharedList::mergedRowsNotTakenLoseNothing_data()
+{
+    QTest::addColumn<bool>("atReload");  // else: the save that merged
+    QTest::newRow("save") << false;
+    QTest::newRow("reload") << true;
+}
+
+// The merge ran on other threads while the grid changed, so the grid keeps its own rows: what the
+// other copy wrote meanwhile must still reach it, and its own new task appear once.
+void tst_SharedList::mergedRowsNotTakenLoseNothing()
+{
+    QFETCH(bool, atReload);
+    TwoCopies copies;
+    Copy& a = copies.a;
+    a.add(QStringLiteral("A2"));
+    if (atReload)
+        QCOMPARE(a.save().status, SharedList::Outcome::Done);
+    copies.b.add(QStringLiteral("B2"));
+    QCOMPARE(copies.b.save().status, SharedList::Outcome::Done);
+    const SharedList::Outcome o = atReload ? a.list.reloadTasks(a.tasks) : a.list.saveTasks(a.tasks, true, 1000);
+    QVERIFY(o.cells);
+    a.tasks.setCell(TaskCol::Category, a.rowOf(QStringLiteral("Seed")), QStringLiteral("edited"));
+    a.list.answer(false);
+    QCOMPARE(a.save().status, SharedList::Outcome::Done);
+    QCOMPARE(a.descriptions(), (QStringList{"A2", "B2", "Other", "Seed"}));
+    QCOMPARE(a.tasks.cell(TaskCol::Category, a.rowOf(QStringLiteral("Seed"))), QStringLiteral("edited"));
+    copies.b.reload();
+    QCOMPARE(copies.b.descriptions(), a.descriptions());
 }
 
 void tst_SharedList::twoCopiesKeepEachOthersChanges()
