@@ -311,10 +311,15 @@ bool TfrmToDo::sharedSaveDone(Outcome& o, quint64 generation, bool notify, bool 
         // grid changed since it was read keeps its rows, to be merged with the file by the save
         // its change brings; one held by a dialog gets them from a retry once it can.
         bool taken = true;
-        if (o.cells) {
+        if (o.cells || !o.uids.empty()) {
             taken = TaskGrid->cellStore().generation() == generation && (atExit || syncMayChangeList());
-            if (taken) {
+            if (taken && o.cells) {
                 showMergedTasks(std::move(*o.cells));
+            } else if (taken) {
+                TaskGrid->editCells([&o](CellStore& cells) {
+                    for (const auto& [row, uid] : o.uids)
+                        cells.setCellUtf8(TaskCol::Reserved, row, uid);
+                });
             } else if (!syncMayChangeList() && !m_sharedRetry->isActive()) {
                 m_sharedWaiting.start();
                 m_sharedRetry->start();

@@ -540,12 +540,16 @@ SharedList::Outcome SharedList::saveTasks(CellStore&& tasks, bool mayChange, int
     settleTaskOffer(true);
     // The rows handed in get the UIDs the merge gives them, so that a grid which cannot take the
     // merged rows keeps a base that names its tasks as the file does.
-    bool uidsGiven = false;
+    std::vector<std::pair<int, QByteArray>> given;
     {
         const Side side = sideOf(tasks, false);
+        if (side.uidsGiven)
+            for (size_t i = 0; i < side.rows.size(); ++i)
+                if (tasks.cellUtf8(TaskCol::Reserved, side.rows[i]) != side.uids[i])
+                    given.emplace_back(side.rows[i], side.uids[i].toByteArray());
         writeUids(tasks, side);
-        uidsGiven = side.uidsGiven;
     }
+    const bool uidsGiven = !given.empty();
     MergeSteps steps;
     steps.merge = [&](CellStore* theirs, int& conflicts) {
         return theirs ? mergeTasks(tasks, *theirs, Later::Ours, conflicts) : copyOf(sideOf(tasks, false), tasks);
@@ -555,7 +559,12 @@ SharedList::Outcome SharedList::saveTasks(CellStore&& tasks, bool mayChange, int
     steps.agree = [this](CellStore& result) { m_taskBase = cloneOf(result); };
     steps.mayChange = mayChange;
     Outcome out = saveMerged(m_tasksFile, tasks, lockWaitMs, steps);
-    if (out.cells) {
+    // Mostly a save merely names new tasks: the grid takes their UIDs, not a whole new list.
+    if (out.cells && uidsGiven && sameTaskRows(*out.cells, tasks)) {
+        out.cells.reset();
+        out.uids = std::move(given);
+    }
+    if (out.cells || !out.uids.empty()) {
         // Refused, the rows handed in are the base, and the file holds more than they do.
         m_taskOffer = Offer{true, false, QByteArray()};
         m_taskOfferBase = std::move(tasks);

@@ -35,6 +35,9 @@ public:
         // The merged list or history, when it differs from what was handed in; the caller shows
         // it. Rows that got their UID here count as different.
         std::optional<CellStore> cells;
+        // A save that only gave tasks their UIDs: the rows that got one and what they got, for
+        // the grid to take without its rows being replaced.
+        std::vector<std::pair<int, QByteArray>> uids;
         int conflicts = 0;
         QString error;   // Failed: the file and the reason
         QString notice;  // a damaged file kept aside: what to tell the user
@@ -66,7 +69,8 @@ public:
     Outcome reloadTasks(const CellStore& tasks);
     Outcome reloadHistory(const CellStore& history);
 
-    // Whether the grid took the rows the last save or reload handed back (Outcome::cells). A
+    // Whether the grid took the rows the last save or reload handed back (Outcome::cells or
+    // Outcome::uids). A
     // grid changed since its rows were handed in (the merge ran elsewhere meanwhile) cannot:
     // what it holds then derives from the rows it handed in, not from the merged ones, and the
     // next merge must start from those or it would take the other copies' changes for ours
