@@ -609,8 +609,8 @@ bool TfrmToDo::SaveTaskList()
         std::exchange(m_beforeSave, nullptr)();
     if (sharedListActive())
         return saveSharedTaskList(false);
-    m_saver->request(TaskListSaver::snapshot(TaskGrid->cellStore()), dataDirectory() + kTaskListFileName,
-                     m_sync && !m_applyingSync);
+    m_saver->requestFollowing(TaskGrid->cellStore(), dataDirectory() + kTaskListFileName,
+                              m_sync && !m_applyingSync);
     return true;
 }
 
