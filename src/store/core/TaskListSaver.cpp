@@ -75,7 +75,8 @@ void TaskListSaver::request(CellStore&& cells, const QString& path, bool notify)
 {
     {
         const std::lock_guard lock(m_mutex);
-        if (!m_queue.empty() && m_queue.back().path == path) {
+        // Never in place of a request that keeps the copy in step: its changes would be lost.
+        if (!m_queue.empty() && m_queue.back().path == path && !m_queue.back().mirror) {
             m_queue.back().cells = std::move(cells);
             m_queue.back().notify = m_queue.back().notify || notify;
         } else {
