@@ -250,7 +250,7 @@ void BM_AddAndSaveWindowThread(benchmark::State& state)
             cells.setCell(TaskCol::Priority, 1, QStringLiteral("1"));
         });
         if (onWorker)
-            saver.request(TaskListSaver::snapshot(grid.cellStore()), path);
+            saver.requestFollowing(grid.cellStore(), path);
         else
             grid.SaveToFile(path);
     }
