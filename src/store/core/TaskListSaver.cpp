@@ -88,11 +88,12 @@ void TaskListSaver::request(CellStore&& cells, const QString& path, bool notify)
 
 void TaskListSaver::requestFollowing(const CellStore& cells, const QString& path, bool notify)
 {
-    auto waitingFor = [&]() -> Request* {
+    // The request still waiting that this one can join; `mirror` 0: any copy.
+    auto waitingFor = [&](quint64 mirror) -> Request* {
         if (m_queue.empty())
             return nullptr;
         Request& back = m_queue.back();
-        return back.path == path && back.mirror && back.write ? &back : nullptr;
+        return back.path == path && back.mirror && back.write && (!mirror || back.mirror == mirror) ? &back : nullptr;
     };
     Request job{CellStore(), path, notify, 0, false, true, {}};
     quint64 following = 0;
@@ -103,7 +104,7 @@ void TaskListSaver::requestFollowing(const CellStore& cells, const QString& path
     const bool changesOnly = following && cells.takeJournal(following, job.changes);
     std::unique_lock lock(m_mutex);
     if (changesOnly && m_following == following) {
-        Request* waiting = waitingFor();
+        Request* waiting = waitingFor(following);
         // Changes piling up behind a slow disk are cut short by one copy.
         if (!waiting
             || waiting->changes.size() + job.changes.size() <= CellJournal::sizeLimit(size_t(cells.rowCount()))) {
@@ -128,7 +129,7 @@ void TaskListSaver::requestFollowing(const CellStore& cells, const QString& path
     cells.startJournal(job.mirror);
     lock.lock();
     m_following = job.mirror;
-    if (Request* waiting = waitingFor()) {
+    if (Request* waiting = waitingFor(0)) {
         waiting->cells = std::move(job.cells);
         waiting->whole = true;
         waiting->mirror = job.mirror;
