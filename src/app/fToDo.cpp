@@ -446,6 +446,8 @@ void TfrmToDo::FormCreate()
     loadHistory();
     RecordFileTimes();
     setupSharedList();
+    if (!sharedListActive())
+        m_saver->prepareFollowing(TaskGrid->cellStore());
     applyColumnSettings();
     attachTaskImages();
     UpdateTaskCount();
@@ -659,6 +661,7 @@ void TfrmToDo::ReloadChangedFiles()
     const QString dir = dataDirectory();
     if (m_watch.taskListChanged(dir)) {
         if (loadGridFile(TaskGrid, dir + kTaskListFileName, false)) {
+            m_saver->prepareFollowing(TaskGrid->cellStore());
             attachTaskImages();
             UpdateTaskCount();
         }

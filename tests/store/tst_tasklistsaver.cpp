@@ -124,6 +124,8 @@ private Q_SLOTS:
                 saver.requestFollowing(live, path);
                 expected = GridFile::encode(live);
             }
+            if (pick(100) == 0)
+                saver.prepareFollowing(live);
             if (pick(60) == 0) {
                 saver.request(TaskListSaver::snapshot(live), path);
                 expected = GridFile::encode(live);

@@ -142,6 +142,18 @@ void TaskListSaver::requestFollowing(const CellStore& cells, const QString& path
     m_wake.notify_one();
 }
 
+void TaskListSaver::prepareFollowing(const CellStore& cells)
+{
+    Request job{snapshot(cells), QString(), false, ++lastMirrorId, true, false, {}};
+    cells.startJournal(job.mirror);
+    {
+        const std::lock_guard lock(m_mutex);
+        m_following = job.mirror;
+        m_queue.push_back(std::move(job));
+    }
+    m_wake.notify_one();
+}
+
 bool TaskListSaver::follow(Request& job, QString& error)
 {
     if (job.whole) {

@@ -47,6 +47,9 @@ public:
     // store cannot say what changed (another store moved in, rows handed out for changing), it
     // copies the rows as snapshot() does.
     void requestFollowing(const CellStore& cells, const QString& path, bool notify = false);
+    // Makes that copy now, writing nothing: after a list is loaded, so that the first change
+    // does not wait for the copy.
+    void prepareFollowing(const CellStore& cells);
     // What the saves since the last call came to, in the order they ran.
     std::vector<Result> takeResults();
     // A save runs or waits.
