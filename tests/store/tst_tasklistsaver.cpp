@@ -110,8 +110,10 @@ private Q_SLOTS:
             case 9: if (pick(10) == 0) live.clearAllCells(); break;
             case 10: live.setCellImage(pick(4), pick(rows), TCellGraphic{}); break;
             case 11:
-                if (live.rowCount() > 0)
-                    live.row(pick(live.rowCount())).setCell(pick(4), text());
+                if (live.rowCount() > 0) {
+                    const int r = pick(live.rowCount());
+                    (pick(2) ? live.row(r) : live.rows()[size_t(r)]).setCell(pick(4), text());
+                }
                 break;
             case 12: {
                 CellStore other = TaskListSaver::snapshot(live);
