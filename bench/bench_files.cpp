@@ -242,6 +242,8 @@ void BM_AddAndSaveWindowThread(benchmark::State& state)
         list.setCellImage(TaskCol::Task, r, TCellGraphic{TCellGraphic::ImageList, 1, 1, 0});
     grid.replaceCells(std::move(list));
     TaskListSaver saver({});
+    if (onWorker)
+        saver.prepareFollowing(grid.cellStore());  // as the window does after loading the list
     int added = 0;
     for (auto _ : state) {
         grid.editCells([&](CellStore& cells) {
