@@ -242,6 +242,8 @@ void BM_AddAndSaveWindowThread(benchmark::State& state)
         list.setCellImage(TaskCol::Task, r, TCellGraphic{TCellGraphic::ImageList, 1, 1, 0});
     grid.replaceCells(std::move(list));
     TaskListSaver saver({});
+    if (onWorker)
+        saver.prepareFollowing(grid.cellStore());  // as the window does after loading the list
     int added = 0;
     for (auto _ : state) {
         grid.editCells([&](CellStore& cells) {
@@ -250,7 +252,7 @@ void BM_AddAndSaveWindowThread(benchmark::State& state)
             cells.setCell(TaskCol::Priority, 1, QStringLiteral("1"));
         });
         if (onWorker)
-            saver.request(TaskListSaver::snapshot(grid.cellStore()), path);
+            saver.requestFollowing(grid.cellStore(), path);
         else
             grid.SaveToFile(path);
     }

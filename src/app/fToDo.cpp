@@ -446,6 +446,8 @@ void TfrmToDo::FormCreate()
     loadHistory();
     RecordFileTimes();
     setupSharedList();
+    if (!sharedListActive())
+        m_saver->prepareFollowing(TaskGrid->cellStore());
     applyColumnSettings();
     attachTaskImages();
     UpdateTaskCount();
@@ -609,8 +611,8 @@ bool TfrmToDo::SaveTaskList()
         std::exchange(m_beforeSave, nullptr)();
     if (sharedListActive())
         return saveSharedTaskList(false);
-    m_saver->request(TaskListSaver::snapshot(TaskGrid->cellStore()), dataDirectory() + kTaskListFileName,
-                     m_sync && !m_applyingSync);
+    m_saver->requestFollowing(TaskGrid->cellStore(), dataDirectory() + kTaskListFileName,
+                              m_sync && !m_applyingSync);
     return true;
 }
 
@@ -660,6 +662,7 @@ void TfrmToDo::ReloadChangedFiles()
     const QString dir = dataDirectory();
     if (m_watch.taskListChanged(dir)) {
         if (loadGridFile(TaskGrid, dir + kTaskListFileName, false)) {
+            m_saver->prepareFollowing(TaskGrid->cellStore());
             attachTaskImages();
             UpdateTaskCount();
         }

@@ -3,6 +3,7 @@
 #include "platform/core/AppError.h"
 #include "widgets/core/GridFile.h"
 
+#include <atomic>
 #include <set>
 #include <string>
 
@@ -19,6 +20,7 @@ std::set<TaskListSaver*>& registry()
     static std::set<TaskListSaver*> savers;
     return savers;
 }
+std::atomic<quint64> lastMirrorId{0};
 } // namespace
 
 TaskListSaver::TaskListSaver(std::function<void()> finished, Writer writer)
@@ -73,14 +75,109 @@ void TaskListSaver::request(CellStore&& cells, const QString& path, bool notify)
 {
     {
         const std::lock_guard lock(m_mutex);
-        if (!m_queue.empty() && m_queue.back().path == path) {
+        // Never in place of a request that keeps the copy in step: its changes would be lost.
+        if (!m_queue.empty() && m_queue.back().path == path && !m_queue.back().mirror) {
             m_queue.back().cells = std::move(cells);
             m_queue.back().notify = m_queue.back().notify || notify;
         } else {
-            m_queue.push_back(Request{std::move(cells), path, notify});
+            m_queue.push_back(Request{std::move(cells), path, notify, 0, false, true, {}});
         }
     }
     m_wake.notify_one();
+}
+
+void TaskListSaver::requestFollowing(const CellStore& cells, const QString& path, bool notify)
+{
+    // The request still waiting that this one can join; `mirror` 0: any copy.
+    auto waitingFor = [&](quint64 mirror) -> Request* {
+        if (m_queue.empty())
+            return nullptr;
+        Request& back = m_queue.back();
+        return back.path == path && back.mirror && back.write && (!mirror || back.mirror == mirror) ? &back : nullptr;
+    };
+    Request job{CellStore(), path, notify, 0, false, true, {}};
+    quint64 following = 0;
+    {
+        const std::lock_guard lock(m_mutex);
+        following = m_following;
+    }
+    const bool changesOnly = following && cells.takeJournal(following, job.changes);
+    std::unique_lock lock(m_mutex);
+    if (changesOnly && m_following == following) {
+        Request* waiting = waitingFor(following);
+        // Changes piling up behind a slow disk are cut short by one copy.
+        if (!waiting
+            || waiting->changes.size() + job.changes.size() <= CellJournal::sizeLimit(size_t(cells.rowCount()))) {
+            if (waiting) {
+                waiting->changes.append(std::move(job.changes));
+                waiting->notify = waiting->notify || notify;
+            } else {
+                job.mirror = following;
+                m_queue.push_back(std::move(job));
+            }
+            lock.unlock();
+            m_wake.notify_one();
+            return;
+        }
+    }
+    // The copy is made without the lock, so that the save in flight can end meanwhile.
+    lock.unlock();
+    job.changes = CellJournal();
+    job.cells = snapshot(cells);
+    job.whole = true;
+    job.mirror = ++lastMirrorId;
+    cells.startJournal(job.mirror);
+    lock.lock();
+    m_following = job.mirror;
+    if (Request* waiting = waitingFor(0)) {
+        waiting->cells = std::move(job.cells);
+        waiting->whole = true;
+        waiting->mirror = job.mirror;
+        waiting->changes = CellJournal();
+        waiting->notify = waiting->notify || notify;
+    } else {
+        m_queue.push_back(std::move(job));
+    }
+    lock.unlock();
+    m_wake.notify_one();
+}
+
+void TaskListSaver::prepareFollowing(const CellStore& cells)
+{
+    Request job{snapshot(cells), QString(), false, ++lastMirrorId, true, false, {}};
+    cells.startJournal(job.mirror);
+    {
+        const std::lock_guard lock(m_mutex);
+        m_following = job.mirror;
+        m_queue.push_back(std::move(job));
+    }
+    m_wake.notify_one();
+}
+
+bool TaskListSaver::follow(Request& job, QString& error)
+{
+    if (job.whole) {
+        m_mirror = std::move(job.cells);
+        m_mirrorId = job.mirror;
+    }
+    if (m_mirrorId == job.mirror) {
+        try {
+            job.changes.applyTo(m_mirror);
+            return true;
+        } catch (const std::exception& e) {
+            m_mirrorLost = QStringLiteral("Could not save \"%1\": %2").arg(job.path, QString::fromLocal8Bit(e.what()));
+        }
+    }
+    // Changes that cannot be made leave the copy unknown: the next request copies the store.
+    m_mirror = CellStore();
+    m_mirrorId = 0;
+    if (m_mirrorLost.isEmpty())
+        m_mirrorLost = QStringLiteral("Could not save \"%1\": the list was not followed").arg(job.path);
+    error = m_mirrorLost;
+    const std::lock_guard lock(m_mutex);
+    if (m_following == job.mirror)
+        m_following = 0;
+    return false;
 }
 
 std::vector<TaskListSaver::Result> TaskListSaver::takeResults()
@@ -104,7 +201,13 @@ void TaskListSaver::waitUntilIdle()
 void TaskListSaver::settle(const QString& path)
 {
     std::unique_lock lock(m_mutex);
-    std::erase_if(m_queue, [&](const Request& r) { return r.path == path; });
+    // Changes to the kept copy are still made: a request waiting for another file may follow.
+    for (Request& r : m_queue) {
+        if (r.path == path && r.mirror)
+            r.write = false;
+    }
+    std::erase_if(m_queue, [&](const Request& r) { return r.path == path && !r.mirror; });
+    m_following = 0;
     m_idle.wait(lock, [this] { return !m_inFlight && m_queue.empty(); });
 }
 
@@ -128,7 +231,12 @@ void TaskListSaver::run()
         lock.unlock();
         Result result{job.path, true, QString(), job.notify};
         try {
-            m_writer(job.cells, job.path);
+            if (!job.mirror)
+                m_writer(job.cells, job.path);
+            else if (!follow(job, result.error))
+                result.saved = false;
+            else if (job.write)
+                m_writer(m_mirror, job.path);
         } catch (const AppError& e) {
             result.saved = false;
             result.error = e.message();
@@ -138,11 +246,13 @@ void TaskListSaver::run()
             result.error = QStringLiteral("Could not save \"%1\": %2").arg(job.path, QString::fromLocal8Bit(e.what()));
         }
         job.cells = CellStore();
+        job.changes = CellJournal();
         lock.lock();
-        m_results.push_back(std::move(result));
+        if (job.write)
+            m_results.push_back(std::move(result));
         m_inFlight = false;
         m_idle.notify_all();
-        if (m_finished) {
+        if (m_finished && job.write) {
             lock.unlock();
             m_finished();
             lock.lock();

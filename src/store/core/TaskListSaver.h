@@ -41,6 +41,15 @@ public:
     static CellStore snapshot(const CellStore& cells);
 
     void request(CellStore&& cells, const QString& path, bool notify = false);
+    // Saves the rows `cells` holds now, a store the caller goes on changing. The saver keeps a
+    // copy of its own that it brings up to date with what changed since the last such request,
+    // so that a large list is not copied for every change; the first time, and whenever the
+    // store cannot say what changed (another store moved in, rows handed out for changing), it
+    // copies the rows as snapshot() does.
+    void requestFollowing(const CellStore& cells, const QString& path, bool notify = false);
+    // Makes that copy now, writing nothing: after a list is loaded, so that the first change
+    // does not wait for the copy.
+    void prepareFollowing(const CellStore& cells);
     // What the saves since the last call came to, in the order they ran.
     std::vector<Result> takeResults();
     // A save runs or waits.
@@ -48,7 +57,8 @@ public:
     // Until every request reached its file or failed.
     void waitUntilIdle();
     // Before a last save written by the caller itself: what waits for `path` is dropped, and
-    // the save in flight ends first, so that it cannot land after the caller's.
+    // the save in flight ends first, so that it cannot land after the caller's. The next
+    // requestFollowing() copies its store whole.
     void settle(const QString& path);
 
     // Every saver of the process idle: for tests, which read the files.
@@ -60,8 +70,16 @@ private:
         CellStore cells;
         QString path;
         bool notify = false;
+        // Nonzero: the copy kept in step that is written, after `cells` replaced it (whole)
+        // and `changes` were made to it. Without `write` the changes are only made.
+        quint64 mirror = 0;
+        bool whole = false;
+        bool write = true;
+        CellJournal changes;
     };
     void run();
+    // On the saver's thread: brings the kept copy to what `job` asks for. False when it cannot.
+    bool follow(Request& job, QString& error);
 
     std::function<void()> m_finished;
     Writer m_writer;
@@ -72,6 +90,12 @@ private:
     std::vector<Result> m_results;
     bool m_inFlight = false;
     bool m_stopping = false;
+    // The copy the waiting requests lead to; 0: the next requestFollowing() copies its store.
+    quint64 m_following = 0;
+    // The saver's thread's own: the copy kept in step, and which one it is (0: none).
+    CellStore m_mirror;
+    quint64 m_mirrorId = 0;
+    QString m_mirrorLost;
     std::thread m_thread;
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <utility>
 
 namespace veltry {
 
@@ -191,6 +192,86 @@ bool RowCells::removeImage(int col)
     return true;
 }
 
+void CellJournal::append(CellJournal&& later)
+{
+    if (ops.empty()) {
+        ops = std::move(later.ops);
+        texts = std::move(later.texts);
+        return;
+    }
+    const auto base = uint32_t(texts.size());
+    texts += later.texts;
+    ops.reserve(ops.size() + later.ops.size());
+    for (Op op : later.ops) {
+        op.textEnd += base;
+        ops.push_back(op);
+    }
+}
+
+void CellJournal::applyTo(CellStore& store) const
+{
+    uint32_t begin = 0;
+    for (const Op& op : ops) {
+        switch (op.kind) {
+        case SetCell:
+            store.setCellUtf8(op.a, op.b, QByteArrayView(texts.data() + begin, qsizetype(op.textEnd - begin)));
+            begin = op.textEnd;
+            break;
+        case SetColumnCount: store.setColumnCount(op.a); break;
+        case SetRowCount: store.setRowCount(op.a); break;
+        case ClearRows: store.clearRows(op.a, op.b); break;
+        case RemoveRows: store.removeRows(op.a, op.b); break;
+        case InsertRows: store.insertRows(op.a, op.b); break;
+        case SwapRows: store.swapRows(op.a, op.b); break;
+        case ClearAll: store.clearAllCells(); break;
+        }
+    }
+}
+
+void CellStore::startJournal(quint64 reader) const
+{
+    m_journal = std::make_unique<CellJournal>();
+    m_journal->reader = reader;
+}
+
+bool CellStore::takeJournal(quint64 reader, CellJournal& changes) const
+{
+    CellJournal* j = journal();
+    if (!j || j->reader != reader)
+        return false;
+    changes.reader = reader;
+    changes.broken = false;
+    changes.ops = std::exchange(j->ops, {});
+    changes.texts = std::exchange(j->texts, {});
+    return true;
+}
+
+void CellStore::breakJournal() noexcept
+{
+    if (!m_journal)
+        return;
+    m_journal->broken = true;
+    std::vector<CellJournal::Op>().swap(m_journal->ops);
+    std::string().swap(m_journal->texts);
+}
+
+// Called after the change was made, so that a change that failed is not recorded; a record that
+// cannot be kept breaks the journal rather than leave it short of a change.
+void CellStore::record(CellJournal::Kind kind, int a, int b) noexcept
+{
+    CellJournal* j = journal();
+    if (!j)
+        return;
+    try {
+        j->ops.push_back(CellJournal::Op{kind, a, b, uint32_t(j->texts.size())});
+    } catch (...) {
+        breakJournal();
+        return;
+    }
+    if (j->size() > CellJournal::sizeLimit(m_rows.size()) || j->texts.size() > UINT32_MAX / 2)
+        breakJournal();
+}
+
 void CellStore::touch()
 {
     static std::atomic<quint64> counter{0};
@@ -200,24 +281,33 @@ void CellStore::touch()
 void CellStore::setColumnCount(int n)
 {
     touch();
+    const int asked = n;
     n = std::clamp(n, 0, kMaxColumns);
     if (n < m_columns) {
         // Cells of dropped columns are gone, as with any grid that shrinks.
-        for (auto& r : m_rows) {
-            for (int c = n; c < r.storedCount(); ++c)
-                r.setCell(c, {});
-            for (int c = n; c < m_columns; ++c)
-                r.removeImage(c);
+        try {
+            for (auto& r : m_rows) {
+                for (int c = n; c < r.storedCount(); ++c)
+                    r.setCell(c, {});
+                for (int c = n; c < m_columns; ++c)
+                    r.removeImage(c);
+            }
+        } catch (...) {
+            breakJournal();  // some rows lost their cells, others not
+            throw;
         }
     }
     m_columns = n;
+    record(CellJournal::SetColumnCount, asked, 0);
 }
 
 void CellStore::setRowCount(int n)
 {
     touch();
+    const int asked = n;
     n = std::clamp(n, 0, kMaxRows);
     m_rows.resize(size_t(n));
+    record(CellJournal::SetRowCount, asked, 0);
 }
 
 QString CellStore::cell(int col, int row) const
@@ -243,7 +333,25 @@ void CellStore::setCellUtf8(int col, int row, QByteArrayView utf8)
     touch();
     if (!inRange(col, row))
         return;
-    m_rows[size_t(row)].setCell(col, utf8);
+    // The text is kept first: it may be one of the cells this change frees.
+    CellJournal* j = journal();
+    const size_t mark = j ? j->texts.size() : 0;
+    if (j) {
+        try {
+            j->texts.append(utf8.data(), size_t(utf8.size()));
+        } catch (...) {
+            breakJournal();
+            j = nullptr;
+        }
+    }
+    try {
+        m_rows[size_t(row)].setCell(col, utf8);
+    } catch (...) {
+        if (j)
+            j->texts.resize(mark);
+        throw;
+    }
+    record(CellJournal::SetCell, col, row);
 }
 
 const TCellGraphic* CellStore::cellImage(int col, int row) const
@@ -275,6 +383,7 @@ void CellStore::clearRows(int first, int count)
         m_rows[size_t(r)].clearTexts();
         m_rows[size_t(r)].clearImages();
     }
+    record(CellJournal::ClearRows, first, count);
 }
 
 void CellStore::removeRows(int first, int count)
@@ -284,6 +393,7 @@ void CellStore::removeRows(int first, int count)
         return;
     count = std::min(count, rowCount() - first);
     m_rows.erase(m_rows.begin() + first, m_rows.begin() + first + count);
+    record(CellJournal::RemoveRows, first, count);
 }
 
 void CellStore::insertRows(int first, int count)
@@ -297,6 +407,7 @@ void CellStore::insertRows(int first, int count)
         return;
     std::vector<RowCells> fresh(static_cast<size_t>(count));
     m_rows.insert(m_rows.begin() + first, std::make_move_iterator(fresh.begin()), std::make_move_iterator(fresh.end()));
+    record(CellJournal::InsertRows, first, count);
 }
 
 void CellStore::swapRows(int a, int b)
@@ -305,6 +416,7 @@ void CellStore::swapRows(int a, int b)
     if (a < 0 || b < 0 || a >= rowCount() || b >= rowCount() || a == b)
         return;
     std::swap(m_rows[size_t(a)], m_rows[size_t(b)]);
+    record(CellJournal::SwapRows, a, b);
 }
 
 void CellStore::clearAllCells()
@@ -314,6 +426,7 @@ void CellStore::clearAllCells()
         r.clearTexts();
         r.clearImages();
     }
+    record(CellJournal::ClearAll, 0, 0);
 }
 
 size_t CellStore::memoryUsage() const

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace veltry {
@@ -55,6 +56,35 @@ private:
     std::unique_ptr<std::vector<std::pair<int, TCellGraphic>>> m_images;
 };
 
+class CellStore;
+
+// The changes made to a store since a reader last took them, as the operations that made them, so
+// that the reader can keep a copy of its own in step without copying every row. Pictures are not
+// recorded: the reader only wants the texts.
+struct CellJournal
+{
+    enum Kind : quint8 { SetCell, SetColumnCount, SetRowCount, ClearRows, RemoveRows, InsertRows, SwapRows, ClearAll };
+    struct Op
+    {
+        Kind kind;
+        int a = 0;  // column, count, first row or first of two rows
+        int b = 0;  // row, count or second of two rows
+        uint32_t textEnd = 0;  // SetCell: its text ends here within `texts`, after the previous one's
+    };
+    quint64 reader = 0;
+    bool broken = false;
+    std::vector<Op> ops;
+    std::string texts;
+
+    size_t size() const { return ops.size() * sizeof(Op) + texts.size(); }
+    // Past this size the changes cost a reader more than copying a store of `rows` rows.
+    static size_t sizeLimit(size_t rows) { return 4096 + 16 * rows; }
+    // Appends the changes made after these.
+    void append(CellJournal&& later);
+    // Makes the same changes to `store`, which holds what the recorded store held before them.
+    void applyTo(CellStore& store) const;
+};
+
 // The cells of a grid: rows by real columns of texts, one optional picture per cell. Knows
 // nothing of how the grid is shown.
 class CellStore
@@ -85,18 +115,29 @@ public:
     void swapRows(int a, int b);
     void clearAllCells();
 
-    // Mutable access counts as a change.
+    // Mutable access counts as a change, and one the journal cannot describe.
     RowCells& row(int r)
     {
         touch();
+        breakJournal();
         return m_rows[size_t(r)];
     }
     const RowCells& row(int r) const { return m_rows[size_t(r)]; }
     std::vector<RowCells>& rows()
     {
         touch();
+        breakJournal();
         return m_rows;
     }
+
+    // Records the changes from now on for `reader` (nonzero), in place of any journal before.
+    // Recording stops for good (the journal breaks) at a change it cannot describe or when it
+    // grows past what copying the store would cost. A store moved in brings its own journal.
+    void startJournal(quint64 reader) const;
+    // Moves the changes recorded for `reader` since it started or last took them into `changes`
+    // and goes on recording. False when there is no such journal or it broke: the reader must
+    // copy the store and start again.
+    bool takeJournal(quint64 reader, CellJournal& changes) const;
 
     // A number that differs after every change of any store, so readers can keep what they
     // derived from the cells until it moves (also across a store moved in as a whole).
@@ -106,10 +147,15 @@ public:
 
 private:
     void touch();
+    CellJournal* journal() const { return m_journal && !m_journal->broken ? m_journal.get() : nullptr; }
+    void breakJournal() noexcept;
+    void record(CellJournal::Kind kind, int a, int b) noexcept;
     bool inRange(int col, int row) const { return col >= 0 && row >= 0 && row < rowCount() && col < m_columns; }
     int m_columns = 0;
     std::vector<RowCells> m_rows;
     quint64 m_generation = 0;
+    // Taking the changes away changes no cell.
+    mutable std::unique_ptr<CellJournal> m_journal;
 };
 
 } // namespace veltry
