@@ -62,6 +62,18 @@ QString cellText(const char* utf8, bool multiLine)
     return text;
 }
 
+// The library's own bytes when cellText would give them back unchanged (valid UTF-8 with no
+// control character and no leading byte order mark, which the conversion drops), so that a huge
+// text goes to its cell without two conversions; none otherwise.
+std::optional<QByteArrayView> plainText(const char* utf8)
+{
+    const QByteArrayView bytes(utf8 ? utf8 : "");
+    if (std::any_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x20 || c == 0x7F; })
+        || bytes.startsWith("\xEF\xBB\xBF") || !bytes.isValidUtf8())
+        return std::nullopt;
+    return bytes;
+}
+
 const QString kRepeatsPrefix = QStringLiteral("Repeats: ");
 
 // The rule a notes line stands for when it is the line reading puts there for a repeat the list
@@ -311,15 +323,26 @@ QString priorityOf(icalcomponent* todo)
 // texts.
 void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& context)
 {
-    // The row is built once at the end: a to-do with a huge text is then not copied for each cell.
+    // The row is built once at the end: a to-do with a huge text is then not copied for each cell,
+    // and a plain one goes into it straight from the library's tree.
     std::array<QByteArray, TaskCol::Count> texts;
+    std::array<QByteArrayView, TaskCol::Count> views;
     std::bitset<TaskCol::Count> written;
     auto set = [&](int col, const QString& text) {
         texts[size_t(col)] = text.toUtf8();
+        views[size_t(col)] = texts[size_t(col)];
         written.set(size_t(col));
     };
-    const QString summary = cellText(icalcomponent_get_summary(todo), false);
-    set(TaskCol::Task, summary.trimmed().isEmpty() ? kNoSummary : summary);
+    const char* const summaryText = icalcomponent_get_summary(todo);
+    const std::optional<QByteArrayView> plainSummary = plainText(summaryText);
+    // A byte that is neither a blank nor a control character: the summary is more than blanks.
+    if (plainSummary && std::any_of(plainSummary->begin(), plainSummary->end(), [](char c) { return c > ' '; })) {
+        views[TaskCol::Task] = *plainSummary;
+        written.set(TaskCol::Task);
+    } else {
+        const QString summary = cellText(summaryText, false);
+        set(TaskCol::Task, summary.trimmed().isEmpty() ? kNoSummary : summary);
+    }
 
     // A due date alone has no time; a due time in any zone becomes the local date and time.
     QDate dueDate;
@@ -345,7 +368,8 @@ void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& cont
     set(TaskCol::Category, categories.join(QLatin1String(", ")));
     set(TaskCol::Priority, priorityOf(todo));
 
-    QString notes = cellText(icalcomponent_get_description(todo), true);
+    const char* const description = icalcomponent_get_description(todo);
+    std::optional<QString> notes;  // converted only when a repeat's line joins it
     QString type = QStringLiteral("0");
     int rules = 0;
     for (icalproperty* p = icalcomponent_get_first_property(todo, ICAL_RRULE_PROPERTY); p;
@@ -363,14 +387,22 @@ void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& cont
         char* text = icalrecurrencetype_as_string_r(const_cast<icalrecurrencetype*>(&rule));
         const QString line = kRepeatsPrefix + cellText(text, false);
         icalmemory_free_buffer(text);
+        if (!notes)
+            notes = cellText(description, true);
         // An older edition sent the line out in the description: it is shown once.
-        if (notes.split(QLatin1String("\r\n")).contains(line))
+        if (notes->split(QLatin1String("\r\n")).contains(line))
             continue;
-        if (!notes.isEmpty())
-            notes += QLatin1String("\r\n");
-        notes += line;
+        if (!notes->isEmpty())
+            *notes += QLatin1String("\r\n");
+        *notes += line;
     }
-    set(TaskCol::Notes, notes);
+    const std::optional<QByteArrayView> plainNotes = notes ? std::nullopt : plainText(description);
+    if (plainNotes) {
+        views[TaskCol::Notes] = *plainNotes;
+        written.set(TaskCol::Notes);
+    } else {
+        set(TaskCol::Notes, notes ? *notes : cellText(description, true));
+    }
     set(TaskCol::Type, type);
 
     QDate created;
@@ -392,12 +424,11 @@ void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& cont
     if (row < 0 || row >= rows.rowCount())
         return;
     RowCells& cells = rows.row(row);
-    std::vector<QByteArrayView> views(size_t(std::max(cells.storedCount(), int(TaskCol::Count))));
-    for (size_t c = 0; c < views.size(); ++c)
-        views[c] = c < size_t(std::min(rows.columnCount(), int(TaskCol::Count))) && written.test(c)
-                     ? QByteArrayView(texts[c])
-                     : cells.cell(int(c));
-    cells.assign(views);
+    std::vector<QByteArrayView> built(size_t(std::max(cells.storedCount(), int(TaskCol::Count))));
+    for (size_t c = 0; c < built.size(); ++c)
+        built[c] = c < size_t(std::min(rows.columnCount(), int(TaskCol::Count))) && written.test(c) ? views[c]
+                                                                                                  : cells.cell(int(c));
+    cells.assign(built);
 }
 
 } // namespace

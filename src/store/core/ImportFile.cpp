@@ -232,7 +232,11 @@ bool isCalendarPath(const QString& path)
     return path.endsWith(QLatin1String(".ics"), Qt::CaseInsensitive);
 }
 
-CellStore importTaskRows(const CellStore& taskList, const CellStore& rows)
+namespace {
+
+// importTaskRows; given `owned`, the rows of `rows` themselves, one that fits the list as it is
+// moves over, so a huge text is not copied once more.
+CellStore importRows(const CellStore& taskList, const CellStore& rows, std::vector<RowCells>* owned)
 {
     const int sourceColumns = std::min(rows.columnCount(), taskList.columnCount());
     std::vector<SourceRow> source;
@@ -254,12 +258,31 @@ CellStore importTaskRows(const CellStore& taskList, const CellStore& rows)
                 row.written.set(size_t(c));
             }
         }
-        // Built in one copy, however long its texts.
-        row.cells.assign(cells);
-        if (hasText)
-            source.push_back(std::move(row));
+        if (!hasText)
+            continue;
+        if (owned && from.storedCount() <= sourceColumns) {
+            // Its stored cells are the ones it would be built from; pictures never come along.
+            row.cells = std::move((*owned)[size_t(r)]);
+            row.cells.clearImages();
+        } else {
+            // Built in one copy, however long its texts.
+            row.cells.assign(cells);
+        }
+        source.push_back(std::move(row));
     }
     return placeRows(taskList, source);
+}
+
+} // namespace
+
+CellStore importTaskRows(const CellStore& taskList, const CellStore& rows)
+{
+    return importRows(taskList, rows, nullptr);
+}
+
+CellStore importTaskRows(const CellStore& taskList, CellStore&& rows)
+{
+    return importRows(taskList, rows, &rows.rows());
 }
 
 CalendarImport importCalendar(const CellStore& taskList, QByteArrayView bytes, const ICalendar::Context& context)
@@ -285,7 +308,7 @@ CalendarImport importCalendar(const CellStore& taskList, QByteArrayView bytes, c
     result.skipped = tasks.skipped;
     // The to-dos go in as the tasks of a list file of the current layout would: the order, the
     // empty list's placeholder row and the row limit follow the one rule.
-    result.list = importTaskRows(taskList, tasks.rows);
+    result.list = importTaskRows(taskList, std::move(tasks.rows));
     return result;
 }
 
