@@ -551,11 +551,10 @@ std::optional<QByteArray> utf8Text(QByteArrayView bytes)
 
 } // namespace
 
-Tasks decode(QByteArrayView bytes, const Context& context)
-{
-    const std::optional<QByteArray> recoded = utf8Text(bytes);
-    Component root = parseCalendar(recoded ? QByteArrayView(*recoded) : bytes);
+namespace {
 
+Tasks tasksOf(const Component& root, const Context& context)
+{
     // Several calendars in one file come inside one root; a lone component stands for itself.
     std::vector<icalcomponent*> items;
     auto collect = [&items](icalcomponent* calendar) {
@@ -596,6 +595,20 @@ Tasks decode(QByteArrayView bytes, const Context& context)
             ++tasks.skipped;
     }
     return tasks;
+}
+
+} // namespace
+
+Tasks decode(QByteArrayView bytes, const Context& context)
+{
+    std::optional<QByteArray> recoded = utf8Text(bytes);
+    return tasksOf(recoded ? parseCalendar(std::move(*recoded)) : parseCalendar(bytes), context);
+}
+
+Tasks decode(QByteArray&& bytes, const Context& context)
+{
+    std::optional<QByteArray> recoded = utf8Text(bytes);
+    return tasksOf(parseCalendar(recoded ? std::move(*recoded) : std::move(bytes)), context);
 }
 
 namespace {

@@ -285,9 +285,10 @@ CellStore importTaskRows(const CellStore& taskList, CellStore&& rows)
     return importRows(taskList, rows, &rows.rows());
 }
 
-CalendarImport importCalendar(const CellStore& taskList, QByteArrayView bytes, const ICalendar::Context& context)
+namespace {
+
+CalendarImport importTodos(const CellStore& taskList, ICalendar::Tasks tasks)
 {
-    ICalendar::Tasks tasks = ICalendar::decode(bytes, context);
     // A to-do keeps its UID, so the other program and this list go on meaning the same task; one
     // the list holds already (the same file imported again), or a repeat within the file, would
     // make two tasks one, so those get a new UID when next exported or synced.
@@ -312,9 +313,16 @@ CalendarImport importCalendar(const CellStore& taskList, QByteArrayView bytes, c
     return result;
 }
 
+} // namespace
+
+CalendarImport importCalendar(const CellStore& taskList, QByteArrayView bytes, const ICalendar::Context& context)
+{
+    return importTodos(taskList, ICalendar::decode(bytes, context));
+}
+
 CalendarImport ImportCalendarFile(const CellStore& taskList, const QString& path)
 {
-    return importCalendar(taskList, readImportFile(path, kMaxCalendarBytes));
+    return importTodos(taskList, ICalendar::decode(readImportFile(path, kMaxCalendarBytes)));
 }
 
 } // namespace veltry
