@@ -368,7 +368,8 @@ private Q_SLOTS:
         QCOMPARE(read.todos, 1);
         for (const QString& cell : cells) {
             const qsizetype eq = cell.indexOf(QLatin1Char('='));
-            QCOMPARE(read.rows.cell(cell.left(eq).toInt(), 1), cell.mid(eq + 1));
+            // The bytes, so that a mark the conversion to text hides still counts.
+            QCOMPARE(read.rows.cellUtf8(cell.left(eq).toInt(), 1).toByteArray(), cell.mid(eq + 1).toUtf8());
         }
     }
 

@@ -293,7 +293,10 @@ private Q_SLOTS:
             taken.setRowCount(rows.rowCount());
             for (int r = 1; r < rows.rowCount(); ++r)
                 taken.rows()[size_t(r)] = rows.row(r).clone();
-            QCOMPARE(GridFile::encode(importTaskRows(before, std::move(taken))), GridFile::encode(reference));
+            const CellStore handed = importTaskRows(before, std::move(taken));
+            QCOMPARE(GridFile::encode(handed), GridFile::encode(reference));
+            for (int r = 0; r < handed.rowCount(); ++r)  // nor do they keep texts of columns the list lacks
+                QVERIFY(handed.row(r).storedCount() <= handed.columnCount());
         }
     }
 
