@@ -124,10 +124,13 @@ CellStore placeRows(const CellStore& taskList, std::vector<SourceRow>& source)
             out[size_t(1 + inserted - targets[i])] = std::move(source[i].cells);
             continue;
         }
-        // Cells the placeholder's rows leave alone keep what it held.
-        for (int c = 0; c < columns; ++c)
-            if (source[i].written.test(size_t(c)))
-                placeholder.setCell(c, source[i].cells.cell(c));
+        // Cells the placeholder's rows leave alone keep what it held. Built in one copy, not one
+        // for each cell, however long its texts.
+        std::vector<QByteArrayView> cells(size_t(std::max(placeholder.storedCount(), columns)));
+        for (size_t c = 0; c < cells.size(); ++c)
+            cells[c] = c < size_t(columns) && source[i].written.test(c) ? source[i].cells.cell(int(c))
+                                                                        : placeholder.cell(int(c));
+        placeholder.assign(cells);
     }
     if (emptyList)
         out[size_t(1 + inserted)] = std::move(placeholder);
