@@ -335,7 +335,8 @@ void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& cont
     };
     const char* const summaryText = icalcomponent_get_summary(todo);
     const std::optional<QByteArrayView> plainSummary = plainText(summaryText);
-    // A byte that is neither a blank nor a control character: the summary is more than blanks.
+    // A printable ASCII character: the summary is more than blanks (a text of other blanks only
+    // is left to the conversion's own test).
     if (plainSummary && std::any_of(plainSummary->begin(), plainSummary->end(), [](char c) { return c > ' '; })) {
         views[TaskCol::Task] = *plainSummary;
         written.set(TaskCol::Task);
