@@ -67,9 +67,18 @@ QString cellText(const char* utf8, bool multiLine)
 // text goes to its cell without two conversions; none otherwise.
 std::optional<QByteArrayView> plainText(const char* utf8)
 {
-    const QByteArrayView bytes(utf8 ? utf8 : "");
-    if (std::any_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x20 || c == 0x7F; })
-        || bytes.startsWith("\xEF\xBB\xBF") || !bytes.isValidUtf8())
+    // One pass over a huge text finds its end, its control characters and whether it is ASCII.
+    const char* const begin = utf8 ? utf8 : "";
+    const char* end = begin;
+    uchar all = 0;
+    for (; *end; ++end) {
+        const auto c = uchar(*end);
+        if (c < 0x20 || c == 0x7F)
+            return std::nullopt;
+        all |= c;
+    }
+    const QByteArrayView bytes(begin, end - begin);
+    if ((all & 0x80) && (bytes.startsWith("\xEF\xBB\xBF") || !bytes.isValidUtf8()))
         return std::nullopt;
     return bytes;
 }
@@ -503,8 +512,10 @@ std::optional<QByteArray> utf8Text(QByteArrayView bytes)
     // breaks goes across in one piece, and a text without folds is judged as it is.
     QByteArray unfolded;
     qsizetype copied = 0;
+    uchar all = 0;  // every byte ORed together: ASCII text needs no further look
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const char c = bytes[i];
+        all |= uchar(c);
         if (c != '\r' && c != '\n')
             continue;
         qsizetype next = i + 1;
@@ -521,7 +532,7 @@ std::optional<QByteArray> utf8Text(QByteArrayView bytes)
     if (copied > 0)
         unfolded.append(bytes.sliced(copied));
     const QByteArrayView judged = copied > 0 ? QByteArrayView(unfolded) : bytes;
-    if (judged.isValidUtf8())
+    if (!(all & 0x80) || judged.isValidUtf8())
         return std::nullopt;
     if (copied == 0)
         unfolded = bytes.toByteArray();
