@@ -62,6 +62,27 @@ QString cellText(const char* utf8, bool multiLine)
     return text;
 }
 
+// The library's own bytes when cellText would give them back unchanged (valid UTF-8 with no
+// control character and no leading byte order mark, which the conversion drops), so that a huge
+// text goes to its cell without two conversions; none otherwise.
+std::optional<QByteArrayView> plainText(const char* utf8)
+{
+    // One pass over a huge text finds its end, its control characters and whether it is ASCII.
+    const char* const begin = utf8 ? utf8 : "";
+    const char* end = begin;
+    uchar all = 0;
+    for (; *end; ++end) {
+        const auto c = uchar(*end);
+        if (c < 0x20 || c == 0x7F)
+            return std::nullopt;
+        all |= c;
+    }
+    const QByteArrayView bytes(begin, end - begin);
+    if ((all & 0x80) && (bytes.startsWith("\xEF\xBB\xBF") || !bytes.isValidUtf8()))
+        return std::nullopt;
+    return bytes;
+}
+
 const QString kRepeatsPrefix = QStringLiteral("Repeats: ");
 
 // The rule a notes line stands for when it is the line reading puts there for a repeat the list
@@ -311,15 +332,27 @@ QString priorityOf(icalcomponent* todo)
 // texts.
 void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& context)
 {
-    // The row is built once at the end: a to-do with a huge text is then not copied for each cell.
+    // The row is built once at the end: a to-do with a huge text is then not copied for each cell,
+    // and a plain one goes into it straight from the library's tree.
     std::array<QByteArray, TaskCol::Count> texts;
+    std::array<QByteArrayView, TaskCol::Count> views;
     std::bitset<TaskCol::Count> written;
     auto set = [&](int col, const QString& text) {
         texts[size_t(col)] = text.toUtf8();
+        views[size_t(col)] = texts[size_t(col)];
         written.set(size_t(col));
     };
-    const QString summary = cellText(icalcomponent_get_summary(todo), false);
-    set(TaskCol::Task, summary.trimmed().isEmpty() ? kNoSummary : summary);
+    const char* const summaryText = icalcomponent_get_summary(todo);
+    const std::optional<QByteArrayView> plainSummary = plainText(summaryText);
+    // A printable ASCII character: the summary is more than blanks (a text of other blanks only
+    // is left to the conversion's own test).
+    if (plainSummary && std::any_of(plainSummary->begin(), plainSummary->end(), [](char c) { return c > ' '; })) {
+        views[TaskCol::Task] = *plainSummary;
+        written.set(TaskCol::Task);
+    } else {
+        const QString summary = cellText(summaryText, false);
+        set(TaskCol::Task, summary.trimmed().isEmpty() ? kNoSummary : summary);
+    }
 
     // A due date alone has no time; a due time in any zone becomes the local date and time.
     QDate dueDate;
@@ -345,7 +378,8 @@ void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& cont
     set(TaskCol::Category, categories.join(QLatin1String(", ")));
     set(TaskCol::Priority, priorityOf(todo));
 
-    QString notes = cellText(icalcomponent_get_description(todo), true);
+    const char* const description = icalcomponent_get_description(todo);
+    std::optional<QString> notes;  // converted only when a repeat's line joins it
     QString type = QStringLiteral("0");
     int rules = 0;
     for (icalproperty* p = icalcomponent_get_first_property(todo, ICAL_RRULE_PROPERTY); p;
@@ -363,14 +397,22 @@ void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& cont
         char* text = icalrecurrencetype_as_string_r(const_cast<icalrecurrencetype*>(&rule));
         const QString line = kRepeatsPrefix + cellText(text, false);
         icalmemory_free_buffer(text);
+        if (!notes)
+            notes = cellText(description, true);
         // An older edition sent the line out in the description: it is shown once.
-        if (notes.split(QLatin1String("\r\n")).contains(line))
+        if (notes->split(QLatin1String("\r\n")).contains(line))
             continue;
-        if (!notes.isEmpty())
-            notes += QLatin1String("\r\n");
-        notes += line;
+        if (!notes->isEmpty())
+            *notes += QLatin1String("\r\n");
+        *notes += line;
     }
-    set(TaskCol::Notes, notes);
+    const std::optional<QByteArrayView> plainNotes = notes ? std::nullopt : plainText(description);
+    if (plainNotes) {
+        views[TaskCol::Notes] = *plainNotes;
+        written.set(TaskCol::Notes);
+    } else {
+        set(TaskCol::Notes, notes ? *notes : cellText(description, true));
+    }
     set(TaskCol::Type, type);
 
     QDate created;
@@ -392,12 +434,11 @@ void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& cont
     if (row < 0 || row >= rows.rowCount())
         return;
     RowCells& cells = rows.row(row);
-    std::vector<QByteArrayView> views(size_t(std::max(cells.storedCount(), int(TaskCol::Count))));
-    for (size_t c = 0; c < views.size(); ++c)
-        views[c] = c < size_t(std::min(rows.columnCount(), int(TaskCol::Count))) && written.test(c)
-                     ? QByteArrayView(texts[c])
-                     : cells.cell(int(c));
-    cells.assign(views);
+    std::vector<QByteArrayView> built(size_t(std::max(cells.storedCount(), int(TaskCol::Count))));
+    for (size_t c = 0; c < built.size(); ++c)
+        built[c] = c < size_t(std::min(rows.columnCount(), int(TaskCol::Count))) && written.test(c) ? views[c]
+                                                                                                  : cells.cell(int(c));
+    cells.assign(built);
 }
 
 } // namespace
@@ -471,8 +512,10 @@ std::optional<QByteArray> utf8Text(QByteArrayView bytes)
     // breaks goes across in one piece, and a text without folds is judged as it is.
     QByteArray unfolded;
     qsizetype copied = 0;
+    uchar all = 0;  // every byte ORed together: ASCII text needs no further look
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const char c = bytes[i];
+        all |= uchar(c);
         if (c != '\r' && c != '\n')
             continue;
         qsizetype next = i + 1;
@@ -489,7 +532,7 @@ std::optional<QByteArray> utf8Text(QByteArrayView bytes)
     if (copied > 0)
         unfolded.append(bytes.sliced(copied));
     const QByteArrayView judged = copied > 0 ? QByteArrayView(unfolded) : bytes;
-    if (judged.isValidUtf8())
+    if (!(all & 0x80) || judged.isValidUtf8())
         return std::nullopt;
     if (copied == 0)
         unfolded = bytes.toByteArray();
@@ -520,11 +563,10 @@ std::optional<QByteArray> utf8Text(QByteArrayView bytes)
 
 } // namespace
 
-Tasks decode(QByteArrayView bytes, const Context& context)
-{
-    const std::optional<QByteArray> recoded = utf8Text(bytes);
-    Component root = parseCalendar(recoded ? QByteArrayView(*recoded) : bytes);
+namespace {
 
+Tasks tasksOf(const Component& root, const Context& context)
+{
     // Several calendars in one file come inside one root; a lone component stands for itself.
     std::vector<icalcomponent*> items;
     auto collect = [&items](icalcomponent* calendar) {
@@ -565,6 +607,20 @@ Tasks decode(QByteArrayView bytes, const Context& context)
             ++tasks.skipped;
     }
     return tasks;
+}
+
+} // namespace
+
+Tasks decode(QByteArrayView bytes, const Context& context)
+{
+    std::optional<QByteArray> recoded = utf8Text(bytes);
+    return tasksOf(recoded ? parseCalendar(std::move(*recoded)) : parseCalendar(bytes), context);
+}
+
+Tasks decode(QByteArray&& bytes, const Context& context)
+{
+    std::optional<QByteArray> recoded = utf8Text(bytes);
+    return tasksOf(parseCalendar(recoded ? std::move(*recoded) : std::move(bytes)), context);
 }
 
 namespace {

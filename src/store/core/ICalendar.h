@@ -52,6 +52,8 @@ struct Tasks
 // not a calendar or the calendar library finds it damaged (with the library's own text), or
 // when it nests components deeper than any calendar does.
 Tasks decode(QByteArrayView bytes, const Context& context = Context());
+// The same, reading `bytes` where they lie: a huge calendar is not copied on its way.
+Tasks decode(QByteArray&& bytes, const Context& context = Context());
 
 // One task, every column; its UID is in TaskCol::Reserved.
 using TaskCells = std::array<QString, TaskCol::Count>;

@@ -4,7 +4,9 @@
 
 #include <QScopeGuard>
 #include <algorithm>
+#include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace veltry::ICalendar {
@@ -62,7 +64,7 @@ constexpr int kMaxParameters = 64;
 // The parameters of a content line as the library splits them: semicolons before the first
 // colon, neither inside quotes; a character after a backslash, and the first one, count for
 // neither.
-int parameterCount(const std::string& line)
+int parameterCount(std::string_view line)
 {
     int count = 0;
     bool quoted = false;
@@ -85,12 +87,14 @@ struct ParserDeleter
     void operator()(icalparser* p) const { icalparser_free(p); }
 };
 
-// The calendar library's tree of `bytes`, or null. The library's own line reader looks for the
-// end of a line anew for every 80 bytes it takes, which makes one long line cost its length
-// squared (minutes for a few megabytes); here the lines are cut and unfolded in one pass and
-// handed to the library whole. A line ends at LF, CR LF or a lone CR; one that starts with a
-// blank or a TAB goes on with the line before it.
-icalcomponent* parseLines(QByteArrayView bytes)
+// The calendar library's tree of the `size` bytes at `data`, or null; `data[size]` must be
+// writable. The library's own line reader looks for the end of a line anew for every 80 bytes it
+// takes, which makes one long line cost its length squared (minutes for a few megabytes); here
+// the lines are cut and unfolded in one pass and handed to the library whole. A line ends at LF,
+// CR LF or a lone CR; one that starts with a blank or a TAB goes on with the line before it.
+// Each content line is unfolded where it lies and ended with a NUL, so however long it is, it is
+// not copied on its way to the library; the bytes are left changed.
+icalcomponent* parseLines(char* data, qsizetype size)
 {
     std::unique_ptr<icalparser, ParserDeleter> parser(icalparser_new());
     const icalerrorstate malformed = icalerror_get_error_state(ICAL_MALFORMEDDATA_ERROR);
@@ -111,25 +115,30 @@ icalcomponent* parseLines(QByteArrayView bytes)
             icalcomponent_add_component(root.get(), c);
         }
     };
-    std::string line;
+    // The content line being gathered runs from `line` to `written`; its folded parts are moved
+    // up to it, over the line ends and folds between them, so it never overtakes what is unread.
+    char* line = nullptr;
+    char* written = nullptr;
     int lineNumber = 0;  // of the file, where the content line starts
     auto flush = [&] {
-        // Trailing blanks and line ends are not part of the value, as the library reads it.
-        while (!line.empty() && (line.back() == ' ' || line.back() == '\t'))
-            line.pop_back();
-        if (line.empty())
+        if (!line)
             return;
-        if (parameterCount(line) > kMaxParameters)
+        // Trailing blanks and line ends are not part of the value, as the library reads it.
+        while (written > line && (written[-1] == ' ' || written[-1] == '\t'))
+            --written;
+        const std::string_view text(line, size_t(written - line));
+        line = nullptr;
+        if (text.empty())
+            return;
+        if (parameterCount(text) > kMaxParameters)
             throw AppError(QStringLiteral("Line %1 of the calendar gives a property more than %2 parameters.")
                                .arg(lineNumber)
                                .arg(kMaxParameters));
-        if (icalcomponent* c = icalparser_add_line(parser.get(), line.data()))
+        *written = '\0';
+        if (icalcomponent* c = icalparser_add_line(parser.get(), const_cast<char*>(text.data())))
             collect(c);
-        line.clear();
     };
 
-    const char* const data = bytes.data();
-    const qsizetype size = bytes.size();
     qsizetype pos = 0;
     int physical = 0;
     while (pos < size) {
@@ -142,11 +151,16 @@ icalcomponent* parseLines(QByteArrayView bytes)
         if (length > 0 && (*start == ' ' || *start == '\t')) {
             ++start;  // a folded line: its first blank is the fold
             --length;
+            if (!line)
+                line = written = data + pos;
         } else {
             flush();
             lineNumber = physical;
+            line = written = data + pos;
         }
-        line.append(start, size_t(length));
+        if (written != start)
+            std::memmove(written, start, size_t(length));
+        written += length;
         pos = afterLineEnd(data, size, end);
     }
     flush();
@@ -155,18 +169,24 @@ icalcomponent* parseLines(QByteArrayView bytes)
 
 } // namespace
 
-// The calendar library's tree of `bytes`, checked; throws AppError on a damaged calendar.
 Component parseCalendar(QByteArrayView bytes)
 {
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes = bytes.sliced(3);
+    return parseCalendar(bytes.toByteArray());
+}
+
+Component parseCalendar(QByteArray&& bytes)
+{
+    char* const data = bytes.data();  // one of its own, the lines are ended in place
+    const qsizetype from = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    const QByteArrayView text = QByteArrayView(bytes).sliced(from);
     // The library reads up to the first NUL and would take the rest as missing.
-    if (const qsizetype nul = bytes.indexOf('\0'); nul >= 0)
+    if (const qsizetype nul = text.indexOf('\0'); nul >= 0)
         throw AppError(QStringLiteral("The file holds a NUL byte at offset %1; a calendar is text.").arg(nul));
-    checkNesting(bytes);
+    checkNesting(text);
 
     icalerror_clear_errno();
-    Component root(parseLines(bytes));
+    // A byte array always has room for the NUL after its last byte.
+    Component root(parseLines(data + from, text.size()));
     if (!root) {
         throw AppError(icalerrno != ICAL_NO_ERROR
                            ? QString::fromUtf8(icalerror_strerror(icalerrno))

@@ -24,8 +24,10 @@ struct ComponentDeleter
 using Component = std::unique_ptr<icalcomponent, ComponentDeleter>;
 
 // ICalendarLines.cpp: the calendar library's tree of `bytes`, checked; throws AppError on a
-// damaged calendar.
+// damaged calendar. Given the bytes to keep, it reads them in place (and leaves them changed)
+// rather than copying them.
 Component parseCalendar(QByteArrayView bytes);
+Component parseCalendar(QByteArray&& bytes);
 
 // What an edit here changes in a calendar's text; the rest stays byte for byte as it came, since
 // the library's reading and writing loses what other programs rely on (escaped commas in a

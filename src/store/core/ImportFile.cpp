@@ -124,10 +124,13 @@ CellStore placeRows(const CellStore& taskList, std::vector<SourceRow>& source)
             out[size_t(1 + inserted - targets[i])] = std::move(source[i].cells);
             continue;
         }
-        // Cells the placeholder's rows leave alone keep what it held.
-        for (int c = 0; c < columns; ++c)
-            if (source[i].written.test(size_t(c)))
-                placeholder.setCell(c, source[i].cells.cell(c));
+        // Cells the placeholder's rows leave alone keep what it held. Built in one copy, not one
+        // for each cell, however long its texts.
+        std::vector<QByteArrayView> cells(size_t(std::max(placeholder.storedCount(), columns)));
+        for (size_t c = 0; c < cells.size(); ++c)
+            cells[c] = c < size_t(columns) && source[i].written.test(c) ? source[i].cells.cell(int(c))
+                                                                        : placeholder.cell(int(c));
+        placeholder.assign(cells);
     }
     if (emptyList)
         out[size_t(1 + inserted)] = std::move(placeholder);
@@ -232,7 +235,11 @@ bool isCalendarPath(const QString& path)
     return path.endsWith(QLatin1String(".ics"), Qt::CaseInsensitive);
 }
 
-CellStore importTaskRows(const CellStore& taskList, const CellStore& rows)
+namespace {
+
+// importTaskRows; given `owned`, the rows of `rows` themselves, one that fits the list as it is
+// moves over, so a huge text is not copied once more.
+CellStore importRows(const CellStore& taskList, const CellStore& rows, std::vector<RowCells>* owned)
 {
     const int sourceColumns = std::min(rows.columnCount(), taskList.columnCount());
     std::vector<SourceRow> source;
@@ -254,17 +261,37 @@ CellStore importTaskRows(const CellStore& taskList, const CellStore& rows)
                 row.written.set(size_t(c));
             }
         }
-        // Built in one copy, however long its texts.
-        row.cells.assign(cells);
-        if (hasText)
-            source.push_back(std::move(row));
+        if (!hasText)
+            continue;
+        if (owned && from.storedCount() <= sourceColumns) {
+            // Its stored cells are the ones it would be built from; pictures never come along.
+            row.cells = std::move((*owned)[size_t(r)]);
+            row.cells.clearImages();
+        } else {
+            // Built in one copy, however long its texts.
+            row.cells.assign(cells);
+        }
+        source.push_back(std::move(row));
     }
     return placeRows(taskList, source);
 }
 
-CalendarImport importCalendar(const CellStore& taskList, QByteArrayView bytes, const ICalendar::Context& context)
+} // namespace
+
+CellStore importTaskRows(const CellStore& taskList, const CellStore& rows)
 {
-    ICalendar::Tasks tasks = ICalendar::decode(bytes, context);
+    return importRows(taskList, rows, nullptr);
+}
+
+CellStore importTaskRows(const CellStore& taskList, CellStore&& rows)
+{
+    return importRows(taskList, rows, &rows.rows());
+}
+
+namespace {
+
+CalendarImport importTodos(const CellStore& taskList, ICalendar::Tasks tasks)
+{
     // A to-do keeps its UID, so the other program and this list go on meaning the same task; one
     // the list holds already (the same file imported again), or a repeat within the file, would
     // make two tasks one, so those get a new UID when next exported or synced.
@@ -285,13 +312,20 @@ CalendarImport importCalendar(const CellStore& taskList, QByteArrayView bytes, c
     result.skipped = tasks.skipped;
     // The to-dos go in as the tasks of a list file of the current layout would: the order, the
     // empty list's placeholder row and the row limit follow the one rule.
-    result.list = importTaskRows(taskList, tasks.rows);
+    result.list = importTaskRows(taskList, std::move(tasks.rows));
     return result;
+}
+
+} // namespace
+
+CalendarImport importCalendar(const CellStore& taskList, QByteArrayView bytes, const ICalendar::Context& context)
+{
+    return importTodos(taskList, ICalendar::decode(bytes, context));
 }
 
 CalendarImport ImportCalendarFile(const CellStore& taskList, const QString& path)
 {
-    return importCalendar(taskList, readImportFile(path, kMaxCalendarBytes));
+    return importTodos(taskList, ICalendar::decode(readImportFile(path, kMaxCalendarBytes)));
 }
 
 } // namespace veltry

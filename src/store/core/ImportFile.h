@@ -37,6 +37,8 @@ CellStore importTasks(const CellStore& taskList, QByteArrayView bytes, ImportLay
 // with no cell lines in a file does. Throws AppError, nothing added, when the list would grow
 // beyond its row limit.
 CellStore importTaskRows(const CellStore& taskList, const CellStore& rows);
+// The same, the rows that fit the list as they are taken over rather than copied.
+CellStore importTaskRows(const CellStore& taskList, CellStore&& rows);
 
 // The grid file reader keeps its offsets in 32 bits, so no list file is larger.
 inline constexpr qint64 kMaxImportBytes = qint64(UINT32_MAX);
