@@ -2,6 +2,7 @@
 
 #include "platform/core/Clock.h"
 #include "platform/core/LocaleFormats.h"
+#include "widgets/core/ByteRadix.h"
 #include "widgets/core/CellStore.h"
 
 #include <QString>
@@ -632,8 +633,8 @@ private:
         return true;
     }
 
-    // Text chunks in order of (chunk, length): a large group by a radix sort over the bytes in which
-    // its chunks differ, where comparing would mispredict at nearly every step.
+    // Text chunks in order of (chunk, length); a large group by a radix sort, stable passes over
+    // the length first, then the chunk.
     template<typename Item, typename Less>
     static void sortChunks(std::vector<Item>& items, std::vector<Item>& scratch, Less less)
     {
@@ -642,30 +643,8 @@ private:
             std::sort(items.begin(), items.end(), less);
             return;
         }
-        quint64 differ = 0;
-        quint32 lengthsDiffer = 0;
-        for (const Item& item : items) {
-            differ |= item.chunk ^ items.front().chunk;
-            lengthsDiffer |= item.length ^ items.front().length;
-        }
-        scratch.resize(items.size());
-        auto pass = [&](auto digit) {
-            size_t count[256] = {};
-            for (const Item& item : items)
-                ++count[digit(item)];
-            size_t start = 0;
-            for (size_t& c : count)
-                start += std::exchange(c, start);
-            for (const Item& item : items)
-                scratch[count[digit(item)]++] = item;
-            items.swap(scratch);
-        };
-        // Least significant first, each pass stable: the length, then the chunk's bytes.
-        if (lengthsDiffer)
-            pass([](const Item& item) { return size_t(item.length); });
-        for (int shift = 0; shift < 64; shift += 8)
-            if ((differ >> shift) & 0xFF)
-                pass([shift](const Item& item) { return size_t((item.chunk >> shift) & 0xFF); });
+        radixSortByBytes(items, scratch, [](const Item& item) { return quint64(item.length); });
+        radixSortByBytes(items, scratch, [](const Item& item) { return item.chunk; });
     }
 
     // Sorts each group on the items' keys (kept side by side with their row, so the sort reads
