@@ -718,7 +718,8 @@ private:
         // the rows' scattered cells.
         std::string arena;
         std::vector<std::pair<quint32, quint32>> at(static_cast<size_t>(m_rows));
-        forEachCell(pendingIds(ids, groups), col, [&](int id, QByteArrayView text) {
+        const std::vector<int> pending = pendingIds(ids, groups);
+        forEachCell(pending, col, [&](int id, QByteArrayView text) {
             const std::string_view t = sv(text);
             const size_t start = arena.size();
             if (upper && needsUpper(t))
@@ -737,8 +738,15 @@ private:
             quint32 length;
             int id;
         };
+        // Eight-byte steps every text still tied shares (a start such as "notes for") split nothing.
+        const char* front = arena.data() + (pending.empty() ? 0 : at[size_t(pending.front())].first);
+        size_t shared = arena.size();
+        for (const int id : pending) {
+            const auto [start, size] = at[size_t(id)];
+            shared = std::mismatch(front, front + std::min<size_t>(shared, size), arena.data() + start).first - front;
+        }
         std::vector<std::pair<int, int>> settled;
-        for (size_t offset = 0; !groups.empty(); offset += 8) {
+        for (size_t offset = shared / 8 * 8; !groups.empty(); offset += 8) {
             std::vector<std::pair<int, int>> next;
             refine<Item>(
                 ids, tied, groups,
