@@ -2,6 +2,7 @@
 #include "platform/core/Clock.h"
 #include "platform/core/LocaleFormats.h"
 #include "widgets/core/CellStore.h"
+#include "widgets/core/GridFile.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -204,6 +205,46 @@ private Q_SLOTS:
             orderByDescriptionWithinPriority(fast, 1, fast.rowCount() - 1, current);
             referenceOrder(slow);
             QCOMPARE(tasksOf(fast), tasksOf(slow));
+        }
+    }
+
+    // A title click on the priority: the grid's sort, then the descriptions of each priority in
+    // the bytes of the file, equal ones (and long runs sharing long starts) as the grid left them.
+    void priorityClickMatchesStableReference()
+    {
+        QRandomGenerator rng(2024);
+        const QStringList starts{"", "the same long start of a task, ", "the same long start of a task ", "Call me ",
+                                 "call ", QStringLiteral("x\u00E9 "), QStringLiteral("x\u20AC ")};
+        const QStringList ends{"", "a", "b", "B", "7", QStringLiteral("\u00E9"), QStringLiteral("\u20AC")};
+        for (int round = 0; round < 300; ++round) {
+            QStringList tasks;
+            for (int i = 0, n = int(rng.bounded(700)); i < n; ++i)
+                tasks << QStringLiteral("%1%2|%3||t%4|%5")
+                             .arg(starts.at(int(rng.bounded(7))), ends.at(int(rng.bounded(7))),
+                                  round % 5 || i ? QString() : QStringLiteral("\u4E2D"))  // not in the code page
+                             .arg(i)
+                             .arg(QStringList{"1", "2", kNoPriority}.at(int(rng.bounded(round % 3 + 1))));
+            CellStore fast = makeFullTasks(tasks);
+            CellStore slow = makeFullTasks(tasks);
+            int current = 1;
+            for (CellStore* s : {&fast, &slow})
+                SortRows(*s, {1, s->rowCount() - 1, kTaskPriorityColumn, TSortDirection(round % 2), 12, {}}, current);
+            orderByDescriptionWithinPriority(fast, 1, fast.rowCount() - 1, current);
+            const bool codePage = GridFile::writtenInCodePage(slow);
+            auto fileBytes = [&](int r) {
+                QByteArray out = codePage ? QByteArray() : slow.cell(1, r).toUtf8();
+                for (const uint c : codePage ? slow.cell(1, r).toUcs4() : QList<uint>())
+                    out += char(GridFile::codePageByte(char32_t(c)));
+                return out;
+            };
+            std::vector<int> rows(size_t(slow.rowCount() - 1));
+            std::iota(rows.begin(), rows.end(), 1);
+            for (auto b = rows.begin(), e = b; b != rows.end(); b = e) {
+                e = std::find_if(b, rows.end(), [&](int r) { return slow.cell(5, r) != slow.cell(5, *b); });
+                std::stable_sort(b, e, [&](int x, int y) { return fileBytes(x) < fileBytes(y); });
+            }
+            for (int r = 1; r < fast.rowCount(); ++r)
+                QCOMPARE(fast.cell(4, r), slow.cell(4, rows[size_t(r - 1)]));
         }
     }
 

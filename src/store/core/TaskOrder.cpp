@@ -206,10 +206,12 @@ struct RunItem
 };
 static_assert(sizeof(RunItem) == 32);
 
+void radixSortRun(std::vector<RunItem>& items, std::vector<RunItem>& scratch, bool descending);
+
 // Orders one run; equal values keep their order. `texts` compares texts whose keys are equal,
 // for the text kind only.
 template<bool Descending>
-void sortRun(std::vector<RunItem>& items, TextBytes* texts)
+void sortRun(std::vector<RunItem>& items, std::vector<RunItem>& scratch, TextBytes* texts)
 {
     auto before = [texts](const RunItem& a, const RunItem& b) {
         if (a.key != b.key)
@@ -229,11 +231,27 @@ void sortRun(std::vector<RunItem>& items, TextBytes* texts)
     // column that follows this one) is left as it is, after one look at each neighbour.
     if (std::is_sorted(items.begin(), items.end(), before))
         return;
-    std::stable_sort(items.begin(), items.end(), before);
+    constexpr size_t kRadixFrom = 256;
+    if (!texts || items.size() < kRadixFrom) {
+        std::stable_sort(items.begin(), items.end(), before);
+        return;
+    }
+    // A long run of texts: their first bytes put in order without comparing, then only the rows
+    // that share them compared on the rest.
+    radixSortRun(items, scratch, Descending);
+    for (size_t b = 0; b < items.size();) {
+        size_t e = b + 1;
+        while (e < items.size() && items[e].key == items[b].key)
+            ++e;
+        if (e - b > 1)
+            std::stable_sort(items.begin() + ptrdiff_t(b), items.begin() + ptrdiff_t(e), before);
+        b = e;
+    }
 }
 
-// The same order for the keys of dates and times, which span a few million values at most: a
-// stable radix sort, linear in the length of the run where comparing would not be.
+// The same order for the keys of dates and times, which span a few million values at most, and
+// for the first bytes of a long run of texts: a stable radix sort, linear in the length of the run
+// where comparing would not be.
 void radixSortRun(std::vector<RunItem>& items, std::vector<RunItem>& scratch, bool descending)
 {
     quint64 lo = ~quint64(0);
@@ -327,9 +345,9 @@ std::vector<int> orderWithinRuns(const CellStore& cells, int firstRow, int lastR
             if (!byText && items.size() >= kRadixFrom)
                 radixSortRun(items, scratch, how.direction == sdDescending);
             else if (how.direction == sdDescending)
-                sortRun<true>(items, byText ? &texts : nullptr);
+                sortRun<true>(items, scratch, byText ? &texts : nullptr);
             else
-                sortRun<false>(items, byText ? &texts : nullptr);
+                sortRun<false>(items, scratch, byText ? &texts : nullptr);
             for (size_t k = 0; k < items.size(); ++k)
                 order[size_t(runStart) + k] = items[k].id;
         }
