@@ -35,6 +35,7 @@ class HelpViewer;
 class RowCells;
 class TaskListSaver;
 struct TaskListStep;
+struct TaskLogRun;
 namespace sync {
 class TaskListSync;
 }
@@ -72,8 +73,12 @@ public:
     void saveEverything();
 
     // Moves the checked tasks into the history, saves both files and says how many went
-    // (unless confirmations are off or this is the start-up logging). Returns how many.
-    int LogTasks();
+    // (unless confirmations are off or this is the start-up logging), once the list without
+    // them is on disk. The history's save (a shared folder's lock, its merge, the disk) runs on
+    // the worker; the tasks leave the list when it comes back, those changed or unchecked
+    // meanwhile staying. With `wait`, returns how many were logged once all is done; without,
+    // returns at once (0), the user going on working meanwhile.
+    int LogTasks(bool wait = true);
     // Opens the history window modally, with Timer1 off meanwhile; the menu's form places it
     // beside this window's corner, the toolbar's leaves it where it was.
     void ViewHistory(bool fromMenu);
@@ -244,8 +249,22 @@ private:
     void setupEmptyTaskList();
     // Removes the temporary files that saves killed part-way left beside the program's files.
     void clearSaveLeftovers();
-    // Logging a recurring task appends its next occurrence, as renewal does.
-    void renewLoggedTasks(TaskListStep& step);
+    // Logging a recurring task appends its next occurrence, as renewal does. `rows`: the logged
+    // tasks, in ascending order.
+    void renewLoggedTasks(TaskListStep& step, const std::vector<int>& rows);
+    // The second half of logging, once the history's save came back: the tasks leave the list,
+    // or the history loses the copies again. Put off while a dialog holds rows by number,
+    // unless `force`d (exit, another folder); the one-second timer tries again.
+    void finishLogging(bool force);
+    // Until a logging run out has finished.
+    void settleLogging();
+    void logHistorySaved(shared::SharedListWorker::Result& r);
+    // Says how many tasks were logged once the saves have reached the file.
+    void announceLogging();
+    std::unique_ptr<TaskLogRun> m_logRun;
+    int m_logAnnounce = -1;  // logged and not yet told
+    int m_logLastCount = 0;
+    bool m_logAgain = false;  // asked for while a run or a merge was out
     // The widths of a first start: the Task column takes what the others leave.
     void setFirstColumnWidths();
     bool m_haveStoredWidths = false;

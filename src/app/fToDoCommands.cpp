@@ -143,7 +143,7 @@ void TfrmToDo::createToolbar()
     btnRemove->setOnClick([this](TFlatButton*) { btnRemoveClick(); });
     btnEdit->setOnClick([this](TFlatButton*) { btnEditClick(); });
     btnPrint->setOnClick([this](TFlatButton*) { AutoFitColumnWidths(); });
-    btnLogTasks->setOnClick([this](TFlatButton*) { LogTasks(); });
+    btnLogTasks->setOnClick([this](TFlatButton*) { LogTasks(false); });
     btnViewHistory->setOnClick([this](TFlatButton*) { ViewHistory(false); });
 }
 
@@ -194,7 +194,7 @@ void TfrmToDo::createMenus()
     connect(mnuEditAdd, &QAction::triggered, this, &TfrmToDo::btnAddClick);
     connect(EditTask1, &QAction::triggered, this, &TfrmToDo::btnEditClick);
     connect(mnuEditRemove, &QAction::triggered, this, &TfrmToDo::btnRemoveClick);
-    connect(LogCompletedTasks1, &QAction::triggered, this, [this] { LogTasks(); });
+    connect(LogCompletedTasks1, &QAction::triggered, this, [this] { LogTasks(false); });
     connect(ViewTaskHistory1, &QAction::triggered, this, [this] { ViewHistory(true); });
     connect(HelpTopics1, &QAction::triggered, this, &TfrmToDo::HelpTopics1Click);
     connect(Help1, &QAction::triggered, this, &TfrmToDo::Help1Click);

@@ -146,6 +146,7 @@ bool TfrmToDo::replaceTaskRows(const std::vector<sync::TaskRow>& rows)
 
 void TfrmToDo::LoadDataFiles()
 {
+    settleLogging();  // its tasks leave this folder's list
     waitForSaves();  // a save landing after the load would be taken for another copy's
     const QString dir = dataDirectory();
     if (loadGridFile(TaskGrid, dir + kTaskListFileName, false))
@@ -193,12 +194,18 @@ void TfrmToDo::setupSharedList()
         m_sharedWorker = std::make_unique<SharedListWorker>(
             [this] { QMetaObject::invokeMethod(this, [this] { takeSharedResult(); }, Qt::QueuedConnection); });
     }
+    settleLogging();
     settleSharedJobs();  // the list below may go
     if (!m_settings.Networkable) {
         m_shared.reset();
         m_sharedRetry->stop();
         setSharedStatus(QString());
-        m_history->setSaver(nullptr);
+        m_history->setSaver([grid = m_history->TaskHistoryGrid, window = QPointer<TfrmToDo>(this)](const QString& dir) {
+            // A logging run's save of the same file, on the worker, must not land after this one.
+            if (window)
+                window->settleSharedJobs();
+            grid->SaveToFile(dir + kHistoryFileName);
+        });
         return;
     }
     if (m_shared && m_shared->directory() == dataDirectory())
@@ -435,6 +442,8 @@ bool TfrmToDo::takeSharedResult()
     bool saved = true;
     if (r->kind == SharedListWorker::Result::Save)
         saved = sharedSaveDone(r->tasks, r->tasksGeneration, r->notify, false);
+    else if (r->kind == SharedListWorker::Result::Log)
+        logHistorySaved(*r);
     else
         sharedReloadDone(*r);
     if (m_sharedSaveAgain && !m_sharedWorker->isOut()) {
@@ -444,6 +453,11 @@ bool TfrmToDo::takeSharedResult()
         if (sharedListActive() && !m_sharedRetry->isActive())
             requestSharedSave(false, notify);
     }
+    if (m_logAgain && !m_logRun && !m_sharedWorker->isOut()) {
+        m_logAgain = false;
+        QTimer::singleShot(0, this, [this] { LogTasks(false); });
+    }
+    announceLogging();
     return saved;
 }
 

@@ -432,8 +432,10 @@ private Q_SLOTS:
             addOrEdit(Qt::Key_A, QStringLiteral("First"));
         }
         QTest::keyClick(grid(), Qt::Key_Escape);
-        if (after == QLatin1String("log"))
+        if (after == QLatin1String("log")) {
             QTest::keyClick(m_todo, Qt::Key_L, Qt::AltModifier);
+            m_todo->waitForSaves();
+        }
         else if (after == QLatin1String("add"))
             addOrEdit(Qt::Key_A, QStringLiteral("Second"));
 

@@ -8,6 +8,7 @@
 #include "platform/core/Clock.h"
 #include "platform/core/ConfigStore.h"
 #include "platform/core/LocaleFormats.h"
+#include "store/core/SharedFileLock.h"
 #include "store/core/Task.h"
 #include "widgets/FlatBtn.h"
 #include "widgets/GridPrint.h"
@@ -412,6 +413,7 @@ private Q_SLOTS:
         todo->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(todo));
         QTest::keyClick(todo, Qt::Key_L, Qt::AltModifier);
+        todo->waitForSaves();  // the tasks leave the list once the history's save is back
 
         QCOMPARE(historyTasks(app.history()->TaskHistoryGrid), QStringList{"Water plants"});
         QCOMPARE(app.history()->TaskHistoryGrid->Cells(HistCol::DueDate, 1), QString::fromLatin1(due));
@@ -811,6 +813,40 @@ private Q_SLOTS:
         QCOMPARE(stillOpen, editing);
         app.shutdown();
         QVERIFY(m_program->read(kHistoryFileName).contains("1,1,one\r\n"));
+    }
+
+    // While another copy holds the folder, logging waits off the window's thread; what the user
+    // does meanwhile stays, and the message comes once both files are written.
+    void loggingGoesOnWhileTheFolderIsHeld()
+    {
+        setSetting("Networkable", true);
+        QVERIFY(m_program->write(kTaskListFileName, taskListFile({"*A", "*B", "C"})));
+        VeltryApp app;
+        app.start();
+        TfrmToDo* todo = app.toDo();
+        TTextGrid* g = todo->TaskGrid;
+        shared::SharedFileLock other(m_program->filePath(QStringLiteral("veltlist.lock")));
+        QVERIFY(other.tryLock());
+        MessageBox::clearShownTexts();
+        QCOMPARE(todo->LogTasks(false), 0);
+        g->setCells(TaskCol::Mark, 2, QString());  // B unchecked
+        g->setCells(TaskCol::Mark, 3, kCheckedMark);  // C checked after the copy
+        g->InsertRows(1, 1);
+        g->setCells(TaskCol::Task, 1, QStringLiteral("D"));
+        QVERIFY(MessageBox::shownTexts().isEmpty());
+        other.unlock();
+        todo->waitForSaves();
+
+        QCOMPARE(historyTasks(app.history()->TaskHistoryGrid), (QStringList{"B", "A"}));
+        QStringList left;
+        for (int r = 1; r < g->RowCount(); ++r)
+            left << g->Cells(TaskCol::Mark, r) + g->Cells(TaskCol::Task, r);
+        QCOMPARE(left, (QStringList{"D", "B", " C"}));
+        const QByteArray list = m_program->read(kTaskListFileName);
+        QVERIFY(!list.contains(",A\r\n") && list.contains(",C\r\n") && list.contains(",D\r\n"));
+        QVERIFY(m_program->read(kHistoryFileName).contains(",A\r\n"));
+        QCOMPARE(MessageBox::shownTexts(), QStringList{"2 tasks were logged in your history file"});
+        app.shutdown();
     }
 
     void historyOfAnotherCopyIsReloaded()

@@ -96,6 +96,15 @@ bool RowStep::isBlank(const CellStore& cells, int row) const
 
 std::optional<std::vector<int>> RowStep::locate(const CellStore& cells, bool undo) const
 {
+    std::vector<int> found = find(cells, undo);
+    for (size_t i = 0; i < m_changes.size(); ++i)
+        if (found[i] < 0 && (undo ? m_changes[i].after : m_changes[i].before))
+            return std::nullopt;
+    return found;
+}
+
+std::vector<int> RowStep::find(const CellStore& cells, bool undo) const
+{
     std::vector<int> found(m_changes.size(), -1);
     std::vector<bool> taken(size_t(std::max(0, cells.rowCount())), false);
     // Built at the first row not where it was, so finding many moved rows stays linear.
@@ -123,7 +132,7 @@ std::optional<std::vector<int>> RowStep::locate(const CellStore& cells, bool und
                 }
             }
             if (found[i] < 0)
-                return std::nullopt;
+                continue;
         }
         taken[size_t(found[i])] = true;
     }

@@ -54,6 +54,9 @@ public:
     // Takes the step back (undo) or makes it again; changes nothing and returns false when a row
     // it has to find is gone or changed.
     bool apply(CellStore& cells, bool undo) const;
+    // For each row the step has to find, where it is in `cells` now; -1 for one gone or changed
+    // (and for a change with no row to find).
+    std::vector<int> find(const CellStore& cells, bool undo) const;
     // The rows that applying the step takes off the list, as kept.
     std::vector<const RowCells*> rowsTakenAway(bool undo) const;
     size_t memoryUsage() const;

@@ -80,17 +80,30 @@ TaskLogCopy copyCompletedTasks(const TaskLogRows& tasks, TaskLogRows& history, c
     return copy;
 }
 
+namespace {
+
+void removeTaskRow(TaskLogRows& tasks, int row)
+{
+    if (tasks.rowCount() > 2)
+        tasks.removeRow(row);
+    else
+        tasks.clearRow(row);
+}
+
+} // namespace
+
 void removeCompletedTasks(TaskLogRows& tasks)
 {
     // From the bottom up, so the rows still to visit keep their indexes.
-    for (int r = tasks.rowCount() - 1; r >= 1; --r) {
-        if (!isCompletedTask(tasks, r))
-            continue;
-        if (tasks.rowCount() > 2)
-            tasks.removeRow(r);
-        else
-            tasks.clearRow(r);
-    }
+    for (int r = tasks.rowCount() - 1; r >= 1; --r)
+        if (isCompletedTask(tasks, r))
+            removeTaskRow(tasks, r);
+}
+
+void removeTaskRows(TaskLogRows& tasks, const std::vector<int>& rows)
+{
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it)
+        removeTaskRow(tasks, *it);
 }
 
 void undoTaskLogCopy(TaskLogRows& history, const TaskLogCopy& copy)

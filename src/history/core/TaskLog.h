@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <vector>
 
 namespace veltry {
 
@@ -59,6 +60,10 @@ TaskLogCopy copyCompletedTasks(const TaskLogRows& tasks, TaskLogRows& history, c
 // Takes the completed tasks off the task list; the others keep their order. The last task row
 // is emptied rather than removed, leaving the blank row of an empty list.
 void removeCompletedTasks(TaskLogRows& tasks);
+
+// The same for the given rows only, in ascending order: those a logging run found still as it
+// copied them.
+void removeTaskRows(TaskLogRows& tasks, const std::vector<int>& rows);
 
 // Takes back what copyCompletedTasks added to the history.
 void undoTaskLogCopy(TaskLogRows& history, const TaskLogCopy& copy);

@@ -20,7 +20,7 @@ class SharedListWorker final
 public:
     struct Result
     {
-        enum Kind { Save, Reload };
+        enum Kind { Save, Reload, Log };  // Log: the history of a logging run
         Kind kind = Save;
         SharedList::Outcome tasks;
         SharedList::Outcome history;
