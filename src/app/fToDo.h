@@ -259,10 +259,9 @@ private:
     // Until a logging run out has finished.
     void settleLogging();
     void logHistorySaved(shared::SharedListWorker::Result& r);
-    // Says how many tasks were logged once the saves have reached the file.
-    void announceLogging();
+    // Says how many tasks were logged once the list without them is on disk.
+    void announceLogging(int count);
     std::unique_ptr<TaskLogRun> m_logRun;
-    int m_logAnnounce = -1;  // logged and not yet told
     int m_logLastCount = 0;
     bool m_logAgain = false;  // asked for while a run or a merge was out
     // The widths of a first start: the Task column takes what the others leave.
@@ -282,6 +281,13 @@ private:
     void saveTaskListAtExit();
     // What the saver's finished saves came to: file times recorded, failures shown.
     bool takeSaveResults();
+    bool handleSaveResults();
+    // Calls `done` once every save asked for so far has come back (none running, waiting or to
+    // be tried again), with whether all of them went through.
+    void whenSaved(std::function<void(bool saved)> done);
+    void runWhenSaved();
+    std::vector<std::function<void(bool)>> m_whenSaved;
+    bool m_savesFailed = false;
     std::unique_ptr<TaskListSaver> m_saver;
     QColor priorityColor(int row) const;
     void createToolbar();
@@ -336,7 +342,7 @@ private:
     // never while a dialog or an open edit holds one of its rows.
     void setupSync();
     bool syncMayChangeList() const;
-    bool replaceTaskRows(const std::vector<std::array<QString, TaskCol::Count>>& rows);
+    void replaceTaskRows(const std::vector<std::array<QString, TaskCol::Count>>& rows, std::function<void(bool)> done);
     sync::TaskListSync* m_sync = nullptr;
     QString m_syncStatus;
     bool m_applyingSync = false;

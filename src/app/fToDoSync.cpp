@@ -100,7 +100,9 @@ void TfrmToDo::setupSync()
             return rows;
         };
         host.mayChange = [this] { return syncMayChangeList(); };
-        host.replaceRows = [this](const std::vector<sync::TaskRow>& rows) { return replaceTaskRows(rows); };
+        host.replaceRows = [this](const std::vector<sync::TaskRow>& rows, std::function<void(bool)> done) {
+            replaceTaskRows(rows, std::move(done));
+        };
         m_sync = new sync::TaskListSync(std::move(host), this);
         connect(m_sync, &sync::TaskListSync::statusChanged, this, [this](const QString& text) {
             const bool showingStatus = statusPanels[2]->text() == m_syncStatus;
@@ -124,7 +126,7 @@ bool TfrmToDo::syncMayChangeList() const
         && !QApplication::activePopupWidget();
 }
 
-bool TfrmToDo::replaceTaskRows(const std::vector<sync::TaskRow>& rows)
+void TfrmToDo::replaceTaskRows(const std::vector<sync::TaskRow>& rows, std::function<void(bool)> done)
 {
     const CellStore& old = TaskGrid->cellStore();
     CellStore cells;
@@ -137,11 +139,13 @@ bool TfrmToDo::replaceTaskRows(const std::vector<sync::TaskRow>& rows)
             cells.setCell(c, int(i) + 1, rows[i][size_t(c)]);
     showMergedTasks(std::move(cells));
     m_applyingSync = true;
-    bool saved = SaveTaskList();
+    const bool saved = SaveTaskList();
     m_applyingSync = false;
     // The server's changes count as taken in only once they are on disk.
-    saved = waitForSaves() && saved;
-    return saved;
+    if (saved)
+        whenSaved(std::move(done));
+    else
+        done(false);
 }
 
 void TfrmToDo::LoadDataFiles()
@@ -357,6 +361,7 @@ bool TfrmToDo::sharedSaveDone(Outcome& o, quint64 generation, bool notify, bool 
     setSharedStatus(QString());
     if (atExit)
         throw AppError(o.error);
+    m_savesFailed = true;
     MessageBox::showError(this, o.error
                                     + QStringLiteral("\n\nYour tasks are still in the list; they will be saved "
                                                      "again with the next change or at exit."));
@@ -457,7 +462,7 @@ bool TfrmToDo::takeSharedResult()
         m_logAgain = false;
         QTimer::singleShot(0, this, [this] { LogTasks(false); });
     }
-    announceLogging();
+    runWhenSaved();
     return saved;
 }
 

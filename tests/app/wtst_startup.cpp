@@ -554,7 +554,9 @@ private Q_SLOTS:
         QWidget window;
         auto* link = new sync::TaskListSync({[] { return std::vector<sync::TaskRow>(1); },
                                              [] { return !QApplication::activeModalWidget(); },
-                                             [](const std::vector<sync::TaskRow>&) { return true; }},
+                                             [](const std::vector<sync::TaskRow>&, const std::function<void(bool)>& done) {
+                                                 done(true);
+                                             }},
                                             &window);
         QSignalSpy status(link, &sync::TaskListSync::statusChanged);
         link->configure(QStringLiteral("http://127.0.0.1:%1/cal/").arg(server.serverPort()), QStringLiteral("me"), true);

@@ -40,6 +40,7 @@ struct Side
     std::vector<TaskRow> rows;
     CalDavClient client;
     std::unique_ptr<SyncEngine> engine;
+    std::function<void(bool)>* savePending = nullptr;
 
     Side()
     {
@@ -83,9 +84,13 @@ struct Side
         SyncEngine::Host host;
         host.rows = [this] { return rows; };
         host.mayChange = [] { return true; };
-        host.replaceRows = [this](const std::vector<TaskRow>& r) {
+        host.replaceRows = [this](const std::vector<TaskRow>& r, const std::function<void(bool)>& done) {
+            if (savePending) {
+                *savePending = done;  // the save is out; what the list held on disk stays
+                return;
+            }
             rows = r;
-            return true;
+            done(true);
         };
         engine = std::make_unique<SyncEngine>(&client, std::move(host), dir.filePath(QStringLiteral("state.dat")));
         engine->setAccount(QStringLiteral("test"));
@@ -152,6 +157,7 @@ private slots:
     void bothEditingMergeOrCopy_data();
     void bothEditingMergeOrCopy();
     void unchangedListIsOneRequest();
+    void unsavedListTakesNothingIn();
     void serverRemovingManyIsHeld_data();
     void serverRemovingManyIsHeld();
     void loggedTaskRenamedElsewhereStaysLogged_data();
@@ -234,6 +240,28 @@ void tst_SyncEngine::changesReachEverySide()
     QVERIFY(a->sync());
     QVERIFY(!a->find(QStringLiteral("from the phone")));
     QCOMPARE(a->engine->statusText(), QStringLiteral("Server: in step"));
+}
+
+// The list that took the server's task could not be saved, and the program ended: at the next
+// start the task is not on the list, and must come back rather than be removed everywhere.
+void tst_SyncEngine::unsavedListTakesNothingIn()
+{
+    a->rows = {task(QStringLiteral("kept"))};
+    QVERIFY(a->sync());
+    std::function<void(bool)> pending;
+    b->savePending = &pending;
+    b->engine->syncNow();
+    QTRY_VERIFY_WITH_TIMEOUT(bool(pending), 10000);
+    QTest::qWait(50);
+    QVERIFY(b->engine->isRunning());  // the cycle waits for the save
+    std::exchange(pending, nullptr)(false);
+    QTRY_VERIFY(!b->engine->isRunning());
+    b->savePending = nullptr;
+    b->restart();
+    QVERIFY(b->sync());
+    QCOMPARE(b->descriptions(), QStringList{QStringLiteral("kept")});
+    QVERIFY(a->sync());
+    QCOMPARE(a->descriptions(), QStringList{QStringLiteral("kept")});
 }
 
 void tst_SyncEngine::bothEditingMergeOrCopy_data()

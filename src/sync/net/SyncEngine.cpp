@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QSet>
 #include <QTimer>
 #include <algorithm>
@@ -202,7 +203,7 @@ void SyncEngine::fetched(const DavError& error, const QList<DavResource>& resour
 
 void SyncEngine::applyWhenFree()
 {
-    if (!m_fetched)
+    if (!m_fetched || m_savingList)
         return;
     if (m_host.mayChange && !m_host.mayChange()) {
         m_retry->start(kBusyRetryMs);
@@ -233,12 +234,33 @@ void SyncEngine::applyWhenFree()
     const bool takeToken = guardServerRemovals(rows, result, agreedOnList) && m_doubledUid.isEmpty();
 
     if (result.localChanged || uidsGiven) {
-        if (!m_host.replaceRows(result.localChanged ? result.local : rows)) {
-            finishCycle(DavError{DavError::Server, QStringLiteral("The task list could not be saved, so the "
-                                                                  "server's changes were not taken in.")});
-            return;
-        }
+        // The server's changes count as taken in only once the list holding them is on disk; the
+        // list is saved off the window's thread, so the cycle goes on when the save is back.
+        m_savingList = true;
+        auto merged = std::make_shared<MergeResult>(std::move(result));
+        auto ours = std::make_shared<std::vector<TaskRow>>(std::move(rows));
+        m_host.replaceRows(merged->localChanged ? merged->local : *ours,
+                           [self = QPointer<SyncEngine>(this), cycle = m_cycles, merged, ours, takeToken](bool saved) {
+                               // A cycle ended meanwhile (another account) has nothing to take in.
+                               if (!self || self->m_cycles != cycle || !self->m_savingList)
+                                   return;
+                               self->m_savingList = false;
+                               if (!saved) {
+                                   self->finishCycle(DavError{DavError::Server,
+                                                              QStringLiteral("The task list could not be saved, so the "
+                                                                             "server's changes were not taken in.")});
+                                   return;
+                               }
+                               self->takeIn(*merged, *ours, takeToken);
+                           });
+        return;
     }
+    takeIn(result, rows, takeToken);
+}
+
+void SyncEngine::takeIn(MergeResult& result, const std::vector<TaskRow>& rows, bool takeToken)
+{
+    Fetched& f = *m_fetched;
     for (auto it = result.agree.constBegin(); it != result.agree.constEnd(); ++it)
         m_state.agreed.insert(it.key(), *it);
     for (const QString& uid : result.forget) {
@@ -455,6 +477,7 @@ void SyncEngine::send()
 void SyncEngine::finishCycle(const DavError& error)
 {
     m_running = false;
+    m_savingList = false;
     m_fetched.reset();
     m_lastError = error;
     if (error.kind == DavError::Unreachable) {

@@ -34,8 +34,9 @@ public:
         // False while the list must not change under the user (a dialog holds one of its rows);
         // the engine asks again a little later.
         std::function<bool()> mayChange;
-        // Puts `rows` in place of the list and saves it; false when the save failed.
-        std::function<bool(const std::vector<TaskRow>&)> replaceRows;
+        // Puts `rows` in place of the list and saves it, then calls `done` with whether the save
+        // went through (at once or later, from the event loop).
+        std::function<void(const std::vector<TaskRow>&, std::function<void(bool saved)> done)> replaceRows;
     };
 
     SyncEngine(CalDavClient* client, Host host, QString statePath, QObject* parent = nullptr);
@@ -85,6 +86,8 @@ private:
     void listed(const DavError& error, const DavListing& listing);
     void fetched(const DavError& error, const QList<DavResource>& resources);
     void applyWhenFree();
+    // The merge's outcome recorded, once the list holding it is saved; then the server's share.
+    void takeIn(MergeResult& result, const std::vector<TaskRow>& rows, bool takeToken);
     void send();
     void finishCycle(const DavError& error);
     void saveState();
@@ -102,6 +105,7 @@ private:
     std::unique_ptr<Fetched> m_fetched;
     QTimer* m_retry = nullptr;
     bool m_running = false;
+    bool m_savingList = false;  // the merged list is being saved: the cycle waits
     bool m_stateChanged = false;  // the record differs from its file
     bool m_again = false;
     int m_repeats = 0;
