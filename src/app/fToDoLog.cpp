@@ -62,7 +62,8 @@ int TfrmToDo::LogTasks(bool wait)
         // The tasks leave the list only once the history holds them on disk: a kill in between
         // leaves them in both files, never in neither.
         auto rows = std::make_shared<CellStore>(TaskListSaver::snapshot(historyCells));
-        const QString path = dataDirectory() + kHistoryFileName;
+        run->directory = dataDirectory();
+        const QString path = run->directory + kHistoryFileName;
         if (sharedListActive()) {
             // Logging saves the task list right after: both reach their files under one hold
             // of the lock, let go once the list's save is done.
@@ -182,8 +183,18 @@ void TfrmToDo::finishLogging(bool force)
     TextGridRows tasks(TaskGrid);
     removeTaskRows(tasks, rows);
     pushStep(std::move(step));
-    SaveTaskList();
-    if (sharedListActive() && !m_sharedWorker->isOut())
+    if (run->directory == dataDirectory()) {
+        SaveTaskList();
+    } else {
+        // Another folder's files are about to be loaded: the list the tasks left goes back to the
+        // folder whose history holds them, and nothing of it into the new one.
+        try {
+            GridFile::saveToFile(TaskGrid->cellStore(), run->directory + kTaskListFileName);
+        } catch (const AppError& e) {
+            MessageBox::showError(this, e.message());
+        }
+    }
+    if (m_shared && !m_sharedWorker->isOut())
         m_shared->fileLock().unlock();  // a save job lets go itself when it ends
     UpdateTaskCount();
     UpdateChecked();

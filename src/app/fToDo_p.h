@@ -17,6 +17,7 @@ struct TaskLogRun
     TaskListStep step;  // tasks: the rows copied, as if removed; history: the copies, as added
     TaskLogCopy copy;
     quint64 historyGeneration = 0;  // the history as the copy left it
+    QString directory;               // the data folder whose history takes the copies
     bool back = false;               // the save came back
     bool saved = false;
     QString error;

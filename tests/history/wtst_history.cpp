@@ -22,6 +22,7 @@
 #include <QPrinter>
 #include <QToolButton>
 #include <QTextBlock>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <set>
@@ -846,6 +847,33 @@ private Q_SLOTS:
         QVERIFY(!list.contains(",A\r\n") && list.contains(",C\r\n") && list.contains(",D\r\n"));
         QVERIFY(m_program->read(kHistoryFileName).contains(",A\r\n"));
         QCOMPARE(MessageBox::shownTexts(), QStringList{"2 tasks were logged in your history file"});
+        app.shutdown();
+    }
+
+    // The files of another folder are loaded before a logging run came to its end: the list the
+    // tasks left goes back to their own folder, and the other folder's list stays as it was.
+    void loggingEndsInItsOwnFolder()
+    {
+        QVERIFY(m_program->write(kTaskListFileName, taskListFile({"*A", "B"})));
+        QTemporaryDir other;
+        const QByteArray theirs = taskListFile({"theirs"});
+        QFile f(other.filePath(kTaskListFileName));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(theirs) == theirs.size());
+        f.close();
+        setSetting("NoConfirmations", true);
+        VeltryApp app;
+        app.start();
+        TfrmToDo* todo = app.toDo();
+        todo->LogTasks(false);
+        todo->settings().UseAltDirPath = true;
+        todo->settings().AltDirPath = other.path() + QLatin1Char('/');
+        todo->LoadDataFiles();
+        QCOMPARE(todo->TaskGrid->Cells(TaskCol::Task, 1), QStringLiteral("theirs"));
+        f.open(QIODevice::ReadOnly);
+        QCOMPARE(f.readAll(), theirs);
+        const QByteArray ours = m_program->read(kTaskListFileName);
+        QVERIFY(!ours.contains(",A\r\n") && ours.contains(",B\r\n"));
+        QVERIFY(m_program->read(kHistoryFileName).contains(",A\r\n"));
         app.shutdown();
     }
 
