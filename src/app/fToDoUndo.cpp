@@ -133,10 +133,8 @@ bool TfrmToDo::applyStep(const TaskListStep& step, bool undo)
     TaskGrid->viewport()->update();
     if (!step.history.isEmpty()) {
         m_history->UpdateHistoryCount();
-        try {
-            m_history->SaveHistory();
-        } catch (const AppError& e) {
-            // The files must not come apart either: the step is taken back in both lists.
+        // The files must not come apart either: the step is taken back in both lists.
+        const auto takeBack = [&] {
             TaskGrid->editCells([&](CellStore& tasks) {
                 historyGrid->editCells([&](CellStore& history) { step.apply(tasks, history, !undo); });
             });
@@ -144,6 +142,20 @@ bool TfrmToDo::applyStep(const TaskListStep& step, bool undo)
             UpdateTaskCount();
             UpdateChecked();
             m_history->UpdateHistoryCount();
+        };
+        // A logging taken back: the list has its tasks again on disk before the history loses
+        // them, so that a kill in between leaves them in both files, never in neither.
+        if (undo) {
+            SaveTaskList();
+            if (!waitForSaves()) {  // the failure was shown
+                takeBack();
+                return false;
+            }
+        }
+        try {
+            m_history->SaveHistory();
+        } catch (const AppError& e) {
+            takeBack();
             MessageBox::showError(this, e.message() + QStringLiteral("\n\nThe task list and the history stay as they were."));
             return false;
         }

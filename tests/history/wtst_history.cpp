@@ -536,6 +536,16 @@ private Q_SLOTS:
         MessageBox::clearShownTexts();
         QCOMPARE(todo->LogTasks(), 2);
         QCOMPARE(historyTasks(app.history()->TaskHistoryGrid), (QStringList{"B", "A"}));
+
+        // Taken back while the list cannot be written: the history file keeps the tasks.
+        QVERIFY(QFile::remove(m_program->filePath(kTaskListFileName)));
+        QVERIFY(QDir().mkdir(m_program->filePath(kTaskListFileName)));
+        MessageBox::clearShownTexts();
+        todo->undoStep();
+        QCOMPARE(MessageBox::shownTexts().size(), 1);
+        QVERIFY(m_program->read(kHistoryFileName).contains(",A\r\n"));
+        QCOMPARE(historyTasks(app.history()->TaskHistoryGrid), (QStringList{"B", "A"}));
+        QVERIFY(QDir().rmdir(m_program->filePath(kTaskListFileName)));
         app.shutdown();
     }
 
