@@ -67,10 +67,10 @@ int TfrmToDo::LogTasks(bool wait)
         if (sharedListActive()) {
             // Logging saves the task list right after: both reach their files under one hold
             // of the lock, let go once the list's save is done.
-            m_sharedWorker->post([list = m_shared, rows, wait = *m_sharedHistoryWaitMs] {
+            m_sharedWorker->post([list = m_shared, rows, lockWaitMs = *m_sharedHistoryWaitMs] {
                 SharedListWorker::Result r;
                 r.kind = SharedListWorker::Result::Log;
-                r.history = list->saveHistory(*rows, wait, true);
+                r.history = list->saveHistory(*rows, lockWaitMs, true);
                 return r;
             });
         } else {
@@ -103,6 +103,8 @@ void TfrmToDo::logHistorySaved(SharedListWorker::Result& r)
         return;
     Outcome& o = r.history;
     TTextGrid* grid = m_history->TaskHistoryGrid;
+    if (!o.notice.isEmpty())
+        MessageBox::showError(this, o.notice);
     if (o.status == Outcome::Done) {
         if (sharedListActive()) {
             // Merged with other copies' entries: shown unless the history changed meanwhile,
@@ -127,9 +129,7 @@ void TfrmToDo::logHistorySaved(SharedListWorker::Result& r)
         m_logRun->error = o.status == Outcome::Failed
             ? o.error
             : QStringLiteral("Could not save \"%1\": the shared list is in use by %2.")
-                  .arg(dataDirectory() + kHistoryFileName, m_shared->fileLock().holderText());
-        if (!o.notice.isEmpty())
-            m_logRun->error = o.notice + QStringLiteral("\n\n") + m_logRun->error;
+                  .arg(m_logRun->directory + kHistoryFileName, m_shared ? m_shared->fileLock().holderText() : QString());
     }
     m_logRun->back = true;
     QTimer::singleShot(0, this, [this] { finishLogging(false); });
