@@ -224,7 +224,8 @@ private Q_SLOTS:
                              .arg(starts.at(int(rng.bounded(7))), ends.at(int(rng.bounded(7))),
                                   round % 5 || i ? QString() : QStringLiteral("\u4E2D"))  // not in the code page
                              .arg(i)
-                             .arg(QStringList{"1", "2", kNoPriority}.at(int(rng.bounded(round % 3 + 1))));
+                             .arg(round % 7 == 6 ? QString::number(rng.bounded(40))  // many priorities
+                                                 : QStringList{"1", "2", kNoPriority}.at(int(rng.bounded(round % 3 + 1))));
             // The columns the grid goes on to: all empty (rows alike wherever it looks), a
             // different text on every row, or a few texts.
             const int spread = round % 3;
