@@ -79,7 +79,8 @@ public:
     void ViewHistory(bool fromMenu);
 
     // Grid callbacks: row colour by priority, date order of the due column, description order
-    // after a sort by priority, notes as hints.
+    // within a sort by priority (the click's whole ordering; false for other columns), notes as
+    // hints.
     void TaskGridGetCellColor(int row, int col, TGridDrawState state, QColor& brush, TCellFont& font);
     void TaskGridGetFormat(int col, quint8& style);
     bool TaskGridClickSort(CellStore& cells, const SortRequest& request, int& current);

@@ -391,8 +391,8 @@ bool isTotalOrder(TSortStyle style)
     }
 }
 
-// The rows' texts of a column as a handful of distinct values: each row's value index and, per
-// value, its rows in row order.
+// Numbers the distinct texts of a column in the order they first appear; a column such as the
+// priority has a handful, found again without hashing.
 class FewTexts
 {
 public:

@@ -62,10 +62,10 @@ void orderByDescriptionWithinPriority(CellStore& cells, int firstRow, int lastRo
 // them, each row moved once. `currentRow` follows its task.
 void sortByPriorityThenDescription(CellStore& cells, const SortRequest& request, int& currentRow);
 
-// The order that leaves, as element k naming the row (relative to the first sorted row) that ends
-// at position k; nothing when it rests on where the grid's sort puts rows it finds equal (rows
-// alike in priority, description and every column the grid compares), which only the two steps
-// themselves tell.
+// That order without moving rows: element k names the row (relative to the first sorted row)
+// that ends at position k. Nothing when the order rests on where the grid's sort leaves rows it
+// finds equal (alike in priority, description and every column the grid compares), which only
+// running that sort tells; likewise for comparison styles other than texts and dates.
 std::optional<std::vector<int>> priorityThenDescriptionOrder(const CellStore& cells, const SortRequest& request);
 
 // Where the task on `row` of `before` is in `after`, a list changed from outside (another copy's
