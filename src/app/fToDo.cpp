@@ -203,7 +203,9 @@ void TfrmToDo::setupTaskGrid()
         TaskGridGetCellColor(row, col, state, brush, font);
     };
     g->OnGetFormat = [this](TTextGrid*, int col, quint8& style) { TaskGridGetFormat(col, style); };
-    g->OnClickSort = [this](TTextGrid*, int col) { TaskGridClickSort(col); };
+    g->OnTitleClickSort = [this](TTextGrid*, CellStore& cells, const SortRequest& request, int& current) {
+        return TaskGridClickSort(cells, request, current);
+    };
     g->OnGridHint = [this](TTextGrid*, int row, int col, QString& hint) { TaskGridGridHint(row, col, hint); };
     m_haveStoredWidths = g->loadColumnWidths();
     g->viewport()->installEventFilter(this);
@@ -271,16 +273,14 @@ void TfrmToDo::TaskGridGetFormat(int col, quint8& style)
         style = quint8(taskGridFormat(col, m_dayFirst));
 }
 
-void TfrmToDo::TaskGridClickSort(int col)
+bool TfrmToDo::TaskGridClickSort(CellStore& cells, const SortRequest& request, int& current)
 {
-    if (col != TaskCol::Priority)
-        return;
-    int current = TaskGrid->Row();
-    TaskGrid->editCells([&](CellStore& cells) {
-        orderByDescriptionWithinPriority(cells, TaskGrid->FixedRows(), TaskGrid->RowCount() - 1, current);
-    });
-    TaskGrid->setCurrentCell(TaskGrid->Col(), current);
-    TaskGrid->viewport()->update();
+    // The tasks of each priority come by description; ordered together with the priorities, so
+    // every row moves once.
+    if (request.sortColumn != TaskCol::Priority)
+        return false;
+    sortByPriorityThenDescription(cells, request, current);
+    return true;
 }
 
 void TfrmToDo::TaskGridGridHint(int row, int col, QString& hint)

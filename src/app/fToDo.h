@@ -84,10 +84,11 @@ public:
     void ViewHistory(bool fromMenu);
 
     // Grid callbacks: row colour by priority, date order of the due column, description order
-    // after a sort by priority, notes as hints.
+    // within a sort by priority (the click's whole ordering; false for other columns), notes as
+    // hints.
     void TaskGridGetCellColor(int row, int col, TGridDrawState state, QColor& brush, TCellFont& font);
     void TaskGridGetFormat(int col, quint8& style);
-    void TaskGridClickSort(int col);
+    bool TaskGridClickSort(CellStore& cells, const SortRequest& request, int& current);
     void TaskGridGridHint(int row, int col, QString& hint);
     // "Auto-fit Column Widths": fit every shown column, then give the Task column the rest.
     void AutoFitColumnWidths() override;

@@ -397,6 +397,11 @@ void TTextGrid::NumberRows(int col)
 
 void TTextGrid::SortRows()
 {
+    sortRows(false);
+}
+
+void TTextGrid::sortRows(bool titleClick)
+{
     if (m_editing)
         closeEditor();
     SortRequest request;
@@ -414,7 +419,8 @@ void TTextGrid::SortRows()
     }
     if (request.lastRow > request.firstRow && m_sortColumn >= 0 && m_sortColumn < RealColCount()) {
         int current = m_row;
-        veltry::SortRows(m_cells, request, current);
+        if (!titleClick || !OnTitleClickSort || !OnTitleClickSort(this, m_cells, request, current))
+            veltry::SortRows(m_cells, request, current);
         m_row = current;
     }
     rowsMoved();

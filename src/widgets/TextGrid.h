@@ -270,6 +270,9 @@ public:
     std::function<void(TTextGrid*, int ACol, quint8& AStyle)> OnGetFormat;
     std::function<void(TTextGrid*, int ARow, int ACol, QString& hintstr)> OnGridHint;
     std::function<void(TTextGrid*, int aCol)> OnClickSort;
+    // Orders the rows of a title click in place of the grid's own sort when it returns true;
+    // `currentRow` follows its row. SortRows() called by the program never asks.
+    std::function<bool(TTextGrid*, CellStore& cells, const SortRequest& request, int& currentRow)> OnTitleClickSort;
     std::function<void(TTextGrid*, int aCol, bool& dosort)> OnCanSort;
     std::function<void(TTextGrid*, int ARow, int ACol)> OnClickCell;
     std::function<void(TTextGrid*, int ARow, int ACol)> OnDblClickCell;
@@ -356,6 +359,7 @@ private:
     void storeChanged();
     void cellsWritten(int realCol, int firstRow, int lastRow);
     void titleClick(const QPoint& cell, const QPoint& pos);
+    void sortRows(bool titleClick);
     bool advanceOnEnter();
     void typeAhead(QKeyEvent* event);
     bool canEditCurrent() const;

@@ -88,7 +88,7 @@ void TTextGrid::titleClick(const QPoint& cell, const QPoint& pos)
         m_sortColumn = real;
     }
     viewport()->update();
-    SortRows();
+    sortRows(true);
     if (OnClickSort)
         OnClickSort(this, m_sortColumn);
 }

@@ -164,11 +164,18 @@ void TestTextGrid::titleClick()
     int canSortCol = -1;
     grid->OnClickSort = [&](TTextGrid*, int) { ++clicks; };
     grid->OnCanSort = [&](TTextGrid*, int c, bool&) { canSortCol = c; };
+    // The owner is offered the click's ordering first; declining leaves it to the grid.
+    int offered = -1;
+    grid->OnTitleClickSort = [&](TTextGrid*, CellStore&, const veltry::SortRequest& request, int&) {
+        offered = request.sortColumn;
+        return false;
+    };
     const QStringList before = column(*grid, clickCol);
 
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellPoint(*grid, clickCol, row, dx));
 
     QCOMPARE(clicks, sorts ? 1 : 0);
+    QCOMPARE(offered, sorts ? clickCol : -1);
     QCOMPARE(grid->SortColumn(), sorts ? clickCol : 1);
     QCOMPARE(int(grid->SortDirection), direction);
     if (sorts) {
@@ -181,6 +188,10 @@ void TestTextGrid::titleClick()
     } else {
         QCOMPARE(column(*grid, clickCol), before);
     }
+    // A sort the program asks for is the grid's own.
+    offered = -1;
+    grid->SortRows();
+    QCOMPARE(offered, -1);
 }
 
 // --- hints ----------------------------------------------------------------------------------------

@@ -14,6 +14,7 @@
 #include <numeric>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 
 namespace veltry {
@@ -208,25 +209,31 @@ static_assert(sizeof(RunItem) == 32);
 
 void radixSortRun(std::vector<RunItem>& items, std::vector<RunItem>& scratch, bool descending);
 
+// Whether `a` belongs before `b` in a run; `texts` compares texts whose keys are equal, for the
+// text kind only.
+template<bool Descending>
+bool runBefore(const RunItem& a, const RunItem& b, TextBytes* texts)
+{
+    if (a.key != b.key)
+        return Descending ? b.key < a.key : a.key < b.key;
+    if (!texts)
+        return false;
+    // Most ties on the first bytes part within the next ones, without reading the texts.
+    if (a.hasKey2 && b.hasKey2) {
+        if (a.key2 != b.key2)
+            return Descending ? b.key2 < a.key2 : a.key2 < b.key2;
+        if (a.size <= 16 && a.size == b.size)
+            return false;  // the same text
+    }
+    return Descending ? texts->less(b.text(), a.text()) : texts->less(a.text(), b.text());
+}
+
 // Orders one run; equal values keep their order. `texts` compares texts whose keys are equal,
 // for the text kind only.
 template<bool Descending>
 void sortRun(std::vector<RunItem>& items, std::vector<RunItem>& scratch, TextBytes* texts)
 {
-    auto before = [texts](const RunItem& a, const RunItem& b) {
-        if (a.key != b.key)
-            return Descending ? b.key < a.key : a.key < b.key;
-        if (!texts)
-            return false;
-        // Most ties on the first bytes part within the next ones, without reading the texts.
-        if (a.hasKey2 && b.hasKey2) {
-            if (a.key2 != b.key2)
-                return Descending ? b.key2 < a.key2 : a.key2 < b.key2;
-            if (a.size <= 16 && a.size == b.size)
-                return false;  // the same text
-        }
-        return Descending ? texts->less(b.text(), a.text()) : texts->less(a.text(), b.text());
-    };
+    auto before = [texts](const RunItem& a, const RunItem& b) { return runBefore<Descending>(a, b, texts); };
     // A run already in order (the list sorted this way before, a run the first sort ordered by a
     // column that follows this one) is left as it is, after one look at each neighbour.
     if (std::is_sorted(items.begin(), items.end(), before))
@@ -365,6 +372,172 @@ void orderByDescriptionWithinPriority(CellStore& cells, int firstRow, int lastRo
 {
     const std::vector<int> order = descriptionOrderWithinPriority(cells, firstRow, lastRow);
     applyRowOrder(cells, std::max(firstRow, 0), order, currentRow);
+}
+
+namespace {
+
+bool isTotalOrder(TSortStyle style)
+{
+    switch (effectiveSortStyle(style)) {
+    case ssText:
+    case ssTextCase:
+    case ssTextNoCase:
+    case ssSystemDate:
+    case ssDateDMY:
+    case ssDateMDY:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Numbers the distinct texts of a column in the order they first appear; a column such as the
+// priority has a handful, found again without hashing.
+class FewTexts
+{
+public:
+    size_t indexOf(std::string_view t)
+    {
+        if (m_last < m_values.size() && m_values[m_last] == t)
+            return m_last;
+        if (m_values.size() <= kFew) {
+            m_last = size_t(std::find(m_values.begin(), m_values.end(), t) - m_values.begin());
+        } else {
+            const auto at = m_index.find(t);
+            m_last = at == m_index.end() ? m_values.size() : at->second;
+        }
+        if (m_last == m_values.size()) {
+            m_values.push_back(t);
+            if (m_values.size() > kFew) {
+                if (m_index.empty())
+                    for (size_t v = 0; v < m_values.size(); ++v)
+                        m_index.emplace(m_values[v], v);
+                else
+                    m_index.emplace(t, m_last);
+            }
+        }
+        return m_last;
+    }
+    const std::vector<std::string_view>& values() const { return m_values; }
+
+private:
+    // Beyond this many values a hash finds them.
+    static constexpr size_t kFew = 16;
+    std::vector<std::string_view> m_values;
+    std::unordered_map<std::string_view, size_t> m_index;
+    size_t m_last = 0;
+};
+
+} // namespace
+
+std::optional<std::vector<int>> priorityThenDescriptionOrder(const CellStore& cells, const SortRequest& request)
+{
+    const int first = std::max(request.firstRow, 0);
+    const int last = std::min(request.lastRow, cells.rowCount() - 1);
+    const int n = last - first + 1;
+    if (n <= 0)
+        return std::vector<int>{};
+    const int runColumn = request.sortColumn;
+    if (runColumn < 0)
+        return std::nullopt;
+    // The grid's sort puts rows together exactly when their texts are equal only for a byte-wise
+    // style, and orders unequal rows one way only when every column it goes on to is a total order.
+    auto styleOf = [&](int col) {
+        TSortStyle style = ssText;
+        if (request.getFormat)
+            request.getFormat(col, style);
+        return effectiveSortStyle(style);
+    };
+    const TSortStyle runStyle = styleOf(runColumn);
+    if (runStyle != ssText && runStyle != ssTextCase)
+        return std::nullopt;
+    const int lastTie = lastTieBreakColumn(runColumn, request.realColumnCount);
+    for (int c = runColumn + 1; c <= lastTie; ++c)
+        if (!isTotalOrder(styleOf(c)))
+            return std::nullopt;
+
+    auto text = [&](int rel, int col) {
+        const QByteArrayView v = cells.cellUtf8(col, first + rel);
+        return std::string_view(v.data(), size_t(v.size()));
+    };
+    constexpr int kAhead = 8;
+    TextBytes texts(cells);
+    FewTexts runs;
+    std::vector<std::vector<RunItem>> byRun;
+    for (int rel = 0; rel < n; ++rel) {
+        if (rel + 2 * kAhead < n)
+            cells.row(first + rel + 2 * kAhead).prefetch();
+        if (rel + kAhead < n)
+            __builtin_prefetch(text(rel + kAhead, kTaskDescriptionColumn).data());
+        const size_t run = runs.indexOf(text(rel, runColumn));
+        if (run == byRun.size())
+            byRun.emplace_back();
+        const std::string_view description = text(rel, kTaskDescriptionColumn);
+        const std::optional<quint64> key2 = texts.second(description);
+        byRun[run].emplace_back(texts.prefix(description), description, rel, key2.has_value(), key2.value_or(0));
+    }
+
+    // The runs as the grid's sort lines them up: by their texts' bytes, in the sort direction.
+    const bool descending = request.direction == sdDescending;
+    std::vector<size_t> runOrder(byRun.size());
+    std::iota(runOrder.begin(), runOrder.end(), size_t(0));
+    const std::vector<std::string_view>& values = runs.values();
+    std::sort(runOrder.begin(), runOrder.end(), [&](size_t a, size_t b) {
+        return descending ? values[b] < values[a] : values[a] < values[b];
+    });
+
+    // Rows of one run with equal descriptions stay as the grid's sort left them: in the order of
+    // the columns it went on to.
+    const QDate today = Clock::instance().today();
+    auto after = [&](int a, int b) {
+        return compareRows(cells, first + a, first + b, runColumn, request.realColumnCount, request.getFormat, today);
+    };
+    std::vector<int> order;
+    order.reserve(size_t(n));
+    std::vector<RunItem> scratch;
+    std::vector<int> tied;
+    for (const size_t run : runOrder) {
+        std::vector<RunItem>& items = byRun[run];
+        sortRun<false>(items, scratch, &texts);
+        for (size_t b = 0, e = 0; b < items.size(); b = e) {
+            e = b + 1;
+            while (e < items.size() && !runBefore<false>(items[e - 1], items[e], &texts))
+                ++e;
+            if (e - b == 1) {
+                order.push_back(items[b].id);
+                continue;
+            }
+            tied.clear();
+            for (size_t k = b; k < e; ++k)
+                tied.push_back(items[k].id);
+            std::stable_sort(tied.begin(), tied.end(), [&](int x, int y) {
+                const int r = after(x, y);
+                return descending ? r > 0 : r < 0;
+            });
+            for (size_t k = 1; k < tied.size(); ++k)
+                if (after(tied[k - 1], tied[k]) == 0)
+                    return std::nullopt;
+            order.insert(order.end(), tied.begin(), tied.end());
+        }
+    }
+    return order;
+}
+
+void sortByPriorityThenDescription(CellStore& cells, const SortRequest& request, int& currentRow)
+{
+    const int first = std::max(request.firstRow, 0);
+    if (const auto order = priorityThenDescriptionOrder(cells, request)) {
+        applyRowOrder(cells, first, *order, currentRow);
+        return;
+    }
+    SortRows(cells, request, currentRow);
+    if (request.sortColumn < 0)
+        return;
+    RunOrdering how;
+    how.runColumn = request.sortColumn;
+    const std::vector<int> order =
+        orderWithinRuns(cells, first, request.lastRow, how, LocaleFormats::current(), QDate());
+    applyRowOrder(cells, first, order, currentRow);
 }
 
 namespace {

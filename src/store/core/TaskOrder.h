@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <array>
+#include <optional>
 #include <vector>
 
 namespace veltry {
@@ -55,6 +56,17 @@ std::vector<int> descriptionOrderWithinPriority(const CellStore& cells, int firs
 // Applies descriptionOrderWithinPriority() to rows firstRow..lastRow; `currentRow` follows its
 // task, so the selection stays on the task it was on.
 void orderByDescriptionWithinPriority(CellStore& cells, int firstRow, int lastRow, int& currentRow);
+
+// A title click on the priority column (`request` as the grid makes it) in one pass: the rows end
+// exactly as the grid's sort on `request` followed by orderByDescriptionWithinPriority() leaves
+// them, each row moved once. `currentRow` follows its task.
+void sortByPriorityThenDescription(CellStore& cells, const SortRequest& request, int& currentRow);
+
+// That order without moving rows: element k names the row (relative to the first sorted row)
+// that ends at position k. Nothing when the order rests on where the grid's sort leaves rows it
+// finds equal (alike in priority, description and every column the grid compares), which only
+// running that sort tells; likewise for comparison styles other than texts and dates.
+std::optional<std::vector<int>> priorityThenDescriptionOrder(const CellStore& cells, const SortRequest& request);
 
 // Where the task on `row` of `before` is in `after`, a list changed from outside (another copy's
 // save merged in, a calendar sync): found by its UID or, lacking one (a task not yet saved gets
