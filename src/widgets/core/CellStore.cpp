@@ -201,7 +201,8 @@ void CellJournal::append(CellJournal&& later)
     }
     const auto base = uint32_t(texts.size());
     texts += later.texts;
-    ops.reserve(ops.size() + later.ops.size());
+    // No reserve to the exact size: changes appended one add at a time would copy all the
+    // earlier ones each time.
     for (Op op : later.ops) {
         op.textEnd += base;
         ops.push_back(op);
