@@ -368,6 +368,47 @@ private Q_SLOTS:
         QCOMPARE(s.cell(1, 1), QStringLiteral("a"));
     }
 
+    // Rows inserted and removed at random places, mostly near the last change, among every other
+    // way in to the rows: each row stays where a plain list says it is.
+    void rowsStayInPlace()
+    {
+        QRandomGenerator rng(41);
+        CellStore s;
+        s.setColumnCount(2);
+        std::vector<QByteArray> model;
+        int made = 0, at = 0;
+        for (int step = 0; step < 6000; ++step) {
+            const int n = int(model.size());
+            at = rng.bounded(4) ? std::clamp(at + int(rng.bounded(5)) - 2, 0, n) : int(rng.bounded(n + 1));
+            const int count = int(rng.bounded(1, step % 1500 < 100 ? 300 : 4));
+            const auto it = model.begin() + at;
+            switch (rng.bounded(9)) {
+            case 0: case 1: case 2:
+                s.insertRows(at, count);
+                for (int k = 0; k < count; ++k)
+                    s.setCellUtf8(1, at + k, *model.insert(model.begin() + at + k, QByteArray::number(++made)));
+                break;
+            case 3: case 4: s.removeRows(at, count); model.erase(it, it + std::min(count, n - at)); break;
+            case 5: if (at < n) { const int b = int(rng.bounded(n)); s.swapRows(at, b); std::swap(*it, model[size_t(b)]); } break;
+            case 6: s.setRowCount(std::max(0, n + count - 3)); model.resize(size_t(std::max(0, n + count - 3))); break;
+            case 7: if (at < n && rng.bounded(10) == 0) { s.rows().erase(s.rows().begin() + at); model.erase(it); } break;
+            case 8: {
+                if (at < n)
+                    s.row(at).setCell(1, *it += "x");
+                CellStore moved(std::move(s));
+                QCOMPARE(s.rowCount(), 0);
+                s = std::move(moved);
+                QCOMPARE(moved.rowCount(), 0);
+                break;
+            }
+            }
+            const bool all = step % 50 == 0;
+            QCOMPARE(s.rowCount(), int(model.size()));
+            for (int r = all ? 0 : std::max(0, at - 3); r < (all ? int(model.size()) : std::min(int(model.size()), at + 3)); ++r)
+                QCOMPARE(s.cellUtf8(1, r).toByteArray(), model[size_t(r)]);
+        }
+    }
+
     // Cells set in any order, emptied or overwritten (a row's own text included), keep every other
     // cell; trailing empty cells are never stored.
     void cellEditsKeepTheRow()

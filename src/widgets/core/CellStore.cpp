@@ -201,7 +201,8 @@ void CellJournal::append(CellJournal&& later)
     }
     const auto base = uint32_t(texts.size());
     texts += later.texts;
-    ops.reserve(ops.size() + later.ops.size());
+    // No reserve to the exact size: changes appended one add at a time would copy all the
+    // earlier ones each time.
     for (Op op : later.ops) {
         op.textEnd += base;
         ops.push_back(op);
@@ -226,6 +227,60 @@ void CellJournal::applyTo(CellStore& store) const
         case ClearAll: store.clearAllCells(); break;
         }
     }
+}
+
+CellStore::CellStore(CellStore&& other) noexcept
+    : m_columns(other.m_columns),
+      m_rows(std::move(other.m_rows)),
+      m_gapAt(std::exchange(other.m_gapAt, 0)),
+      m_gapSize(std::exchange(other.m_gapSize, 0)),
+      m_generation(other.m_generation),
+      m_journal(std::move(other.m_journal))
+{
+    other.m_rows.clear();
+}
+
+CellStore& CellStore::operator=(CellStore&& other) noexcept
+{
+    if (this != &other) {
+        m_columns = other.m_columns;
+        m_rows = std::move(other.m_rows);
+        other.m_rows.clear();
+        m_gapAt = std::exchange(other.m_gapAt, 0);
+        m_gapSize = std::exchange(other.m_gapSize, 0);
+        m_generation = other.m_generation;
+        m_journal = std::move(other.m_journal);
+    }
+    return *this;
+}
+
+// Rows moved out leave empty rows behind, so the slots of the gap stay empty.
+void CellStore::moveGap(int at)
+{
+    if (m_gapSize > 0 && at < m_gapAt) {
+        const auto begin = m_rows.begin();
+        std::move_backward(begin + at, begin + m_gapAt, begin + m_gapAt + m_gapSize);
+    } else if (m_gapSize > 0 && at > m_gapAt) {
+        const auto begin = m_rows.begin();
+        std::move(begin + m_gapAt + m_gapSize, begin + at + m_gapSize, begin + m_gapAt);
+    }
+    m_gapAt = at;
+}
+
+void CellStore::closeGap()
+{
+    if (m_gapSize > 0)
+        m_rows.erase(m_rows.begin() + m_gapAt, m_rows.begin() + m_gapAt + m_gapSize);
+    m_gapAt = 0;
+    m_gapSize = 0;
+}
+
+std::vector<RowCells>& CellStore::rows()
+{
+    touch();
+    breakJournal();
+    closeGap();
+    return m_rows;
 }
 
 void CellStore::startJournal(quint64 reader) const
@@ -268,7 +323,7 @@ void CellStore::record(CellJournal::Kind kind, int a, int b) noexcept
         breakJournal();
         return;
     }
-    if (j->size() > CellJournal::sizeLimit(m_rows.size()) || j->texts.size() > UINT32_MAX / 2)
+    if (j->size() > CellJournal::sizeLimit(size_t(rowCount())) || j->texts.size() > UINT32_MAX / 2)
         breakJournal();
 }
 
@@ -306,7 +361,14 @@ void CellStore::setRowCount(int n)
     touch();
     const int asked = n;
     n = std::clamp(n, 0, kMaxRows);
-    m_rows.resize(size_t(n));
+    // Rows come and go at the end, past the gap; a gap among the rows dropped goes with them.
+    if (n < m_gapAt) {
+        m_rows.resize(size_t(n));
+        m_gapAt = 0;
+        m_gapSize = 0;
+    } else {
+        m_rows.resize(size_t(n) + size_t(m_gapSize));
+    }
     record(CellJournal::SetRowCount, asked, 0);
 }
 
@@ -320,7 +382,7 @@ QByteArrayView CellStore::cellUtf8(int col, int row) const
 {
     if (row < 0 || row >= rowCount())
         return {};
-    return m_rows[size_t(row)].cell(col);
+    return m_rows[slot(row)].cell(col);
 }
 
 void CellStore::setCell(int col, int row, const QString& text)
@@ -345,7 +407,7 @@ void CellStore::setCellUtf8(int col, int row, QByteArrayView utf8)
         }
     }
     try {
-        m_rows[size_t(row)].setCell(col, utf8);
+        m_rows[slot(row)].setCell(col, utf8);
     } catch (...) {
         if (j)
             j->texts.resize(mark);
@@ -358,21 +420,21 @@ const TCellGraphic* CellStore::cellImage(int col, int row) const
 {
     if (row < 0 || row >= rowCount())
         return nullptr;
-    return m_rows[size_t(row)].image(col);
+    return m_rows[slot(row)].image(col);
 }
 
 void CellStore::setCellImage(int col, int row, const TCellGraphic& g)
 {
     touch();
     if (inRange(col, row))
-        m_rows[size_t(row)].setImage(col, g);
+        m_rows[slot(row)].setImage(col, g);
 }
 
 void CellStore::removeCellImage(int col, int row)
 {
     touch();
     if (row >= 0 && row < rowCount())
-        m_rows[size_t(row)].removeImage(col);
+        m_rows[slot(row)].removeImage(col);
 }
 
 void CellStore::clearRows(int first, int count)
@@ -380,8 +442,8 @@ void CellStore::clearRows(int first, int count)
     touch();
     const int end = std::min(rowCount(), first + count);
     for (int r = std::max(0, first); r < end; ++r) {
-        m_rows[size_t(r)].clearTexts();
-        m_rows[size_t(r)].clearImages();
+        m_rows[slot(r)].clearTexts();
+        m_rows[slot(r)].clearImages();
     }
     record(CellJournal::ClearRows, first, count);
 }
@@ -392,7 +454,18 @@ void CellStore::removeRows(int first, int count)
     if (first < 0 || count <= 0 || first >= rowCount())
         return;
     count = std::min(count, rowCount() - first);
-    m_rows.erase(m_rows.begin() + first, m_rows.begin() + first + count);
+    // The rows removed join the gap.
+    moveGap(first);
+    const auto gone = m_rows.begin() + first + m_gapSize;
+    std::for_each(gone, gone + count, [](RowCells& r) { r = RowCells(); });
+    m_gapSize += count;
+    // A gap far wider than the rows would ever need gives its room back, rarely enough to cost
+    // little per row removed.
+    const int spare = std::max(64, rowCount() / 16);
+    if (m_gapSize > 4 * spare) {
+        m_rows.erase(m_rows.begin() + first + spare, m_rows.begin() + first + m_gapSize);
+        m_gapSize = spare;
+    }
     record(CellJournal::RemoveRows, first, count);
 }
 
@@ -405,8 +478,20 @@ void CellStore::insertRows(int first, int count)
     count = std::min(count, kMaxRows - rowCount());
     if (count <= 0)
         return;
-    std::vector<RowCells> fresh(static_cast<size_t>(count));
-    m_rows.insert(m_rows.begin() + first, std::make_move_iterator(fresh.begin()), std::make_move_iterator(fresh.end()));
+    moveGap(first);
+    if (m_gapSize < count) {
+        // The gap widens in proportion to the rows, so that the rows below it move only once
+        // in many inserts.
+        const int wider = count + std::max(64, rowCount() / 16);
+        const ptrdiff_t added = wider - m_gapSize;
+        const ptrdiff_t tail = ptrdiff_t(m_rows.size()) - first - m_gapSize;
+        m_rows.resize(m_rows.size() + size_t(added));
+        std::move_backward(m_rows.end() - added - tail, m_rows.end() - added, m_rows.end());
+        m_gapSize = wider;
+    }
+    // The first slots of the gap become the new (empty) rows.
+    m_gapAt += count;
+    m_gapSize -= count;
     record(CellJournal::InsertRows, first, count);
 }
 
@@ -415,7 +500,7 @@ void CellStore::swapRows(int a, int b)
     touch();
     if (a < 0 || b < 0 || a >= rowCount() || b >= rowCount() || a == b)
         return;
-    std::swap(m_rows[size_t(a)], m_rows[size_t(b)]);
+    std::swap(m_rows[slot(a)], m_rows[slot(b)]);
     record(CellJournal::SwapRows, a, b);
 }
 

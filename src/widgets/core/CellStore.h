@@ -93,8 +93,12 @@ public:
     static constexpr int kMaxColumns = 256;
     static constexpr int kMaxRows = 5'000'000;
 
+    CellStore() = default;
+    CellStore(CellStore&& other) noexcept;
+    CellStore& operator=(CellStore&& other) noexcept;
+
     int columnCount() const { return m_columns; }
-    int rowCount() const { return int(m_rows.size()); }
+    int rowCount() const { return int(m_rows.size()) - m_gapSize; }
     void setColumnCount(int n);
     void setRowCount(int n);
 
@@ -120,15 +124,12 @@ public:
     {
         touch();
         breakJournal();
-        return m_rows[size_t(r)];
+        return m_rows[slot(r)];
     }
-    const RowCells& row(int r) const { return m_rows[size_t(r)]; }
-    std::vector<RowCells>& rows()
-    {
-        touch();
-        breakJournal();
-        return m_rows;
-    }
+    const RowCells& row(int r) const { return m_rows[slot(r)]; }
+    // All rows in order, to be changed at will (also in number) until the next call of
+    // insertRows or removeRows.
+    std::vector<RowCells>& rows();
 
     // Records the changes from now on for `reader` (nonzero), in place of any journal before.
     // Recording stops for good (the journal breaks) at a change it cannot describe or when it
@@ -151,8 +152,16 @@ private:
     void breakJournal() noexcept;
     void record(CellJournal::Kind kind, int a, int b) noexcept;
     bool inRange(int col, int row) const { return col >= 0 && row >= 0 && row < rowCount() && col < m_columns; }
+    // Where row r lies in m_rows: the empty slots of the gap sit between rows m_gapAt - 1 and m_gapAt.
+    size_t slot(int r) const { return size_t(r) + (r >= m_gapAt ? size_t(m_gapSize) : 0); }
+    void moveGap(int at);
+    void closeGap();
     int m_columns = 0;
+    // The rows with a gap of empty slots where rows were last inserted or removed, so that adding
+    // or removing rows again near there moves only the rows in between, not all below.
     std::vector<RowCells> m_rows;
+    int m_gapAt = 0;
+    int m_gapSize = 0;
     quint64 m_generation = 0;
     // Taking the changes away changes no cell.
     mutable std::unique_ptr<CellJournal> m_journal;
