@@ -2,11 +2,13 @@
 // write, and the exported file as a second, independent reader sees it.
 #include "platform/core/AppError.h"
 #include "store/core/ICalendar.h"
+#include "store/core/ICalendar_p.h"
 #include "store/core/ImportFile.h"
 #include "store/core/Task.h"
 
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -607,6 +609,63 @@ private Q_SLOTS:
             const ICalendar::Tasks back = ICalendar::decode(ICalendar::encode(list, pinned()), pinned());
             for (int r = 1; r <= 3; ++r)
                 QCOMPARE(back.rows.cell(TaskCol::Reserved, r), list.cell(TaskCol::Reserved, r));
+        }
+    }
+
+    // Texts read past the library come out as the library reads them: escapes, white space at
+    // the ends, folds anywhere (inside a character too), parameters, bytes that are not UTF-8.
+    void longTextsReadAsTheLibraryReads()
+    {
+        static const char* const kPieces[] = {"\\n", "\\N", "\\,", "\\;", "\\\\", "\\", "\\x", "\\:", "\\T",
+                                              "\\r", "\\B", "\\f", "\\\"", "\xC3\xA9", "\xE6\x97\xA5",
+                                              "\xF0\x9F\x98\x80", "\xFF", "\xC3", "\xA0", " ", "\t", "\v", "\f",
+                                              "a", "b c", ",", ";", ":", "\""};
+        static const char* const kParameters[] = {"", ";LANGUAGE=en", ";X-A=b", ";FOO", ";X-Q=\"a:b;c\"",
+                                                  ";X-E=a\\:b", ";VALUE=TEXT", ";x-value=1"};
+        static const char* const kNames[] = {"SUMMARY", "summary", "DESCRIPTION", "Description"};
+        QRandomGenerator random(37);
+        auto pick = [&random](const auto& list) { return QByteArray(list[random.bounded(int(std::size(list)))]); };
+        for (int round = 0; round < 400; ++round) {
+            QByteArray lines;
+            for (int p = 0; p < 3; ++p) {
+                QByteArray line = pick(kNames) + pick(kParameters) + ':';
+                for (int n = random.bounded(12); n > 0; --n)
+                    line += pick(kPieces);
+                // Folded at random places, a CR LF or an LF and a blank or a TAB each time.
+                for (qsizetype at = 1 + random.bounded(6); at < line.size(); at += 1 + random.bounded(6)) {
+                    const QByteArray fold = QByteArray(random.bounded(2) ? "\r\n" : "\n") + (random.bounded(2) ? ' ' : '\t');
+                    line.insert(at, fold);
+                    at += fold.size();
+                }
+                lines += line + "\r\n";
+            }
+            const QByteArray file = todo(lines);
+            QByteArray library;
+            QByteArray own;
+            ICalendar::LongTexts texts;
+            texts.from = 1;
+            auto values = [](icalcomponent* root, const ICalendar::LongTexts* read) {
+                icalcomponent* c = icalcomponent_get_first_component(root, ICAL_VTODO_COMPONENT);
+                QByteArray out;
+                for (const char* text : {icalcomponent_get_summary(c), icalcomponent_get_description(c)}) {
+                    const char* value = read ? read->text(text) : text;
+                    out += (value ? "[" + QByteArray(value) + "]" : QByteArray("none")) + '|';
+                }
+                return out;
+            };
+            try {
+                library = values(ICalendar::parseCalendar(QByteArrayView(file)).get(), nullptr);
+            } catch (const AppError& e) {
+                library = e.message().toUtf8();
+            }
+            try {
+                own = values(ICalendar::parseCalendar(QByteArray(file), &texts).get(), &texts);
+            } catch (const AppError& e) {
+                own = e.message().toUtf8();
+            }
+            const QByteArray shown = file.toPercentEncoding(" :;=\"\\") + "\n" + library.toPercentEncoding() + "\n"
+                + own.toPercentEncoding();
+            QVERIFY2(library == own, shown.constData());
         }
     }
 

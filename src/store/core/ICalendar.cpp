@@ -329,9 +329,10 @@ QString priorityOf(icalcomponent* todo)
 }
 
 // Reads the to-do's cells, its UID included, into `row`; the cells it leaves alone keep their
-// texts.
-void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& context)
+// texts. `longTexts`, if given, holds the long texts the library holds stand-ins for.
+void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& context, const LongTexts* longTexts = nullptr)
 {
+    auto textOf = [longTexts](const char* held) { return longTexts ? longTexts->text(held) : held; };
     // The row is built once at the end: a to-do with a huge text is then not copied for each cell,
     // and a plain one goes into it straight from the library's tree.
     std::array<QByteArray, TaskCol::Count> texts;
@@ -342,7 +343,7 @@ void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& cont
         views[size_t(col)] = texts[size_t(col)];
         written.set(size_t(col));
     };
-    const char* const summaryText = icalcomponent_get_summary(todo);
+    const char* const summaryText = textOf(icalcomponent_get_summary(todo));
     const std::optional<QByteArrayView> plainSummary = plainText(summaryText);
     // A printable ASCII character: the summary is more than blanks (a text of other blanks only
     // is left to the conversion's own test).
@@ -378,7 +379,7 @@ void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& cont
     set(TaskCol::Category, categories.join(QLatin1String(", ")));
     set(TaskCol::Priority, priorityOf(todo));
 
-    const char* const description = icalcomponent_get_description(todo);
+    const char* const description = textOf(icalcomponent_get_description(todo));
     std::optional<QString> notes;  // converted only when a repeat's line joins it
     QString type = QStringLiteral("0");
     int rules = 0;
@@ -565,7 +566,7 @@ std::optional<QByteArray> utf8Text(QByteArrayView bytes)
 
 namespace {
 
-Tasks tasksOf(const Component& root, const Context& context)
+Tasks tasksOf(const Component& root, const Context& context, const LongTexts* texts)
 {
     // Several calendars in one file come inside one root; a lone component stands for itself.
     std::vector<icalcomponent*> items;
@@ -601,7 +602,7 @@ Tasks tasksOf(const Component& root, const Context& context)
     for (icalcomponent* c : items) {
         const icalcomponent_kind kind = icalcomponent_isa(c);
         if (kind == ICAL_VTODO_COMPONENT) {
-            readTodo(c, tasks.rows, ++tasks.todos, context);
+            readTodo(c, tasks.rows, ++tasks.todos, context, texts);
         }
         else if (kind != ICAL_VTIMEZONE_COMPONENT)  // a time zone only serves the items that use it
             ++tasks.skipped;
@@ -609,18 +610,25 @@ Tasks tasksOf(const Component& root, const Context& context)
     return tasks;
 }
 
+Tasks tasksOfText(QByteArray&& bytes, const Context& context)
+{
+    LongTexts texts;
+    const Component root = parseCalendar(std::move(bytes), &texts);
+    return tasksOf(root, context, &texts);
+}
+
 } // namespace
 
 Tasks decode(QByteArrayView bytes, const Context& context)
 {
     std::optional<QByteArray> recoded = utf8Text(bytes);
-    return tasksOf(recoded ? parseCalendar(std::move(*recoded)) : parseCalendar(bytes), context);
+    return tasksOfText(recoded ? std::move(*recoded) : bytes.toByteArray(), context);
 }
 
 Tasks decode(QByteArray&& bytes, const Context& context)
 {
     std::optional<QByteArray> recoded = utf8Text(bytes);
-    return tasksOf(parseCalendar(recoded ? std::move(*recoded) : std::move(bytes)), context);
+    return tasksOfText(recoded ? std::move(*recoded) : std::move(bytes), context);
 }
 
 namespace {

@@ -3,7 +3,9 @@
 #include "platform/core/AppError.h"
 
 #include <QScopeGuard>
+#include <QRandomGenerator>
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -82,6 +84,64 @@ int parameterCount(std::string_view line)
     return count;
 }
 
+// Where the value of a long SUMMARY or DESCRIPTION starts in a content line: past the colon
+// that ends its parameters; -1 for any other line, and for one whose parameters could move that
+// colon (quotes, backslashes) or the kind of its value.
+qsizetype longTextStart(std::string_view line, qsizetype from)
+{
+    const size_t nameEnd = line.find_first_of(";:");
+    if (nameEnd == std::string_view::npos)
+        return -1;
+    const QByteArrayView name(line.data(), qsizetype(nameEnd));
+    if (name.compare("SUMMARY", Qt::CaseInsensitive) != 0 && name.compare("DESCRIPTION", Qt::CaseInsensitive) != 0)
+        return -1;
+    const size_t colon = line.find(':', nameEnd);
+    // A value of white space alone is none, and the library drops the property.
+    if (colon == std::string_view::npos || qsizetype(line.size() - colon - 1) < from
+        || line.find_first_not_of(" \t\n\v\f\r", colon + 1) == std::string_view::npos)
+        return -1;
+    const QByteArrayView parameters(line.data() + nameEnd, qsizetype(colon - nameEnd));
+    if (parameters.contains('"') || parameters.contains('\\')
+        || QByteArray(parameters.data(), parameters.size()).toUpper().contains("VALUE"))
+        return -1;
+    return qsizetype(colon + 1);
+}
+
+// What the library makes of a text value: white space trimmed off both ends, then each escape
+// read, an unknown one as a blank, a lone backslash at the end dropped. Written over the value
+// where it lies and NUL-ended, so it is never copied; returns its start.
+char* unescapeText(char* begin, char* end)
+{
+    auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; };
+    while (begin < end && space(*begin))
+        ++begin;
+    while (end > begin && space(end[-1]))
+        --end;
+    char* out = begin;
+    const char* in = begin;
+    while (in < end) {
+        const auto* slash = static_cast<const char*>(std::memchr(in, '\\', size_t(end - in)));
+        const char* const stop = slash ? slash : end;
+        if (out != in)
+            std::memmove(out, in, size_t(stop - in));
+        out += stop - in;
+        if (!slash || slash + 1 == end)
+            break;
+        switch (slash[1]) {
+        case 'n': case 'N': *out++ = '\n'; break;
+        case 't': case 'T': *out++ = '\t'; break;
+        case 'r': case 'R': *out++ = '\r'; break;
+        case 'b': case 'B': *out++ = '\b'; break;
+        case 'f': case 'F': *out++ = '\f'; break;
+        case ';': case ',': case '"': case '\\': *out++ = slash[1]; break;
+        default: *out++ = ' ';
+        }
+        in = slash + 2;
+    }
+    *out = '\0';
+    return begin;
+}
+
 struct ParserDeleter
 {
     void operator()(icalparser* p) const { icalparser_free(p); }
@@ -94,7 +154,8 @@ struct ParserDeleter
 // CR LF or a lone CR; one that starts with a blank or a TAB goes on with the line before it.
 // Each content line is unfolded where it lies and ended with a NUL, so however long it is, it is
 // not copied on its way to the library; the bytes are left changed.
-icalcomponent* parseLines(char* data, qsizetype size)
+// A long text value is read by `texts`, if given, and the library reads a stand-in.
+icalcomponent* parseLines(char* data, qsizetype size, LongTexts* texts)
 {
     std::unique_ptr<icalparser, ParserDeleter> parser(icalparser_new());
     const icalerrorstate malformed = icalerror_get_error_state(ICAL_MALFORMEDDATA_ERROR);
@@ -135,7 +196,16 @@ icalcomponent* parseLines(char* data, qsizetype size)
                                .arg(lineNumber)
                                .arg(kMaxParameters));
         *written = '\0';
-        if (icalcomponent* c = icalparser_add_line(parser.get(), const_cast<char*>(text.data())))
+        char* handed = const_cast<char*>(text.data());
+        std::string standIn;
+        if (const qsizetype start = texts ? longTextStart(text, texts->from) : -1; start >= 0) {
+            standIn.assign(text.data(), size_t(start));
+            standIn.append(texts->mark.constData(), size_t(texts->mark.size()));
+            standIn.append(std::to_string(texts->values.size()));
+            texts->values.push_back(unescapeText(handed + start, written));
+            handed = standIn.data();
+        }
+        if (icalcomponent* c = icalparser_add_line(parser.get(), handed))
             collect(c);
     };
 
@@ -176,9 +246,33 @@ Component parseCalendar(QByteArrayView bytes)
 
 Component parseCalendar(QByteArray&& bytes)
 {
-    char* const data = bytes.data();  // one of its own, the lines are ended in place
-    const qsizetype from = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    const QByteArrayView text = QByteArrayView(bytes).sliced(from);
+    return parseCalendar(std::move(bytes), nullptr);
+}
+
+const char* LongTexts::text(const char* held) const
+{
+    if (!held || mark.isEmpty() || std::strncmp(held, mark.constData(), size_t(mark.size())) != 0)
+        return held;
+    const std::string_view number(held + mark.size());
+    size_t index = 0;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), index);
+    return error == std::errc() && end == number.data() + number.size() && index < values.size() ? values[index] : held;
+}
+
+Component parseCalendar(QByteArray&& bytes, LongTexts* texts)
+{
+    if (texts) {
+        // The values stay in the bytes until the tree is read.
+        texts->bytes = std::move(bytes);
+        texts->values.clear();
+        // No calendar can hold a stand-in's text: it is not known before the reading.
+        texts->mark = QByteArray::number(QRandomGenerator::system()->generate64(), 16)
+            + QByteArray::number(QRandomGenerator::system()->generate64(), 16) + '-';
+    }
+    QByteArray& own = texts ? texts->bytes : bytes;
+    char* const data = own.data();  // one of its own, the lines are ended in place
+    const qsizetype from = own.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    const QByteArrayView text = QByteArrayView(own).sliced(from);
     // The library reads up to the first NUL and would take the rest as missing.
     if (const qsizetype nul = text.indexOf('\0'); nul >= 0)
         throw AppError(QStringLiteral("The file holds a NUL byte at offset %1; a calendar is text.").arg(nul));
@@ -186,7 +280,7 @@ Component parseCalendar(QByteArray&& bytes)
 
     icalerror_clear_errno();
     // A byte array always has room for the NUL after its last byte.
-    Component root(parseLines(data + from, text.size()));
+    Component root(parseLines(data + from, text.size(), texts));
     if (!root) {
         throw AppError(icalerrno != ICAL_NO_ERROR
                            ? QString::fromUtf8(icalerror_strerror(icalerrno))

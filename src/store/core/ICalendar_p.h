@@ -29,6 +29,23 @@ using Component = std::unique_ptr<icalcomponent, ComponentDeleter>;
 Component parseCalendar(QByteArrayView bytes);
 Component parseCalendar(QByteArray&& bytes);
 
+// The library copies a text value three times on its way in, which for a value of tens of
+// megabytes costs more than the rest of the reading; so long SUMMARY and DESCRIPTION values are
+// read here, where they lie in the calendar's bytes, and the library gets a stand-in.
+struct LongTexts
+{
+    qsizetype from = 1024;            // the shortest value read here
+    QByteArray bytes;                 // the calendar's, holding the values read here
+    QByteArray mark;                  // random: the start of each stand-in, its number follows
+    std::vector<const char*> values;  // NUL-ended, as the library would hold them
+
+    // The text a property holds: the library's `held`, or the value it stands in for.
+    const char* text(const char* held) const;
+};
+
+// The same, reading the long texts into `texts`, which keeps the bytes.
+Component parseCalendar(QByteArray&& bytes, LongTexts* texts);
+
 // What an edit here changes in a calendar's text; the rest stays byte for byte as it came, since
 // the library's reading and writing loses what other programs rely on (escaped commas in a
 // category, escapes in their own properties).
