@@ -67,18 +67,14 @@ QString cellText(const char* utf8, bool multiLine)
 // text goes to its cell without two conversions; none otherwise.
 std::optional<QByteArrayView> plainText(const char* utf8)
 {
-    // One pass over a huge text finds its end, its control characters and whether it is ASCII.
-    const char* const begin = utf8 ? utf8 : "";
-    const char* end = begin;
-    uchar all = 0;
-    for (; *end; ++end) {
-        const auto c = uchar(*end);
-        if (c < 0x20 || c == 0x7F)
-            return std::nullopt;
-        all |= c;
-    }
-    const QByteArrayView bytes(begin, end - begin);
-    if ((all & 0x80) && (bytes.startsWith("\xEF\xBB\xBF") || !bytes.isValidUtf8()))
+    const QByteArrayView bytes(utf8 ? utf8 : "");
+    auto control = [](uchar c) { return c < 0x20 || c == 0x7F; };
+    // Up to the first control character or byte past ASCII; most texts have neither.
+    const qsizetype plain = findByte(bytes.data(), bytes.size(), [](uchar c) { return c < 0x20 || c >= 0x7F; });
+    if (plain == bytes.size())
+        return bytes;
+    if (findByte(bytes.data() + plain, bytes.size() - plain, control) < bytes.size() - plain
+        || bytes.startsWith("\xEF\xBB\xBF") || !bytes.isValidUtf8())
         return std::nullopt;
     return bytes;
 }
@@ -509,6 +505,8 @@ namespace {
 // that the programs writing calendars in anything else use; never replacement characters.
 std::optional<QByteArray> utf8Text(QByteArrayView bytes)
 {
+    if (findByte(bytes.data(), bytes.size(), [](uchar c) { return c >= 0x80; }) == bytes.size())
+        return std::nullopt;  // ASCII
     // A fold may fall inside a character: the lines are judged unfolded. The text between line
     // breaks goes across in one piece, and a text without folds is judged as it is.
     QByteArray unfolded;

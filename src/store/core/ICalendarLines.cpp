@@ -213,9 +213,7 @@ icalcomponent* parseLines(char* data, qsizetype size, LongTexts* texts)
     int physical = 0;
     while (pos < size) {
         ++physical;
-        qsizetype end = pos;
-        while (end < size && data[end] != '\n' && data[end] != '\r')
-            ++end;
+        const qsizetype end = pos + findByte(data + pos, size - pos, [](uchar c) { return c == '\n' || c == '\r'; });
         const char* start = data + pos;
         qsizetype length = end - pos;
         if (length > 0 && (*start == ' ' || *start == '\t')) {

@@ -23,6 +23,26 @@ struct ComponentDeleter
 };
 using Component = std::unique_ptr<icalcomponent, ComponentDeleter>;
 
+// The offset of the first of the `size` bytes at `data` that `stop` holds for, or `size`. Whole
+// blocks are tested at once, which the compiler turns into vector instructions: a huge line is
+// gone through several times, and byte by byte that costs more than reading it.
+template <typename Stop>
+qsizetype findByte(const char* data, qsizetype size, Stop stop)
+{
+    constexpr qsizetype kBlock = 32;
+    qsizetype i = 0;
+    for (; i + kBlock <= size; i += kBlock) {
+        unsigned hit = 0;
+        for (qsizetype k = 0; k < kBlock; ++k)
+            hit |= unsigned(stop(uchar(data[i + k])));
+        if (hit)
+            break;
+    }
+    while (i < size && !stop(uchar(data[i])))
+        ++i;
+    return i;
+}
+
 // ICalendarLines.cpp: the calendar library's tree of `bytes`, checked; throws AppError on a
 // damaged calendar. Given the bytes to keep, it reads them in place (and leaves them changed)
 // rather than copying them.
