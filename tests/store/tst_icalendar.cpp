@@ -620,6 +620,7 @@ private Q_SLOTS:
                                               "\\r", "\\B", "\\f", "\\\"", "\xC3\xA9", "\xE6\x97\xA5",
                                               "\xF0\x9F\x98\x80", "\xFF", "\xC3", "\xA0", " ", "\t", "\v", "\f",
                                               "a", "b c", ",", ";", ":", "\""};
+        static const char* const kPlainPieces[] = {"a", "b c", ",", ";", ":", "\"", " "};
         static const char* const kParameters[] = {"", ";LANGUAGE=en", ";X-A=b", ";FOO", ";X-Q=\"a:b;c\"",
                                                   ";X-E=a\\:b", ";VALUE=TEXT", ";x-value=1"};
         static const char* const kNames[] = {"SUMMARY", "summary", "DESCRIPTION", "Description"};
@@ -629,11 +630,12 @@ private Q_SLOTS:
             QByteArray lines;
             for (int p = 0; p < 3; ++p) {
                 QByteArray line = pick(kNames) + pick(kParameters) + ':';
+                const bool plain = random.bounded(3) == 0;
                 for (int n = random.bounded(12); n > 0; --n)
-                    line += pick(kPieces);
+                    line += plain ? pick(kPlainPieces) : pick(kPieces);
                 // Folded at random places, a CR LF or an LF and a blank or a TAB each time.
                 for (qsizetype at = 1 + random.bounded(6); at < line.size(); at += 1 + random.bounded(6)) {
-                    const QByteArray fold = QByteArray(random.bounded(2) ? "\r\n" : "\n") + (random.bounded(2) ? ' ' : '\t');
+                    const QByteArray fold = QByteArray(random.bounded(2) ? "\r\n" : "\n") + (plain || random.bounded(2) ? ' ' : '\t');
                     line.insert(at, fold);
                     at += fold.size();
                 }
@@ -648,8 +650,11 @@ private Q_SLOTS:
                 icalcomponent* c = icalcomponent_get_first_component(root, ICAL_VTODO_COMPONENT);
                 QByteArray out;
                 for (const char* text : {icalcomponent_get_summary(c), icalcomponent_get_description(c)}) {
-                    const char* value = read ? read->text(text) : text;
-                    out += (value ? "[" + QByteArray(value) + "]" : QByteArray("none")) + '|';
+                    const ICalendar::LongTexts::Value* value = read ? read->find(text) : nullptr;
+                    const QByteArray bytes = value ? QByteArray(value->data, value->size) : QByteArray(text);
+                    out += (value || text ? "[" + bytes + "]" : QByteArray("none")) + '|';
+                    if (value && value->plain && std::any_of(bytes.begin(), bytes.end(), [](char b) { return b < 0x20 || b > 0x7E; }))
+                        out += "not plain";
                 }
                 return out;
             };

@@ -329,6 +329,12 @@ QString priorityOf(icalcomponent* todo)
 void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& context, const LongTexts* longTexts = nullptr)
 {
     auto textOf = [longTexts](const char* held) { return longTexts ? longTexts->text(held) : held; };
+    // plainText, without a look through a long text known to be plain.
+    auto plainOf = [longTexts](const char* held, const char* text) {
+        const LongTexts::Value* value = longTexts ? longTexts->find(held) : nullptr;
+        return value && value->plain ? std::optional<QByteArrayView>(QByteArrayView(value->data, value->size))
+                                     : plainText(text);
+    };
     // The row is built once at the end: a to-do with a huge text is then not copied for each cell,
     // and a plain one goes into it straight from the library's tree.
     std::array<QByteArray, TaskCol::Count> texts;
@@ -339,8 +345,9 @@ void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& cont
         views[size_t(col)] = texts[size_t(col)];
         written.set(size_t(col));
     };
-    const char* const summaryText = textOf(icalcomponent_get_summary(todo));
-    const std::optional<QByteArrayView> plainSummary = plainText(summaryText);
+    const char* const summaryHeld = icalcomponent_get_summary(todo);
+    const char* const summaryText = textOf(summaryHeld);
+    const std::optional<QByteArrayView> plainSummary = plainOf(summaryHeld, summaryText);
     // A printable ASCII character: the summary is more than blanks (a text of other blanks only
     // is left to the conversion's own test).
     if (plainSummary && std::any_of(plainSummary->begin(), plainSummary->end(), [](char c) { return c > ' '; })) {
@@ -375,7 +382,8 @@ void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& cont
     set(TaskCol::Category, categories.join(QLatin1String(", ")));
     set(TaskCol::Priority, priorityOf(todo));
 
-    const char* const description = textOf(icalcomponent_get_description(todo));
+    const char* const descriptionHeld = icalcomponent_get_description(todo);
+    const char* const description = textOf(descriptionHeld);
     std::optional<QString> notes;  // converted only when a repeat's line joins it
     QString type = QStringLiteral("0");
     int rules = 0;
@@ -403,7 +411,7 @@ void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& cont
             *notes += QLatin1String("\r\n");
         *notes += line;
     }
-    const std::optional<QByteArrayView> plainNotes = notes ? std::nullopt : plainText(description);
+    const std::optional<QByteArrayView> plainNotes = notes ? std::nullopt : plainOf(descriptionHeld, description);
     if (plainNotes) {
         views[TaskCol::Notes] = *plainNotes;
         written.set(TaskCol::Notes);

@@ -84,6 +84,32 @@ int parameterCount(std::string_view line)
     return count;
 }
 
+// The length of the line at `data`, up to its CR or LF; `odd` set when it holds a backslash, a
+// control character or a byte past ASCII. Tests whole blocks at once, as findByte does.
+qsizetype lineEnd(const char* data, qsizetype size, bool& odd)
+{
+    auto isOdd = [](uchar c) { return c == '\\' || c < 0x20 || c >= 0x7F; };
+    constexpr qsizetype kBlock = 32;
+    qsizetype i = 0;
+    unsigned oddBytes = 0;
+    for (; i + kBlock <= size; i += kBlock) {
+        unsigned hit = 0;
+        unsigned oddBlock = 0;
+        for (qsizetype k = 0; k < kBlock; ++k) {
+            const auto c = uchar(data[i + k]);
+            hit |= unsigned(c == '\n' || c == '\r');
+            oddBlock |= unsigned(isOdd(c));
+        }
+        if (hit)
+            break;
+        oddBytes |= oddBlock;
+    }
+    for (; i < size && data[i] != '\n' && data[i] != '\r'; ++i)
+        oddBytes |= unsigned(isOdd(uchar(data[i])));
+    odd = oddBytes != 0;
+    return i;
+}
+
 // Where the value of a long SUMMARY or DESCRIPTION starts in a content line: past the colon
 // that ends its parameters; -1 for any other line, and for one whose parameters could move that
 // colon (quotes, backslashes) or the kind of its value.
@@ -109,14 +135,19 @@ qsizetype longTextStart(std::string_view line, qsizetype from)
 
 // What the library makes of a text value: white space trimmed off both ends, then each escape
 // read, an unknown one as a blank, a lone backslash at the end dropped. Written over the value
-// where it lies and NUL-ended, so it is never copied; returns its start.
-char* unescapeText(char* begin, char* end)
+// where it lies and NUL-ended, so it is never copied. `plain` tells that the value holds no
+// backslash, control character or byte past ASCII, so that it need not be looked through.
+LongTexts::Value unescapeText(char* begin, char* end, bool plain)
 {
     auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; };
     while (begin < end && space(*begin))
         ++begin;
     while (end > begin && space(end[-1]))
         --end;
+    if (plain) {
+        *end = '\0';
+        return {begin, end - begin, true};
+    }
     char* out = begin;
     const char* in = begin;
     while (in < end) {
@@ -139,7 +170,7 @@ char* unescapeText(char* begin, char* end)
         in = slash + 2;
     }
     *out = '\0';
-    return begin;
+    return {begin, out - begin, false};
 }
 
 struct ParserDeleter
@@ -180,6 +211,7 @@ icalcomponent* parseLines(char* data, qsizetype size, LongTexts* texts)
     // up to it, over the line ends and folds between them, so it never overtakes what is unread.
     char* line = nullptr;
     char* written = nullptr;
+    bool odd = false;  // the content line holds a backslash, a control character or a byte past ASCII
     int lineNumber = 0;  // of the file, where the content line starts
     auto flush = [&] {
         if (!line)
@@ -202,7 +234,7 @@ icalcomponent* parseLines(char* data, qsizetype size, LongTexts* texts)
             standIn.assign(text.data(), size_t(start));
             standIn.append(texts->mark.constData(), size_t(texts->mark.size()));
             standIn.append(std::to_string(texts->values.size()));
-            texts->values.push_back(unescapeText(handed + start, written));
+            texts->values.push_back(unescapeText(handed + start, written, !odd));
             handed = standIn.data();
         }
         if (icalcomponent* c = icalparser_add_line(parser.get(), handed))
@@ -213,7 +245,8 @@ icalcomponent* parseLines(char* data, qsizetype size, LongTexts* texts)
     int physical = 0;
     while (pos < size) {
         ++physical;
-        const qsizetype end = pos + findByte(data + pos, size - pos, [](uchar c) { return c == '\n' || c == '\r'; });
+        bool oddPart = false;
+        const qsizetype end = pos + lineEnd(data + pos, size - pos, oddPart);
         const char* start = data + pos;
         qsizetype length = end - pos;
         if (length > 0 && (*start == ' ' || *start == '\t')) {
@@ -221,10 +254,12 @@ icalcomponent* parseLines(char* data, qsizetype size, LongTexts* texts)
             --length;
             if (!line)
                 line = written = data + pos;
+            odd = odd || oddPart;
         } else {
             flush();
             lineNumber = physical;
             line = written = data + pos;
+            odd = oddPart;
         }
         if (written != start)
             std::memmove(written, start, size_t(length));
@@ -247,14 +282,15 @@ Component parseCalendar(QByteArray&& bytes)
     return parseCalendar(std::move(bytes), nullptr);
 }
 
-const char* LongTexts::text(const char* held) const
+const LongTexts::Value* LongTexts::find(const char* held) const
 {
     if (!held || mark.isEmpty() || std::strncmp(held, mark.constData(), size_t(mark.size())) != 0)
-        return held;
+        return nullptr;
     const std::string_view number(held + mark.size());
     size_t index = 0;
     const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), index);
-    return error == std::errc() && end == number.data() + number.size() && index < values.size() ? values[index] : held;
+    return error == std::errc() && end == number.data() + number.size() && index < values.size() ? &values[index]
+                                                                                                  : nullptr;
 }
 
 Component parseCalendar(QByteArray&& bytes, LongTexts* texts)

@@ -57,10 +57,22 @@ struct LongTexts
     qsizetype from = 1024;            // the shortest value read here
     QByteArray bytes;                 // the calendar's, holding the values read here
     QByteArray mark;                  // random: the start of each stand-in, its number follows
-    std::vector<const char*> values;  // NUL-ended, as the library would hold them
+    struct Value
+    {
+        const char* data;  // NUL-ended, as the library would hold it
+        qsizetype size;
+        bool plain;        // known to be printable ASCII
+    };
+    std::vector<Value> values;
 
+    // The value `held` stands in for; null when it is the library's own text.
+    const Value* find(const char* held) const;
     // The text a property holds: the library's `held`, or the value it stands in for.
-    const char* text(const char* held) const;
+    const char* text(const char* held) const
+    {
+        const Value* value = find(held);
+        return value ? value->data : held;
+    }
 };
 
 // The same, reading the long texts into `texts`, which keeps the bytes.
