@@ -397,6 +397,14 @@ private Q_SLOTS:
         QTest::newRow("a property with thousands of parameters")
             << todo("SUMMARY" + QByteArray(";X-P=1").repeated(20000) + ":a\r\n")
             << "Line 7 of the calendar gives a property more than 64 parameters.";
+        QTest::newRow("a NUL byte past a byte order mark")
+            << "\xEF\xBB\xBF" + todo(QByteArray("SUMMARY:a\0b\r\n", 12)) << "The file holds a NUL byte at offset 105;";
+        QTest::newRow("a NUL byte below parts nested too deep")
+            << calendar(QByteArray("BEGIN:X-A\r\n").repeated(20) + QByteArray("X-B:\0\r\n", 7))
+            << "The file holds a NUL byte at offset";
+        QTest::newRow("nested one deeper than any calendar")
+            << calendar(QByteArray("BEGIN:X-A\r\n").repeated(16) + QByteArray("END:X-A\r\n").repeated(16))
+            << "The calendar nests its parts more than 16 deep.";
         QTest::newRow("nested thousands deep")
             << calendar(QByteArray("BEGIN:X-A\r\n").repeated(100000) + QByteArray("END:X-A\r\n").repeated(100000))
             << "The calendar nests its parts more than 16 deep.";

@@ -513,8 +513,6 @@ namespace {
 // that the programs writing calendars in anything else use; never replacement characters.
 std::optional<QByteArray> utf8Text(QByteArrayView bytes)
 {
-    if (findByte(bytes.data(), bytes.size(), [](uchar c) { return c >= 0x80; }) == bytes.size())
-        return std::nullopt;  // ASCII
     // A fold may fall inside a character: the lines are judged unfolded. The text between line
     // breaks goes across in one piece, and a text without folds is judged as it is.
     QByteArray unfolded;
@@ -618,8 +616,13 @@ Tasks tasksOf(const Component& root, const Context& context, const LongTexts* te
 
 Tasks tasksOfText(QByteArray&& bytes, const Context& context)
 {
+    // Most calendars are ASCII, which one look through them finds along with what the reading
+    // checks first; the few that are recoded are checked again.
+    const TextCheck check = checkText(bytes);
+    std::optional<QByteArray> recoded = check.ascii ? std::nullopt : utf8Text(bytes);
     LongTexts texts;
-    const Component root = parseCalendar(std::move(bytes), &texts);
+    const Component root = recoded ? parseCalendar(std::move(*recoded), &texts)
+                                   : parseCalendar(std::move(bytes), &texts, &check);
     return tasksOf(root, context, &texts);
 }
 
@@ -627,14 +630,12 @@ Tasks tasksOfText(QByteArray&& bytes, const Context& context)
 
 Tasks decode(QByteArrayView bytes, const Context& context)
 {
-    std::optional<QByteArray> recoded = utf8Text(bytes);
-    return tasksOfText(recoded ? std::move(*recoded) : bytes.toByteArray(), context);
+    return tasksOfText(bytes.toByteArray(), context);
 }
 
 Tasks decode(QByteArray&& bytes, const Context& context)
 {
-    std::optional<QByteArray> recoded = utf8Text(bytes);
-    return tasksOfText(recoded ? std::move(*recoded) : std::move(bytes), context);
+    return tasksOfText(std::move(bytes), context);
 }
 
 namespace {

@@ -39,26 +39,6 @@ const char* firstError(icalcomponent* c)
     return nullptr;
 }
 
-void checkNesting(QByteArrayView bytes)
-{
-    int depth = 0;
-    qsizetype pos = 0;
-    while (pos < bytes.size()) {
-        qsizetype end = bytes.indexOf('\n', pos);
-        if (end < 0)
-            end = bytes.size();
-        // A folded line goes on with a blank, so a line that starts with BEGIN: opens a component.
-        const QByteArrayView line = bytes.sliced(pos, end - pos);
-        if (line.size() >= 6 && qstrnicmp(line.data(), "BEGIN:", 6) == 0) {
-            if (++depth > kMaxNesting)
-                throw AppError(QStringLiteral("The calendar nests its parts more than %1 deep.").arg(kMaxNesting));
-        } else if (line.size() >= 4 && qstrnicmp(line.data(), "END:", 4) == 0 && depth > 0) {
-            --depth;
-        }
-        pos = end + 1;
-    }
-}
-
 // The library looks for the end of a property's parameters anew for each parameter, so a line
 // costs their number times its length; no calendar gives a property anywhere near this many.
 constexpr int kMaxParameters = 64;
@@ -293,7 +273,48 @@ const LongTexts::Value* LongTexts::find(const char* held) const
                                                                                                   : nullptr;
 }
 
-Component parseCalendar(QByteArray&& bytes, LongTexts* texts)
+TextCheck checkText(QByteArrayView bytes)
+{
+    TextCheck check;
+    const qsizetype from = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    check.ascii = from == 0;
+    const char* const data = bytes.data();
+    const qsizetype size = bytes.size();
+    unsigned all = 0;  // every byte ORed together
+    int depth = 0;
+    for (qsizetype pos = from; pos < size;) {
+        // A folded line goes on with a blank, so a line that starts with BEGIN: opens a component.
+        if (!check.tooDeep && size - pos >= 6 && qstrnicmp(data + pos, "BEGIN:", 6) == 0)
+            check.tooDeep = ++depth > kMaxNesting;
+        else if (size - pos >= 4 && qstrnicmp(data + pos, "END:", 4) == 0 && depth > 0)
+            --depth;
+        // To the LF or a NUL, a block at a time, as findByte goes.
+        constexpr qsizetype kBlock = 32;
+        qsizetype i = pos;
+        for (; i + kBlock <= size; i += kBlock) {
+            unsigned hit = 0;
+            for (qsizetype k = 0; k < kBlock; ++k) {
+                const auto c = uchar(data[i + k]);
+                hit |= unsigned(c == '\n' || c == '\0');
+                all |= c;
+            }
+            if (hit)
+                break;
+        }
+        for (; i < size && data[i] != '\n' && data[i] != '\0'; ++i)
+            all |= uchar(data[i]);
+        if (i < size && data[i] == '\0') {
+            check.nul = i - from;
+            check.ascii = false;
+            return check;
+        }
+        pos = i + 1;
+    }
+    check.ascii = check.ascii && !(all & 0x80);
+    return check;
+}
+
+Component parseCalendar(QByteArray&& bytes, LongTexts* texts, const TextCheck* checked)
 {
     if (texts) {
         // The values stay in the bytes until the tree is read.
@@ -307,10 +328,12 @@ Component parseCalendar(QByteArray&& bytes, LongTexts* texts)
     char* const data = own.data();  // one of its own, the lines are ended in place
     const qsizetype from = own.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     const QByteArrayView text = QByteArrayView(own).sliced(from);
+    const TextCheck check = checked ? *checked : checkText(own);
     // The library reads up to the first NUL and would take the rest as missing.
-    if (const qsizetype nul = text.indexOf('\0'); nul >= 0)
-        throw AppError(QStringLiteral("The file holds a NUL byte at offset %1; a calendar is text.").arg(nul));
-    checkNesting(text);
+    if (check.nul >= 0)
+        throw AppError(QStringLiteral("The file holds a NUL byte at offset %1; a calendar is text.").arg(check.nul));
+    if (check.tooDeep)
+        throw AppError(QStringLiteral("The calendar nests its parts more than %1 deep.").arg(kMaxNesting));
 
     icalerror_clear_errno();
     // A byte array always has room for the NUL after its last byte.

@@ -75,8 +75,19 @@ struct LongTexts
     }
 };
 
-// The same, reading the long texts into `texts`, which keeps the bytes.
-Component parseCalendar(QByteArray&& bytes, LongTexts* texts);
+// What one look through a calendar's bytes finds, so that a huge one is not gone through again
+// for each of the reader's checks.
+struct TextCheck
+{
+    bool ascii = true;     // no byte past ASCII; unknown, and false, past a NUL
+    qsizetype nul = -1;    // the first NUL, counted past a byte order mark
+    bool tooDeep = false;  // components nested deeper than any calendar's
+};
+TextCheck checkText(QByteArrayView bytes);
+
+// The same, reading the long texts into `texts`, which keeps the bytes; `checked`, if given, is
+// checkText of these very bytes.
+Component parseCalendar(QByteArray&& bytes, LongTexts* texts, const TextCheck* checked = nullptr);
 
 // What an edit here changes in a calendar's text; the rest stays byte for byte as it came, since
 // the library's reading and writing loses what other programs rely on (escaped commas in a
