@@ -639,17 +639,25 @@ private Q_SLOTS:
             for (int p = 0; p < 3; ++p) {
                 QByteArray line = pick(kNames) + pick(kParameters) + ':';
                 const bool plain = random.bounded(3) == 0;
-                for (int n = random.bounded(12); n > 0; --n)
-                    line += plain ? pick(kPlainPieces) : pick(kPieces);
+                // Now and then a line long enough to be gone through once only.
+                const bool longLine = random.bounded(4) == 0;
+                const int pieces = random.bounded(12);
+                const int fillerAt = longLine ? random.bounded(pieces + 1) : -1;
+                for (int n = 0; n <= pieces; ++n) {
+                    if (n == fillerAt)
+                        line += QByteArray(4096 + random.bounded(2000), 'a');
+                    if (n < pieces)
+                        line += plain ? pick(kPlainPieces) : pick(kPieces);
+                }
                 // Folded at random places, a CR LF or an LF and a blank or a TAB each time.
-                for (qsizetype at = 1 + random.bounded(6); at < line.size(); at += 1 + random.bounded(6)) {
+                for (qsizetype at = 1 + random.bounded(6); at < line.size(); at += 1 + random.bounded(longLine ? 8000 : 6)) {
                     const QByteArray fold = QByteArray(random.bounded(2) ? "\r\n" : "\n") + (plain || random.bounded(2) ? ' ' : '\t');
                     line.insert(at, fold);
                     at += fold.size();
                 }
                 lines += line + "\r\n";
             }
-            const QByteArray file = todo(lines);
+            const QByteArray file = (random.bounded(4) ? QByteArray() : QByteArray("\xEF\xBB\xBF")) + todo(lines);
             QByteArray library;
             QByteArray own;
             ICalendar::LongTexts texts;

@@ -64,9 +64,10 @@ int parameterCount(std::string_view line)
     return count;
 }
 
-// The length of the line at `data`, up to its CR or LF; `odd` set when it holds a backslash, a
-// control character or a byte past ASCII. Tests whole blocks at once, as findByte does.
-qsizetype lineEnd(const char* data, qsizetype size, bool& odd)
+// The length of the line at `data`, up to its CR, LF or a NUL; `odd` tells whether it holds a
+// backslash, a control character or a byte past ASCII, and `all` gathers its bytes ORed
+// together. Tests whole blocks at once, as findByte does.
+qsizetype lineEnd(const char* data, qsizetype size, bool& odd, unsigned& all)
 {
     auto isOdd = [](uchar c) { return c == '\\' || c < 0x20 || c >= 0x7F; };
     constexpr qsizetype kBlock = 32;
@@ -75,17 +76,22 @@ qsizetype lineEnd(const char* data, qsizetype size, bool& odd)
     for (; i + kBlock <= size; i += kBlock) {
         unsigned hit = 0;
         unsigned oddBlock = 0;
+        unsigned allBlock = 0;
         for (qsizetype k = 0; k < kBlock; ++k) {
             const auto c = uchar(data[i + k]);
-            hit |= unsigned(c == '\n' || c == '\r');
+            hit |= unsigned(c == '\n' || c == '\r' || c == '\0');
             oddBlock |= unsigned(isOdd(c));
+            allBlock |= c;
         }
+        all |= allBlock;
         if (hit)
             break;
         oddBytes |= oddBlock;
     }
-    for (; i < size && data[i] != '\n' && data[i] != '\r'; ++i)
+    for (; i < size && data[i] != '\n' && data[i] != '\r' && data[i] != '\0'; ++i) {
         oddBytes |= unsigned(isOdd(uchar(data[i])));
+        all |= uchar(data[i]);
+    }
     odd = oddBytes != 0;
     return i;
 }
@@ -166,7 +172,7 @@ struct ParserDeleter
 // Each content line is unfolded where it lies and ended with a NUL, so however long it is, it is
 // not copied on its way to the library; the bytes are left changed.
 // A long text value is read by `texts`, if given, and the library reads a stand-in.
-icalcomponent* parseLines(char* data, qsizetype size, LongTexts* texts)
+icalcomponent* parseLines(char* data, qsizetype size, LongTexts* texts, const TextCheck& check)
 {
     std::unique_ptr<icalparser, ParserDeleter> parser(icalparser_new());
     const icalerrorstate malformed = icalerror_get_error_state(ICAL_MALFORMEDDATA_ERROR);
@@ -222,11 +228,18 @@ icalcomponent* parseLines(char* data, qsizetype size, LongTexts* texts)
     };
 
     qsizetype pos = 0;
+    size_t nextLong = 0;
     int physical = 0;
     while (pos < size) {
         ++physical;
-        bool oddPart = false;
-        const qsizetype end = pos + lineEnd(data + pos, size - pos, oddPart);
+        // A long line's end is known from the check, which went through it a moment ago (the
+        // lines of a reading for the library alone are cut here, to check that against).
+        while (texts && nextLong < check.longLines.size() && check.longLines[nextLong].begin < pos)
+            ++nextLong;
+        const bool known = texts && nextLong < check.longLines.size() && check.longLines[nextLong].begin == pos;
+        bool oddPart = known && check.longLines[nextLong].odd;
+        unsigned all = 0;
+        const qsizetype end = known ? check.longLines[nextLong].end : pos + lineEnd(data + pos, size - pos, oddPart, all);
         const char* start = data + pos;
         qsizetype length = end - pos;
         if (length > 0 && (*start == ' ' || *start == '\t')) {
@@ -282,33 +295,24 @@ TextCheck checkText(QByteArrayView bytes)
     const qsizetype size = bytes.size();
     unsigned all = 0;  // every byte ORed together
     int depth = 0;
+    bool lineStart = true;  // past an LF: a lone CR ends no line here
     for (qsizetype pos = from; pos < size;) {
         // A folded line goes on with a blank, so a line that starts with BEGIN: opens a component.
-        if (!check.tooDeep && size - pos >= 6 && qstrnicmp(data + pos, "BEGIN:", 6) == 0)
+        if (lineStart && !check.tooDeep && size - pos >= 6 && qstrnicmp(data + pos, "BEGIN:", 6) == 0)
             check.tooDeep = ++depth > kMaxNesting;
-        else if (size - pos >= 4 && qstrnicmp(data + pos, "END:", 4) == 0 && depth > 0)
+        else if (lineStart && size - pos >= 4 && qstrnicmp(data + pos, "END:", 4) == 0 && depth > 0)
             --depth;
-        // To the LF or a NUL, a block at a time, as findByte goes.
-        constexpr qsizetype kBlock = 32;
-        qsizetype i = pos;
-        for (; i + kBlock <= size; i += kBlock) {
-            unsigned hit = 0;
-            for (qsizetype k = 0; k < kBlock; ++k) {
-                const auto c = uchar(data[i + k]);
-                hit |= unsigned(c == '\n' || c == '\0');
-                all |= c;
-            }
-            if (hit)
-                break;
-        }
-        for (; i < size && data[i] != '\n' && data[i] != '\0'; ++i)
-            all |= uchar(data[i]);
-        if (i < size && data[i] == '\0') {
-            check.nul = i - from;
+        bool odd = false;
+        const qsizetype end = pos + lineEnd(data + pos, size - pos, odd, all);
+        if (end - pos >= TextCheck::kLongLine)
+            check.longLines.push_back({pos - from, end - from, odd});
+        if (end < size && data[end] == '\0') {
+            check.nul = end - from;
             check.ascii = false;
             return check;
         }
-        pos = i + 1;
+        lineStart = end < size && data[end] == '\n';
+        pos = end + 1;
     }
     check.ascii = check.ascii && !(all & 0x80);
     return check;
@@ -337,7 +341,7 @@ Component parseCalendar(QByteArray&& bytes, LongTexts* texts, const TextCheck* c
 
     icalerror_clear_errno();
     // A byte array always has room for the NUL after its last byte.
-    Component root(parseLines(data + from, text.size(), texts));
+    Component root(parseLines(data + from, text.size(), texts, check));
     if (!root) {
         throw AppError(icalerrno != ICAL_NO_ERROR
                            ? QString::fromUtf8(icalerror_strerror(icalerrno))

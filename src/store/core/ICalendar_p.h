@@ -82,6 +82,16 @@ struct TextCheck
     bool ascii = true;     // no byte past ASCII; unknown, and false, past a NUL
     qsizetype nul = -1;    // the first NUL, counted past a byte order mark
     bool tooDeep = false;  // components nested deeper than any calendar's
+    // The long lines, cut at CR or LF: where each starts and ends (counted past a byte order
+    // mark), and whether it holds a backslash, a control character or a byte past ASCII.
+    struct Line
+    {
+        qsizetype begin;
+        qsizetype end;
+        bool odd;
+    };
+    static constexpr qsizetype kLongLine = 4096;
+    std::vector<Line> longLines;
 };
 TextCheck checkText(QByteArrayView bytes);
 
