@@ -626,9 +626,9 @@ private Q_SLOTS:
     {
         static const char* const kPieces[] = {"\\n", "\\N", "\\,", "\\;", "\\\\", "\\", "\\x", "\\:", "\\T",
                                               "\\r", "\\B", "\\f", "\\\"", "\xC3\xA9", "\xE6\x97\xA5",
-                                              "\xF0\x9F\x98\x80", "\xFF", "\xC3", "\xA0", " ", "\t", "\v", "\f",
+                                              "\xF0\x9F\x98\x80", "\xFF", "\xC3", "\xA0", "\x7F", " ", "\t", "\v", "\f",
                                               "a", "b c", ",", ";", ":", "\""};
-        static const char* const kPlainPieces[] = {"a", "b c", ",", ";", ":", "\"", " "};
+        static const char* const kPlainPieces[] = {"a", "b c", ",", ";", ":", "\"", " ", "\x7F"};
         static const char* const kParameters[] = {"", ";LANGUAGE=en", ";X-A=b", ";FOO", ";X-Q=\"a:b;c\"",
                                                   ";X-E=a\\:b", ";VALUE=TEXT", ";x-value=1"};
         static const char* const kNames[] = {"SUMMARY", "summary", "DESCRIPTION", "Description"};
