@@ -249,7 +249,7 @@ icalcomponent* parseLines(char* data, qsizetype size, LongTexts* texts, const Te
             ++nextLong;
         const bool known = texts && nextLong < check.longLines.size() && check.longLines[nextLong].begin == pos;
         bool oddPart = known && check.longLines[nextLong].odd;
-        unsigned all = 0;
+        unsigned all = 0;  // not wanted here
         const qsizetype end = known ? check.longLines[nextLong].end : pos + lineEnd(data + pos, size - pos, oddPart, all);
         const char* start = data + pos;
         qsizetype length = end - pos;

@@ -24,8 +24,8 @@ struct ComponentDeleter
 using Component = std::unique_ptr<icalcomponent, ComponentDeleter>;
 
 // The offset of the first of the `size` bytes at `data` that `stop` holds for, or `size`. Whole
-// blocks are tested at once, which the compiler turns into vector instructions: a huge line is
-// gone through several times, and byte by byte that costs more than reading it.
+// blocks are tested at once, which the compiler turns into vector instructions: byte by byte, a
+// look through a huge text costs more than reading it.
 template <typename Stop>
 qsizetype findByte(const char* data, qsizetype size, Stop stop)
 {
