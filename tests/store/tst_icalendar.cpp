@@ -2,11 +2,13 @@
 // write, and the exported file as a second, independent reader sees it.
 #include "platform/core/AppError.h"
 #include "store/core/ICalendar.h"
+#include "store/core/ICalendar_p.h"
 #include "store/core/ImportFile.h"
 #include "store/core/Task.h"
 
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -395,6 +397,14 @@ private Q_SLOTS:
         QTest::newRow("a property with thousands of parameters")
             << todo("SUMMARY" + QByteArray(";X-P=1").repeated(20000) + ":a\r\n")
             << "Line 7 of the calendar gives a property more than 64 parameters.";
+        QTest::newRow("a NUL byte past a byte order mark")
+            << "\xEF\xBB\xBF" + todo(QByteArray("SUMMARY:a\0b\r\n", 12)) << "The file holds a NUL byte at offset 105;";
+        QTest::newRow("a NUL byte below parts nested too deep")
+            << calendar(QByteArray("BEGIN:X-A\r\n").repeated(20) + QByteArray("X-B:\0\r\n", 7))
+            << "The file holds a NUL byte at offset";
+        QTest::newRow("nested one deeper than any calendar")
+            << calendar(QByteArray("BEGIN:X-A\r\n").repeated(16) + QByteArray("END:X-A\r\n").repeated(16))
+            << "The calendar nests its parts more than 16 deep.";
         QTest::newRow("nested thousands deep")
             << calendar(QByteArray("BEGIN:X-A\r\n").repeated(100000) + QByteArray("END:X-A\r\n").repeated(100000))
             << "The calendar nests its parts more than 16 deep.";
@@ -607,6 +617,76 @@ private Q_SLOTS:
             const ICalendar::Tasks back = ICalendar::decode(ICalendar::encode(list, pinned()), pinned());
             for (int r = 1; r <= 3; ++r)
                 QCOMPARE(back.rows.cell(TaskCol::Reserved, r), list.cell(TaskCol::Reserved, r));
+        }
+    }
+
+    // Texts read past the library come out as the library reads them: escapes, white space at
+    // the ends, folds anywhere (inside a character too), parameters, bytes that are not UTF-8.
+    void longTextsReadAsTheLibraryReads()
+    {
+        static const char* const kPieces[] = {"\\n", "\\N", "\\,", "\\;", "\\\\", "\\", "\\x", "\\:", "\\T",
+                                              "\\r", "\\B", "\\f", "\\\"", "\xC3\xA9", "\xE6\x97\xA5",
+                                              "\xF0\x9F\x98\x80", "\xFF", "\xC3", "\xA0", "\x7F", " ", "\t", "\v", "\f",
+                                              "a", "b c", ",", ";", ":", "\""};
+        static const char* const kPlainPieces[] = {"a", "b c", ",", ";", ":", "\"", " ", "\x7F"};
+        static const char* const kParameters[] = {"", ";LANGUAGE=en", ";X-A=b", ";FOO", ";X-Q=\"a:b;c\"",
+                                                  ";X-E=a\\:b", ";VALUE=TEXT", ";x-value=1"};
+        static const char* const kNames[] = {"SUMMARY", "summary", "DESCRIPTION", "Description"};
+        QRandomGenerator random(37);
+        auto pick = [&random](const auto& list) { return QByteArray(list[random.bounded(int(std::size(list)))]); };
+        for (int round = 0; round < 400; ++round) {
+            QByteArray lines;
+            for (int p = 0; p < 3; ++p) {
+                QByteArray line = pick(kNames) + pick(kParameters) + ':';
+                const bool plain = random.bounded(3) == 0;
+                // Now and then a line long enough to be gone through once only.
+                const bool longLine = random.bounded(4) == 0;
+                const int pieces = random.bounded(12);
+                const int fillerAt = longLine ? random.bounded(pieces + 1) : -1;
+                for (int n = 0; n <= pieces; ++n) {
+                    if (n == fillerAt)
+                        line += QByteArray(4096 + random.bounded(2000), 'a');
+                    if (n < pieces)
+                        line += plain ? pick(kPlainPieces) : pick(kPieces);
+                }
+                // Folded at random places, a CR LF or an LF and a blank or a TAB each time.
+                for (qsizetype at = 1 + random.bounded(6); at < line.size(); at += 1 + random.bounded(longLine ? 8000 : 6)) {
+                    const QByteArray fold = QByteArray(random.bounded(2) ? "\r\n" : "\n") + (plain || random.bounded(2) ? ' ' : '\t');
+                    line.insert(at, fold);
+                    at += fold.size();
+                }
+                lines += line + "\r\n";
+            }
+            const QByteArray file = (random.bounded(4) ? QByteArray() : QByteArray("\xEF\xBB\xBF")) + todo(lines);
+            QByteArray library;
+            QByteArray own;
+            ICalendar::LongTexts texts;
+            texts.from = 1;
+            auto values = [](icalcomponent* root, const ICalendar::LongTexts* read) {
+                icalcomponent* c = icalcomponent_get_first_component(root, ICAL_VTODO_COMPONENT);
+                QByteArray out;
+                for (const char* text : {icalcomponent_get_summary(c), icalcomponent_get_description(c)}) {
+                    const ICalendar::LongTexts::Value* value = read ? read->find(text) : nullptr;
+                    const QByteArray bytes = value ? QByteArray(value->data, value->size) : QByteArray(text);
+                    out += (value || text ? "[" + bytes + "]" : QByteArray("none")) + '|';
+                    if (value && value->plain && std::any_of(bytes.begin(), bytes.end(), [](char b) { return b < 0x20 || b > 0x7E; }))
+                        out += "not plain";
+                }
+                return out;
+            };
+            try {
+                library = values(ICalendar::parseCalendar(QByteArrayView(file)).get(), nullptr);
+            } catch (const AppError& e) {
+                library = e.message().toUtf8();
+            }
+            try {
+                own = values(ICalendar::parseCalendar(QByteArray(file), &texts).get(), &texts);
+            } catch (const AppError& e) {
+                own = e.message().toUtf8();
+            }
+            const QByteArray shown = file.toPercentEncoding(" :;=\"\\") + "\n" + library.toPercentEncoding() + "\n"
+                + own.toPercentEncoding();
+            QVERIFY2(library == own, shown.constData());
         }
     }
 

@@ -67,18 +67,14 @@ QString cellText(const char* utf8, bool multiLine)
 // text goes to its cell without two conversions; none otherwise.
 std::optional<QByteArrayView> plainText(const char* utf8)
 {
-    // One pass over a huge text finds its end, its control characters and whether it is ASCII.
-    const char* const begin = utf8 ? utf8 : "";
-    const char* end = begin;
-    uchar all = 0;
-    for (; *end; ++end) {
-        const auto c = uchar(*end);
-        if (c < 0x20 || c == 0x7F)
-            return std::nullopt;
-        all |= c;
-    }
-    const QByteArrayView bytes(begin, end - begin);
-    if ((all & 0x80) && (bytes.startsWith("\xEF\xBB\xBF") || !bytes.isValidUtf8()))
+    const QByteArrayView bytes(utf8 ? utf8 : "");
+    auto control = [](uchar c) { return c < 0x20 || c == 0x7F; };
+    // Up to the first control character or byte past ASCII; most texts have neither.
+    const qsizetype plain = findByte(bytes.data(), bytes.size(), [](uchar c) { return c < 0x20 || c >= 0x7F; });
+    if (plain == bytes.size())
+        return bytes;
+    if (findByte(bytes.data() + plain, bytes.size() - plain, control) < bytes.size() - plain
+        || bytes.startsWith("\xEF\xBB\xBF") || !bytes.isValidUtf8())
         return std::nullopt;
     return bytes;
 }
@@ -329,9 +325,16 @@ QString priorityOf(icalcomponent* todo)
 }
 
 // Reads the to-do's cells, its UID included, into `row`; the cells it leaves alone keep their
-// texts.
-void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& context)
+// texts. `longTexts`, if given, holds the long texts the library holds stand-ins for.
+void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& context, const LongTexts* longTexts = nullptr)
 {
+    auto textOf = [longTexts](const char* held) { return longTexts ? longTexts->text(held) : held; };
+    // plainText, without a look through a long text known to be plain.
+    auto plainOf = [longTexts](const char* held, const char* text) {
+        const LongTexts::Value* value = longTexts ? longTexts->find(held) : nullptr;
+        return value && value->plain ? std::optional<QByteArrayView>(QByteArrayView(value->data, value->size))
+                                     : plainText(text);
+    };
     // The row is built once at the end: a to-do with a huge text is then not copied for each cell,
     // and a plain one goes into it straight from the library's tree.
     std::array<QByteArray, TaskCol::Count> texts;
@@ -342,8 +345,9 @@ void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& cont
         views[size_t(col)] = texts[size_t(col)];
         written.set(size_t(col));
     };
-    const char* const summaryText = icalcomponent_get_summary(todo);
-    const std::optional<QByteArrayView> plainSummary = plainText(summaryText);
+    const char* const summaryHeld = icalcomponent_get_summary(todo);
+    const char* const summaryText = textOf(summaryHeld);
+    const std::optional<QByteArrayView> plainSummary = plainOf(summaryHeld, summaryText);
     // A printable ASCII character: the summary is more than blanks (a text of other blanks only
     // is left to the conversion's own test).
     if (plainSummary && std::any_of(plainSummary->begin(), plainSummary->end(), [](char c) { return c > ' '; })) {
@@ -378,7 +382,8 @@ void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& cont
     set(TaskCol::Category, categories.join(QLatin1String(", ")));
     set(TaskCol::Priority, priorityOf(todo));
 
-    const char* const description = icalcomponent_get_description(todo);
+    const char* const descriptionHeld = icalcomponent_get_description(todo);
+    const char* const description = textOf(descriptionHeld);
     std::optional<QString> notes;  // converted only when a repeat's line joins it
     QString type = QStringLiteral("0");
     int rules = 0;
@@ -406,7 +411,7 @@ void readTodo(icalcomponent* todo, CellStore& rows, int row, const Context& cont
             *notes += QLatin1String("\r\n");
         *notes += line;
     }
-    const std::optional<QByteArrayView> plainNotes = notes ? std::nullopt : plainText(description);
+    const std::optional<QByteArrayView> plainNotes = notes ? std::nullopt : plainOf(descriptionHeld, description);
     if (plainNotes) {
         views[TaskCol::Notes] = *plainNotes;
         written.set(TaskCol::Notes);
@@ -565,7 +570,7 @@ std::optional<QByteArray> utf8Text(QByteArrayView bytes)
 
 namespace {
 
-Tasks tasksOf(const Component& root, const Context& context)
+Tasks tasksOf(const Component& root, const Context& context, const LongTexts* texts)
 {
     // Several calendars in one file come inside one root; a lone component stands for itself.
     std::vector<icalcomponent*> items;
@@ -601,7 +606,7 @@ Tasks tasksOf(const Component& root, const Context& context)
     for (icalcomponent* c : items) {
         const icalcomponent_kind kind = icalcomponent_isa(c);
         if (kind == ICAL_VTODO_COMPONENT) {
-            readTodo(c, tasks.rows, ++tasks.todos, context);
+            readTodo(c, tasks.rows, ++tasks.todos, context, texts);
         }
         else if (kind != ICAL_VTIMEZONE_COMPONENT)  // a time zone only serves the items that use it
             ++tasks.skipped;
@@ -609,18 +614,28 @@ Tasks tasksOf(const Component& root, const Context& context)
     return tasks;
 }
 
+Tasks tasksOfText(QByteArray&& bytes, const Context& context)
+{
+    // Most calendars are ASCII, which one look through them finds along with what the reading
+    // checks first; the few that are recoded are checked again.
+    const TextCheck check = checkText(bytes);
+    std::optional<QByteArray> recoded = check.ascii ? std::nullopt : utf8Text(bytes);
+    LongTexts texts;
+    const Component root = recoded ? parseCalendar(std::move(*recoded), &texts)
+                                   : parseCalendar(std::move(bytes), &texts, &check);
+    return tasksOf(root, context, &texts);
+}
+
 } // namespace
 
 Tasks decode(QByteArrayView bytes, const Context& context)
 {
-    std::optional<QByteArray> recoded = utf8Text(bytes);
-    return tasksOf(recoded ? parseCalendar(std::move(*recoded)) : parseCalendar(bytes), context);
+    return tasksOfText(bytes.toByteArray(), context);
 }
 
 Tasks decode(QByteArray&& bytes, const Context& context)
 {
-    std::optional<QByteArray> recoded = utf8Text(bytes);
-    return tasksOf(parseCalendar(recoded ? std::move(*recoded) : std::move(bytes)), context);
+    return tasksOfText(std::move(bytes), context);
 }
 
 namespace {

@@ -3,11 +3,17 @@
 #include "platform/core/AppError.h"
 
 #include <QScopeGuard>
+#include <QRandomGenerator>
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace veltry::ICalendar {
 
@@ -37,26 +43,6 @@ const char* firstError(icalcomponent* c)
     return nullptr;
 }
 
-void checkNesting(QByteArrayView bytes)
-{
-    int depth = 0;
-    qsizetype pos = 0;
-    while (pos < bytes.size()) {
-        qsizetype end = bytes.indexOf('\n', pos);
-        if (end < 0)
-            end = bytes.size();
-        // A folded line goes on with a blank, so a line that starts with BEGIN: opens a component.
-        const QByteArrayView line = bytes.sliced(pos, end - pos);
-        if (line.size() >= 6 && qstrnicmp(line.data(), "BEGIN:", 6) == 0) {
-            if (++depth > kMaxNesting)
-                throw AppError(QStringLiteral("The calendar nests its parts more than %1 deep.").arg(kMaxNesting));
-        } else if (line.size() >= 4 && qstrnicmp(line.data(), "END:", 4) == 0 && depth > 0) {
-            --depth;
-        }
-        pos = end + 1;
-    }
-}
-
 // The library looks for the end of a property's parameters anew for each parameter, so a line
 // costs their number times its length; no calendar gives a property anywhere near this many.
 constexpr int kMaxParameters = 64;
@@ -82,6 +68,108 @@ int parameterCount(std::string_view line)
     return count;
 }
 
+// The length of the line at `data`, up to its CR, LF or a NUL; `odd` tells whether it holds a
+// backslash, a control character or a byte past ASCII, and `all` gathers its bytes ORed
+// together. A huge line is gone through once, so it must be fast: runs of printable ASCII are
+// passed over 64 bytes at a time; a block with any other byte in it is gone through byte by byte.
+qsizetype lineEnd(const char* data, qsizetype size, bool& odd, unsigned& all)
+{
+    unsigned oddBytes = 0;
+    qsizetype i = 0;
+    while (i < size) {
+#ifdef __SSE2__
+        // A byte plus 0x60 is below -33 as a signed byte just for 0x20 to 0x7E.
+        const __m128i shift = _mm_set1_epi8(0x60);
+        const __m128i printable = _mm_set1_epi8(-34);
+        const __m128i backslash = _mm_set1_epi8('\\');
+        for (; i + 64 <= size; i += 64) {
+            __m128i other = _mm_setzero_si128();
+            for (int k = 0; k < 64; k += 16) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + k));
+                other = _mm_or_si128(other, _mm_or_si128(_mm_cmpgt_epi8(_mm_add_epi8(v, shift), printable),
+                                                         _mm_cmpeq_epi8(v, backslash)));
+            }
+            if (_mm_movemask_epi8(other))
+                break;
+        }
+#endif
+        for (const qsizetype blockEnd = std::min(size, i + 64); i < blockEnd; ++i) {
+            const auto c = uchar(data[i]);
+            if (c == '\n' || c == '\r' || c == '\0') {
+                odd = oddBytes != 0;
+                return i;
+            }
+            oddBytes |= unsigned(c == '\\' || c < 0x20 || c >= 0x7F);
+            all |= c;
+        }
+    }
+    odd = oddBytes != 0;
+    return i;
+}
+
+// Where the value of a long SUMMARY or DESCRIPTION starts in a content line: past the colon
+// that ends its parameters; -1 for any other line, and for one whose parameters could move that
+// colon (quotes, backslashes) or the kind of its value.
+qsizetype longTextStart(std::string_view line, qsizetype from)
+{
+    const size_t nameEnd = line.find_first_of(";:");
+    if (nameEnd == std::string_view::npos)
+        return -1;
+    const QByteArrayView name(line.data(), qsizetype(nameEnd));
+    if (name.compare("SUMMARY", Qt::CaseInsensitive) != 0 && name.compare("DESCRIPTION", Qt::CaseInsensitive) != 0)
+        return -1;
+    const size_t colon = line.find(':', nameEnd);
+    // A value of white space alone is none, and the library drops the property.
+    if (colon == std::string_view::npos || qsizetype(line.size() - colon - 1) < from
+        || line.find_first_not_of(" \t\n\v\f\r", colon + 1) == std::string_view::npos)
+        return -1;
+    const QByteArrayView parameters(line.data() + nameEnd, qsizetype(colon - nameEnd));
+    if (parameters.contains('"') || parameters.contains('\\')
+        || QByteArray(parameters.data(), parameters.size()).toUpper().contains("VALUE"))
+        return -1;
+    return qsizetype(colon + 1);
+}
+
+// What the library makes of a text value: white space trimmed off both ends, then each escape
+// read, an unknown one as a blank, a lone backslash at the end dropped. Written over the value
+// where it lies and NUL-ended, so it is never copied. `plain` tells that the value holds no
+// backslash, control character or byte past ASCII, so that it need not be looked through.
+LongTexts::Value unescapeText(char* begin, char* end, bool plain)
+{
+    auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; };
+    while (begin < end && space(*begin))
+        ++begin;
+    while (end > begin && space(end[-1]))
+        --end;
+    if (plain) {
+        *end = '\0';
+        return {begin, end - begin, true};
+    }
+    char* out = begin;
+    const char* in = begin;
+    while (in < end) {
+        const auto* slash = static_cast<const char*>(std::memchr(in, '\\', size_t(end - in)));
+        const char* const stop = slash ? slash : end;
+        if (out != in)
+            std::memmove(out, in, size_t(stop - in));
+        out += stop - in;
+        if (!slash || slash + 1 == end)
+            break;
+        switch (slash[1]) {
+        case 'n': case 'N': *out++ = '\n'; break;
+        case 't': case 'T': *out++ = '\t'; break;
+        case 'r': case 'R': *out++ = '\r'; break;
+        case 'b': case 'B': *out++ = '\b'; break;
+        case 'f': case 'F': *out++ = '\f'; break;
+        case ';': case ',': case '"': case '\\': *out++ = slash[1]; break;
+        default: *out++ = ' ';
+        }
+        in = slash + 2;
+    }
+    *out = '\0';
+    return {begin, out - begin, false};
+}
+
 struct ParserDeleter
 {
     void operator()(icalparser* p) const { icalparser_free(p); }
@@ -94,7 +182,8 @@ struct ParserDeleter
 // CR LF or a lone CR; one that starts with a blank or a TAB goes on with the line before it.
 // Each content line is unfolded where it lies and ended with a NUL, so however long it is, it is
 // not copied on its way to the library; the bytes are left changed.
-icalcomponent* parseLines(char* data, qsizetype size)
+// A long text value is read by `texts`, if given, and the library reads a stand-in.
+icalcomponent* parseLines(char* data, qsizetype size, LongTexts* texts, const TextCheck& check)
 {
     std::unique_ptr<icalparser, ParserDeleter> parser(icalparser_new());
     const icalerrorstate malformed = icalerror_get_error_state(ICAL_MALFORMEDDATA_ERROR);
@@ -119,6 +208,7 @@ icalcomponent* parseLines(char* data, qsizetype size)
     // up to it, over the line ends and folds between them, so it never overtakes what is unread.
     char* line = nullptr;
     char* written = nullptr;
+    bool odd = false;  // the content line holds a backslash, a control character or a byte past ASCII
     int lineNumber = 0;  // of the file, where the content line starts
     auto flush = [&] {
         if (!line)
@@ -135,17 +225,32 @@ icalcomponent* parseLines(char* data, qsizetype size)
                                .arg(lineNumber)
                                .arg(kMaxParameters));
         *written = '\0';
-        if (icalcomponent* c = icalparser_add_line(parser.get(), const_cast<char*>(text.data())))
+        char* handed = const_cast<char*>(text.data());
+        std::string standIn;
+        if (const qsizetype start = texts ? longTextStart(text, texts->from) : -1; start >= 0) {
+            standIn.assign(text.data(), size_t(start));
+            standIn.append(texts->mark.constData(), size_t(texts->mark.size()));
+            standIn.append(std::to_string(texts->values.size()));
+            texts->values.push_back(unescapeText(handed + start, written, !odd));
+            handed = standIn.data();
+        }
+        if (icalcomponent* c = icalparser_add_line(parser.get(), handed))
             collect(c);
     };
 
     qsizetype pos = 0;
+    size_t nextLong = 0;
     int physical = 0;
     while (pos < size) {
         ++physical;
-        qsizetype end = pos;
-        while (end < size && data[end] != '\n' && data[end] != '\r')
-            ++end;
+        // A long line's end is known from the check, which went through it a moment ago (the
+        // lines of a reading for the library alone are cut here, to check that against).
+        while (texts && nextLong < check.longLines.size() && check.longLines[nextLong].begin < pos)
+            ++nextLong;
+        const bool known = texts && nextLong < check.longLines.size() && check.longLines[nextLong].begin == pos;
+        bool oddPart = known && check.longLines[nextLong].odd;
+        unsigned all = 0;  // not wanted here
+        const qsizetype end = known ? check.longLines[nextLong].end : pos + lineEnd(data + pos, size - pos, oddPart, all);
         const char* start = data + pos;
         qsizetype length = end - pos;
         if (length > 0 && (*start == ' ' || *start == '\t')) {
@@ -153,10 +258,12 @@ icalcomponent* parseLines(char* data, qsizetype size)
             --length;
             if (!line)
                 line = written = data + pos;
+            odd = odd || oddPart;
         } else {
             flush();
             lineNumber = physical;
             line = written = data + pos;
+            odd = oddPart;
         }
         if (written != start)
             std::memmove(written, start, size_t(length));
@@ -176,17 +283,76 @@ Component parseCalendar(QByteArrayView bytes)
 
 Component parseCalendar(QByteArray&& bytes)
 {
-    char* const data = bytes.data();  // one of its own, the lines are ended in place
+    return parseCalendar(std::move(bytes), nullptr);
+}
+
+const LongTexts::Value* LongTexts::find(const char* held) const
+{
+    if (!held || mark.isEmpty() || std::strncmp(held, mark.constData(), size_t(mark.size())) != 0)
+        return nullptr;
+    const std::string_view number(held + mark.size());
+    size_t index = 0;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), index);
+    return error == std::errc() && end == number.data() + number.size() && index < values.size() ? &values[index]
+                                                                                                  : nullptr;
+}
+
+TextCheck checkText(QByteArrayView bytes)
+{
+    TextCheck check;
     const qsizetype from = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    const QByteArrayView text = QByteArrayView(bytes).sliced(from);
+    check.ascii = from == 0;
+    const char* const data = bytes.data();
+    const qsizetype size = bytes.size();
+    unsigned all = 0;  // every byte ORed together
+    int depth = 0;
+    bool lineStart = true;  // past an LF: a lone CR ends no line here
+    for (qsizetype pos = from; pos < size;) {
+        // A folded line goes on with a blank, so a line that starts with BEGIN: opens a component.
+        if (lineStart && !check.tooDeep && size - pos >= 6 && qstrnicmp(data + pos, "BEGIN:", 6) == 0)
+            check.tooDeep = ++depth > kMaxNesting;
+        else if (lineStart && size - pos >= 4 && qstrnicmp(data + pos, "END:", 4) == 0 && depth > 0)
+            --depth;
+        bool odd = false;
+        const qsizetype end = pos + lineEnd(data + pos, size - pos, odd, all);
+        if (end - pos >= TextCheck::kLongLine)
+            check.longLines.push_back({pos - from, end - from, odd});
+        if (end < size && data[end] == '\0') {
+            check.nul = end - from;
+            check.ascii = false;
+            return check;
+        }
+        lineStart = end < size && data[end] == '\n';
+        pos = end + 1;
+    }
+    check.ascii = check.ascii && !(all & 0x80);
+    return check;
+}
+
+Component parseCalendar(QByteArray&& bytes, LongTexts* texts, const TextCheck* checked)
+{
+    if (texts) {
+        // The values stay in the bytes until the tree is read.
+        texts->bytes = std::move(bytes);
+        texts->values.clear();
+        // No calendar can hold a stand-in's text: it is not known before the reading.
+        texts->mark = QByteArray::number(QRandomGenerator::system()->generate64(), 16)
+            + QByteArray::number(QRandomGenerator::system()->generate64(), 16) + '-';
+    }
+    QByteArray& own = texts ? texts->bytes : bytes;
+    char* const data = own.data();  // one of its own, the lines are ended in place
+    const qsizetype from = own.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    const QByteArrayView text = QByteArrayView(own).sliced(from);
+    const TextCheck check = checked ? *checked : checkText(own);
     // The library reads up to the first NUL and would take the rest as missing.
-    if (const qsizetype nul = text.indexOf('\0'); nul >= 0)
-        throw AppError(QStringLiteral("The file holds a NUL byte at offset %1; a calendar is text.").arg(nul));
-    checkNesting(text);
+    if (check.nul >= 0)
+        throw AppError(QStringLiteral("The file holds a NUL byte at offset %1; a calendar is text.").arg(check.nul));
+    if (check.tooDeep)
+        throw AppError(QStringLiteral("The calendar nests its parts more than %1 deep.").arg(kMaxNesting));
 
     icalerror_clear_errno();
     // A byte array always has room for the NUL after its last byte.
-    Component root(parseLines(data + from, text.size()));
+    Component root(parseLines(data + from, text.size(), texts, check));
     if (!root) {
         throw AppError(icalerrno != ICAL_NO_ERROR
                            ? QString::fromUtf8(icalerror_strerror(icalerrno))
