@@ -3,6 +3,7 @@
 #include "store/core/Task.h"
 #include "widgets/core/CellStore.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 using namespace veltry;
@@ -43,6 +44,17 @@ CellStore makeList(const QList<TaskSpec>& tasks)
 QDateTime at(int y, int m, int d, int h = 0, int min = 0, int s = 0, int ms = 0)
 {
     return QDateTime(QDate(y, m, d), QTime(h, min, s, ms));
+}
+
+CellStore copyOf(const CellStore& from)
+{
+    CellStore to;
+    to.setColumnCount(from.columnCount());
+    to.setRowCount(from.rowCount());
+    for (int r = 0; r < from.rowCount(); ++r)
+        for (int c = 0; c < from.columnCount(); ++c)
+            to.setCellUtf8(c, r, from.cellUtf8(c, r));
+    return to;
 }
 
 // Runs passes and records what they asked of the windows.
@@ -333,6 +345,78 @@ private Q_SLOTS:
         }
         rec.pass(cells, when);
         QCOMPARE(rec.rung, QStringList({expected}));
+    }
+
+    // Random changes at random rows between passes at random moments: a scheduler that kept its
+    // parsed rows all along rings, renews and writes exactly what a new one does on the same list.
+    void keptRowsActAsNewOnes_data()
+    {
+        QTest::addColumn<int>("seed");
+        for (int seed : {1, 2, 3, 4})
+            QTest::addRow("seed %d", seed) << seed;
+    }
+    void keptRowsActAsNewOnes()
+    {
+        QFETCH(int, seed);
+        QRandomGenerator rng{quint32(seed)};
+        const QStringList dates = {"6/9/25", "6/10/25", "6/11/25", "6/12/25", "", "13/40/25"};
+        const QStringList times = {"", "09:00am", "12:30pm", "11:59pm", "99:99"};
+        const QStringList types = {"", "0", "1", "2", "3", "Daily"};
+        auto pick = [&](const QStringList& l) { return l.at(int(rng.bounded(qsizetype(l.size())))); };
+        QList<TaskSpec> tasks;
+        for (int i = 0; i < 30; ++i)
+            tasks.append({QString::number(i), pick(dates), pick(times), rng.bounded(2) ? "Y" : "", pick(types)});
+        CellStore cells = makeList(tasks);
+        CellStore other;
+        Recorder kept;
+        kept.onRing = [](CellStore& s, int row) { s.setCell(TaskCol::Alarm, row, QString()); };
+        QDateTime now = at(2025, 6, 9, 8, 0);
+        for (int step = 0; step < 400; ++step) {
+            const int rows = cells.rowCount();
+            const int row = 1 + int(rng.bounded(rows - 1));
+            switch (rng.bounded(9)) {
+            case 0: cells.insertRows(row, 1 + int(rng.bounded(2))); break;
+            case 1: if (rows > 3) cells.removeRows(row, 1); break;
+            case 2: cells.swapRows(row, 1 + int(rng.bounded(rows - 1))); break;
+            case 3: cells.setCell(TaskCol::DueDate, row, pick(dates)); break;
+            case 4: cells.setCell(TaskCol::DueTime, row, pick(times)); break;
+            case 5: cells.setCell(TaskCol::Alarm, row, rng.bounded(2) ? "Y" : ""); break;
+            case 6: cells.setCell(TaskCol::Type, row, pick(types)); break;
+            case 7: cells.setCell(TaskCol::Notes, row, QString::number(step)); break;
+            case 8: {
+                // Another list as long, looked at in between: its journal is not this one's.
+                QList<TaskSpec> some;
+                for (int i = 1; i < rows; ++i)
+                    some.append(tasks.at((i * 7 + step) % tasks.size()));
+                other = makeList(some);
+                kept.pass(other, now);
+                break;
+            }
+            }
+            if (rng.bounded(3))
+                continue;
+            now = now.addSecs(qint64(rng.bounded(3 * 3600)));
+            CellStore copy = copyOf(cells);
+            Recorder fresh;
+            fresh.onRing = kept.onRing;
+            kept.rung.clear();
+            const quint64 generation = cells.generation();
+            kept.pass(cells, now);
+            fresh.pass(copy, now);
+            if (cells.generation() == generation) {
+                // The pass changed nothing, so every row it keeps is in step: a pass that
+                // cannot follow the changes (row() may change anything) parses none again.
+                const quint64 parsed = kept.scheduler.parsedRows();
+                (void)cells.row(1);
+                kept.pass(cells, now);
+                QCOMPARE(kept.scheduler.parsedRows(), parsed);
+            }
+            QCOMPARE(kept.rung, fresh.rung);
+            QCOMPARE(cells.rowCount(), copy.rowCount());
+            for (int r = 1; r < cells.rowCount(); ++r)
+                for (int c = 0; c < TaskCol::Count; ++c)
+                    QCOMPARE(cells.cell(c, r), copy.cell(c, r));
+        }
     }
 
     void quietPassesStillRingOnTime()

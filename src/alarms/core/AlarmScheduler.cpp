@@ -158,6 +158,7 @@ void AlarmScheduler::Entry::setBlank()
 void AlarmScheduler::parse(Entry& e, const QByteArrayView (&cells)[4], const QDateTime& now,
                            const LocaleFormats& formats) const
 {
+    ++m_parsed;
     e.actions = 0;
     e.moment = std::numeric_limits<qint64>::max();
     if (cells[0].isEmpty())

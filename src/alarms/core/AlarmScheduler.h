@@ -76,6 +76,8 @@ public:
     void clearCache();
     // Texts already reported as unreadable; each is reported once.
     const QSet<QString>& reportedTexts() const { return m_reported; }
+    // Rows parsed by the passes so far, which the rows kept from pass to pass are there to save.
+    quint64 parsedRows() const { return m_parsed; }
 
 private:
     enum Action : quint8 {
@@ -139,6 +141,7 @@ private:
     QDate m_cacheDay;
     QString m_cacheFormat;
     QSet<QString> m_reported;
+    mutable quint64 m_parsed = 0;
     // After a pass with nothing to do: the store's generation then and the earliest moment a row
     // falls due, so the passes until then cost nothing while nothing changes.
     bool m_quiet = false;
