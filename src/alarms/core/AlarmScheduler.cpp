@@ -439,11 +439,11 @@ void AlarmScheduler::checkAlarms(CellStore& cells, const QDateTime& now, const L
     if (!keepCacheFor(now.date(), formats)) {
         clearCache();
     } else if (m_quiet && nowKey < m_quietUntil) {
-        // Nothing changed since a pass that found nothing to do, and nothing falls due before
-        // m_quietUntil: this pass would find nothing either.
+        // Nothing falls due before m_quietUntil among the rows of a pass that found nothing to
+        // do: with nothing changed since, this pass would find nothing either; else only the
+        // rows changed since can have something to do.
         if (cells.generation() == m_quietGeneration)
             return;
-        // Only the rows changed since then can have something to do.
         followed = followChanges(cells, now, nowKey, formats, first);
         if (followed && !first) {
             m_quietGeneration = cells.generation();
