@@ -2,7 +2,9 @@
 #include "platform/core/LocaleFormats.h"
 #include "store/core/Task.h"
 #include "widgets/core/CellStore.h"
+#include "widgets/core/GridFile.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 using namespace veltry;
@@ -274,6 +276,8 @@ private Q_SLOTS:
         QTest::newRow("whole list replaced") << 6;
         QTest::newRow("cells rewritten twice") << 7;
         QTest::newRow("row removed above one falling due") << 8;
+        QTest::newRow("another list looked at in between") << 9;
+        QTest::newRow("row written, then one inserted above it") << 10;
     }
     void changesBetweenPassesAreSeen()
     {
@@ -330,9 +334,94 @@ private Q_SLOTS:
             cells.removeRows(1, 1);
             when = now.addSecs(60);
             break;
+        case 9: {
+            CellStore other = makeList(QList<TaskSpec>(3, {"later", "12/31/25", "", "Y"}));
+            rec.pass(other, now);
+            cells.setCell(TaskCol::Notes, 3, QStringLiteral("seen"));
+            when = now.addSecs(60);
+            break;
+        }
+        case 10:
+            cells.setCell(TaskCol::Alarm, 2, QStringLiteral("Y"));
+            cells.insertRows(1, 1);
+            expected = QStringLiteral("b");
+            break;
         }
         rec.pass(cells, when);
         QCOMPARE(rec.rung, QStringList({expected}));
+    }
+
+    // Random changes at random rows between passes at random moments: a scheduler that kept its
+    // parsed rows all along rings, renews and writes exactly what a new one does on the same list.
+    void keptRowsActAsNewOnes_data()
+    {
+        QTest::addColumn<int>("seed");
+        for (int seed = 1; seed <= 8; ++seed)
+            QTest::addRow("seed %d", seed) << seed;
+    }
+    void keptRowsActAsNewOnes()
+    {
+        QFETCH(int, seed);
+        QRandomGenerator rng{quint32(seed)};
+        const QStringList times = {"", "09:00am", "12:30pm", "03:15pm", "11:59pm", "99:99"};
+        const QStringList types = {"", "0", "1", "2", "3", "Daily"};
+        auto pick = [&](const QStringList& l) { return l.at(int(rng.bounded(qsizetype(l.size())))); };
+        Recorder kept;
+        QDateTime now = at(2025, 6, 9, 8, 0);
+        // Answered by putting the task off to the next day, so that many alarms stay on.
+        kept.onRing = [&](CellStore& s, int row) {
+            s.setCell(TaskCol::DueDate, row, kept.formats.formatDate(now.date().addDays(1)));
+        };
+        auto date = [&] {
+            const int k = int(rng.bounded(5));
+            return k == 3 ? QString() : k == 4 ? QStringLiteral("13/40/25") : kept.formats.formatDate(now.date().addDays(k - 1));
+        };
+        QList<TaskSpec> tasks;
+        for (int i = 0; i < 30; ++i)
+            tasks.append({QString::number(i), date(), pick(times), rng.bounded(2) ? "Y" : "", pick(types)});
+        CellStore cells = makeList(tasks);
+        CellStore other;
+        for (int step = 0; step < 1000; ++step) {
+            const int rows = cells.rowCount();
+            const int row = 1 + int(rng.bounded(rows - 1));
+            switch (rng.bounded(9)) {
+            case 0: cells.insertRows(row, 1 + int(rng.bounded(2))); break;
+            case 1: if (rows > 3) cells.removeRows(row, 1); break;
+            case 2: cells.swapRows(row, 1 + int(rng.bounded(rows - 1))); break;
+            case 3: cells.setCell(TaskCol::DueDate, row, date()); break;
+            case 4: cells.setCell(TaskCol::DueTime, row, pick(times)); break;
+            case 5: cells.setCell(TaskCol::Alarm, row, rng.bounded(2) ? "Y" : ""); break;
+            case 6: cells.setCell(TaskCol::Type, row, pick(types)); break;
+            case 7: cells.setCell(TaskCol::Notes, row, QString::number(step)); break;
+            case 8:  // another list as long, looked at in between: its journal is not this one's
+                other = makeList(QList<TaskSpec>(rows - 1, {"later", "12/31/25", "", "", "0"}));
+                kept.pass(other, now);
+            }
+            if (rng.bounded(2))
+                continue;
+            now = now.addSecs(qint64(rng.bounded(1800)));
+            CellStore copy;
+            copy.setColumnCount(cells.columnCount());
+            copy.setRowCount(cells.rowCount());
+            for (int r = 0; r < cells.rowCount(); ++r)
+                copy.row(r) = std::as_const(cells).row(r).clone();
+            Recorder fresh;
+            fresh.onRing = kept.onRing;
+            kept.rung.clear();
+            const quint64 generation = cells.generation();
+            kept.pass(cells, now);
+            fresh.pass(copy, now);
+            if (cells.generation() == generation) {
+                // The pass changed nothing, so every row it keeps is in step: a pass that
+                // cannot follow the changes (row() may change anything) parses none again.
+                const quint64 parsed = kept.scheduler.parsedRows();
+                (void)cells.row(1);
+                kept.pass(cells, now);
+                QCOMPARE(kept.scheduler.parsedRows(), parsed);
+            }
+            QCOMPARE(kept.rung, fresh.rung);
+            QCOMPARE(GridFile::encode(cells), GridFile::encode(copy));
+        }
     }
 
     void quietPassesStillRingOnTime()

@@ -5,6 +5,7 @@
 #include "widgets/core/CellStore.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -14,6 +15,13 @@ namespace {
 // The four cells a row's alarm depends on, in the order the cache keeps them.
 constexpr int kKeyColumns[4] = {TaskCol::DueDate, TaskCol::DueTime, TaskCol::Alarm, TaskCol::Type};
 constexpr qint64 kMsPerDay = 86'400'000;
+// Past this many changes between passes, looking at every row costs about as much.
+constexpr size_t kMaxFollowed = 512;
+
+bool isKeyColumn(int col)
+{
+    return std::find(std::begin(kKeyColumns), std::end(kKeyColumns), col) != std::end(kKeyColumns);
+}
 
 inline void readKey(const CellStore& cells, int row, QByteArrayView (&out)[4])
 {
@@ -138,9 +146,19 @@ void AlarmScheduler::Entry::store(const QByteArrayView (&cells)[4])
     valid = true;
 }
 
+void AlarmScheduler::Entry::setBlank()
+{
+    spill.reset();
+    moment = std::numeric_limits<qint64>::max();
+    actions = 0;
+    valid = true;
+    std::fill(std::begin(len), std::end(len), quint8(0));
+}
+
 void AlarmScheduler::parse(Entry& e, const QByteArrayView (&cells)[4], const QDateTime& now,
                            const LocaleFormats& formats) const
 {
+    ++m_parsed;
     e.actions = 0;
     e.moment = std::numeric_limits<qint64>::max();
     if (cells[0].isEmpty())
@@ -254,21 +272,186 @@ bool AlarmScheduler::keepCacheFor(const QDate& today, const LocaleFormats& forma
 void AlarmScheduler::clearCache()
 {
     m_entries.clear();
+    m_gapAt = 0;
+    m_gapSize = 0;
     m_quiet = false;
+    m_follow = 0;
+}
+
+// Entries moved out leave blank ones behind, so the slots of the gap hold no texts.
+void AlarmScheduler::moveGap(int at)
+{
+    const auto begin = m_entries.begin();
+    if (m_gapSize > 0 && at < m_gapAt)
+        std::move_backward(begin + at, begin + m_gapAt, begin + m_gapAt + m_gapSize);
+    else if (m_gapSize > 0 && at > m_gapAt)
+        std::move(begin + m_gapAt + m_gapSize, begin + at + m_gapSize, begin + m_gapAt);
+    m_gapAt = at;
+}
+
+void AlarmScheduler::closeGap()
+{
+    if (m_gapSize > 0)
+        m_entries.erase(m_entries.begin() + m_gapAt, m_entries.begin() + m_gapAt + m_gapSize);
+    m_gapAt = 0;
+    m_gapSize = 0;
+}
+
+void AlarmScheduler::insertEntries(int first, int count)
+{
+    moveGap(first);
+    if (m_gapSize < count) {
+        // Widened in proportion to the rows, so that the entries below move only once in many
+        // inserts.
+        const int wider = count + std::max(64, entryCount() / 16);
+        const ptrdiff_t added = wider - m_gapSize;
+        const ptrdiff_t tail = ptrdiff_t(m_entries.size()) - first - m_gapSize;
+        m_entries.resize(m_entries.size() + size_t(added));
+        std::move_backward(m_entries.end() - added - tail, m_entries.end() - added, m_entries.end());
+        m_gapSize = wider;
+    }
+    for (int i = 0; i < count; ++i)
+        m_entries[size_t(first + i)].setBlank();
+    m_gapAt += count;
+    m_gapSize -= count;
+}
+
+void AlarmScheduler::removeEntries(int first, int count)
+{
+    moveGap(first);
+    for (int i = 0; i < count; ++i)
+        m_entries[size_t(first + m_gapSize + i)].spill.reset();
+    m_gapSize += count;
+    const int spare = std::max(64, entryCount() / 16);
+    if (m_gapSize > 4 * spare) {
+        m_entries.erase(m_entries.begin() + first + spare, m_entries.begin() + first + m_gapSize);
+        m_gapSize = spare;
+    }
+}
+
+void AlarmScheduler::resizeEntries(int count)
+{
+    const int old = entryCount();
+    if (count < m_gapAt) {
+        m_entries.resize(size_t(count));
+        m_gapAt = 0;
+        m_gapSize = 0;
+        return;
+    }
+    m_entries.resize(size_t(count) + size_t(m_gapSize));
+    for (int r = old; r < count; ++r)
+        entryAt(r).setBlank();
+}
+
+bool AlarmScheduler::followChanges(const CellStore& cells, const QDateTime& now, qint64 nowKey,
+                                   const LocaleFormats& formats, int& first)
+{
+    CellJournal changes;
+    const quint64 reader = std::exchange(m_follow, 0);  // until the changes are all taken in
+    if (!reader || !cells.takeRowJournal(reader, changes) || changes.ops.size() > kMaxFollowed)
+        return false;
+    // The rows whose alarm cells were written, kept where those rows are now. Row 0 holds the
+    // titles, never parsed: a change that moves it is not followed.
+    std::vector<int>& dirty = m_dirty;
+    dirty.clear();
+    constexpr int kLastKey = *std::max_element(std::begin(kKeyColumns), std::end(kKeyColumns));
+    for (const CellJournal::Op& op : changes.ops) {
+        switch (op.kind) {
+        case CellJournal::SetCell:
+            if (op.b > 0 && isKeyColumn(op.a))
+                dirty.push_back(op.b);
+            break;
+        case CellJournal::SetColumnCount:
+            if (std::clamp(op.a, 0, CellStore::kMaxColumns) <= kLastKey)
+                return false;
+            break;
+        case CellJournal::SetRowCount: {
+            const int n = std::clamp(op.a, 0, CellStore::kMaxRows);
+            if (n < 1)
+                return false;
+            resizeEntries(n);
+            std::erase_if(dirty, [n](int r) { return r >= n; });
+            break;
+        }
+        case CellJournal::ClearRows: {
+            if (op.a <= 0 && op.b > 0)
+                return false;
+            const int end = int(std::min<qint64>(entryCount(), qint64(op.a) + op.b));
+            for (int r = op.a; r < end; ++r)
+                entryAt(r).setBlank();
+            break;
+        }
+        case CellJournal::RemoveRows:
+            if (op.a == 0 || qint64(op.a) + op.b > entryCount())
+                return false;
+            removeEntries(op.a, op.b);
+            std::erase_if(dirty, [&](int r) { return r >= op.a && r < op.a + op.b; });
+            for (int& r : dirty)
+                if (r >= op.a)
+                    r -= op.b;
+            break;
+        case CellJournal::InsertRows:
+            if (op.a == 0 || op.a > entryCount())
+                return false;
+            insertEntries(op.a, op.b);
+            for (int& r : dirty)
+                if (r >= op.a)
+                    r += op.b;
+            break;
+        case CellJournal::SwapRows:
+            if (op.a == 0 || op.b == 0 || std::max(op.a, op.b) >= entryCount())
+                return false;
+            std::swap(entryAt(op.a), entryAt(op.b));
+            for (int& r : dirty)
+                r = r == op.a ? op.b : r == op.b ? op.a : r;
+            break;
+        case CellJournal::ClearAll: return false;
+        }
+    }
+    if (entryCount() != cells.rowCount())
+        return false;
+    std::sort(dirty.begin(), dirty.end());
+    dirty.erase(std::unique(dirty.begin(), dirty.end()), dirty.end());
+    first = 0;
+    for (const int r : dirty) {
+        QByteArrayView key[4];
+        readKey(cells, r, key);
+        Entry& e = entryAt(r);
+        parse(e, key, now, formats);
+        e.store(key);
+        if (nowKey >= e.moment && e.actions) {
+            if (!first)
+                first = r;
+        } else if (nowKey < e.moment) {
+            m_quietUntil = std::min(m_quietUntil, e.moment);
+        }
+    }
+    m_follow = reader;
+    return true;
 }
 
 void AlarmScheduler::checkAlarms(CellStore& cells, const QDateTime& now, const LocaleFormats& formats,
                                  const Hooks& hooks)
 {
     const qint64 nowKey = momentKey(now.date(), now.time());
+    int first = 0;
+    bool followed = false;
     if (!keepCacheFor(now.date(), formats)) {
         clearCache();
-    } else if (m_quiet && cells.generation() == m_quietGeneration && nowKey < m_quietUntil) {
-        // Nothing changed since a pass that found nothing to do, and nothing falls due before
-        // m_quietUntil: this pass would find nothing either.
-        return;
+    } else if (m_quiet && nowKey < m_quietUntil) {
+        // Nothing falls due before m_quietUntil among the rows of a pass that found nothing to
+        // do: with nothing changed since, this pass would find nothing either; else only the
+        // rows changed since can have something to do.
+        if (cells.generation() == m_quietGeneration)
+            return;
+        followed = followChanges(cells, now, nowKey, formats, first);
+        if (followed && !first) {
+            m_quietGeneration = cells.generation();
+            return;
+        }
     }
     m_quiet = false;
+    closeGap();
     const int rows = cells.rowCount() - 1;
     if (rows <= 0)
         return;
@@ -285,10 +468,9 @@ void AlarmScheduler::checkAlarms(CellStore& cells, const QDateTime& now, const L
     // more of each row than its cached state depends on. A row without a date depends on that
     // cell alone, a row not yet due on its date and time alone; only a row that is due depends on
     // its alarm and type as well.
-    int first = 0;
     Entry* entries = m_entries.data();
     const CellStore& view = cells;
-    for (int r = 1; r <= rows; ++r) {
+    for (int r = 1; !followed && r <= rows; ++r) {
         const RowCells& rc = view.row(r);
         Entry& e = entries[r];
         QByteArrayView key[4];
@@ -337,6 +519,11 @@ void AlarmScheduler::checkAlarms(CellStore& cells, const QDateTime& now, const L
         m_quiet = true;
         m_quietGeneration = cells.generation();
         m_quietUntil = nextMoment;
+        // Every entry matches its row now, and this pass changed no cell: from here on the
+        // changes alone tell what to parse again.
+        static std::atomic<quint64> readers{0};
+        m_follow = ++readers;
+        cells.startRowJournal(m_follow);
         return;
     }
 

@@ -27,6 +27,11 @@ class LocaleFormats;
 // this right whatever else inserts, removes, sorts or reloads rows between passes. Rows inserted
 // or removed since the last pass are found the same way, and the kept rows below them move
 // along instead of being parsed again.
+//
+// After a pass with nothing to do the scheduler follows the store's record of its changes, so
+// the next pass costs what changed: kept entries shift with the rows inserted, removed or
+// swapped, and only rows whose alarm cells were written are parsed again. Whenever that record
+// is missing or broken, or belongs to another store, the pass compares every row as above.
 class AlarmScheduler final
 {
 public:
@@ -71,6 +76,8 @@ public:
     void clearCache();
     // Texts already reported as unreadable; each is reported once.
     const QSet<QString>& reportedTexts() const { return m_reported; }
+    // Rows parsed by the passes so far, which the rows kept from pass to pass are there to save.
+    quint64 parsedRows() const { return m_parsed; }
 
 private:
     enum Action : quint8 {
@@ -92,6 +99,8 @@ private:
         const char* text() const { return spill ? spill.get() : bytes; }
         bool matches(const QByteArrayView (&cells)[4]) const;
         void store(const QByteArrayView (&cells)[4]);
+        // What parsing and keeping an empty row leaves.
+        void setBlank();
     };
 
     const Entry& entryFor(const CellStore& cells, int row, const QDateTime& now, const LocaleFormats& formats,
@@ -103,12 +112,36 @@ private:
     void parse(Entry& e, const QByteArrayView (&cells)[4], const QDateTime& now, const LocaleFormats& formats) const;
     bool keepCacheFor(const QDate& today, const LocaleFormats& formats);
     void renew(CellStore& cells, int row, const QDateTime& now, const LocaleFormats& formats, const Hooks& hooks);
+    // Brings the entries in step with the changes the store recorded since the last quiet pass
+    // and finds the first row with something to do at `nowKey` (0 for none). False when the
+    // changes cannot be followed: every row must then be looked at.
+    bool followChanges(const CellStore& cells, const QDateTime& now, qint64 nowKey, const LocaleFormats& formats,
+                       int& first);
+
+    // While following, inserted and removed entries open a gap in m_entries as the store does in
+    // its rows, so a row added at the top does not move all the entries below; a full pass
+    // closes it first.
+    size_t slot(int r) const { return size_t(r) + (r >= m_gapAt ? size_t(m_gapSize) : 0); }
+    Entry& entryAt(int r) { return m_entries[slot(r)]; }
+    int entryCount() const { return int(m_entries.size()) - m_gapSize; }
+    void moveGap(int at);
+    void closeGap();
+    void insertEntries(int first, int count);
+    void removeEntries(int first, int count);
+    void resizeEntries(int count);
 
     QStringList m_typeNames;
     std::vector<Entry> m_entries;
+    int m_gapAt = 0;
+    int m_gapSize = 0;
+    // The store's journal of changes since the last quiet pass (0: none); a new reader each time,
+    // so that a journal on a store checked before is never taken for this one's.
+    quint64 m_follow = 0;
+    std::vector<int> m_dirty;
     QDate m_cacheDay;
     QString m_cacheFormat;
     QSet<QString> m_reported;
+    mutable quint64 m_parsed = 0;
     // After a pass with nothing to do: the store's generation then and the earliest moment a row
     // falls due, so the passes until then cost nothing while nothing changes.
     bool m_quiet = false;

@@ -235,7 +235,8 @@ CellStore::CellStore(CellStore&& other) noexcept
       m_gapAt(std::exchange(other.m_gapAt, 0)),
       m_gapSize(std::exchange(other.m_gapSize, 0)),
       m_generation(other.m_generation),
-      m_journal(std::move(other.m_journal))
+      m_journal(std::move(other.m_journal)),
+      m_rowJournal(std::move(other.m_rowJournal))
 {
     other.m_rows.clear();
 }
@@ -250,6 +251,7 @@ CellStore& CellStore::operator=(CellStore&& other) noexcept
         m_gapSize = std::exchange(other.m_gapSize, 0);
         m_generation = other.m_generation;
         m_journal = std::move(other.m_journal);
+        m_rowJournal = std::move(other.m_rowJournal);
     }
     return *this;
 }
@@ -283,15 +285,9 @@ std::vector<RowCells>& CellStore::rows()
     return m_rows;
 }
 
-void CellStore::startJournal(quint64 reader) const
+namespace {
+bool takeFrom(CellJournal* j, quint64 reader, CellJournal& changes)
 {
-    m_journal = std::make_unique<CellJournal>();
-    m_journal->reader = reader;
-}
-
-bool CellStore::takeJournal(quint64 reader, CellJournal& changes) const
-{
-    CellJournal* j = journal();
     if (!j || j->reader != reader)
         return false;
     changes.reader = reader;
@@ -301,30 +297,65 @@ bool CellStore::takeJournal(quint64 reader, CellJournal& changes) const
     return true;
 }
 
+void breakOne(CellJournal* j) noexcept
+{
+    if (!j)
+        return;
+    j->broken = true;
+    std::vector<CellJournal::Op>().swap(j->ops);
+    std::string().swap(j->texts);
+}
+} // namespace
+
+void CellStore::startJournal(quint64 reader) const
+{
+    m_journal = std::make_unique<CellJournal>();
+    m_journal->reader = reader;
+}
+
+bool CellStore::takeJournal(quint64 reader, CellJournal& changes) const
+{
+    return takeFrom(journal(), reader, changes);
+}
+
+void CellStore::startRowJournal(quint64 reader) const
+{
+    m_rowJournal = std::make_unique<CellJournal>();
+    m_rowJournal->reader = reader;
+}
+
+bool CellStore::takeRowJournal(quint64 reader, CellJournal& changes) const
+{
+    return takeFrom(rowJournal(), reader, changes);
+}
+
 void CellStore::breakJournal() noexcept
 {
-    if (!m_journal)
-        return;
-    m_journal->broken = true;
-    std::vector<CellJournal::Op>().swap(m_journal->ops);
-    std::string().swap(m_journal->texts);
+    breakOne(m_journal.get());
+    breakOne(m_rowJournal.get());
 }
 
 // Called after the change was made, so that a change that failed is not recorded; a record that
 // cannot be kept breaks the journal rather than leave it short of a change.
 void CellStore::record(CellJournal::Kind kind, int a, int b) noexcept
 {
-    CellJournal* j = journal();
+    recordIn(m_journal, kind, a, b);
+    recordIn(m_rowJournal, kind, a, b);
+}
+
+void CellStore::recordIn(std::unique_ptr<CellJournal>& journal, CellJournal::Kind kind, int a, int b) noexcept
+{
+    CellJournal* j = journal && !journal->broken ? journal.get() : nullptr;
     if (!j)
         return;
     try {
         j->ops.push_back(CellJournal::Op{kind, a, b, uint32_t(j->texts.size())});
     } catch (...) {
-        breakJournal();
+        breakOne(j);
         return;
     }
     if (j->size() > CellJournal::sizeLimit(size_t(rowCount())) || j->texts.size() > UINT32_MAX / 2)
-        breakJournal();
+        breakOne(j);
 }
 
 void CellStore::touch()
@@ -402,7 +433,7 @@ void CellStore::setCellUtf8(int col, int row, QByteArrayView utf8)
         try {
             j->texts.append(utf8.data(), size_t(utf8.size()));
         } catch (...) {
-            breakJournal();
+            breakOne(j);
             j = nullptr;
         }
     }

@@ -139,6 +139,10 @@ public:
     // and goes on recording. False when there is no such journal or it broke: the reader must
     // copy the store and start again.
     bool takeJournal(quint64 reader, CellJournal& changes) const;
+    // The same for a second reader that only needs to know which cells and rows changed: its
+    // journal holds no texts, is kept apart from the one above and breaks on its own.
+    void startRowJournal(quint64 reader) const;
+    bool takeRowJournal(quint64 reader, CellJournal& changes) const;
 
     // A number that differs after every change of any store, so readers can keep what they
     // derived from the cells until it moves (also across a store moved in as a whole).
@@ -149,8 +153,10 @@ public:
 private:
     void touch();
     CellJournal* journal() const { return m_journal && !m_journal->broken ? m_journal.get() : nullptr; }
+    CellJournal* rowJournal() const { return m_rowJournal && !m_rowJournal->broken ? m_rowJournal.get() : nullptr; }
     void breakJournal() noexcept;
     void record(CellJournal::Kind kind, int a, int b) noexcept;
+    void recordIn(std::unique_ptr<CellJournal>& j, CellJournal::Kind kind, int a, int b) noexcept;
     bool inRange(int col, int row) const { return col >= 0 && row >= 0 && row < rowCount() && col < m_columns; }
     // Where row r lies in m_rows: the empty slots of the gap sit between rows m_gapAt - 1 and m_gapAt.
     size_t slot(int r) const { return size_t(r) + (r >= m_gapAt ? size_t(m_gapSize) : 0); }
@@ -165,6 +171,7 @@ private:
     quint64 m_generation = 0;
     // Taking the changes away changes no cell.
     mutable std::unique_ptr<CellJournal> m_journal;
+    mutable std::unique_ptr<CellJournal> m_rowJournal;
 };
 
 } // namespace veltry
