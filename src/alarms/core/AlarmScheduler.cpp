@@ -272,73 +272,27 @@ bool AlarmScheduler::keepCacheFor(const QDate& today, const LocaleFormats& forma
 void AlarmScheduler::clearCache()
 {
     m_entries.clear();
-    m_gapAt = 0;
-    m_gapSize = 0;
+    m_gap = {};
     m_quiet = false;
     m_follow = 0;
 }
 
-// Entries moved out leave blank ones behind, so the slots of the gap hold no texts.
-void AlarmScheduler::moveGap(int at)
-{
-    const auto begin = m_entries.begin();
-    if (m_gapSize > 0 && at < m_gapAt)
-        std::move_backward(begin + at, begin + m_gapAt, begin + m_gapAt + m_gapSize);
-    else if (m_gapSize > 0 && at > m_gapAt)
-        std::move(begin + m_gapAt + m_gapSize, begin + at + m_gapSize, begin + m_gapAt);
-    m_gapAt = at;
-}
-
-void AlarmScheduler::closeGap()
-{
-    if (m_gapSize > 0)
-        m_entries.erase(m_entries.begin() + m_gapAt, m_entries.begin() + m_gapAt + m_gapSize);
-    m_gapAt = 0;
-    m_gapSize = 0;
-}
-
 void AlarmScheduler::insertEntries(int first, int count)
 {
-    moveGap(first);
-    if (m_gapSize < count) {
-        // Widened in proportion to the rows, so that the entries below move only once in many
-        // inserts.
-        const int wider = count + std::max(64, entryCount() / 16);
-        const ptrdiff_t added = wider - m_gapSize;
-        const ptrdiff_t tail = ptrdiff_t(m_entries.size()) - first - m_gapSize;
-        m_entries.resize(m_entries.size() + size_t(added));
-        std::move_backward(m_entries.end() - added - tail, m_entries.end() - added, m_entries.end());
-        m_gapSize = wider;
-    }
+    m_gap.open(m_entries, first, count);
     for (int i = 0; i < count; ++i)
-        m_entries[size_t(first + i)].setBlank();
-    m_gapAt += count;
-    m_gapSize -= count;
+        entryAt(first + i).setBlank();
 }
 
 void AlarmScheduler::removeEntries(int first, int count)
 {
-    moveGap(first);
-    for (int i = 0; i < count; ++i)
-        m_entries[size_t(first + m_gapSize + i)].spill.reset();
-    m_gapSize += count;
-    const int spare = std::max(64, entryCount() / 16);
-    if (m_gapSize > 4 * spare) {
-        m_entries.erase(m_entries.begin() + first + spare, m_entries.begin() + first + m_gapSize);
-        m_gapSize = spare;
-    }
+    m_gap.take(m_entries, first, count, [](Entry& e) { e.spill.reset(); });
 }
 
 void AlarmScheduler::resizeEntries(int count)
 {
     const int old = entryCount();
-    if (count < m_gapAt) {
-        m_entries.resize(size_t(count));
-        m_gapAt = 0;
-        m_gapSize = 0;
-        return;
-    }
-    m_entries.resize(size_t(count) + size_t(m_gapSize));
+    m_gap.resize(m_entries, count);
     for (int r = old; r < count; ++r)
         entryAt(r).setBlank();
 }
@@ -451,7 +405,7 @@ void AlarmScheduler::checkAlarms(CellStore& cells, const QDateTime& now, const L
         }
     }
     m_quiet = false;
-    closeGap();
+    m_gap.close(m_entries);
     const int rows = cells.rowCount() - 1;
     if (rows <= 0)
         return;

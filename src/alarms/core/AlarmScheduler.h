@@ -1,6 +1,7 @@
 #pragma once
 
 #include "alarms/core/Recurrence.h"
+#include "widgets/core/VectorGap.h"
 
 #include <QDateTime>
 #include <QSet>
@@ -121,19 +122,15 @@ private:
     // While following, inserted and removed entries open a gap in m_entries as the store does in
     // its rows, so a row added at the top does not move all the entries below; a full pass
     // closes it first.
-    size_t slot(int r) const { return size_t(r) + (r >= m_gapAt ? size_t(m_gapSize) : 0); }
-    Entry& entryAt(int r) { return m_entries[slot(r)]; }
-    int entryCount() const { return int(m_entries.size()) - m_gapSize; }
-    void moveGap(int at);
-    void closeGap();
+    Entry& entryAt(int r) { return m_entries[m_gap.slot(r)]; }
+    int entryCount() const { return int(m_entries.size()) - m_gap.size; }
     void insertEntries(int first, int count);
     void removeEntries(int first, int count);
     void resizeEntries(int count);
 
     QStringList m_typeNames;
     std::vector<Entry> m_entries;
-    int m_gapAt = 0;
-    int m_gapSize = 0;
+    VectorGap m_gap;
     // The store's journal of changes since the last quiet pass (0: none); a new reader each time,
     // so that a journal on a store checked before is never taken for this one's.
     quint64 m_follow = 0;

@@ -232,8 +232,7 @@ void CellJournal::applyTo(CellStore& store) const
 CellStore::CellStore(CellStore&& other) noexcept
     : m_columns(other.m_columns),
       m_rows(std::move(other.m_rows)),
-      m_gapAt(std::exchange(other.m_gapAt, 0)),
-      m_gapSize(std::exchange(other.m_gapSize, 0)),
+      m_gap(std::exchange(other.m_gap, {})),
       m_generation(other.m_generation),
       m_journal(std::move(other.m_journal)),
       m_rowJournal(std::move(other.m_rowJournal))
@@ -247,8 +246,7 @@ CellStore& CellStore::operator=(CellStore&& other) noexcept
         m_columns = other.m_columns;
         m_rows = std::move(other.m_rows);
         other.m_rows.clear();
-        m_gapAt = std::exchange(other.m_gapAt, 0);
-        m_gapSize = std::exchange(other.m_gapSize, 0);
+        m_gap = std::exchange(other.m_gap, {});
         m_generation = other.m_generation;
         m_journal = std::move(other.m_journal);
         m_rowJournal = std::move(other.m_rowJournal);
@@ -256,32 +254,11 @@ CellStore& CellStore::operator=(CellStore&& other) noexcept
     return *this;
 }
 
-// Rows moved out leave empty rows behind, so the slots of the gap stay empty.
-void CellStore::moveGap(int at)
-{
-    if (m_gapSize > 0 && at < m_gapAt) {
-        const auto begin = m_rows.begin();
-        std::move_backward(begin + at, begin + m_gapAt, begin + m_gapAt + m_gapSize);
-    } else if (m_gapSize > 0 && at > m_gapAt) {
-        const auto begin = m_rows.begin();
-        std::move(begin + m_gapAt + m_gapSize, begin + at + m_gapSize, begin + m_gapAt);
-    }
-    m_gapAt = at;
-}
-
-void CellStore::closeGap()
-{
-    if (m_gapSize > 0)
-        m_rows.erase(m_rows.begin() + m_gapAt, m_rows.begin() + m_gapAt + m_gapSize);
-    m_gapAt = 0;
-    m_gapSize = 0;
-}
-
 std::vector<RowCells>& CellStore::rows()
 {
     touch();
     breakJournal();
-    closeGap();
+    m_gap.close(m_rows);
     return m_rows;
 }
 
@@ -392,14 +369,7 @@ void CellStore::setRowCount(int n)
     touch();
     const int asked = n;
     n = std::clamp(n, 0, kMaxRows);
-    // Rows come and go at the end, past the gap; a gap among the rows dropped goes with them.
-    if (n < m_gapAt) {
-        m_rows.resize(size_t(n));
-        m_gapAt = 0;
-        m_gapSize = 0;
-    } else {
-        m_rows.resize(size_t(n) + size_t(m_gapSize));
-    }
+    m_gap.resize(m_rows, n);
     record(CellJournal::SetRowCount, asked, 0);
 }
 
@@ -485,18 +455,7 @@ void CellStore::removeRows(int first, int count)
     if (first < 0 || count <= 0 || first >= rowCount())
         return;
     count = std::min(count, rowCount() - first);
-    // The rows removed join the gap.
-    moveGap(first);
-    const auto gone = m_rows.begin() + first + m_gapSize;
-    std::for_each(gone, gone + count, [](RowCells& r) { r = RowCells(); });
-    m_gapSize += count;
-    // A gap far wider than the rows would ever need gives its room back, rarely enough to cost
-    // little per row removed.
-    const int spare = std::max(64, rowCount() / 16);
-    if (m_gapSize > 4 * spare) {
-        m_rows.erase(m_rows.begin() + first + spare, m_rows.begin() + first + m_gapSize);
-        m_gapSize = spare;
-    }
+    m_gap.take(m_rows, first, count, [](RowCells& r) { r = RowCells(); });
     record(CellJournal::RemoveRows, first, count);
 }
 
@@ -509,20 +468,7 @@ void CellStore::insertRows(int first, int count)
     count = std::min(count, kMaxRows - rowCount());
     if (count <= 0)
         return;
-    moveGap(first);
-    if (m_gapSize < count) {
-        // The gap widens in proportion to the rows, so that the rows below it move only once
-        // in many inserts.
-        const int wider = count + std::max(64, rowCount() / 16);
-        const ptrdiff_t added = wider - m_gapSize;
-        const ptrdiff_t tail = ptrdiff_t(m_rows.size()) - first - m_gapSize;
-        m_rows.resize(m_rows.size() + size_t(added));
-        std::move_backward(m_rows.end() - added - tail, m_rows.end() - added, m_rows.end());
-        m_gapSize = wider;
-    }
-    // The first slots of the gap become the new (empty) rows.
-    m_gapAt += count;
-    m_gapSize -= count;
+    m_gap.open(m_rows, first, count);  // the gap's slots are empty rows
     record(CellJournal::InsertRows, first, count);
 }
 

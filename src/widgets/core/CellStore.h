@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/core/VectorGap.h"
+
 #include <QByteArrayView>
 #include <QString>
 #include <cstdint>
@@ -98,7 +100,7 @@ public:
     CellStore& operator=(CellStore&& other) noexcept;
 
     int columnCount() const { return m_columns; }
-    int rowCount() const { return int(m_rows.size()) - m_gapSize; }
+    int rowCount() const { return int(m_rows.size()) - m_gap.size; }
     void setColumnCount(int n);
     void setRowCount(int n);
 
@@ -158,16 +160,12 @@ private:
     void record(CellJournal::Kind kind, int a, int b) noexcept;
     void recordIn(std::unique_ptr<CellJournal>& j, CellJournal::Kind kind, int a, int b) noexcept;
     bool inRange(int col, int row) const { return col >= 0 && row >= 0 && row < rowCount() && col < m_columns; }
-    // Where row r lies in m_rows: the empty slots of the gap sit between rows m_gapAt - 1 and m_gapAt.
-    size_t slot(int r) const { return size_t(r) + (r >= m_gapAt ? size_t(m_gapSize) : 0); }
-    void moveGap(int at);
-    void closeGap();
+    size_t slot(int r) const { return m_gap.slot(r); }
     int m_columns = 0;
     // The rows with a gap of empty slots where rows were last inserted or removed, so that adding
     // or removing rows again near there moves only the rows in between, not all below.
     std::vector<RowCells> m_rows;
-    int m_gapAt = 0;
-    int m_gapSize = 0;
+    VectorGap m_gap;
     quint64 m_generation = 0;
     // Taking the changes away changes no cell.
     mutable std::unique_ptr<CellJournal> m_journal;
