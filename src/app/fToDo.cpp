@@ -16,7 +16,6 @@
 #include "history/fAdvSort.h"
 #include "history/fFind.h"
 #include "history/fHistory.h"
-#include "history/TaskLogGrid.h"
 #include "history/gridprev.h"
 #include "store/fExport.h"
 #include "store/fImport.h"
@@ -49,7 +48,6 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QSet>
 #include <QMenuBar>
 #include <QShortcut>
 #include <QMouseEvent>

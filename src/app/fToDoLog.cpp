@@ -126,10 +126,9 @@ void TfrmToDo::logHistorySaved(SharedListWorker::Result& r)
         m_history->UpdateHistoryCount();
         m_logRun->saved = true;
     } else {
-        m_logRun->error = o.status == Outcome::Failed
+        m_logRun->error = o.status == Outcome::Failed || !m_shared
             ? o.error
-            : QStringLiteral("Could not save \"%1\": the shared list is in use by %2.")
-                  .arg(m_logRun->directory + kHistoryFileName, m_shared ? m_shared->fileLock().holderText() : QString());
+            : sharedListBusyText(m_logRun->directory + kHistoryFileName, *m_shared);
     }
     m_logRun->back = true;
     QTimer::singleShot(0, this, [this] { finishLogging(false); });

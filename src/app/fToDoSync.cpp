@@ -182,6 +182,11 @@ using shared::SharedListWorker;
 using Outcome = shared::SharedList::Outcome;
 } // namespace
 
+QString sharedListBusyText(const QString& path, shared::SharedList& list)
+{
+    return QStringLiteral("Could not save \"%1\": the shared list is in use by %2.").arg(path, list.fileLock().holderText());
+}
+
 bool TfrmToDo::sharedListActive() const
 {
     // A move to another folder is saved plainly; the new folder's files are agreed afterwards.
@@ -230,11 +235,13 @@ void TfrmToDo::setupSharedList()
         // The list is touched on this thread only while no job of the worker's is out.
         if (window)
             window->settleSharedJobs();
-        // Logging saves the task list right after: both reach their files under one hold of
-        // the lock, let go once the command is done.
+        // A logging made again saves the task list right after: both reach their files under
+        // one hold of the lock, let go once the command is done.
         shared::SharedList::Outcome o = list->saveHistory(grid->cellStore(), *wait, true);
         if (o.status != shared::SharedList::Outcome::Done)
-            throw AppError(o.error);
+            throw AppError(o.status == shared::SharedList::Outcome::Failed
+                               ? o.error
+                               : sharedListBusyText(directory + kHistoryFileName, *list));
         QTimer::singleShot(0, [weak = std::weak_ptr<shared::SharedList>(list), window] {
             // A job of the worker's lets go itself when it ends.
             if (window && window->m_sharedWorker->isOut())
@@ -344,8 +351,7 @@ bool TfrmToDo::sharedSaveDone(Outcome& o, quint64 generation, bool notify, bool 
     case Outcome::Busy:
     case Outcome::Deferred:
         if (atExit)
-            throw AppError(QStringLiteral("Could not save \"%1\": the shared list is in use by %2.")
-                               .arg(dataDirectory() + kTaskListFileName, m_shared->fileLock().holderText()));
+            throw AppError(sharedListBusyText(dataDirectory() + kTaskListFileName, *m_shared));
         if (!m_sharedRetry->isActive()) {
             m_sharedWaiting.start();
             m_sharedRetry->start();

@@ -10,6 +10,12 @@ namespace veltry {
 // One task row as the calendar server's sync sees it; the task window's files share it.
 sync::TaskRow taskRow(const CellStore& cells, int row);
 
+namespace shared {
+class SharedList;
+}
+// Why a save of the shared folder's `path` did not go through: another copy holds the lock.
+QString sharedListBusyText(const QString& path, shared::SharedList& list);
+
 // A logging run whose history save is out: what it copied, to find the tasks again or to take the
 // copies back when the save comes back.
 struct TaskLogRun

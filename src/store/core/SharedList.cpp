@@ -21,6 +21,22 @@
 namespace veltry::shared {
 
 namespace {
+// An offer refused puts back the base the grid's rows derive from, and the file's bytes as known
+// with it; taken or not, it is settled.
+template<typename Offer, typename Base, typename File>
+void settleOffer(Offer& offer, Base& offered, Base& base, File& file, bool taken)
+{
+    if (offer.pending && !taken) {
+        base = std::move(offered);
+        file.known = offer.known;
+        file.knownValid = offer.knownValid;
+    }
+    offer = Offer();
+    offered = Base();
+}
+} // namespace
+
+namespace {
 
 using threeway::uidOf;
 
@@ -635,6 +651,7 @@ SharedList::Outcome SharedList::reloadHistory(const CellStore& history)
     return out;
 }
 
+
 void SharedList::answer(bool tasksTaken, bool historyTaken)
 {
     settleTaskOffer(tasksTaken);
@@ -643,24 +660,12 @@ void SharedList::answer(bool tasksTaken, bool historyTaken)
 
 void SharedList::settleTaskOffer(bool taken)
 {
-    if (m_taskOffer.pending && !taken) {
-        m_taskBase = std::move(m_taskOfferBase);
-        m_tasksFile.known = m_taskOffer.known;
-        m_tasksFile.knownValid = m_taskOffer.knownValid;
-    }
-    m_taskOffer = Offer();
-    m_taskOfferBase = CellStore();
+    settleOffer(m_taskOffer, m_taskOfferBase, m_taskBase, m_tasksFile, taken);
 }
 
 void SharedList::settleHistoryOffer(bool taken)
 {
-    if (m_historyOffer.pending && !taken) {
-        m_historyBase = std::move(m_historyOfferBase);
-        m_historyFile.known = m_historyOffer.known;
-        m_historyFile.knownValid = m_historyOffer.knownValid;
-    }
-    m_historyOffer = Offer();
-    m_historyOfferBase.clear();
+    settleOffer(m_historyOffer, m_historyOfferBase, m_historyBase, m_historyFile, taken);
 }
 
 } // namespace veltry::shared
